@@ -1,0 +1,55 @@
+// new, resave and check: the verbs that only open and save documents.
+#include <cstdio>
+
+#include "command.h"
+#include "model/consistency.h"
+#include "model/document.h"
+
+namespace {
+
+class NewCommand : public Command {
+ public:
+  const char* Name() const override { return "new"; }
+  const char* Usage() const override { return "OUT.kdl"; }
+  int Run(const std::vector<std::string>& args) override {
+    ExpectArgs(args, 1);
+    CTarnelDoc doc;
+    doc.OnNewDocument();
+    doc.RebuildTree();
+    SaveDocument(doc, args[0]);
+    return kExitOk;
+  }
+};
+
+class ResaveCommand : public Command {
+ public:
+  const char* Name() const override { return "resave"; }
+  const char* Usage() const override { return "IN.kdl OUT.kdl"; }
+  int Run(const std::vector<std::string>& args) override {
+    ExpectArgs(args, 2);
+    CTarnelDoc doc;
+    OpenDocument(doc, args[0]);
+    SaveDocument(doc, args[1]);
+    return kExitOk;
+  }
+};
+
+class CheckCommand : public Command {
+ public:
+  const char* Name() const override { return "check"; }
+  const char* Usage() const override { return "IN.kdl"; }
+  int Run(const std::vector<std::string>& args) override {
+    ExpectArgs(args, 1);
+    CTarnelDoc doc;
+    OpenDocument(doc, args[0]);
+    auto problems = CheckConsistency(doc);
+    for (const auto& p : problems) std::printf("%s: %s\n", args[0].c_str(), p.c_str());
+    return problems.empty() ? kExitOk : kExitProblems;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeNewCommand() { return std::make_unique<NewCommand>(); }
+std::unique_ptr<Command> MakeResaveCommand() { return std::make_unique<ResaveCommand>(); }
+std::unique_ptr<Command> MakeCheckCommand() { return std::make_unique<CheckCommand>(); }

@@ -1,0 +1,129 @@
+#include "records.h"
+
+#include <cstring>
+
+#include "id_map.h"
+#include "value_types.h"
+
+namespace {
+thread_local IValueChangedSink* tValueChangedSink = nullptr;
+}
+
+void SetThreadValueChangedSink(IValueChangedSink* sink) { tValueChangedSink = sink; }
+IValueChangedSink* GetThreadValueChangedSink() { return tValueChangedSink; }
+
+CRecord::~CRecord() {
+  if (registry_) registry_->Forget(this);
+}
+
+CRecord* CChildHolder::AddChild(std::unique_ptr<CRecord> child) {
+  child->parent = this;
+  return children.Append(std::move(child));
+}
+
+CRecord* CChildHolder::InsertChild(int index, std::unique_ptr<CRecord> child) {
+  child->parent = this;
+  return children.Insert(index, std::move(child));
+}
+
+CPropertyItem* CPropHolder::AddProperty(std::unique_ptr<CPropertyItem> p) {
+  p->parent = this;
+  return properties.Append(std::move(p));
+}
+
+CPropertyItem* CPropHolder::InsertProperty(int index, std::unique_ptr<CPropertyItem> p) {
+  p->parent = this;
+  return properties.Insert(index, std::move(p));
+}
+
+CPropertyItem::CPropertyItem() : notifyTarget(tValueChangedSink) {}
+CPropertyItem::CPropertyItem(uint32_t id) : CRecord(id), notifyTarget(tValueChangedSink) {}
+
+void CPropertyItem::SetRawValue(const void* bytes, size_t size) {
+  if (size > 4) size = 4;
+  unsigned char b[4] = {};
+  if (size) std::memcpy(b, bytes, size);
+  SetRawValue(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+}
+
+void CPropertyItem::SetRawValue(uint32_t value) {
+  if (value == rawValue_) return;
+  rawValue_ = value;
+  if (notifyTarget) notifyTarget->PostValueChanged(id, value);
+}
+
+int CPropertyItem::FindIncomingLink(uint32_t sourceId) const {
+  for (size_t i = 0; i < incomingLinks.size(); ++i)
+    if (incomingLinks[i].sourceId == sourceId) return int(i);
+  return -1;
+}
+
+void CPropertyItem::AddIncomingLink(uint32_t sourceId) {
+  if (FindIncomingLink(sourceId) < 0) incomingLinks.push_back({sourceId});
+}
+
+void CPropertyItem::RemoveIncomingLink(uint32_t sourceId) {
+  int i = FindIncomingLink(sourceId);
+  if (i < 0) return;
+  incomingLinks[size_t(i)] = incomingLinks.back();
+  incomingLinks.pop_back();
+}
+
+int CPropertyItem::GetDecimals() const {
+  if (!decimalPoint) return 0;
+  int64_t d = int64_t(int32_t(decimalPoint->GetRawValue())) - 3;
+  return int(d < 0 ? -d : d);
+}
+
+CBase* AsGroup(CRecord* r) { return GetKind(r) == kKindGroup ? static_cast<CBase*>(r) : nullptr; }
+CObj* AsObject(CRecord* r) { return GetKind(r) == kKindObject ? static_cast<CObj*>(r) : nullptr; }
+CAtom* AsAtom(CRecord* r) { return GetKind(r) == kKindAtom ? static_cast<CAtom*>(r) : nullptr; }
+CPropertyItem* AsProperty(CRecord* r) {
+  return GetKind(r) == kKindProperty ? static_cast<CPropertyItem*>(r) : nullptr;
+}
+const CPropertyItem* AsProperty(const CRecord* r) {
+  return GetKind(r) == kKindProperty ? static_cast<const CPropertyItem*>(r) : nullptr;
+}
+CChildHolder* AsChildHolder(CRecord* r) {
+  int k = GetKind(r);
+  return k == kKindGroup || k == kKindObject ? static_cast<CChildHolder*>(r) : nullptr;
+}
+
+std::string GetRecordPath(const CRecord* r, const std::string& tail) {
+  // Collect the names from the record up to its group, then join them top-down.
+  std::vector<const std::string*> names;
+  for (int guard = 0; r && guard < 100000; r = r->parent, ++guard) {
+    names.push_back(&r->name);
+    if (r->Kind() == kKindGroup) break;
+  }
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    path += '/';
+    path += **it;
+  }
+  return path + tail;
+}
+
+CRecord* FindChild(const CRecord* parent, const std::string& name) {
+  switch (GetKind(parent)) {
+    case kKindGroup:
+    case kKindObject:
+      for (const auto& c : static_cast<const CChildHolder*>(parent)->children) {
+        int k = GetKind(c.get());
+        bool searched = k == kKindObject || (k == kKindAtom && parent->Kind() == kKindObject);
+        if (searched && c->name == name) return c.get();
+      }
+      return nullptr;
+    case kKindAtom: {
+      // "Name=value" finds "Name"; a text that begins with "=" is compared whole.
+      std::string_view key = name;
+      size_t eq = key.find('=');
+      if (eq != std::string_view::npos && eq > 0) key = key.substr(0, eq);
+      for (const auto& p : static_cast<const CAtom*>(parent)->properties)
+        if (p->name == key) return p.get();
+      return nullptr;
+    }
+    default:
+      return nullptr;
+  }
+}

@@ -1,0 +1,198 @@
+// The records of a configuration base: groups hold objects, objects hold objects and atoms,
+// atoms hold typed properties, and a property lists the LINK_TO properties that point at it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "owning_list.h"
+
+class CIdMap;
+class CAtom;
+
+// Record kinds, the numbers every tree walk dispatches on.
+enum RecordKind : int {
+  kKindNone = 0,
+  kKindGroup = 1,
+  kKindObject = 2,
+  kKindAtom = 3,
+  kKindProperty = 4,
+};
+
+// Common part of the four record kinds. The registry that holds an entry for a record is
+// remembered here so that destroying the record removes the entry: no lookup can reach a
+// destroyed record.
+class CRecord {
+ public:
+  CRecord() = default;
+  explicit CRecord(uint32_t id) : id(id) {}
+  CRecord(const CRecord&) = delete;
+  CRecord& operator=(const CRecord&) = delete;
+  virtual ~CRecord();
+
+  virtual RecordKind Kind() const = 0;
+
+  const std::string& GetName() const { return name; }
+  void SetName(std::string n) { name = std::move(n); }
+  uint32_t GetId() const { return id; }
+  void SetId(uint32_t v) { id = v; }
+
+  std::string name;
+  uint32_t id = 0;
+  // The group or object whose list holds this record (for a property: its owning atom).
+  // Not owning; null until the record is attached.
+  CRecord* parent = nullptr;
+
+ private:
+  friend class CIdMap;
+  CIdMap* registry_ = nullptr;
+  uint16_t registryKey_ = 0;
+};
+
+// 0 for null, otherwise the record's kind.
+inline int GetKind(const CRecord* r) { return r ? r->Kind() : kKindNone; }
+
+// Lists of groups and objects hold CRecord children: objects, and atoms in an object (or, in
+// trees that come from outside, directly in a group).
+class CChildHolder : public CRecord {
+ public:
+  using CRecord::CRecord;
+  ~CChildHolder() override { children.Clear(); }
+  int GetChildCount() const { return children.Count(); }
+  CRecord* GetChild(int i) const { return children.At(i); }
+  // Appends and makes this record the child's parent.
+  CRecord* AddChild(std::unique_ptr<CRecord> child);
+  CRecord* InsertChild(int index, std::unique_ptr<CRecord> child);
+  // Finds the child by identity and destroys it; false when it is not in the list.
+  bool RemoveChild(const CRecord* child) { return children.Remove(child); }
+  // The keep form: hands the child to the caller (null when it is not in the list).
+  std::unique_ptr<CRecord> DetachChild(const CRecord* child) { return children.Take(child); }
+
+  OwningList<CRecord> children;
+};
+
+class CBase : public CChildHolder {
+ public:
+  using CChildHolder::CChildHolder;
+  RecordKind Kind() const override { return kKindGroup; }
+};
+
+class CObj : public CChildHolder {
+ public:
+  using CChildHolder::CChildHolder;
+  RecordKind Kind() const override { return kKindObject; }
+};
+
+class CPropertyItem;
+
+class CPropHolder : public CRecord {
+ public:
+  using CRecord::CRecord;
+  ~CPropHolder() override { properties.Clear(); }
+  int GetPropertyCount() const { return properties.Count(); }
+  CPropertyItem* GetProperty(int i) const { return properties.At(i); }
+  // Appends and makes this atom the property's owner.
+  CPropertyItem* AddProperty(std::unique_ptr<CPropertyItem> p);
+  CPropertyItem* InsertProperty(int index, std::unique_ptr<CPropertyItem> p);
+  bool RemoveProperty(const CPropertyItem* p) { return properties.Remove(p); }
+  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p) { return properties.Take(p); }
+
+  OwningList<CPropertyItem> properties;
+};
+
+class CAtom : public CPropHolder {
+ public:
+  using CPropHolder::CPropHolder;
+  RecordKind Kind() const override { return kKindAtom; }
+  int8_t type = 0;
+};
+
+// One LINK_TO property that points at the property holding this entry.
+struct CIncomingLink {
+  uint32_t sourceId = 0;
+};
+
+// Receives the value-changed notification: a property's identifier and its new pattern. The
+// application delivers it asynchronously on its user-interface thread.
+class IValueChangedSink {
+ public:
+  virtual ~IValueChangedSink() = default;
+  virtual void PostValueChanged(uint32_t id, uint32_t rawValue) = 0;
+};
+
+// The sink that properties constructed on the calling thread capture; null for none.
+void SetThreadValueChangedSink(IValueChangedSink* sink);
+IValueChangedSink* GetThreadValueChangedSink();
+
+class CPropertyItem : public CRecord {
+ public:
+  CPropertyItem();
+  explicit CPropertyItem(uint32_t id);
+  RecordKind Kind() const override { return kKindProperty; }
+
+  CAtom* GetOwner() const { return static_cast<CAtom*>(parent); }
+  const std::string& GetValueText() const { return valueText; }
+  void SetValueText(std::string t) { valueText = std::move(t); }
+
+  uint32_t GetRawValue() const { return rawValue_; }
+  // The one way the pattern changes: up to four bytes, little-endian, into the low bytes.
+  // Posts the value-changed notification when the pattern differs from the stored one.
+  void SetRawValue(const void* bytes, size_t size);
+  void SetRawValue(uint32_t value);
+  // The pattern of a record being read: the stored state, not a change, so nothing is posted.
+  void InitRawValue(uint32_t value) { rawValue_ = value; }
+
+  bool IsFlagSet(int bit) const { return bit >= 0 && bit < 8 && (flags >> bit) & 1; }
+  void SetFlag(int bit) {
+    if (bit >= 0 && bit < 6) flags |= uint8_t(1u << bit);
+  }
+  void ClearFlag(int bit) {
+    if (bit >= 0 && bit < 8) flags &= uint8_t(~(1u << bit));
+  }
+
+  int GetIncomingLinkCount() const { return int(incomingLinks.size()); }
+  const CIncomingLink* GetIncomingLink(int i) const {
+    return i >= 0 && i < GetIncomingLinkCount() ? &incomingLinks[size_t(i)] : nullptr;
+  }
+  int FindIncomingLink(uint32_t sourceId) const;
+  void AddIncomingLink(uint32_t sourceId);
+  // Moves the last entry into the removed one's slot; order is not kept.
+  void RemoveIncomingLink(uint32_t sourceId);
+
+  // Decimal places by which a SHORT typed on the form is scaled, from the atom's "DecPoint".
+  int GetDecimals() const;
+
+  // Conversions between the value text and the 32-bit pattern, by type code.
+  void UpdateRawFromText();
+  void SetNumericValue(double x);
+  void UpdateTextFromRaw(const std::string& text);
+
+  uint8_t typeCode = 0;  // 0..8; 255 where a type name was not recognised
+  uint8_t flags = 0;     // option bits 0..5
+  bool eoc = false;      // end of chain: the form shows the end of the LINK_TO chain
+  std::string valueText;
+  std::vector<CIncomingLink> incomingLinks;
+  CPropertyItem* decimalPoint = nullptr;  // the atom's "DecPoint" property, set by the tree walk
+  IValueChangedSink* notifyTarget = nullptr;
+
+ private:
+  uint32_t rawValue_ = 0;
+};
+
+// Checked down-casts: null when the record is of another kind.
+CBase* AsGroup(CRecord* r);
+CObj* AsObject(CRecord* r);
+CAtom* AsAtom(CRecord* r);
+CPropertyItem* AsProperty(CRecord* r);
+CChildHolder* AsChildHolder(CRecord* r);  // a group or an object
+const CPropertyItem* AsProperty(const CRecord* r);
+
+// "/Group/Object/.../Atom/Property" for the record, followed by `tail`.
+std::string GetRecordPath(const CRecord* r, const std::string& tail = std::string());
+
+// The first child of `parent` with the given name. For an atom, a name written as
+// "Name=value" finds the property "Name".
+CRecord* FindChild(const CRecord* parent, const std::string& name);
