@@ -50,6 +50,12 @@ class CheckCommand : public Command {
 
 }  // namespace
 
-std::unique_ptr<Command> MakeNewCommand() { return std::make_unique<NewCommand>(); }
-std::unique_ptr<Command> MakeResaveCommand() { return std::make_unique<ResaveCommand>(); }
-std::unique_ptr<Command> MakeCheckCommand() { return std::make_unique<CheckCommand>(); }
+std::unique_ptr<Command> MakeNewCommand() {
+  return std::make_unique<NewCommand>();
+}
+std::unique_ptr<Command> MakeResaveCommand() {
+  return std::make_unique<ResaveCommand>();
+}
+std::unique_ptr<Command> MakeCheckCommand() {
+  return std::make_unique<CheckCommand>();
+}

@@ -10,7 +10,9 @@
 
 namespace {
 
-QString Text(const std::string& bytes) { return QString::fromUtf8(Cp1251ToUtf8(bytes)); }
+QString Text(const std::string& bytes) {
+  return QString::fromUtf8(Cp1251ToUtf8(bytes));
+}
 
 QJsonObject RecordJson(const CRecord* r) {
   QJsonObject o;
@@ -76,4 +78,6 @@ class DumpCommand : public Command {
 
 }  // namespace
 
-std::unique_ptr<Command> MakeDumpCommand() { return std::make_unique<DumpCommand>(); }
+std::unique_ptr<Command> MakeDumpCommand() {
+  return std::make_unique<DumpCommand>();
+}

@@ -21,7 +21,8 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
 
 static void PrintUsage(std::FILE* out) {
   std::fprintf(out, "usage:\n");
-  for (const auto& c : AllCommands()) std::fprintf(out, "  kandrel-cli %s %s\n", c->Name(), c->Usage());
+  for (const auto& c : AllCommands())
+    std::fprintf(out, "  kandrel-cli %s %s\n", c->Name(), c->Usage());
 }
 
 int main(int argc, char** argv) {

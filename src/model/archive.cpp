@@ -90,7 +90,9 @@ void ArchiveReader::SetInput(const void* data, size_t size) {
   limit_ = p_ + size;
 }
 
-void ArchiveReader::Fail(const std::string& cause) const { throw ArchiveError(Offset(), cause); }
+void ArchiveReader::Fail(const std::string& cause) const {
+  throw ArchiveError(Offset(), cause);
+}
 
 void ArchiveReader::Need(size_t n) const {
   if (Remaining() < n) throw ArchiveError(Offset(), "unexpected end of data", true);
@@ -110,8 +112,8 @@ uint16_t ArchiveReader::ReadWord() {
 
 uint32_t ArchiveReader::ReadDword() {
   Need(4);
-  uint32_t v = uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 |
-               uint32_t(p_[3]) << 24;
+  uint32_t v =
+      uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 | uint32_t(p_[3]) << 24;
   p_ += 4;
   return v;
 }
@@ -174,8 +176,8 @@ uint32_t ArchiveReader::ReadCount(size_t minElementSize) {
   uint32_t n = ReadWord();
   if (n == kCountEscape) n = ReadDword();
   if (minElementSize && n > Remaining() / minElementSize)
-    throw ArchiveError(start, "list of " + std::to_string(n) + " elements is longer than the data left",
-                       true);
+    throw ArchiveError(
+        start, "list of " + std::to_string(n) + " elements is longer than the data left", true);
   return n;
 }
 
@@ -190,7 +192,8 @@ int ArchiveReader::ReadClassOfNewObject(unsigned expected, int* schema) {
   }
   if (tag == 0) return -1;
   if (!(tag & kBigClassTag)) {
-    if (tag > entries_.size()) throw ArchiveError(start, "reference to object " + std::to_string(tag) + " not yet read");
+    if (tag > entries_.size())
+      throw ArchiveError(start, "reference to object " + std::to_string(tag) + " not yet read");
     if (entries_[tag - 1] >= 0) throw ArchiveError(start, "a class number used as an object");
     throw ArchiveError(start, "record " + std::to_string(tag) + " appears twice in the tree");
   }
@@ -199,7 +202,8 @@ int ArchiveReader::ReadClassOfNewObject(unsigned expected, int* schema) {
   if (w == kNewClassTag) {
     uint16_t s = ReadWord();
     uint16_t len = ReadWord();
-    if (len >= kMaxClassNameLength) throw ArchiveError(start, "class name of " + std::to_string(len) + " characters");
+    if (len >= kMaxClassNameLength)
+      throw ArchiveError(start, "class name of " + std::to_string(len) + " characters");
     Need(len);
     std::string_view name(reinterpret_cast<const char*>(p_), len);
     int id = -1;
@@ -219,7 +223,8 @@ int ArchiveReader::ReadClassOfNewObject(unsigned expected, int* schema) {
     cls = &classes_[size_t(entries_[c - 1])];
   }
   if (!(expected & (1u << cls->classId)))
-    throw ArchiveError(start, "a " + std::string(kClassNames[cls->classId]) + " where it cannot stand");
+    throw ArchiveError(start,
+                       "a " + std::string(kClassNames[cls->classId]) + " where it cannot stand");
   *schema = cls->schema;
   int classId = cls->classId;
   entries_.push_back(-1);  // the new object's number
@@ -227,7 +232,8 @@ int ArchiveReader::ReadClassOfNewObject(unsigned expected, int* schema) {
 }
 
 std::unique_ptr<CRecord> ArchiveReader::ReadObjectRef(unsigned expected, int depth) {
-  if (depth > kMaxDepth) Fail("records nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (depth > kMaxDepth)
+    Fail("records nested deeper than " + std::to_string(kMaxDepth) + " levels");
   int schema = 0;
   int classId = ReadClassOfNewObject(expected, &schema);
   if (classId < 0) return nullptr;
@@ -235,7 +241,8 @@ std::unique_ptr<CRecord> ArchiveReader::ReadObjectRef(unsigned expected, int dep
 }
 
 bool ArchiveReader::ReadLinkRef(uint32_t* sourceId, int depth) {
-  if (depth > kMaxDepth) Fail("records nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (depth > kMaxDepth)
+    Fail("records nested deeper than " + std::to_string(kMaxDepth) + " levels");
   int schema = 0;
   if (ReadClassOfNewObject(1u << kClassLink, &schema) < 0) return false;
   *sourceId = ReadDword();

@@ -39,7 +39,8 @@ struct Checker {
 
   void CheckProperty(const CPropertyItem* p) {
     if (p->typeCode == kTypeLinkTo && !Target(p))
-      problems.push_back("link " + Describe(p) + " names no property: value '" + p->valueText + "'");
+      problems.push_back("link " + Describe(p) + " names no property: value '" + p->valueText +
+                         "'");
     for (const CIncomingLink& link : p->incomingLinks) {
       auto* source = AsProperty(doc.LookupRecord(link.sourceId));
       if (!source || source->typeCode != kTypeLinkTo || Target(source) != p)

@@ -1,5 +1,8 @@
 #include "document.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 #include "archive.h"
 #include "archive_format.h"
 #include "value_types.h"
@@ -78,12 +81,30 @@ void CTarnelDoc::CreateDefaultGroups() {
 }
 
 CRecord* CTarnelDoc::CopyInto(CRecord* record, CRecord* newParent) {
-  CRecord* copy = nullptr;
+  std::unordered_set<const CRecord*> made;
+  CRecord* copy = CopyRecord(record, newParent, made);
+  if (!copy && !made.empty()) {
+    // Out of identifiers half way: take the partial copy out again.
+    CRecord* top = const_cast<CRecord*>(*std::find_if(
+        made.begin(), made.end(), [&](const CRecord* r) { return r->parent == newParent; }));
+    if (auto* atom = AsAtom(newParent))
+      atom->RemoveProperty(static_cast<CPropertyItem*>(top));
+    else if (auto* holder = AsChildHolder(newParent))
+      holder->RemoveChild(top);
+  }
+  return copy;
+}
+
+// `made` holds the records this copy has created so far: pasting a branch into itself (or into
+// one of its descendants) must not copy the copy.
+CRecord* CTarnelDoc::CopyRecord(CRecord* record, CRecord* newParent,
+                                std::unordered_set<const CRecord*>& made) {
   switch (GetKind(record)) {
     case kKindProperty: {
       auto* src = static_cast<CPropertyItem*>(record);
       CPropertyItem* p = NewProperty(newParent, false);
       if (!p) return nullptr;
+      made.insert(p);
       p->name = src->name;
       p->valueText = src->valueText;
       p->typeCode = src->typeCode;
@@ -95,31 +116,28 @@ CRecord* CTarnelDoc::CopyInto(CRecord* record, CRecord* newParent) {
       auto* src = static_cast<CAtom*>(record);
       CAtom* a = NewAtom(newParent);
       if (!a) return nullptr;
+      made.insert(a);
       a->name = src->name;
-      copy = a;
       for (const auto& p : src->properties)
-        if (!CopyInto(p.get(), a)) goto failed;
+        if (!CopyRecord(p.get(), a, made)) return nullptr;
       return a;
     }
     case kKindObject: {
       auto* src = static_cast<CObj*>(record);
       CObj* o = NewObject(newParent);
       if (!o) return nullptr;
+      made.insert(o);
       o->name = src->name;
-      copy = o;
-      // Copying a branch into itself must not walk into the copy: take the list as it was.
-      int n = src->GetChildCount();
-      for (int i = 0; i < n; ++i)
-        if (!CopyInto(src->GetChild(i), o)) goto failed;
+      for (int i = 0; i < src->GetChildCount(); ++i) {
+        CRecord* child = src->GetChild(i);
+        if (made.count(child)) continue;
+        if (!CopyRecord(child, o, made)) return nullptr;
+      }
       return o;
     }
     default:
       return nullptr;
   }
-failed:
-  // Out of identifiers half way: take the partial copy out again.
-  static_cast<CChildHolder*>(copy->parent)->RemoveChild(copy);
-  return nullptr;
 }
 
 void CTarnelDoc::RemoveGroup(CBase* group) {
@@ -177,7 +195,8 @@ void CTarnelDoc::ShowSubtree(CRecord* record, TreeItemHandle parentItem) {
     item = treeView->InsertItem(parentItem, record->name, image, selected, record->id);
   }
   if (kind == kKindObject || kind == kKindGroup) {
-    for (const auto& c : static_cast<CChildHolder*>(record)->children) RegisterSubtree(c.get(), item);
+    for (const auto& c : static_cast<CChildHolder*>(record)->children)
+      RegisterSubtree(c.get(), item);
   } else if (kind == kKindAtom) {
     for (const auto& p : static_cast<CAtom*>(record)->properties) RegisterSubtree(p.get(), item);
   }
@@ -276,4 +295,6 @@ std::string CTarnelDoc::SaveToBytes() {
   return bytes;
 }
 
-void CTarnelDoc::SaveFile(const std::string& path) { WriteFileAtomically(path, SaveToBytes()); }
+void CTarnelDoc::SaveFile(const std::string& path) {
+  WriteFileAtomically(path, SaveToBytes());
+}

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "id_map.h"
@@ -86,6 +87,8 @@ class CTarnelDoc {
  private:
   template <class T>
   T* Attach(CRecord* parent, std::unique_ptr<T> record);
+  CRecord* CopyRecord(CRecord* record, CRecord* newParent,
+                      std::unordered_set<const CRecord*>& made);
 };
 
 // Reads a whole file into memory. Throws DocumentFileError naming the file.

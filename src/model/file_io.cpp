@@ -12,7 +12,9 @@
 
 namespace {
 
-std::string Cause(int err) { return std::strerror(err); }
+std::string Cause(int err) {
+  return std::strerror(err);
+}
 
 // Writes all of `bytes` to `fd`; false with errno set on failure.
 bool WriteAll(int fd, const std::string& bytes) {

@@ -4,7 +4,9 @@
 
 CIdMap::CIdMap() : slots_(0x10000, nullptr) {}
 
-CIdMap::~CIdMap() { Clear(); }
+CIdMap::~CIdMap() {
+  Clear();
+}
 
 uint16_t CIdMap::NewId(CRecord* record) {
   uint16_t next = lastId_;

@@ -81,7 +81,8 @@ std::unique_ptr<CRecord> ReadRecordFields(ArchiveReader& ar, int classId, int sc
       for (uint32_t i = 0; i < n; ++i) {
         auto child = ar.ReadObjectRef(1u << kClassProperty, depth + 1);
         if (child)
-          atom->AddProperty(std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(child.release())));
+          atom->AddProperty(
+              std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(child.release())));
       }
       return atom;
     }

@@ -9,8 +9,12 @@ namespace {
 thread_local IValueChangedSink* tValueChangedSink = nullptr;
 }
 
-void SetThreadValueChangedSink(IValueChangedSink* sink) { tValueChangedSink = sink; }
-IValueChangedSink* GetThreadValueChangedSink() { return tValueChangedSink; }
+void SetThreadValueChangedSink(IValueChangedSink* sink) {
+  tValueChangedSink = sink;
+}
+IValueChangedSink* GetThreadValueChangedSink() {
+  return tValueChangedSink;
+}
 
 CRecord::~CRecord() {
   if (registry_) registry_->Forget(this);
@@ -75,9 +79,15 @@ int CPropertyItem::GetDecimals() const {
   return int(d < 0 ? -d : d);
 }
 
-CBase* AsGroup(CRecord* r) { return GetKind(r) == kKindGroup ? static_cast<CBase*>(r) : nullptr; }
-CObj* AsObject(CRecord* r) { return GetKind(r) == kKindObject ? static_cast<CObj*>(r) : nullptr; }
-CAtom* AsAtom(CRecord* r) { return GetKind(r) == kKindAtom ? static_cast<CAtom*>(r) : nullptr; }
+CBase* AsGroup(CRecord* r) {
+  return GetKind(r) == kKindGroup ? static_cast<CBase*>(r) : nullptr;
+}
+CObj* AsObject(CRecord* r) {
+  return GetKind(r) == kKindObject ? static_cast<CObj*>(r) : nullptr;
+}
+CAtom* AsAtom(CRecord* r) {
+  return GetKind(r) == kKindAtom ? static_cast<CAtom*>(r) : nullptr;
+}
 CPropertyItem* AsProperty(CRecord* r) {
   return GetKind(r) == kKindProperty ? static_cast<CPropertyItem*>(r) : nullptr;
 }

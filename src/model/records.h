@@ -53,7 +53,9 @@ class CRecord {
 };
 
 // 0 for null, otherwise the record's kind.
-inline int GetKind(const CRecord* r) { return r ? r->Kind() : kKindNone; }
+inline int GetKind(const CRecord* r) {
+  return r ? r->Kind() : kKindNone;
+}
 
 // Lists of groups and objects hold CRecord children: objects, and atoms in an object (or, in
 // trees that come from outside, directly in a group).
@@ -98,7 +100,9 @@ class CPropHolder : public CRecord {
   CPropertyItem* AddProperty(std::unique_ptr<CPropertyItem> p);
   CPropertyItem* InsertProperty(int index, std::unique_ptr<CPropertyItem> p);
   bool RemoveProperty(const CPropertyItem* p) { return properties.Remove(p); }
-  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p) { return properties.Take(p); }
+  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p) {
+    return properties.Take(p);
+  }
 
   OwningList<CPropertyItem> properties;
 };

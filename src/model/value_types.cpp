@@ -9,10 +9,12 @@
 
 namespace {
 
-constexpr const char* kTypeNames[kTypeCount] = {"BIN",   "BYTE",     "SHORT",   "INT", "FLOAT",
+constexpr const char* kTypeNames[kTypeCount] = {"BIN",    "BYTE",     "SHORT",   "INT", "FLOAT",
                                                 "DOUBLE", "DATETIME", "LINK_TO", "FILE"};
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 uint32_t FloatBits(float f) {
   uint32_t u;
@@ -48,9 +50,8 @@ int TypeNameToCode(std::string_view name) {
 }
 
 int TypeTagToCode(std::string_view tag) {
-  static constexpr std::string_view kTags[] = {"{bin}",   "{byte}",   "{short}",
-                                               "{int}",   "{float}",  "{double}",
-                                               "{datetime}", "{link_to}"};
+  static constexpr std::string_view kTags[] = {"{bin}",   "{byte}",   "{short}",    "{int}",
+                                               "{float}", "{double}", "{datetime}", "{link_to}"};
   for (int i = 0; i < int(std::size(kTags)); ++i)
     if (tag == kTags[i]) return i;
   return 0;

@@ -35,6 +35,10 @@ int Encode(const QString& text, std::string* out, bool lossy) {
 
 }  // namespace
 
-bool ToCp1251(const QString& text, std::string* out) { return Encode(text, out, false) == 0; }
+bool ToCp1251(const QString& text, std::string* out) {
+  return Encode(text, out, false) == 0;
+}
 
-int ToCp1251Lossy(const QString& text, std::string* out) { return Encode(text, out, true); }
+int ToCp1251Lossy(const QString& text, std::string* out) {
+  return Encode(text, out, true);
+}

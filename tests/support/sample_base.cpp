@@ -8,8 +8,11 @@
 namespace {
 
 // "Насос" (pump), "Клапан" (valve), "Датчик" (sensor), "Шкаф" (cabinet) in windows-1251.
-const char* const kObjectNames[] = {"\xCD\xE0\xF1\xEE\xF1", "\xCA\xEB\xE0\xEF\xE0\xED",
-                                    "\xC4\xE0\xF2\xF7\xE8\xEA", "\xD8\xEA\xE0\xF4", "Controller",
+const char* const kObjectNames[] = {"\xCD\xE0\xF1\xEE\xF1",
+                                    "\xCA\xEB\xE0\xEF\xE0\xED",
+                                    "\xC4\xE0\xF2\xF7\xE8\xEA",
+                                    "\xD8\xEA\xE0\xF4",
+                                    "Controller",
                                     "Drive"};
 const char* const kAtomNames[] = {"AI", "AO", "DI", "DO", "PID", "Timer"};
 
@@ -17,11 +20,11 @@ struct PropSpec {
   const char* name;
   int type;
 };
-const PropSpec kProps[] = {{"Value", kTypeFloat}, {"DecPoint", kTypeShort},
+const PropSpec kProps[] = {{"Value", kTypeFloat},    {"DecPoint", kTypeShort},
                            {"Setpoint", kTypeShort}, {"Mode", kTypeInt},
-                           {"State", kTypeByte},    {"Mask", kTypeBin},
+                           {"State", kTypeByte},     {"Mask", kTypeBin},
                            {"Stamp", kTypeDateTime}, {"Gain", kTypeDouble},
-                           {"Source", kTypeLinkTo}, {"Script", kTypeFile}};
+                           {"Source", kTypeLinkTo},  {"Script", kTypeFile}};
 
 class Builder {
  public:
@@ -65,8 +68,10 @@ class Builder {
       p->eoc = p->id % 5 == 0;
       p->valueText = ValueFor(*p);
       p->UpdateRawFromText();
-      if (spec.type == kTypeLinkTo) lastLinkable_ = p->id;
-      else lastLinkable_ = lastValue_, lastValue_ = p->id;
+      if (spec.type == kTypeLinkTo)
+        lastLinkable_ = p->id;
+      else
+        lastLinkable_ = lastValue_, lastValue_ = p->id;
     }
   }
 
@@ -76,7 +81,8 @@ class Builder {
       case kTypeDouble:
         return std::to_string(int(p.id % 1000) - 500) + ".250";
       case kTypeShort:
-        return p.name == "DecPoint" ? std::to_string(p.id % 7) : std::to_string(int(p.id % 60000) - 30000);
+        return p.name == "DecPoint" ? std::to_string(p.id % 7)
+                                    : std::to_string(int(p.id % 60000) - 30000);
       case kTypeLinkTo:
         return std::to_string(lastLinkable_);
       case kTypeFile:
@@ -94,7 +100,9 @@ class Builder {
 
 }  // namespace
 
-void BuildSampleBase(CTarnelDoc& doc, int records) { Builder(doc, records).Run(); }
+void BuildSampleBase(CTarnelDoc& doc, int records) {
+  Builder(doc, records).Run();
+}
 
 std::string Cp1251Text(size_t n) {
   static const char kLetters[] = "Abc\xC0\xE1\xE2\xA8\xB8xyz\xDF\xFF_09";

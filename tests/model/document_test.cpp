@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "model/archive.h"
+#include "model/consistency.h"
+#include "model/document.h"
+#include "model/value_types.h"
+
+namespace {
+
+// Records what the document asks of the tree view, one line per call.
+struct FakeTree : ITreeView {
+  std::vector<std::string> calls;
+  int next = 1;
+  void DeleteAllItems() override { calls.push_back("clear"); }
+  TreeItemHandle InsertRoot() override {
+    calls.push_back("root");
+    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
+  }
+  TreeItemHandle InsertItem(TreeItemHandle parent, const std::string& label, int image,
+                            int selected, uint32_t id) override {
+    calls.push_back(std::to_string(intptr_t(parent)) + ">" + label + ":" + std::to_string(image) +
+                    "/" + std::to_string(selected) + "#" + std::to_string(id));
+    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
+  }
+};
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override { doc.OnNewDocument(); }
+  CBase* Group(int i) { return doc.groups[size_t(i)].get(); }
+  CPropertyItem* Prop(CAtom* atom, const char* name, int type, const char* value) {
+    CPropertyItem* p = doc.NewProperty(atom, false);
+    p->name = name;
+    p->typeCode = uint8_t(type);
+    p->valueText = value;
+    return p;
+  }
+  CTarnelDoc doc;
+};
+
+TEST_F(DocumentTest, NewDocumentHoldsTheThreeGroups) {
+  ASSERT_EQ(doc.groups.size(), 3u);
+  EXPECT_EQ(Group(0)->name, "Hardware");
+  EXPECT_EQ(Group(1)->name, "Logic");
+  EXPECT_EQ(Group(2)->name, "Network");
+  doc.CreateDefaultGroups();
+  EXPECT_EQ(doc.groups.size(), 3u);
+}
+
+TEST_F(DocumentTest, CreationChecksTheParentKindBeforeDrawingAnIdentifier) {
+  EXPECT_EQ(doc.NewAtom(Group(0)), nullptr);
+  EXPECT_EQ(doc.NewProperty(Group(0), false), nullptr);
+  CObj* o = doc.NewObject(Group(0));
+  EXPECT_EQ(o->id, 4u);
+  EXPECT_EQ(o->parent, Group(0));
+  CObj* inner = doc.NewObject(o);
+  EXPECT_EQ(inner->parent, o);
+  CAtom* a = doc.NewAtom(inner);
+  EXPECT_EQ(doc.NewObject(a), nullptr);
+  EXPECT_EQ(a->id, 6u);
+
+  bool asked = false;
+  doc.addPropertyDialog = [&](CPropertyItem& p) {
+    asked = true;
+    return false;
+  };
+  EXPECT_EQ(doc.NewProperty(a, true), nullptr);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(a->GetPropertyCount(), 0);
+  doc.addPropertyDialog = [](CPropertyItem& p) {
+    p.name = "Named";
+    return true;
+  };
+  CPropertyItem* p = doc.NewProperty(a, true);
+  EXPECT_EQ(p->id, 7u);  // the cancelled dialog used no number
+  EXPECT_EQ(p->name, "Named");
+  EXPECT_EQ(p->GetOwner(), a);
+}
+
+TEST_F(DocumentTest, RebuildResolvesLinksOnceAndClearsHistoryInHardware) {
+  CAtom* hw = doc.NewAtom(doc.NewObject(Group(0)));
+  CAtom* logic = doc.NewAtom(doc.NewObject(Group(1)));
+  CPropertyItem* target = Prop(logic, "T", kTypeInt, "1");
+  CPropertyItem* link = Prop(hw, "L", kTypeLinkTo, std::to_string(target->id).c_str());
+  CPropertyItem* letters = Prop(logic, "X", kTypeLinkTo, "abc");
+  CPropertyItem* toGroup = Prop(logic, "G", kTypeLinkTo, "1");
+  link->SetFlag(0);
+  target->SetFlag(0);
+  doc.RebuildTree();
+  doc.RebuildTree();
+  ASSERT_EQ(target->GetIncomingLinkCount(), 1);
+  EXPECT_EQ(target->GetIncomingLink(0)->sourceId, link->id);
+  EXPECT_FALSE(link->IsFlagSet(0));   // under "Hardware"
+  EXPECT_TRUE(target->IsFlagSet(0));  // under "Logic"
+  EXPECT_EQ(letters->GetIncomingLinkCount(), 0);
+  EXPECT_EQ(toGroup->GetIncomingLinkCount(), 0);
+  auto problems = CheckConsistency(doc);
+  ASSERT_EQ(problems.size(), 2u);  // "abc" and the link to a group
+  EXPECT_NE(problems[0].find("names no property"), std::string::npos);
+}
+
+TEST_F(DocumentTest, DecPointReachesItselfAndThePropertiesBeforeIt) {
+  CAtom* atom = doc.NewAtom(doc.NewObject(Group(1)));
+  CPropertyItem* a = Prop(atom, "A", kTypeShort, "1");
+  CPropertyItem* dp = Prop(atom, "DecPoint", kTypeShort, "5");
+  CPropertyItem* b = Prop(atom, "B", kTypeShort, "1");
+  doc.RebuildTree();
+  EXPECT_EQ(a->decimalPoint, dp);
+  EXPECT_EQ(dp->decimalPoint, dp);
+  EXPECT_EQ(b->decimalPoint, nullptr);
+}
+
+TEST_F(DocumentTest, CopyIntoMakesFreshRecordsAndLeavesTypeAndLinksBehind) {
+  CObj* o = doc.NewObject(Group(1));
+  o->name = "Src";
+  CObj* nested = doc.NewObject(o);
+  nested->name = "Nested";
+  CAtom* atom = doc.NewAtom(o);
+  atom->name = "A";
+  atom->type = 5;
+  CPropertyItem* v = Prop(atom, "V", kTypeInt, "3");
+  v->flags = 0x12;
+  v->eoc = true;
+  CPropertyItem* l = Prop(atom, "L", kTypeLinkTo, std::to_string(v->id).c_str());
+  doc.RebuildTree();
+
+  auto* copy = static_cast<CObj*>(doc.CopyInto(o, o));  // into itself: no endless walk
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(o->GetChildCount(), 3);
+  ASSERT_EQ(copy->GetChildCount(), 2);
+  EXPECT_EQ(copy->GetChild(0)->name, "Nested");
+  auto* atomCopy = AsAtom(copy->GetChild(1));
+  ASSERT_NE(atomCopy, nullptr);
+  EXPECT_EQ(atomCopy->type, 0);
+  ASSERT_EQ(atomCopy->GetPropertyCount(), 2);
+  CPropertyItem* v2 = atomCopy->GetProperty(0);
+  EXPECT_NE(v2->id, v->id);
+  EXPECT_EQ(v2->flags, 0x12);
+  EXPECT_TRUE(v2->eoc);
+  EXPECT_EQ(v2->GetIncomingLinkCount(), 0);
+  EXPECT_EQ(atomCopy->GetProperty(1)->valueText, l->valueText);
+  doc.RebuildTree();
+  EXPECT_EQ(v->GetIncomingLinkCount(), 2);  // the copied link points at the same target
+  EXPECT_TRUE(CheckConsistency(doc).empty());
+}
+
+TEST_F(DocumentTest, CopyIntoADescendantCopiesTheBranchAsItWas) {
+  CObj* o = doc.NewObject(Group(1));
+  CObj* nested = doc.NewObject(o);
+  doc.NewAtom(nested);
+  auto* copy = static_cast<CObj*>(doc.CopyInto(o, nested));
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(copy->GetChildCount(), 1);  // the copy of "nested" ...
+  auto* nestedCopy = static_cast<CObj*>(copy->GetChild(0));
+  ASSERT_EQ(nestedCopy->GetChildCount(), 1);  // ... holds the atom, not the copy itself
+  EXPECT_EQ(GetKind(nestedCopy->GetChild(0)), kKindAtom);
+  EXPECT_EQ(doc.idMap.Count(), 3 + 3 + 3);
+}
+
+TEST_F(DocumentTest, CopyThatRunsOutOfIdentifiersLeavesNothingBehind) {
+  CObj* o = doc.NewObject(Group(1));
+  CAtom* a = doc.NewAtom(o);
+  for (int i = 0; i < 10; ++i) doc.NewProperty(a, false);
+  while (doc.idMap.Count() < 0xFFFF - 5) doc.NewObject(Group(2));
+  EXPECT_EQ(doc.CopyInto(o, Group(0)), nullptr);
+  EXPECT_EQ(Group(0)->GetChildCount(), 0);
+  EXPECT_EQ(doc.idMap.Count(), 0xFFFF - 5);
+}
+
+TEST_F(DocumentTest, TreeViewGetsItemsInOrderWithTheirImages) {
+  FakeTree tree;
+  doc.treeView = &tree;
+  CObj* o = doc.NewObject(Group(2));
+  o->name = "O";
+  CAtom* a = doc.NewAtom(o);
+  a->name = "A";
+  Prop(a, "P", kTypeInt, "1");
+  Prop(a, "L", kTypeLinkTo, "7");
+  doc.RebuildTree();
+  std::vector<std::string> expected = {
+      "clear",     "root",      "1>Hardware:0/1#1", "1>Logic:0/1#2", "1>Network:0/1#3",
+      "4>O:2/3#4", "5>A:4/5#5", "6>P:6/7#6",        "6>L:8/9#7"};
+  EXPECT_EQ(tree.calls, expected);
+
+  tree.calls.clear();
+  CObj* pasted = static_cast<CObj*>(doc.CopyInto(o, Group(0)));
+  doc.ShowSubtree(pasted, reinterpret_cast<TreeItemHandle>(2));
+  ASSERT_EQ(tree.calls.size(), 4u);
+  EXPECT_EQ(tree.calls[0], "2>O:2/3#8");
+  doc.treeView = nullptr;
+}
+
+TEST_F(DocumentTest, SaveReplacesTheFileOnlyWhenEverythingIsWritten) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::path(::testing::TempDir()) / "kandrel-save";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::string path = (dir / "base.kdl").string();
+  doc.SaveFile(path);
+  EXPECT_EQ(fs::file_size(path), 60u);
+  doc.NewObject(Group(0));
+  doc.SaveFile(path);
+  EXPECT_GT(fs::file_size(path), 60u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  // A folder that does not exist: an error naming the file; the other file stays.
+  EXPECT_THROW(doc.SaveFile((dir / "missing" / "x.kdl").string()), DocumentFileError);
+  // A save over a folder fails and leaves no temporary file behind.
+  fs::create_directories(dir / "sub.kdl");
+  fs::create_directories(dir / "sub.kdl" / "keep");
+  EXPECT_THROW(doc.SaveFile((dir / "sub.kdl").string()), DocumentFileError);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  fs::remove_all(dir);
+}
+
+TEST_F(DocumentTest, DeleteContentsEmptiesEverything) {
+  FakeTree tree;
+  doc.treeView = &tree;
+  doc.importStack.push_back(Group(0));
+  doc.DeleteContents();
+  EXPECT_TRUE(doc.groups.empty());
+  EXPECT_TRUE(doc.importStack.empty());
+  EXPECT_EQ(doc.idMap.GetLastId(), 0);
+  EXPECT_EQ(tree.calls, std::vector<std::string>{"clear"});
+  doc.treeView = nullptr;
+}
+
+}  // namespace

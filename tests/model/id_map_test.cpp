@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "model/archive.h"
+#include "model/document.h"
+#include "model/id_map.h"
+
+namespace {
+
+TEST(IdMapTest, NewDocumentNumbersGroupsOneToThree) {
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  EXPECT_EQ(doc.LookupRecord(1)->name, "Hardware");
+  EXPECT_EQ(doc.LookupRecord(3)->name, "Network");
+  EXPECT_EQ(doc.LookupRecord(4), nullptr);
+  EXPECT_EQ(doc.LookupRecord(65537)->name, "Hardware");  // low 16 bits
+  EXPECT_EQ(doc.NewObject(doc.groups[0].get())->id, 4u);
+}
+
+TEST(IdMapTest, NumberingGoesOnAfterReopen) {
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  doc.idMap.SetLastId(57);
+  std::string bytes = doc.SaveToBytes();
+  CTarnelDoc back;
+  ArchiveReader r(bytes.data(), bytes.size());
+  back.TakeContents(CTarnelDoc::ReadContents(r));
+  EXPECT_EQ(back.idMap.GetLastId(), 57);
+  EXPECT_EQ(back.NewObject(back.groups[1].get())->id, 58u);
+}
+
+TEST(IdMapTest, NewIdSkipsTakenNumbersAndWraps) {
+  CIdMap map;
+  CObj a(0), b(0), c(0), d(0);
+  map.SetAt(5, &a);  // entered under its own number, lastId stays
+  map.SetLastId(4);
+  EXPECT_EQ(map.NewId(&b), 6);
+  map.SetLastId(65535);
+  map.SetAt(1, &c);
+  EXPECT_EQ(map.NewId(&d), 2);  // wraps past 65535 and skips 1
+}
+
+TEST(IdMapTest, FullRegistryGivesZeroAndCreatesNothing) {
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  CRecord* parent = doc.groups[0].get();
+  while (doc.idMap.Count() < 0xFFFF) ASSERT_NE(doc.NewObject(parent), nullptr);
+  int children = static_cast<CBase*>(parent)->GetChildCount();
+  EXPECT_EQ(doc.NewObject(parent), nullptr);
+  EXPECT_EQ(doc.NewGroup(), nullptr);
+  EXPECT_EQ(static_cast<CBase*>(parent)->GetChildCount(), children);
+  EXPECT_EQ(doc.groups.size(), 3u);
+  // Freeing one number makes room again, and that number is the one handed out.
+  CRecord* victim = static_cast<CBase*>(parent)->GetChild(100);
+  uint32_t freed = victim->id;
+  static_cast<CBase*>(parent)->RemoveChild(victim);
+  CObj* again = doc.NewObject(parent);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->id, freed);
+}
+
+TEST(IdMapTest, DestroyedRecordsLeaveTheRegistry) {
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  CObj* o = doc.NewObject(doc.groups[0].get());
+  CAtom* a = doc.NewAtom(o);
+  CPropertyItem* p = doc.NewProperty(a, false);
+  uint32_t ids[] = {o->id, a->id, p->id};
+  static_cast<CBase*>(doc.groups[0].get())->RemoveChild(o);
+  for (uint32_t id : ids) EXPECT_EQ(doc.LookupRecord(id), nullptr) << id;
+
+  doc.NewObject(doc.groups[1].get());
+  doc.DeleteAllGroups();
+  for (uint32_t id = 1; id < 10; ++id) EXPECT_EQ(doc.LookupRecord(id), nullptr) << id;
+}
+
+TEST(IdMapTest, ClearStartsAgainAtOne) {
+  CIdMap map;
+  CObj a(0), b(0);
+  map.NewId(&a);
+  map.Clear();
+  EXPECT_EQ(map.Lookup(1), nullptr);
+  EXPECT_EQ(map.NewId(&b), 1);
+}
+
+TEST(IdMapTest, SerializedLastIdIsTwoLittleEndianBytes) {
+  CTarnelDoc doc;
+  doc.idMap.SetLastId(0x1234);
+  EXPECT_EQ(doc.SaveToBytes(), std::string("\x00\x00\x34\x12", 4));
+}
+
+TEST(IdMapTest, ReRegisteringUnderANewNumberDropsTheOldEntry) {
+  CIdMap map;
+  CObj a(0);
+  map.SetAt(7, &a);
+  map.SetAt(9, &a);
+  EXPECT_EQ(map.Lookup(7), nullptr);
+  EXPECT_EQ(map.Lookup(9), &a);
+  EXPECT_EQ(map.Count(), 1);
+}
+
+}  // namespace
