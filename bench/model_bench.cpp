@@ -1,0 +1,75 @@
+// Opening and saving a full document (65,535 records) against reading its file and passing
+// over its bytes once.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "model/archive.h"
+#include "model/document.h"
+#include "sample_base.h"
+
+namespace {
+
+const std::string& SamplePath() {
+  static const std::string path = [] {
+    std::string p = (std::filesystem::temp_directory_path() / "kandrel-bench-65535.kdl").string();
+    CTarnelDoc doc;
+    BuildSampleBase(doc, 65535);
+    doc.SaveFile(p);
+    return p;
+  }();
+  return path;
+}
+
+size_t HeapInUse() { return mallinfo2().uordblks; }
+
+void BM_Baseline_ReadAndScan(benchmark::State& state) {
+  const std::string& path = SamplePath();
+  for (auto _ : state) {
+    std::string bytes = ReadFileBytes(path);
+    uint32_t sum = 0;
+    for (char c : bytes) sum = sum * 31 + uint8_t(c);
+    benchmark::DoNotOptimize(sum);
+    state.SetBytesProcessed(state.bytes_processed() + int64_t(bytes.size()));
+  }
+}
+BENCHMARK(BM_Baseline_ReadAndScan)->Unit(benchmark::kMillisecond);
+
+void BM_Open(benchmark::State& state) {
+  const std::string& path = SamplePath();
+  size_t fileSize = std::filesystem::file_size(path);
+  size_t memory = 0;
+  for (auto _ : state) {
+    CTarnelDoc doc;
+    size_t before = HeapInUse();
+    doc.OpenFile(path);  // read, load, RebuildTree
+    memory = HeapInUse() - before;
+    benchmark::DoNotOptimize(doc.groups.data());
+    state.SetBytesProcessed(state.bytes_processed() + int64_t(fileSize));
+  }
+  state.counters["records"] = 65535;
+  state.counters["doc_MB"] = double(memory) / (1024 * 1024);
+}
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond);
+
+void BM_Save(benchmark::State& state) {
+  CTarnelDoc doc;
+  doc.OpenFile(SamplePath());
+  std::string out = SamplePath() + ".saved";
+  for (auto _ : state) doc.SaveFile(out);  // serialise, write, flush to disk, rename
+  std::remove(out.c_str());
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
+
+void BM_SerializeOnly(benchmark::State& state) {
+  CTarnelDoc doc;
+  doc.OpenFile(SamplePath());
+  for (auto _ : state) benchmark::DoNotOptimize(doc.SaveToBytes());
+}
+BENCHMARK(BM_SerializeOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
