@@ -19,8 +19,12 @@ int Encode(const QString& text, std::string* out, bool lossy) {
   int replaced = 0;
   for (qsizetype i = 0; i < text.size(); ++i) {
     char32_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-      c = QChar::surrogateToUcs4(text[i].unicode(), text[++i].unicode());
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      // Two statements: the order in which function arguments are evaluated is unspecified.
+      char16_t high = text[i].unicode();
+      char16_t low = text[++i].unicode();
+      c = QChar::surrogateToUcs4(high, low);
+    }
     int b = UnicodeToCp1251(c);
     if (b < 0) {
       if (!lossy) return -1;

@@ -1,0 +1,239 @@
+#include "export_file.h"
+
+#include <ctime>
+
+#include "model/document.h"
+#include "model/value_types.h"
+#include "xml_format.h"
+
+namespace {
+
+// Every line end reaches the disk as CR LF, the line ends inside values included.
+constexpr char kEol[] = "\r\n";
+
+constexpr char kHeader[] =
+    "<?xml version=\"1.0\" encoding=\"windows-1251\" ?>\r\n"
+    "<?Vorlex-XML MajVer=\"1\" MinVer=\"0\" RelVer=\"0\" "
+    "Copyright=\"Copyright (c) 1998-2026 Vorlex\"?>\r\n"
+    "<!--  Export file of Vorlex Quorvantis   -->\r\n";
+constexpr char kTrailer[] =
+    "</PartQuorvantis>\r\n"
+    "<!--  End of Export file of Vorlex Quorvantis  --> \r\n";
+
+// Bytes that no XML 1.0 document can hold, not even as a character reference: the C0
+// controls other than tab, LF and CR, and 0x98, which has no character in windows-1251.
+bool IsUnwritable(unsigned char c) {
+  return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x98;
+}
+
+void CheckWritable(const std::string& text, const CRecord* r, const char* what) {
+  for (unsigned char c : text)
+    if (IsUnwritable(c)) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", c);
+      throw ExportError(std::string("the ") + what + " of record " + std::to_string(r->id) +
+                        " holds the byte " + hex + ", which an XML file cannot carry");
+    }
+}
+
+// Element content: the four replacements of the format. A double quote needs none here.
+void AppendEscapedText(const std::string& text, std::string* out) {
+  for (char c : text) switch (c) {
+      case '&':
+        *out += "&amp;";
+        break;
+      case '>':
+        *out += "&gt;";
+        break;
+      case '<':
+        *out += "&lt;";
+        break;
+      case '\'':
+        *out += "&apos;";
+        break;
+      default:
+        out->push_back(c);
+    }
+}
+
+// Attribute values: also the quote that delimits them, and the white space characters that
+// a reader would otherwise turn into blanks, so every name comes back as it was.
+void AppendAttribute(const char* name, const CRecord* r, std::string* out) {
+  CheckWritable(r->name, r, "name");
+  *out += ' ';
+  *out += name;
+  *out += "=\"";
+  for (char c : r->name) switch (c) {
+      case '&':
+        *out += "&amp;";
+        break;
+      case '>':
+        *out += "&gt;";
+        break;
+      case '<':
+        *out += "&lt;";
+        break;
+      case '\'':
+        *out += "&apos;";
+        break;
+      case '"':
+        *out += "&quot;";
+        break;
+      case '\t':
+        *out += "&#9;";
+        break;
+      case '\n':
+        *out += "&#10;";
+        break;
+      case '\r':
+        *out += "&#13;";
+        break;
+      default:
+        out->push_back(c);
+    }
+  *out += '"';
+}
+
+void AppendNumber(const char* name, long long value, std::string* out) {
+  *out += ' ';
+  *out += name;
+  *out += "=\"";
+  *out += std::to_string(value);
+  *out += '"';
+}
+
+void AppendStartTag(const char* element, const CRecord* r, std::string* out) {
+  *out += '<';
+  *out += element;
+  AppendAttribute(xmlfmt::kNameAttr, r, out);
+  AppendNumber(xmlfmt::kIdAttr, int32_t(r->id), out);
+}
+
+void AppendEndTag(const char* element, std::string* out) {
+  *out += "</";
+  *out += element;
+  *out += '>';
+  *out += kEol;
+}
+
+// The text between a property's start and end lines, without its line end.
+std::string ValueLine(const CTarnelDoc& doc, const CPropertyItem& p) {
+  std::string text;
+  text.reserve(p.valueText.size());
+  AppendEscapedText(p.valueText, &text);
+  std::erase(text, '\r');
+  // The first character stays, so a value of line breaks alone keeps one.
+  while (text.size() > 1 && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (p.typeCode != kTypeLinkTo) {
+    CheckWritable(text, &p, "value");
+    return text;
+  }
+  const CRecord* target = doc.LookupRecord(uint32_t(AtoI(text)));
+  if (!target) return std::string();
+  std::string path = GetRecordPath(target);
+  CheckWritable(path, &p, "link target path");
+  std::string escaped;
+  AppendEscapedText(path, &escaped);
+  return escaped;
+}
+
+}  // namespace
+
+ExportDate LocalDateToday() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
+}
+
+CExportFile::CExportFile(const CTarnelDoc& doc, const CRecord* record, std::string fileName)
+    : doc_(doc), record_(record), fileName_(std::move(fileName)) {}
+
+bool CExportFile::Export() {
+  error_.clear();
+  try {
+    WriteFileAtomically(fileName_, ExportToBytes(LocalDateToday()));
+    return true;
+  } catch (const ExportError& e) {
+    error_ = fileName_ + ": " + e.what();
+  } catch (const DocumentFileError& e) {
+    error_ = e.what();
+  } catch (const std::bad_alloc&) {
+    error_ = fileName_ + ": out of memory";
+  }
+  return false;
+}
+
+std::string CExportFile::ExportToBytes(const ExportDate& date) const {
+  std::string out = kHeader;
+  char line[64];
+  std::snprintf(line, sizeof line, "<!--  Date of generation %.2d.%.2d.%d  -->\r\n", date.day,
+                date.month, date.year);
+  out += line;
+  out += '<';
+  out += xmlfmt::kRootElement;
+  out += '>';
+  if (record_) {
+    WriteRecord(record_, &out);
+  } else {
+    for (const auto& g : doc_.groups) WriteRecord(g.get(), &out);
+  }
+  out += kTrailer;
+  return out;
+}
+
+bool CExportFile::WriteRecord(const CRecord* record, std::string* out) const {
+  switch (GetKind(record)) {
+    case kKindGroup:
+    case kKindObject: {
+      const char* element =
+          record->Kind() == kKindGroup ? xmlfmt::kGroupElement : xmlfmt::kObjectElement;
+      AppendStartTag(element, record, out);
+      *out += '>';
+      *out += kEol;
+      for (const auto& c : static_cast<const CChildHolder*>(record)->children)
+        WriteRecord(c.get(), out);
+      AppendEndTag(element, out);
+      break;
+    }
+    case kKindAtom: {
+      auto* atom = static_cast<const CAtom*>(record);
+      AppendStartTag(xmlfmt::kAtomElement, atom, out);
+      AppendNumber(xmlfmt::kTypeAttr, atom->type, out);
+      *out += '>';
+      *out += kEol;
+      for (const auto& p : atom->properties) WriteRecord(p.get(), out);
+      AppendEndTag(xmlfmt::kAtomElement, out);
+      break;
+    }
+    case kKindProperty: {
+      auto* p = static_cast<const CPropertyItem*>(record);
+      AppendStartTag(xmlfmt::kPropertyElement, p, out);
+      *out += " Type=\"";
+      *out += TypeCodeToName(p->typeCode);
+      *out += '"';
+      char flag[] = " B1=\"0\"";
+      for (int bit = 0; bit < xmlfmt::kFlagAttrCount; ++bit) {
+        flag[2] = char('1' + bit);
+        flag[5] = p->IsFlagSet(bit) ? '1' : '0';
+        *out += flag;
+      }
+      *out += '>';
+      *out += kEol;
+      std::string value = ValueLine(doc_, *p);
+      // Inner line feeds become line ends on disk like every other.
+      for (char c : value) {
+        if (c == '\n')
+          *out += kEol;
+        else
+          out->push_back(c);
+      }
+      *out += kEol;
+      AppendEndTag(xmlfmt::kPropertyElement, out);
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}

@@ -1,0 +1,190 @@
+#include "import_merge.h"
+
+#include "import_selection.h"
+#include "model/archive_format.h"
+#include "model/document.h"
+#include "model/value_types.h"
+
+namespace {
+
+// How deep a record lies: a group is at depth 1, as the document file counts it.
+int DepthOf(const CRecord* r) {
+  int depth = 0;
+  for (; r; r = r->parent) ++depth;
+  return depth;
+}
+
+int CountTicked(const CImportItem& item) {
+  int n = item.check == kChecked ? 1 : 0;
+  for (const auto& c : item.children) n += CountTicked(*c);
+  return n;
+}
+
+// Makes the copy of `source` under `target` by the target's kind; null when the kind pair
+// takes no copy or the document refuses it (no identifier left).
+CRecord* CopyOne(CTarnelDoc& doc, const CRecord* source, CRecord* target, bool* refused) {
+  *refused = false;
+  CRecord* made = nullptr;
+  switch (GetKind(target)) {
+    case kKindNone:
+      made = doc.NewGroup();
+      break;
+    case kKindGroup:
+      made = doc.NewObject(target);
+      break;
+    case kKindObject:
+      if (source->Kind() == kKindObject) {
+        made = doc.NewObject(target);
+      } else if (source->Kind() == kKindAtom) {
+        CAtom* atom = doc.NewAtom(target);
+        if (atom) atom->type = static_cast<const CAtom*>(source)->type;
+        made = atom;
+      } else {
+        return nullptr;  // nothing else goes into an object
+      }
+      break;
+    case kKindAtom: {
+      const CPropertyItem* sp = AsProperty(source);
+      if (!sp) return nullptr;
+      CPropertyItem* p = doc.NewProperty(target, false);
+      if (p) {
+        p->typeCode = sp->typeCode;
+        p->flags = sp->flags;
+        p->valueText = ConvertLineEnds(sp->valueText);
+      }
+      made = p;
+      break;
+    }
+    default:
+      return nullptr;
+  }
+  if (!made) {
+    *refused = true;
+    return nullptr;
+  }
+  made->name = source->name;
+  return made;
+}
+
+void Merge(CTarnelDoc& doc, const CImportItem& item, CRecord* target, int targetDepth,
+           MergeStats* stats) {
+  if (GetKind(target) == kKindProperty) return;
+  for (const auto& child : item.children) {
+    if (child->check != kChecked) {
+      Merge(doc, *child, target, targetDepth, stats);
+      continue;
+    }
+    if (targetDepth + 1 > archive::kMaxDepth) {
+      stats->notCopied += CountTicked(*child);
+      continue;
+    }
+    bool refused = false;
+    CRecord* made = CopyOne(doc, child->record, target, &refused);
+    if (!made) {
+      if (refused) stats->notCopied += CountTicked(*child);
+      continue;
+    }
+    ++stats->copied;
+    Merge(doc, *child, made, targetDepth + 1, stats);
+  }
+}
+
+// The children of a record in the structure tree's order; null parent: the groups.
+template <class F>
+CRecord* FirstChild(const CTarnelDoc& doc, const CRecord* parent, F&& match) {
+  switch (GetKind(parent)) {
+    case kKindNone:
+      for (const auto& g : doc.groups)
+        if (match(g.get())) return g.get();
+      return nullptr;
+    case kKindGroup:
+    case kKindObject:
+      for (const auto& c : static_cast<const CChildHolder*>(parent)->children)
+        if (match(c.get())) return c.get();
+      return nullptr;
+    case kKindAtom:
+      for (const auto& p : static_cast<const CAtom*>(parent)->properties)
+        if (match(p.get())) return p.get();
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+bool HasChildren(const CTarnelDoc& doc, const CRecord* r) {
+  return FirstChild(doc, r, [](const CRecord*) { return true; }) != nullptr;
+}
+
+}  // namespace
+
+void MergeChecked(CTarnelDoc& doc, const CImportItem& item, CRecord* target, MergeStats* stats) {
+  MergeStats local;
+  Merge(doc, item, target, target ? DepthOf(target) : 0, stats ? stats : &local);
+}
+
+std::string ConvertLineEnds(std::string_view text) {
+  // Every bare line feed gets its carriage return, so blank lines inside a value survive.
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, CRecord* start,
+                          size_t position) {
+  // The tree's recursive walk, one level per turn.
+  for (;;) {
+    size_t end = path.find('/', position + 1);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view name;
+    if (end > position && position < path.size()) name = path.substr(position, end - position);
+    if (!name.empty() && name.front() == '/') name.remove_prefix(1);
+    if (!HasChildren(doc, start)) return start;
+    CRecord* child = FirstChild(doc, start, [&](const CRecord* c) { return c->name == name; });
+    if (!child) return nullptr;
+    start = child;
+    position = end + 1;
+  }
+}
+
+void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
+  switch (GetKind(record)) {
+    case kKindGroup:
+    case kKindObject:
+      for (const auto& c : static_cast<CChildHolder*>(record)->children)
+        ResolveImportedLinks(doc, c.get(), stats);
+      break;
+    case kKindAtom:
+      for (const auto& p : static_cast<CAtom*>(record)->properties)
+        ResolveImportedLinks(doc, p.get(), stats);
+      break;
+    case kKindProperty: {
+      auto* p = static_cast<CPropertyItem*>(record);
+      if (p->typeCode != kTypeLinkTo) break;
+      if (CRecord* found = FindRecordByPath(doc, p->valueText, nullptr, 0)) {
+        uint32_t id = found->id;
+        p->valueText = std::to_string(int32_t(id));
+        if (CPropertyItem* target = AsProperty(doc.LookupRecord(id)))
+          target->AddIncomingLink(p->id);
+        if (stats) ++stats->resolved;
+      } else if (AtoI(p->valueText) == 0) {
+        p->typeCode = kTypeBin;
+        if (stats) ++stats->madeBinary;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target) {
+  ImportOutcome outcome;
+  MergeChecked(doc, root, target, &outcome.merge);
+  doc.RebuildTree();
+  for (const auto& g : doc.groups) ResolveImportedLinks(doc, g.get(), &outcome.links);
+  return outcome;
+}

@@ -1,0 +1,51 @@
+// The document side of an import: copying the ticked items of the import selection into the
+// document with fresh identifiers, and turning record paths in LINK_TO values back into
+// identifiers.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class CRecord;
+class CTarnelDoc;
+struct CImportItem;
+
+struct MergeStats {
+  int copied = 0;
+  // Ticked items that were not copied because the registry had no identifier left, or because
+  // the copy would lie deeper than a document file can hold.
+  int notCopied = 0;
+};
+
+// Copies the ticked items below `item` under `target` (null: new groups at the top level),
+// each through the document's creation operations.
+void MergeChecked(CTarnelDoc& doc, const CImportItem& item, CRecord* target, MergeStats* stats);
+
+// A value read from an interchange file carries LF line ends; the document keeps CR LF.
+std::string ConvertLineEnds(std::string_view text);
+
+// The record that the structure tree's item found by this path stands for, by the tree's
+// rules: labels compared exactly, the first match at each level and no backtracking, and a
+// path that runs past a record without children ends at that record. `start` null begins
+// at the tree's "Root" item, which has the groups as children; null when nothing is found.
+CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, CRecord* start,
+                          size_t position);
+
+struct LinkStats {
+  int resolved = 0;    // paths turned into identifiers
+  int madeBinary = 0;  // LINK_TO properties that named nothing and became BIN
+};
+
+// Walks the record's subtree and resolves the record path of every LINK_TO property, imported
+// or present before.
+void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats);
+
+struct ImportOutcome {
+  MergeStats merge;
+  LinkStats links;
+};
+
+// What the import dialog's "Применить" does: merges the ticked items under the target,
+// rebuilds the tree and resolves the links of every group.
+ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target);
