@@ -9,12 +9,16 @@ std::unique_ptr<Command> MakeNewCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeResaveCommand();
 std::unique_ptr<Command> MakeCheckCommand();
+std::unique_ptr<Command> MakeExportCommand();
+std::unique_ptr<Command> MakeImportCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
   all.push_back(MakeNewCommand());
   all.push_back(MakeDumpCommand());
   all.push_back(MakeResaveCommand());
+  all.push_back(MakeExportCommand());
+  all.push_back(MakeImportCommand());
   all.push_back(MakeCheckCommand());
   return all;
 }
