@@ -40,19 +40,21 @@ CTarnelDoc::~CTarnelDoc() {
 template <class T>
 T* CTarnelDoc::Attach(CRecord* parent, std::unique_ptr<T> record) {
   T* raw = record.get();
-  if (idMap.Count() >= 0xFFFF) return nullptr;  // every identifier is taken
+  uint16_t id = idMap.NewId(raw);
+  if (id == 0) return nullptr;  // every identifier is taken; the record goes again
+  raw->id = id;
   if constexpr (std::is_same_v<T, CPropertyItem>)
     static_cast<CAtom*>(parent)->AddProperty(std::move(record));
   else
     static_cast<CChildHolder*>(parent)->AddChild(std::move(record));
-  raw->id = idMap.NewId(raw);
   return raw;
 }
 
 CBase* CTarnelDoc::NewGroup() {
-  if (idMap.Count() >= 0xFFFF) return nullptr;
   auto g = std::make_unique<CBase>();
-  g->id = idMap.NewId(g.get());
+  uint16_t id = idMap.NewId(g.get());
+  if (id == 0) return nullptr;
+  g->id = id;
   groups.push_back(std::move(g));
   return groups.back().get();
 }
