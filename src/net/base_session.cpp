@@ -1,0 +1,96 @@
+#include "net/base_session.h"
+
+#include "model/document.h"
+#include "net/net_message.h"
+#include "net/value_changed_relay.h"
+
+using namespace net;
+
+CBaseSession::CBaseSession(CTarnelDoc& doc, QObject* parent) : CNetClient(parent), doc_(doc) {
+  InstallValueChangedRelay();
+  SetValueChangedTarget(this);
+}
+
+CBaseSession::~CBaseSession() {
+  if (GetValueChangedTarget() == this) SetValueChangedTarget(nullptr);
+}
+
+bool CBaseSession::RequestBase() {
+  CNetMessage request(kMsgBase);
+  request.AppendFloat(0.0f);
+  return Send(request);
+}
+
+bool CBaseSession::SendRawValue(uint32_t id, uint32_t rawValue) {
+  CNetMessage m(kMsgRawValue);
+  m.AppendUInt(id);
+  m.AppendUInt(rawValue);
+  return Send(m);
+}
+
+void CBaseSession::OnMessageReceived(CNetMessage& message) {
+  switch (message.GetId()) {
+    case kMsgBase:
+      TakeBase(message);
+      break;
+    case kMsgValueText:
+      TakeValueText(message);
+      break;
+    case kMsgRawValue:
+      TakeRawValue(message);
+      break;
+    default:
+      break;
+  }
+}
+
+void CBaseSession::TakeBase(CNetMessage& message) {
+  emit aboutToReplaceBase();
+  doc_.DeleteAllGroups();
+  // Stale identifiers must not find anything while the new tree is not registered yet; the
+  // counter of identifiers stays where it was.
+  uint16_t lastId = doc_.idMap.GetLastId();
+  doc_.idMap.Clear();
+  doc_.idMap.SetLastId(lastId);
+  // Only group elements are taken; others (and their records) go with the message.
+  for (int i = 0; i < message.GetElementCount(); ++i)
+    if (std::unique_ptr<CBase> group = message.TakeGroupAt(i))
+      doc_.groups.push_back(std::move(group));
+  ReopenStreams();
+  doc_.RebuildTree();
+  emit baseReplaced();
+}
+
+void CBaseSession::TakeValueText(const CNetMessage& message) {
+  uint32_t id = 0;
+  uint8_t unused = 0;
+  std::string text;
+  message.ReadUIntAt(0, &id);
+  message.ReadByteAt(1, &unused);
+  message.ReadTextAt(2, &text);
+  CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
+  if (!p) return;
+  p->SetValueText(std::move(text));
+  emit valueTextReceived(id);
+}
+
+void CBaseSession::TakeRawValue(const CNetMessage& message) {
+  uint32_t id = 0;
+  message.ReadUIntAt(0, &id);
+  CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
+  if (!p) return;
+  uint32_t raw = p->GetRawValue();
+  message.ReadUIntAt(1, &raw);
+  // A new pattern is reported back once through the value-changed relay; an equal one is not.
+  p->SetRawValue(raw);
+  p->UpdateTextFromRaw(p->GetValueText());
+  emit rawValueReceived(id);
+}
+
+void CBaseSession::OnConnectionClosed(int reason) {
+  emit disconnected(reason);
+}
+
+void CBaseSession::OnRoundTrip(uint32_t elapsedMs) {
+  emit roundTrip(elapsedMs);
+}

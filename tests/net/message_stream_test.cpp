@@ -1,0 +1,276 @@
+// Bytes arriving piecemeal: messages are decoded only when whole, at any split, with the
+// record numbering running on across messages; hostile bytes are refused before they cost.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "model/archive.h"
+#include "model/records.h"
+#include "net/message_stream.h"
+#include "net/net_message.h"
+#include "wire_bytes.h"
+
+using namespace net;
+
+namespace {
+
+// Owns the records the messages point at.
+struct SampleStream {
+  std::vector<std::unique_ptr<CRecord>> records;
+  std::vector<CNetMessage> messages;
+  std::string bytes;
+
+  template <class T>
+  T* Make(uint32_t id, const char* name) {
+    auto r = std::make_unique<T>(id);
+    r->name = name;
+    records.push_back(std::move(r));
+    return static_cast<T*>(records.back().get());
+  }
+
+  SampleStream() {
+    CNetMessage raw(kMsgRawValue);
+    raw.AppendUInt(17);
+    raw.AppendUInt(5);
+    messages.push_back(std::move(raw));
+
+    // A base of two groups; the children's classes are described the first time they occur.
+    CNetMessage base(kMsgBase);
+    for (uint32_t g = 1; g <= 2; ++g) {
+      CBase* group = Make<CBase>(g, g == 1 ? "Hardware" : "Logic");
+      auto* obj = static_cast<CObj*>(group->AddChild(std::make_unique<CObj>(10 * g)));
+      obj->name = "Pump";
+      auto* atom = static_cast<CAtom*>(obj->AddChild(std::make_unique<CAtom>(10 * g + 1)));
+      atom->name = "AI";
+      for (uint32_t i = 0; i < 2; ++i) {
+        auto p = std::make_unique<CPropertyItem>(10 * g + 2 + i);
+        p->name = i ? "Mode" : "Value";
+        p->typeCode = 3;
+        p->valueText = std::to_string(g * 100 + i);
+        atom->AddProperty(std::move(p));
+      }
+      base.Append(CNetMessageData::Record(group));
+    }
+    messages.push_back(std::move(base));
+
+    // Refers to the classes described in the message before.
+    CNetMessage echo(kCtlEcho);
+    CObj* obj = Make<CObj>(40, "Valve");
+    obj->AddChild(std::make_unique<CObj>(41))->name = "Inner";
+    echo.Append(CNetMessageData::Record(obj));
+    echo.Append(CNetMessageData::Counter(77));
+    messages.push_back(std::move(echo));
+
+    CNetMessage text(kMsgValueText);
+    text.AppendUInt(12);
+    text.Append(CNetMessageData::Byte(1));
+    text.Append(CNetMessageData::Text(std::string(300, '\xC0')));
+    text.Append(CNetMessageData::Buffer("\x00\x01\x02", 3));
+    messages.push_back(std::move(text));
+
+    messages.emplace_back(-4);
+
+    ArchiveWriter ar(&bytes);
+    for (const auto& m : messages) m.Serialize(ar);
+  }
+};
+
+// Encodes decoded messages again with fresh numbering: equal bytes mean equal messages.
+std::string Reencode(const std::vector<CNetMessage>& messages) {
+  std::string out;
+  ArchiveWriter ar(&out);
+  for (const auto& m : messages) m.Serialize(ar);
+  return out;
+}
+
+void Drain(CNetMessageStream& s, std::vector<CNetMessage>* out) {
+  for (;;) {
+    CNetMessage m;
+    if (!s.Next(&m)) return;
+    out->push_back(std::move(m));
+  }
+}
+
+TEST(MessageStream, SeveralMessagesInOneRead) {
+  SampleStream sample;
+  CNetMessageStream s;
+  s.Feed(sample.bytes.data(), sample.bytes.size());
+  std::vector<CNetMessage> got;
+  Drain(s, &got);
+  ASSERT_EQ(got.size(), sample.messages.size());
+  EXPECT_EQ(Reencode(got), sample.bytes);
+  EXPECT_EQ(s.Buffered(), 0u);
+  EXPECT_EQ(s.Consumed(), sample.bytes.size());
+}
+
+TEST(MessageStream, SplitAtEveryByteBoundary) {
+  SampleStream sample;
+  const std::string& bytes = sample.bytes;
+  for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+    CNetMessageStream s;
+    std::vector<CNetMessage> got;
+    s.Feed(bytes.data(), cut);
+    Drain(s, &got);
+    s.Feed(bytes.data() + cut, bytes.size() - cut);
+    Drain(s, &got);
+    ASSERT_EQ(got.size(), sample.messages.size()) << "cut at " << cut;
+    ASSERT_EQ(Reencode(got), bytes) << "cut at " << cut;
+  }
+}
+
+TEST(MessageStream, OneByteAtATimeDecodesEachMessageWhenItsLastByteArrives) {
+  SampleStream sample;
+  std::vector<size_t> ends;
+  {
+    std::string prefix;
+    ArchiveWriter ar(&prefix);
+    for (const auto& m : sample.messages) {
+      m.Serialize(ar);
+      ends.push_back(prefix.size());
+    }
+  }
+  CNetMessageStream s;
+  std::vector<CNetMessage> got;
+  for (size_t i = 0; i < sample.bytes.size(); ++i) {
+    s.Feed(&sample.bytes[i], 1);
+    size_t before = got.size();
+    Drain(s, &got);
+    bool isEnd = std::find(ends.begin(), ends.end(), i + 1) != ends.end();
+    ASSERT_EQ(got.size() - before, isEnd ? 1u : 0u) << "byte " << i;
+  }
+  EXPECT_EQ(Reencode(got), sample.bytes);
+}
+
+// Numbering: CObj, an object, CAtom, an atom, CPropertyItem, ... in the first message. A
+// writer that starts afresh numbers CPropertyItem 1 in the next one.
+struct TablesAfterBase {
+  CBase group{1};
+  CAtom atom{5};
+  std::string bytes;
+  size_t baseEnd = 0;
+  TablesAfterBase() {
+    auto* obj = static_cast<CObj*>(group.AddChild(std::make_unique<CObj>(2)));
+    obj->AddChild(std::make_unique<CAtom>(3));
+    atom.AddProperty(std::make_unique<CPropertyItem>(6));
+    atom.AddProperty(std::make_unique<CPropertyItem>(7));
+    ArchiveWriter ar(&bytes);
+    CNetMessage base(kMsgBase);
+    base.Append(CNetMessageData::Record(&group));
+    base.Serialize(ar);
+    baseEnd = bytes.size();
+    ar.Reset();
+    CNetMessage next(kCtlEcho);
+    next.Append(CNetMessageData::Record(&atom));
+    next.Serialize(ar);
+  }
+};
+
+TEST(MessageStream, NumberingStartsAgainWhenBothSidesReset) {
+  TablesAfterBase t;
+  EXPECT_EQ(t.bytes.substr(t.bytes.size() - 15, 2), Hex("0180"));  // class 1 again
+  CNetMessageStream s;
+  s.Feed(t.bytes.data(), t.bytes.size());
+  CNetMessage base, next;
+  ASSERT_TRUE(s.Next(&base));
+  s.ResetTables();
+  ASSERT_TRUE(s.Next(&next));
+  EXPECT_EQ(next.GetElement(0)->atom->GetPropertyCount(), 2);
+}
+
+TEST(MessageStream, NumberingRunsOnWithoutAReset) {
+  TablesAfterBase t;
+  CNetMessageStream s;
+  s.Feed(t.bytes.data(), t.bytes.size());
+  CNetMessage base, next;
+  ASSERT_TRUE(s.Next(&base));
+  // Class 1 is CObj on this side: a property list cannot hold it.
+  EXPECT_THROW(s.Next(&next), ArchiveError);
+}
+
+TEST(MessageStream, EncodeNumbersRunOnAndReset) {
+  CNetMessageStream s;
+  CAtom atom(1);
+  atom.AddProperty(std::make_unique<CPropertyItem>(2));
+  CNetMessage m(kCtlEcho);
+  m.Append(CNetMessageData::Record(&atom));
+  std::string first, second, third;
+  s.Encode(m, &first);
+  s.Encode(m, &second);
+  s.ResetTables();
+  s.Encode(m, &third);
+  EXPECT_NE(first, second);  // the class is referred to by number the second time
+  EXPECT_EQ(first, third);
+}
+
+// Each of these is refused as soon as its bytes show the fault, without waiting for (or
+// allocating) what it claims.
+struct Hostile {
+  const char* what;
+  std::string bytes;
+};
+
+std::string Nested(int levels) {
+  std::string b = Hex("03000000 01000000 0C 00 01000000 0100");
+  b += Hex("FFFF 0100 0400") + "CObj" + Hex("00 02000000 0100");
+  for (int i = 1; i < levels; ++i) b += Hex("0180 00 02000000 0100");
+  b += Hex("0000");
+  return b;
+}
+
+TEST(MessageStream, HostileBytesAreRefused) {
+  const Hostile cases[] = {
+      {"too many elements", Hex("03000000 01000100")},
+      {"text over the bound", Hex("01000000 01000000 0A FF FFFF 00000005")},
+      {"64-bit text length", Hex("01000000 01000000 0A FF FFFF FFFFFFFF 00000000 01000000")},
+      {"repeated wide marker", Hex("01000000 01000000 0A FF FEFF FF FEFF")},
+      {"buffer over the bound", Hex("01000000 01000000 0B FFFFFF7F")},
+      {"list longer than a message", Hex("03000000 01000000 0C 00 01000000 FFFF 00000040")},
+      {"unknown class", Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0100 0400") + "CFoo"},
+      {"long class name", Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0100 4000")},
+      {"bad schema", Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0200 0400") + "CObj"},
+      {"reference to an object", Hex("03000000 01000000 0C 00 01000000 0100 0100")},
+      {"class not read", Hex("03000000 01000000 0C 00 01000000 0100 0580")},
+      {"big class not read", Hex("03000000 01000000 0C 00 01000000 0100 FF7F 05000080")},
+      {"group inside a group",
+       Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0100 0500") + "CBase"},
+      {"property among children",
+       Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0400 0D00") + "CPropertyItem"},
+      {"nested too deep", Nested(1100)},
+  };
+  for (const Hostile& h : cases) {
+    CNetMessageStream s;
+    s.Feed(h.bytes.data(), h.bytes.size());
+    CNetMessage m;
+    try {
+      s.Next(&m);
+      ADD_FAILURE() << h.what << ": accepted";
+    } catch (const ArchiveError& e) {
+      EXPECT_FALSE(e.truncated()) << h.what;
+    }
+  }
+}
+
+TEST(MessageStream, DeepButBoundedNestingIsAccepted) {
+  std::string bytes = Nested(900);
+  CNetMessageStream s;
+  s.Feed(bytes.data(), bytes.size());
+  CNetMessage m;
+  EXPECT_TRUE(s.Next(&m));
+}
+
+TEST(MessageStream, ErrorsNameTheOffsetInTheStream) {
+  SampleStream sample;
+  std::string bytes = sample.bytes + Hex("03000000 01000000 0C 00 01000000 0100 0100");
+  CNetMessageStream s;
+  s.Feed(bytes.data(), bytes.size());
+  std::vector<CNetMessage> got;
+  try {
+    Drain(s, &got);
+    FAIL() << "accepted";
+  } catch (const ArchiveError& e) {
+    EXPECT_EQ(e.offset(), sample.bytes.size() + 16);
+  }
+  EXPECT_EQ(got.size(), sample.messages.size());
+}
+
+}  // namespace
