@@ -134,7 +134,15 @@ std::string ValueLine(const CTarnelDoc& doc, const CPropertyItem& p) {
   CheckWritable(path, &p, "link target path");
   std::string escaped;
   AppendEscapedText(path, &escaped);
-  return escaped;
+  // A name may hold a carriage return, which a reader would turn into a line feed.
+  std::string out;
+  for (char c : escaped) {
+    if (c == '\r')
+      out += "&#13;";
+    else
+      out.push_back(c);
+  }
+  return out;
 }
 
 }  // namespace

@@ -1,0 +1,158 @@
+// kandrel-cli export and import as a user runs them: files, exit codes, one-line errors.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+#include "model/cp1251.h"
+#include "model/value_types.h"
+#include "sample_base.h"
+#include "xml_test_util.h"
+
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class XmlCliTest : public ::testing::Test {
+ protected:
+  Result Run(const std::string& args) {
+    std::string errFile = dir.Path("stderr.txt");
+    std::string cmd = std::string(KANDREL_CLI) + " " + args + " 2>" + errFile;
+    Result r{};
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    r.code = WEXITSTATUS(pclose(p));
+    r.err = ReadAll(errFile);
+    return r;
+  }
+  // One line on stderr holding every piece.
+  void ExpectError(const Result& r, int code, std::vector<std::string> pieces) {
+    EXPECT_EQ(r.code, code) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    for (const auto& piece : pieces) EXPECT_NE(r.err.find(piece), std::string::npos) << r.err;
+  }
+  QJsonObject Dump(const std::string& kdl) {
+    Result r = Run("dump " + kdl);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+  }
+  // Drops identifiers, raw values and incoming lists, which a copy does not share.
+  static void Strip(QJsonValueRef v) {
+    QJsonObject o = v.toObject();
+    o.remove("id");
+    o.remove("raw");
+    o.remove("incoming");
+    o.remove("eoc");
+    // Identifiers in links differ; a link that named nothing comes back as an empty BIN.
+    bool deadLink = o["type"].toInt() == kTypeBin && o["value"].toString().isEmpty();
+    if (o["kind"] == "property" && (o["type"].toInt() == kTypeLinkTo || deadLink)) {
+      o.remove("value");
+      o.remove("type");
+    }
+    for (const char* key : {"children", "properties"}) {
+      if (!o.contains(key)) continue;
+      QJsonArray a = o[key].toArray();
+      for (auto it = a.begin(); it != a.end(); ++it) Strip(*it);
+      o[key] = a;
+    }
+    v = o;
+  }
+  TempDir dir;
+};
+
+TEST_F(XmlCliTest, ExportThenImportIntoANewDocument) {
+  CTarnelDoc doc;
+  BuildSampleBase(doc, 3000);
+  std::string src = dir.Path("src.kdl");
+  doc.SaveFile(src);
+  ASSERT_EQ(Run("export " + src + " " + dir.Path("all.xml")).code, 0);
+  EXPECT_TRUE(XmllintAccepts(dir.Path("all.xml")));
+
+  // A document without groups, then the import at its top level.
+  CTarnelDoc empty;
+  empty.SaveFile(dir.Path("empty.kdl"));
+  Result r = Run("import " + dir.Path("empty.kdl") + " " + dir.Path("all.xml") + " -o " +
+                 dir.Path("copy.kdl"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  QJsonObject a = Dump(src), b = Dump(dir.Path("copy.kdl"));
+  QJsonArray ga = a["groups"].toArray(), gb = b["groups"].toArray();
+  for (auto it = ga.begin(); it != ga.end(); ++it) Strip(*it);
+  for (auto it = gb.begin(); it != gb.end(); ++it) Strip(*it);
+  EXPECT_EQ(ga, gb);
+
+  // One branch, under a chosen target.
+  uint32_t branch = doc.groups[1]->GetChild(0)->id;
+  ASSERT_EQ(
+      Run("export " + src + " " + dir.Path("one.xml") + " --record " + std::to_string(branch)).code,
+      0);
+  r = Run("import " + src + " " + dir.Path("one.xml") + " --target 3 -o " + dir.Path("two.kdl"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  QJsonArray network =
+      Dump(dir.Path("two.kdl"))["groups"].toArray().at(2).toObject()["children"].toArray();
+  ASSERT_FALSE(network.isEmpty());
+  QJsonObject copied = network.last().toObject();
+  EXPECT_EQ(copied["name"].toString().toStdString(),
+            Cp1251ToUtf8(doc.groups[1]->GetChild(0)->name));
+  EXPECT_NE(copied["id"].toInt(), int(branch));
+}
+
+TEST_F(XmlCliTest, C2koImport) {
+  Run("new " + dir.Path("new.kdl"));
+  WriteAll(dir.Path("in.c2ko"),
+           "O}{Pump}\n A}{AI}\nP}{V}{-}{1}{0}{0}{0}{0}{0}{-}{int}{-}{1}{-}{-}{5}\n");
+  Result r = Run("import " + dir.Path("new.kdl") + " " + dir.Path("in.c2ko") + " --target 2 -o " +
+                 dir.Path("out.kdl"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  QJsonArray groups = Dump(dir.Path("out.kdl"))["groups"].toArray();
+  QJsonObject pump = groups.at(1).toObject()["children"].toArray().at(0).toObject();
+  EXPECT_EQ(pump["name"].toString(), "Pump");
+  QJsonObject atom = pump["children"].toArray().at(0).toObject();
+  QJsonObject v = atom["properties"].toArray().at(0).toObject();
+  EXPECT_EQ(v["value"].toString(), "5");
+  EXPECT_EQ(v["flags"].toInt(), 1);
+}
+
+TEST_F(XmlCliTest, ErrorsAreOneLineAndWriteNothing) {
+  std::string kdl = dir.Path("new.kdl");
+  Run("new " + kdl);
+  std::string out = dir.Path("out.kdl");
+  WriteAll(dir.Path("bad.xml"), "<R>\n<Base>\n</R>\n");
+  ExpectError(Run("import " + kdl + " " + dir.Path("bad.xml") + " -o " + out), 3,
+              {"Error while parsing XML document", dir.Path("bad.xml"), "line 3"});
+  WriteAll(dir.Path("bad.c2ko"), "A}{a}\n");
+  ExpectError(Run("import " + kdl + " " + dir.Path("bad.c2ko") + " --target 1 -o " + out), 3,
+              {"Error while data import", "line 1", "atom line"});
+  ExpectError(Run("import " + kdl + " " + dir.Path("none.c2ko") + " --target 1 -o " + out), 3,
+              {"File not found :" + dir.Path("none.c2ko")});
+  ExpectError(Run("import " + kdl + " " + dir.Path("bad.c2ko") + " -o " + out), 2, {"--target"});
+  ExpectError(Run("import " + kdl + " " + dir.Path("x.XML") + " -o " + out), 2, {".xml or .c2ko"});
+  ExpectError(Run("import " + kdl + " " + dir.Path("bad.xml")), 2, {"usage"});
+  ExpectError(Run("import " + kdl + " " + dir.Path("bad.xml") + " --target 77 -o " + out), 3,
+              {"no record has the identifier 77"});
+  ExpectError(Run("export " + kdl + " " + dir.Path("x.xml") + " --record 0"), 2, {"1 to 65535"});
+  ExpectError(Run("export " + kdl + " " + dir.Path("no/dir/x.xml")), 3, {dir.Path("no/dir/x.xml")});
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("x.xml")));
+}
+
+TEST_F(XmlCliTest, AlteredCharactersAreReported) {
+  std::string kdl = dir.Path("new.kdl");
+  Run("new " + kdl);
+  WriteAll(dir.Path("u.xml"), "<R><Base Name=\"&#x4E2D;\"/><Base><Atom/></Base></R>");
+  Result r = Run("import " + kdl + " " + dir.Path("u.xml") + " -o " + dir.Path("o.kdl"));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("1 names and values"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 elements"), std::string::npos) << r.err;
+  QJsonArray groups = Dump(dir.Path("o.kdl"))["groups"].toArray();
+  EXPECT_EQ(groups.at(3).toObject()["name"].toString(), "?");
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// Helpers shared by the XML and c2ko tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/document.h"
+
+// Records what the document asks of the tree view, one line per insert.
+struct FakeTree : ITreeView {
+  std::vector<std::string> inserts;
+  int next = 1;
+  void DeleteAllItems() override { inserts.clear(); }
+  TreeItemHandle InsertRoot() override {
+    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
+  }
+  TreeItemHandle InsertItem(TreeItemHandle parent, const std::string& label, int, int,
+                            uint32_t) override {
+    inserts.push_back(std::to_string(intptr_t(parent)) + ">" + label);
+    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
+  }
+};
+
+// A folder of its own for the running test, removed again at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
+// Runs xmllint on the file as an independent parser: true when it is well-formed in
+// windows-1251. `output` gets what it printed.
+bool XmllintAccepts(const std::string& path, std::string* output = nullptr);
+
+// Small builders that name what they make.
+CObj* AddObject(CTarnelDoc& doc, CRecord* parent, const std::string& name);
+CAtom* AddAtom(CTarnelDoc& doc, CRecord* parent, const std::string& name, int type = 0);
+CPropertyItem* AddProperty(CTarnelDoc& doc, CRecord* atom, const std::string& name, int type,
+                           const std::string& value, int flags = 0);
