@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  libxml2-utils xvfb xauth imagemagick fonts-dejavu-core
+  libxml2-utils libxml2-dev xvfb xauth imagemagick fonts-dejavu-core
 )
 
 missing=()
