@@ -1,0 +1,14 @@
+// Which commands are enabled, decided from a plain snapshot of the frame's state so the rules
+// live in one place and can be checked without a window.
+#pragma once
+
+struct CommandState {
+  int shownKind = 0;   // kind of the record the form shows; 0 after every selection report
+  int copiedKind = 0;  // kind of the copied record while it still exists, else 0
+  bool formEditFocused = false;  // keyboard focus in the form's name or value field
+  bool connected = false;
+};
+
+// True when the command is enabled. Commands without a rule of their own are always enabled;
+// the print button never is.
+bool IsCommandEnabled(int commandId, const CommandState& state);

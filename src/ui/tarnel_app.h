@@ -1,0 +1,22 @@
+// The application: settings key, the main window, the file named on the command line.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+class CMainFrame;
+
+class CTarnelApp : public QApplication {
+  Q_OBJECT
+ public:
+  CTarnelApp(int& argc, char** argv);
+  ~CTarnelApp() override;
+
+  // Creates and shows the main window with a new document, or with the file named on the
+  // command line. False when the program cannot start.
+  bool InitInstance();
+  CMainFrame* mainFrame() const { return frame_.get(); }
+
+ private:
+  std::unique_ptr<CMainFrame> frame_;
+};
