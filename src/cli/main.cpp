@@ -11,6 +11,7 @@ std::unique_ptr<Command> MakeResaveCommand();
 std::unique_ptr<Command> MakeCheckCommand();
 std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeImportCommand();
+std::unique_ptr<Command> MakeFetchCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeResaveCommand());
   all.push_back(MakeExportCommand());
   all.push_back(MakeImportCommand());
+  all.push_back(MakeFetchCommand());
   all.push_back(MakeCheckCommand());
   return all;
 }

@@ -14,6 +14,33 @@
 
 using namespace net;
 
+namespace {
+
+// Writing a record derives each property's pattern from its text; for records that only pass
+// through, such a derivation is no change of the document to report to anyone.
+void Mute(CRecord* r) {
+  switch (GetKind(r)) {
+    case kKindGroup:
+    case kKindObject:
+      for (const auto& c : static_cast<CChildHolder*>(r)->children) Mute(c.get());
+      break;
+    case kKindAtom:
+      for (const auto& p : static_cast<CAtom*>(r)->properties) p->notifyTarget = nullptr;
+      break;
+    case kKindProperty:
+      static_cast<CPropertyItem*>(r)->notifyTarget = nullptr;
+      break;
+    default:
+      break;
+  }
+}
+
+void MuteRecords(const CNetMessage& message) {
+  for (int i = 0; i < message.GetElementCount(); ++i) Mute(message.GetElement(i)->GetRecord());
+}
+
+}  // namespace
+
 uint32_t NetTickCount() {
   using namespace std::chrono;
   return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -228,6 +255,7 @@ void CNetClient::Dispatch(CNetMessage& message) {
       break;
     }
     case kCtlEcho:
+      MuteRecords(message);
       Send(message);
       break;
     default:

@@ -1,0 +1,138 @@
+// kandrel-sim: a small base server for demos and tests.
+//   kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl] [--tick MS]
+//               [--probe MS] [--save-on-exit FILE.kdl]
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "model/document.h"
+#include "sim_server.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  char c = 1;
+  ssize_t ignored = ::write(gSignalPipe[1], &c, 1);
+  (void)ignored;
+}
+
+struct Options {
+  quint16 port = 6000;
+  QHostAddress address = QHostAddress::LocalHost;
+  std::string base;
+  std::string saveOnExit;
+  int tickMs = 0;
+  int probeMs = 5000;
+};
+
+[[noreturn]] void Usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "kandrel-sim: %s\n", problem);
+  std::fprintf(problem ? stderr : stdout,
+               "usage: kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl]\n"
+               "                   [--tick MS] [--probe MS] [--save-on-exit FILE.kdl]\n");
+  std::exit(problem ? 2 : 0);
+}
+
+std::optional<long> Number(const char* text, long lo, long hi) {
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (!*text || *end || v < lo || v > hi) return std::nullopt;
+  return v;
+}
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") Usage(nullptr);
+    if (i + 1 >= argc) Usage(("missing value after " + a).c_str());
+    const char* v = argv[++i];
+    if (a == "--port") {
+      auto n = Number(v, 0, 65535);
+      if (!n) Usage("--port takes a number from 0 to 65535");
+      o.port = quint16(*n);
+    } else if (a == "--address") {
+      if (!o.address.setAddress(QString::fromLocal8Bit(v))) Usage("--address takes an IP address");
+    } else if (a == "--base") {
+      o.base = v;
+    } else if (a == "--save-on-exit") {
+      o.saveOnExit = v;
+    } else if (a == "--tick" || a == "--probe") {
+      auto n = Number(v, 0, 3600000);
+      if (!n) Usage((a + " takes milliseconds (0 turns it off)").c_str());
+      (a == "--tick" ? o.tickMs : o.probeMs) = int(*n);
+    } else {
+      Usage(("unknown option " + a).c_str());
+    }
+  }
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options = Parse(argc, argv);
+  QCoreApplication app(argc, argv);
+
+  CSimServer server;
+  if (!options.base.empty()) {
+    try {
+      server.LoadFile(options.base);
+    } catch (const DocumentFileError& e) {
+      std::fprintf(stderr, "kandrel-sim: %s\n", e.what());
+      return 3;
+    }
+  }
+  QString error;
+  if (!server.Listen(options.address, options.port, &error)) {
+    std::fprintf(stderr, "kandrel-sim: %s\n", qPrintable(error));
+    return 3;
+  }
+  QObject::connect(&server, &CSimServer::logLine, [](const QString& line) {
+    std::fprintf(stderr, "kandrel-sim: %s\n", qPrintable(line));
+  });
+  server.SetTickInterval(options.tickMs);
+  server.SetProbeInterval(options.probeMs);
+
+  // SIGINT and SIGTERM end the event loop through a pipe: nothing else is safe in a handler.
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {
+    std::perror("kandrel-sim: socketpair");
+    return 3;
+  }
+  QSocketNotifier notifier(gSignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+  struct sigaction sa = {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+
+  std::printf("kandrel-sim: serving %zu groups on %s:%u\n", server.Document().groups.size(),
+              qPrintable(options.address.toString()), unsigned(server.Port()));
+  std::fflush(stdout);
+
+  app.exec();
+
+  server.Shutdown();
+  int rc = 0;
+  if (!options.saveOnExit.empty()) {
+    try {
+      server.Document().SaveFile(options.saveOnExit);
+    } catch (const DocumentFileError& e) {
+      std::fprintf(stderr, "kandrel-sim: %s\n", e.what());
+      rc = 3;
+    }
+  }
+  std::fprintf(stderr, "kandrel-sim: stopped\n");
+  return rc;
+}

@@ -1,0 +1,71 @@
+#include "sim_peer.h"
+
+#include <QTcpSocket>
+#include <stdexcept>
+
+#include "model/archive.h"
+#include "net/net_format.h"
+#include "net/net_message.h"
+
+CSimPeer::CSimPeer(QTcpSocket* socket, QObject* parent) : QObject(parent), socket_(socket) {
+  socket_->setParent(this);
+  name_ = QStringLiteral("%1:%2").arg(socket_->peerAddress().toString()).arg(socket_->peerPort());
+  connect(socket_, &QTcpSocket::readyRead, this, &CSimPeer::OnReadable);
+  connect(socket_, &QTcpSocket::disconnected, this, [this] {
+    OnReadable();  // what came before the close still counts
+    Fail(QStringLiteral("disconnected"));
+  });
+  connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+    if (e != QAbstractSocket::RemoteHostClosedError) Fail(socket_->errorString());
+  });
+}
+
+bool CSimPeer::Send(const CNetMessage& message) {
+  if (gone_) return false;
+  std::string bytes;
+  try {
+    stream_.Encode(message, &bytes);
+  } catch (const std::exception&) {
+    return false;
+  }
+  socket_->write(bytes.data(), qint64(bytes.size()));
+  socket_->flush();
+  if (size_t(socket_->bytesToWrite()) > net::kMaxPendingOutput) {
+    Fail(QStringLiteral("does not take what is sent"));
+    return false;
+  }
+  return !gone_;
+}
+
+void CSimPeer::OnReadable() {
+  if (gone_) return;
+  QByteArray bytes = socket_->readAll();
+  stream_.Feed(bytes.constData(), size_t(bytes.size()));
+  while (!gone_) {
+    CNetMessage message;
+    try {
+      if (!stream_.Next(&message)) return;
+    } catch (const ArchiveError& e) {
+      Fail(QStringLiteral("damaged message: ") + QString::fromStdString(e.what()));
+      return;
+    } catch (const std::bad_alloc&) {
+      Fail(QStringLiteral("message too large for memory"));
+      return;
+    }
+    emit messageReceived(this, &message);
+  }
+}
+
+void CSimPeer::Fail(const QString& why) {
+  if (gone_) return;
+  gone_ = true;
+  socket_->abort();
+  emit gone(this, why);
+}
+
+void CSimPeer::Close() {
+  if (gone_) return;
+  gone_ = true;
+  socket_->flush();
+  socket_->disconnectFromHost();
+}
