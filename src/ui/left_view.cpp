@@ -147,6 +147,14 @@ void CLeftView::DeleteCurrentItem() {
   delete item;  // the tree selects another item and reports it
 }
 
+void CLeftView::SelectItem(QTreeWidgetItem* item) {
+  if (!item) return;
+  if (item == currentItem())
+    OnSelChanged(item);
+  else
+    setCurrentItem(item);
+}
+
 void CLeftView::SetItemLabel(QTreeWidgetItem* item, const std::string& label) {
   if (item) item->setText(0, FromCp1251(label));
 }

@@ -40,6 +40,9 @@ class CLeftView : public QTreeWidget, public ITreeView {
   // (null: those of "Root"), beginning at byte `position`.
   QTreeWidgetItem* FindItemByPath(const std::string& path, QTreeWidgetItem* start, size_t position);
   void RefreshItemIcon(QTreeWidgetItem* item);
+  // Makes the item current and reports it, also when it already was current: after a link
+  // pick the target is the tree's current item while the form still shows the source.
+  void SelectItem(QTreeWidgetItem* item);
   void SetItemLabel(QTreeWidgetItem* item, const std::string& label);
   void RefreshBranchIcons(QTreeWidgetItem* item);
 

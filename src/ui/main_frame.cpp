@@ -47,6 +47,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
+  // Closing the window moves the focus; nothing may update the actions being destroyed.
+  disconnect(qApp, nullptr, this, nullptr);
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
   doc_.treeView = nullptr;

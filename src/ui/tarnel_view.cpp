@@ -163,7 +163,7 @@ void CTarnelView::OnJump(QListWidgetItem* item) {
   CLeftView* tree = frame_->GetTreeView();
   std::string path = item->data(Qt::UserRole + 1).toByteArray().toStdString();
   if (QTreeWidgetItem* found = tree->FindItemByPath(path, tree->topLevelItem(0), 1))
-    tree->setCurrentItem(found);
+    tree->SelectItem(found);
 }
 
 bool CTarnelView::ApplyRecord() {

@@ -1,0 +1,171 @@
+// Files from the user's side: save and reopen, a damaged file that leaves the document as it
+// was, the question about unsaved changes, the recent files, the title.
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "model/value_types.h"
+#include "ui/command_ids.h"
+#include "ui/left_view.h"
+#include "ui_fixture.h"
+
+namespace {
+
+// Answers a file dialog with this path.
+std::function<int(QDialog&)> ChooseFile(const QString& path) {
+  return [path](QDialog& d) {
+    auto& dlg = static_cast<QFileDialog&>(d);
+    dlg.selectFile(path);
+    return int(QDialog::Accepted);
+  };
+}
+
+std::function<int(QDialog&)> AnswerSave(const char* button) {
+  return [button](QDialog& d) {
+    Child<QPushButton>(d, button)->click();
+    return 0;
+  };
+}
+
+}  // namespace
+
+class FilesTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kandrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kandrel"));
+    QSettings().clear();
+  }
+
+  void saveAsThenReopen() {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("котельная"));
+    {
+      UiFixture f;
+      CObj* o = f.AddObject(f.doc().groups[0].get(), "Шкаф");
+      f.AddProperty(f.AddAtom(o, "Датчик"), "Значение", kTypeInt, "17");
+      f.Rebuild();
+      f.frame().SetModified(true);
+      QVERIFY(f.frame().windowTitle().startsWith(QStringLiteral("Kandrel[*]")));
+      f.Expect(ChooseFile(path));
+      f.Trigger(cmd::kFileSaveAs);
+      QVERIFY(f.AllAnswered());
+      QVERIFY(!f.frame().isWindowModified());
+      QCOMPARE(f.frame().filePath(), path + QStringLiteral(".kdl"));
+      QCOMPARE(f.frame().windowTitle(), QStringLiteral("котельная.kdl[*] - Kandrel"));
+    }
+    UiFixture g;
+    QVERIFY(g.frame().OpenDocument(path + QStringLiteral(".kdl")));
+    QCOMPARE(g.doc().groups[0]->GetChild(0)->name, W("Шкаф"));
+    QTreeWidgetItem* root = g.frame().GetTreeView()->rootItem();
+    QCOMPARE(root->child(0)->child(0)->text(0), QStringLiteral("Шкаф"));
+    // The recent-file list remembers it, first.
+    QAction* recent = g.frame().action(cmd::kFileMru1);
+    QVERIFY(recent->isVisible());
+    QCOMPARE(recent->property("path").toString(), path + QStringLiteral(".kdl"));
+  }
+
+  void damagedFileLeavesTheDocumentAsItWas() {
+    QTemporaryDir dir;
+    UiFixture f;
+    CObj* o = f.AddObject(f.doc().groups[0].get(), "Шкаф");
+    f.Rebuild();
+    QString good = dir.filePath(QStringLiteral("good.kdl"));
+    f.doc().SaveFile(good.toStdString());
+    QFile file(good);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    QString bad = dir.filePath(QStringLiteral("bad.kdl"));
+    QFile out(bad);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() / 2));
+    out.close();
+
+    f.ExpectMessage();
+    QVERIFY(!f.frame().OpenDocument(bad));
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages[0].contains(QStringLiteral("bad.kdl")));
+    QCOMPARE(f.doc().LookupRecord(o->id), static_cast<CRecord*>(o));
+    QCOMPARE(f.frame().GetTreeView()->rootItem()->child(0)->child(0)->text(0),
+             QStringLiteral("Шкаф"));
+    QVERIFY(f.frame().filePath().isEmpty());
+
+    f.ExpectMessage();
+    QVERIFY(!f.frame().OpenDocument(dir.filePath(QStringLiteral("missing.kdl"))));
+    QCOMPARE(f.messages.size(), 2);
+    QCOMPARE(f.doc().groups.size(), size_t(3));
+  }
+
+  void unsavedChangesAreNeverLostSilently() {
+    QTemporaryDir dir;
+    UiFixture f;
+    f.Select(2);
+    f.Expect([](QDialog& d) {
+      Type(d, "nameEdit", QStringLiteral("Новый"));
+      return Press(d, "okButton");
+    });
+    f.Trigger(cmd::kAddObject);
+    QVERIFY(f.frame().isWindowModified());
+
+    // Cancel keeps everything.
+    f.Expect(AnswerSave("cancelButton"));
+    f.Trigger(cmd::kFileNew);
+    QCOMPARE(f.doc().groups[1]->GetChildCount(), 1);
+
+    // Save goes through Save As for an untitled document, then New proceeds.
+    QString path = dir.filePath(QStringLiteral("kept.kdl"));
+    f.Expect(AnswerSave("saveButton"));
+    f.Expect(ChooseFile(path));
+    f.Trigger(cmd::kFileNew);
+    QVERIFY(f.AllAnswered());
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(f.doc().groups[1]->GetChildCount(), 0);
+    QVERIFY(!f.frame().isWindowModified());
+
+    // Discard drops the change; a clean document asks nothing.
+    f.Select(1);
+    f.Expect([](QDialog& d) {
+      Type(d, "nameEdit", QStringLiteral("Ещё"));
+      return Press(d, "okButton");
+    });
+    f.Trigger(cmd::kAddObject);
+    f.Expect(AnswerSave("discardButton"));
+    QVERIFY(f.frame().OpenDocument(path));
+    QVERIFY(f.AllAnswered());
+    QVERIFY(f.frame().OpenDocument(path));
+    QVERIFY(f.unexpected.isEmpty());
+  }
+
+  void closingAModifiedWindowAsks() {
+    UiFixture f;
+    f.frame().SetModified(true);
+    f.Expect(AnswerSave("cancelButton"));
+    QVERIFY(!f.frame().close());
+    QVERIFY(f.frame().isVisible());
+    f.Expect(AnswerSave("discardButton"));
+    QVERIFY(f.frame().close());
+  }
+
+  void saveFailureIsReported() {
+    UiFixture f;
+    f.frame().SetModified(true);
+    f.Expect(ChooseFile(QStringLiteral("/nonexistent-dir/x.kdl")));
+    f.ExpectMessage();
+    f.Trigger(cmd::kFileSaveAs);
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages[0].contains(QStringLiteral("x.kdl")));
+    QVERIFY(f.frame().isWindowModified());
+  }
+};
+
+QTEST_MAIN(FilesTest)
+#include "files_test.moc"

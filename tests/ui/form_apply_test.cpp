@@ -1,0 +1,261 @@
+// The property form: what it shows for each kind, "Применить" on both forms, the type change
+// with its link bookkeeping, the end-of-chain flag and "LinkError", the jump along a link.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "model/value_types.h"
+#include "ui/command_ids.h"
+#include "ui/left_view.h"
+#include "ui/property_apply.h"
+#include "ui/tarnel_view.h"
+#include "ui_fixture.h"
+#include "xml/text_codec.h"
+
+namespace {
+
+struct Plant {
+  CBase* group;
+  CObj* object;
+  CAtom* atom;
+  CPropertyItem* value;  // INT 42
+  CPropertyItem* other;  // FLOAT 1.5
+};
+
+Plant Build(UiFixture& f) {
+  Plant p;
+  p.group = f.doc().groups[1].get();
+  p.object = f.AddObject(p.group, "Насосная");
+  p.atom = f.AddAtom(p.object, "Насос");
+  p.value = f.AddProperty(p.atom, "Обороты", kTypeInt, "42");
+  p.other = f.AddProperty(p.atom, "Ток", kTypeFloat, "1.5");
+  f.Rebuild();
+  return p;
+}
+
+const FormControls& Form(UiFixture& f) {
+  return f.frame().GetFormView()->controls();
+}
+
+void Apply(UiFixture& f) {
+  Form(f).apply->click();
+}
+
+void ChooseType(UiFixture& f, int type) {
+  Form(f).type->setCurrentIndex(type);
+  emit Form(f).type->activated(type);
+}
+
+}  // namespace
+
+class FormApplyTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void recordFormShowsKindIdentifierAndAtomType() {
+    UiFixture f;
+    Plant p = Build(f);
+    p.atom->type = int8_t(200);
+    f.Select(p.group->id);
+    QCOMPARE(Form(f).kind->text(), QStringLiteral("База"));
+    QCOMPARE(Form(f).id->text(), QString::number(p.group->id));
+    QCOMPARE(Form(f).name->text(), QStringLiteral("Logic"));
+    QVERIFY(!Form(f).atomType->isVisibleTo(f.frame().GetFormView()));
+    f.Select(p.atom->id);
+    QCOMPARE(Form(f).kind->text(), QStringLiteral("Атом"));
+    QVERIFY(Form(f).atomTypeFrame->isVisibleTo(f.frame().GetFormView()));
+    QCOMPARE(Form(f).atomType->text(), QStringLiteral("-56"));
+  }
+
+  void applyOnTheRecordForm() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.atom->id);
+    Form(f).name->setText(QStringLiteral("Насос №2"));
+    Form(f).atomType->setText(QStringLiteral("300"));
+    Apply(f);
+    QCOMPARE(FromCp1251(p.atom->name), QStringLiteral("Насос №2"));
+    QCOMPARE(f.ItemOf(p.atom->id)->text(0), QStringLiteral("Насос №2"));
+    QCOMPARE(int(uint8_t(p.atom->type)), 44);
+    QVERIFY(f.frame().isWindowModified());
+    Form(f).atomType->setText(QStringLiteral("abc"));
+    Apply(f);
+    QCOMPARE(int(p.atom->type), 0);
+  }
+
+  void textOutsideWindows1251IsRefused() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.object->id);
+    Form(f).name->setText(QStringLiteral("Насос 😀"));
+    f.ExpectMessage();
+    Apply(f);
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages[0].contains(QStringLiteral("windows-1251")));
+    QCOMPARE(p.object->name, W("Насосная"));
+    QCOMPARE(f.ItemOf(p.object->id)->text(0), QStringLiteral("Насосная"));
+    QVERIFY(!f.frame().isWindowModified());
+  }
+
+  void applyOnThePropertyForm() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.value->id);
+    QCOMPARE(Form(f).kind->text(), QStringLiteral("Свойство"));
+    QCOMPARE(Form(f).type->currentText(), QStringLiteral("INT"));
+    QVERIFY(!Form(f).incoming->isVisibleTo(f.frame().GetFormView()));
+    Form(f).name->setText(QStringLiteral("Скорость"));
+    Form(f).value->setPlainText(QStringLiteral("1234"));
+    Form(f).flags->item(0)->setCheckState(Qt::Checked);
+    Form(f).flags->item(5)->setCheckState(Qt::Checked);
+    Apply(f);
+    QCOMPARE(p.value->valueText, std::string("1234"));
+    QCOMPARE(p.value->GetRawValue(), 1234u);  // through SetNumericValue
+    QCOMPARE(int(p.value->flags), 0x21);
+    QCOMPARE(f.ItemOf(p.value->id)->text(0), QStringLiteral("Скорость"));
+    // Bits 6 and 7 are never touched by the form.
+    p.value->flags |= 0xC0;
+    f.Select(p.atom->id);
+    f.Select(p.value->id);
+    Form(f).flags->item(0)->setCheckState(Qt::Unchecked);
+    Apply(f);
+    QCOMPARE(int(p.value->flags), 0xE0);
+  }
+
+  void pickingALinkTargetAndApplying() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.value->id);
+    ChooseType(f, kTypeLinkTo);
+    f.Select(p.other->id);  // picked in the tree
+    Apply(f);
+    QCOMPARE(p.value->valueText, std::to_string(p.other->id));
+    QCOMPARE(int(p.value->typeCode), int(kTypeLinkTo));
+    QCOMPARE(p.other->GetIncomingLinkCount(), 1);
+    QCOMPARE(p.other->GetIncomingLink(0)->sourceId, p.value->id);
+    QVERIFY(!f.frame().linkPickMode());
+    // The link icon, and the target's path in the form.
+    QCOMPARE(f.ItemOf(p.value->id)->data(0, Qt::UserRole + 1).toInt(), 8);
+    QCOMPARE(Form(f).linkTarget->count(), 1);
+    QCOMPARE(Form(f).linkTarget->item(0)->text(), QStringLiteral("/Logic/Насосная/Насос/Ток"));
+
+    // Double-clicking the target entry shows the target.
+    emit Form(f).linkTarget->itemDoubleClicked(Form(f).linkTarget->item(0));
+    QCOMPARE(f.frame().shownRecord(), static_cast<CRecord*>(p.other));
+    QCOMPARE(Form(f).incoming->count(), 1);
+    QVERIFY(Form(f).incoming->isVisibleTo(f.frame().GetFormView()));
+
+    // Back to INT without touching the value: the target loses its incoming link.
+    f.Select(p.value->id);
+    ChooseType(f, kTypeInt);
+    Apply(f);
+    QCOMPARE(int(p.value->typeCode), int(kTypeInt));
+    QCOMPARE(p.other->GetIncomingLinkCount(), 0);
+  }
+
+  void retargetingALinkMovesTheIncomingEntry() {
+    UiFixture f;
+    Plant p = Build(f);
+    CPropertyItem* third = f.AddProperty(p.atom, "Напор", kTypeInt, "7");
+    CPropertyItem* link = f.AddProperty(p.atom, "Связь", kTypeLinkTo, std::to_string(p.value->id));
+    f.Rebuild();
+    QCOMPARE(p.value->GetIncomingLinkCount(), 1);
+    f.Select(link->id);
+    Form(f).value->setPlainText(QString::number(third->id));
+    Apply(f);
+    QCOMPARE(p.value->GetIncomingLinkCount(), 0);
+    QCOMPARE(third->GetIncomingLinkCount(), 1);
+  }
+
+  void linkToNothingKeepsTypeAndFlags() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.value->id);
+    ChooseType(f, kTypeLinkTo);
+    Form(f).value->setPlainText(QStringLiteral("60000"));
+    Form(f).flags->item(2)->setCheckState(Qt::Checked);
+    Apply(f);
+    QCOMPARE(int(p.value->typeCode), int(kTypeInt));
+    QCOMPARE(int(p.value->flags), 0);
+    QCOMPARE(p.value->valueText, std::string("60000"));
+  }
+
+  void endOfChainEditsTheEndOfTheChain() {
+    UiFixture f;
+    Plant p = Build(f);
+    CPropertyItem* a = f.AddProperty(p.atom, "A", kTypeLinkTo, std::to_string(p.other->id));
+    CPropertyItem* b = f.AddProperty(p.atom, "B", kTypeLinkTo, std::to_string(a->id));
+    f.Rebuild();
+    f.Select(b->id);
+    Form(f).eoc->click();  // stored at once
+    QVERIFY(b->eoc);
+    QCOMPARE(Form(f).value->toPlainText(), QStringLiteral("1.5"));
+    QCOMPARE(Form(f).type->currentText(), QStringLiteral("FLOAT"));
+    Form(f).value->setPlainText(QStringLiteral("2.25"));
+    Form(f).name->setText(QStringLiteral("B2"));
+    Form(f).flags->item(1)->setCheckState(Qt::Checked);
+    Apply(f);
+    QCOMPARE(p.other->valueText, std::string("2.25"));
+    QCOMPARE(int(p.other->flags), 0x02);
+    QCOMPARE(b->name, std::string("B2"));
+    QCOMPARE(b->valueText, std::to_string(a->id));
+    QCOMPARE(int(b->typeCode), int(kTypeLinkTo));
+  }
+
+  void aLoopReportsLinkError() {
+    UiFixture f;
+    Plant p = Build(f);
+    CPropertyItem* self = f.AddProperty(p.atom, "Петля", kTypeLinkTo, "0");
+    self->valueText = std::to_string(self->id);
+    self->eoc = true;
+    f.Rebuild();
+    f.ExpectMessage();
+    f.Select(self->id);
+    QCOMPARE(f.messages, QStringList{QStringLiteral("Error: LinkError")});
+    QCOMPARE(Form(f).value->toPlainText(), QString::number(self->id));
+    // Applying reports it too and works on the property itself.
+    f.ExpectMessage();
+    f.ExpectMessage();  // the form's refresh after the apply meets the loop again
+    Form(f).flags->item(3)->setCheckState(Qt::Checked);
+    Apply(f);
+    QCOMPARE(f.messages.size(), 3);
+    QCOMPARE(int(self->flags), 0x08);
+    QVERIFY(f.AllAnswered());
+    QVERIFY(!ResolveChain(f.doc().idMap, self));
+  }
+
+  void incomingLinksAreListedSorted() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.AddProperty(p.atom, "Я", kTypeLinkTo, std::to_string(p.other->id));
+    f.AddProperty(p.atom, "Б", kTypeLinkTo, std::to_string(p.other->id));
+    f.Rebuild();
+    f.Select(p.other->id);
+    QCOMPARE(Form(f).incoming->count(), 2);
+    QCOMPARE(Form(f).incoming->item(0)->text(), QStringLiteral("/Logic/Насосная/Насос/Б"));
+    QCOMPARE(Form(f).incoming->item(1)->text(), QStringLiteral("/Logic/Насосная/Насос/Я"));
+  }
+
+  void findItemByPathFollowsTheTreeRules() {
+    UiFixture f;
+    Plant p = Build(f);
+    CLeftView* tree = f.frame().GetTreeView();
+    QTreeWidgetItem* root = tree->rootItem();
+    QCOMPARE(tree->FindItemByPath(GetRecordPath(p.other), root, 1), f.ItemOf(p.other->id));
+    // A group with children is no end point; an empty one is.
+    QVERIFY(!tree->FindItemByPath("/Logic", root, 1));
+    QCOMPARE(tree->FindItemByPath("/Network", root, 1), f.ItemOf(3));
+    QVERIFY(!tree->FindItemByPath("/Logic/Нет", root, 1));
+  }
+};
+
+QTEST_MAIN(FormApplyTest)
+#include "form_apply_test.moc"

@@ -1,0 +1,143 @@
+// The "Сеть" commands against a real kandrel-sim over loopback: the connect dialog, "Получить
+// базу" replacing the tree, a value pushed by the server reaching the form, and a failed
+// connect that keeps the dialog open with the reason.
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include "net/base_session.h"
+#include "ui/command_ids.h"
+#include "ui/frame_network.h"
+#include "ui/left_view.h"
+#include "ui/tarnel_view.h"
+#include "ui_fixture.h"
+
+#include <QPlainTextEdit>
+
+namespace {
+
+quint16 FreePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+// Connects through the dialog with the address as proposed and this port.
+std::function<int(QDialog&)> ConnectTo(quint16 port) {
+  return [port](QDialog& d) {
+    if (d.windowTitle() != QStringLiteral("Connect to....")) return -1;
+    Type(d, "portEdit", QString::number(port));
+    return Press(d, "okButton");
+  };
+}
+
+}  // namespace
+
+class NetworkTest : public QObject {
+  Q_OBJECT
+ private:
+  QProcess sim_;
+  quint16 port_ = 0;
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+#ifndef KANDREL_SIM
+    QSKIP("kandrel-sim is not built");
+#else
+    port_ = FreePort();
+    sim_.start(QStringLiteral(KANDREL_SIM),
+               {QStringLiteral("--port"), QString::number(port_), QStringLiteral("--base"),
+                QStringLiteral(KANDREL_SAMPLE), QStringLiteral("--tick"), QStringLiteral("100")});
+    QVERIFY(sim_.waitForStarted(5000));
+    // Ready once it accepts connections.
+    bool up = false;
+    for (int i = 0; i < 50 && !up; ++i) {
+      QTcpSocket s;
+      s.connectToHost(QHostAddress::LocalHost, port_);
+      up = s.waitForConnected(100);
+      if (!up) QTest::qWait(100);
+    }
+    QVERIFY(up);
+#endif
+  }
+
+  void cleanupTestCase() {
+    if (sim_.state() != QProcess::NotRunning) {
+      sim_.terminate();
+      sim_.waitForFinished(5000);
+    }
+  }
+
+  void getBaseReplacesTheTreeAndValuesArrive() {
+    UiFixture f;
+    QVERIFY(f.Enabled(cmd::kConnect));
+    QVERIFY(!f.Enabled(cmd::kDisconnect));
+    f.Expect(ConnectTo(port_));
+    f.Trigger(cmd::kConnect);
+    QVERIFY(f.unexpected.isEmpty());
+    QVERIFY(f.frame().network()->session().IsConnected());
+    QVERIFY(!f.Enabled(cmd::kConnect));
+    QVERIFY(f.Enabled(cmd::kDisconnect));
+
+    f.Trigger(cmd::kGetBase);
+    QTRY_VERIFY_WITH_TIMEOUT(f.doc().idMap.Count() > 200, 10000);
+    QTreeWidgetItem* root = f.frame().GetTreeView()->rootItem();
+    QCOMPARE(root->childCount(), 3);
+    QCOMPARE(root->child(0)->childCount(), 2);  // the two controllers of the sample
+    QCOMPARE(f.doc().groups[0]->GetChild(0)->name, W("Контроллер КП-1 (котельная)"));
+    // A download replaces the document: it counts as a change to save.
+    QVERIFY(f.frame().isWindowModified());
+
+    // A second download replaces the first, not beside it.
+    int count = f.doc().idMap.Count();
+    f.Expect([](QDialog& d) {  // "Сохранить изменения?": discard
+      Press(d, "discardButton");
+      return 0;
+    });
+    f.Trigger(cmd::kGetBase);
+    QTest::qWait(300);
+    QTRY_COMPARE_WITH_TIMEOUT(f.doc().idMap.Count(), count, 10000);
+    QCOMPARE(f.frame().GetTreeView()->rootItem()->childCount(), 3);
+
+    // The server moves numeric values: the shown property follows without a save prompt.
+    f.frame().SetModified(false);
+    f.Select(6);  // "Серийный номер", the first number of the sample
+    QString before = f.frame().GetFormView()->controls().value->toPlainText();
+    QTRY_VERIFY_WITH_TIMEOUT(f.frame().GetFormView()->controls().value->toPlainText() != before,
+                             10000);
+    QVERIFY(!f.frame().isWindowModified());
+
+    f.Trigger(cmd::kDisconnect);
+    QVERIFY(!f.frame().network()->session().IsConnected());
+    QVERIFY(f.Enabled(cmd::kConnect));
+  }
+
+  void failedConnectKeepsTheDialogOpenAndSaysWhy() {
+    UiFixture f;
+    quint16 closed = FreePort();
+    QString error;
+    bool stayedOpen = false;
+    f.Expect([&](QDialog& d) {
+      Type(d, "portEdit", QString::number(closed));
+      Press(d, "okButton");
+      stayedOpen = d.isVisible();
+      auto* label = Child<QLabel>(d, "errorLabel");
+      error = label->isVisibleTo(&d) ? label->text() : QString();
+      d.reject();
+      return d.result();
+    });
+    f.Trigger(cmd::kConnect);
+    QVERIFY(stayedOpen);
+    QVERIFY2(error.contains(QString::number(closed)), qPrintable(error));
+    QVERIFY(f.Enabled(cmd::kConnect));
+    QVERIFY(f.unexpected.isEmpty());
+  }
+};
+
+QTEST_MAIN(NetworkTest)
+#include "network_test.moc"

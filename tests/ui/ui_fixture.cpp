@@ -1,0 +1,127 @@
+#include "ui_fixture.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "ui/left_view.h"
+#include "ui/modal_runner.h"
+#include "ui/tarnel_view.h"
+#include "xml/text_codec.h"
+
+UiFixture::UiFixture() {
+  SetModalHook([this](QDialog& d) -> int {
+    if (script_.empty()) {
+      unexpected << d.objectName() + QStringLiteral(" ") + d.windowTitle();
+      return QDialog::Rejected;
+    }
+    auto handler = std::move(script_.front());
+    script_.pop_front();
+    return handler(d);
+  });
+  frame_ = std::make_unique<CMainFrame>();
+  frame_->NewDocument();
+  frame_->show();
+}
+
+UiFixture::~UiFixture() {
+  frame_->SetModified(false);
+  frame_.reset();
+  SetModalHook({});
+}
+
+QTreeWidgetItem* UiFixture::ItemOf(uint32_t id) {
+  CLeftView* tree = frame_->GetTreeView();
+  if (id == 0) return tree->rootItem();
+  QTreeWidgetItemIterator it(tree);
+  for (; *it; ++it)
+    if (CLeftView::ItemId(*it) == id && *it != tree->rootItem()) return *it;
+  return nullptr;
+}
+
+void UiFixture::Select(uint32_t id) {
+  QTreeWidgetItem* item = ItemOf(id);
+  if (!item) qFatal("no tree item for %u", id);
+  CLeftView* tree = frame_->GetTreeView();
+  tree->setFocus();
+  tree->setCurrentItem(item);
+}
+
+bool UiFixture::Enabled(int commandId) {
+  frame_->UpdateActions();
+  return frame_->action(commandId)->isEnabled();
+}
+
+void UiFixture::Trigger(int commandId) {
+  frame_->action(commandId)->trigger();
+}
+
+void UiFixture::Expect(std::function<int(QDialog&)> handler) {
+  script_.push_back(std::move(handler));
+}
+
+void UiFixture::ExpectMessage() {
+  Expect([this](QDialog& d) {
+    auto& box = static_cast<QMessageBox&>(d);
+    messages << box.windowTitle() + QStringLiteral(": ") + box.text();
+    return int(QMessageBox::Ok);
+  });
+}
+
+std::string W(const std::string& utf8) {
+  std::string out;
+  ToCp1251(QString::fromStdString(utf8), &out);
+  return out;
+}
+
+CObj* UiFixture::AddObject(CRecord* parent, const std::string& name) {
+  CObj* o = doc().NewObject(parent);
+  o->name = W(name);
+  return o;
+}
+
+CAtom* UiFixture::AddAtom(CObj* parent, const std::string& name) {
+  CAtom* a = doc().NewAtom(parent);
+  a->name = W(name);
+  return a;
+}
+
+CPropertyItem* UiFixture::AddProperty(CAtom* atom, const std::string& name, int type,
+                                      const std::string& value) {
+  CPropertyItem* p = doc().NewProperty(atom, false);
+  p->name = W(name);
+  p->typeCode = uint8_t(type);
+  p->valueText = W(value);
+  return p;
+}
+
+void UiFixture::Rebuild() {
+  // Incoming links are rebuilt from scratch, as opening a file does.
+  std::function<void(CRecord*)> clear = [&](CRecord* r) {
+    if (CPropertyItem* p = AsProperty(r)) p->incomingLinks.clear();
+    if (CAtom* a = AsAtom(r))
+      for (auto& q : a->properties) clear(q.get());
+    if (CChildHolder* h = AsChildHolder(r))
+      for (auto& c : h->children) clear(c.get());
+  };
+  for (auto& g : doc().groups) clear(g.get());
+  frame_->GetTreeView()->OnInitialUpdate();
+  frame_->GetFormView()->OnInitialUpdate();
+}
+
+int Press(QDialog& dialog, const char* buttonName) {
+  Child<QPushButton>(dialog, buttonName)->click();
+  return dialog.result();
+}
+
+void Type(QWidget& parent, const char* editName, const QString& text) {
+  QWidget* w = parent.findChild<QWidget*>(QLatin1String(editName));
+  if (auto* line = qobject_cast<QLineEdit*>(w))
+    line->setText(text);
+  else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+    plain->setPlainText(text);
+  else
+    qFatal("no edit %s", editName);
+}

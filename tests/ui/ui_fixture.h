@@ -1,0 +1,67 @@
+// A main window with a new document, driven through its real widgets. Dialogs and message
+// boxes are answered by scripted handlers in the order they appear.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <QTreeWidgetItem>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/main_frame.h"
+
+class CRecord;
+class CPropertyItem;
+
+class UiFixture {
+ public:
+  UiFixture();
+  ~UiFixture();
+
+  CMainFrame& frame() { return *frame_; }
+  CTarnelDoc& doc() { return frame_->document(); }
+
+  // Selects the tree item of the record (0: "Root") as a click would.
+  void Select(uint32_t id);
+  QTreeWidgetItem* ItemOf(uint32_t id);
+  bool Enabled(int commandId);
+  void Trigger(int commandId);
+
+  // The next dialog is answered by `handler`, which returns the result code.
+  void Expect(std::function<int(QDialog&)> handler);
+  // Answers the next message box by recording its text and pressing its default button.
+  void ExpectMessage();
+  // Texts of every message box answered so far.
+  QStringList messages;
+  // Dialogs that came without a scripted answer (they were cancelled).
+  QStringList unexpected;
+  bool AllAnswered() const { return script_.empty(); }
+
+  // Record helpers on the open document (names given in UTF-8); Rebuild shows them.
+  CObj* AddObject(CRecord* parent, const std::string& name);
+  CAtom* AddAtom(CObj* parent, const std::string& name);
+  CPropertyItem* AddProperty(CAtom* atom, const std::string& name, int type,
+                             const std::string& value);
+  // Rebuilds the tree from the document, as opening a file does.
+  void Rebuild();
+
+ private:
+  std::unique_ptr<CMainFrame> frame_;
+  std::deque<std::function<int(QDialog&)>> script_;
+};
+
+// windows-1251 bytes of UTF-8 text, as the model keeps names.
+std::string W(const std::string& utf8);
+// Presses the dialog's button with this object name; returns the dialog's result afterwards.
+int Press(QDialog& dialog, const char* buttonName);
+// Types text into the line or text edit with this object name.
+void Type(QWidget& parent, const char* editName, const QString& text);
+// Finds a child by object name, failing loudly when it is missing.
+template <class T>
+T* Child(QWidget& parent, const char* name) {
+  T* w = parent.findChild<T*>(QLatin1String(name));
+  if (!w) qFatal("no child %s", name);
+  return w;
+}
