@@ -24,7 +24,7 @@ inline constexpr char kParseErrorText[] = "Error while parsing XML document";
 // Input limits: a bigger file, more records or deeper nesting is refused before it can cost
 // the process its memory or its stack. The depth matches what a .kdl file may hold, so every
 // imported tree can be saved and opened again.
-inline constexpr int64_t kMaxFileSize = int64_t(256) << 20;
+inline constexpr int64_t kMaxFileSize = int64_t(64) << 20;
 inline constexpr size_t kMaxRecords = 1'000'000;
 inline constexpr int kMaxDepth = 1000;
 

@@ -3,6 +3,7 @@
 
 #include "model/value_types.h"
 #include "xml/c2ko_import.h"
+#include "xml/input_file.h"
 #include "xml_test_util.h"
 
 namespace {
@@ -174,6 +175,22 @@ TEST_F(C2koTest, Files) {
   } catch (const C2koImportError& e) {
     EXPECT_FALSE(e.fileNotFound);
   }
+}
+
+TEST(InputFileTest, SizeLimitAndKindsOfFailure) {
+  TempDir dir;
+  WriteAll(dir.Path("f"), std::string(200000, 'x'));
+  InputFile ok = ReadInputFile(dir.Path("f"), 200000);
+  EXPECT_TRUE(ok.ok);
+  EXPECT_EQ(ok.bytes.size(), 200000u);
+  InputFile big = ReadInputFile(dir.Path("f"), 199999);
+  EXPECT_FALSE(big.ok);
+  EXPECT_TRUE(big.bytes.empty());
+  EXPECT_NE(big.cause.find("larger than"), std::string::npos);
+  EXPECT_TRUE(ReadInputFile(dir.Path("none"), 10).notFound);
+  InputFile folder = ReadInputFile(dir.Path(""), 10);
+  EXPECT_FALSE(folder.ok);
+  EXPECT_FALSE(folder.notFound);
 }
 
 }  // namespace
