@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QHeaderView>
+#include <QTimer>
 
 #include "add_atom_dlg.h"
 #include "add_base_dlg.h"
@@ -49,6 +50,7 @@ CLeftView::CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent)
 }
 
 CLeftView::~CLeftView() {
+  delete pendingRoot_;
   if (doc_ && doc_->treeView == this) doc_->treeView = nullptr;
 }
 
@@ -56,11 +58,13 @@ uint32_t CLeftView::ItemId(const QTreeWidgetItem* item) {
   return item ? item->data(0, kIdRole).toUInt() : 0;
 }
 
-QPersistentModelIndex CLeftView::PersistentIndex(QTreeWidgetItem* item) const {
+QPersistentModelIndex CLeftView::PersistentIndex(QTreeWidgetItem* item) {
+  EnsureAttached();
   return item ? QPersistentModelIndex(indexFromItem(item)) : QPersistentModelIndex();
 }
 
-QTreeWidgetItem* CLeftView::ItemAt(const QPersistentModelIndex& index) const {
+QTreeWidgetItem* CLeftView::ItemAt(const QPersistentModelIndex& index) {
+  EnsureAttached();
   return index.isValid() ? itemFromIndex(index) : nullptr;
 }
 
@@ -68,22 +72,53 @@ void CLeftView::DeleteAllItems() {
   clearing_ = true;
   clear();
   clearing_ = false;
+  delete pendingRoot_;
+  pendingRoot_ = nullptr;
   rootItem_ = nullptr;
   currentItem_ = nullptr;
+  building_ = true;
 }
 
 TreeItemHandle CLeftView::InsertRoot() {
-  rootItem_ = NewItem(nullptr, "Root", kImageRoot, 0);
-  currentItem_ = rootItem_;
-  return rootItem_;
+  QTreeWidgetItem* root = MakeItem("Root", kImageRoot, 0);
+  if (building_) {
+    // A rebuild fills the tree below a root that the widget does not know yet, so the tens of
+    // thousands of inserts cost no model notifications; the branch joins the widget in one step.
+    pendingRoot_ = root;
+    QTimer::singleShot(0, this, &CLeftView::EnsureAttached);
+  } else {
+    addTopLevelItem(root);
+  }
+  rootItem_ = root;
+  currentItem_ = root;
+  return root;
+}
+
+void CLeftView::EnsureAttached() {
+  building_ = false;
+  if (!pendingRoot_) return;
+  QTreeWidgetItem* root = pendingRoot_;
+  pendingRoot_ = nullptr;
+  clearing_ = true;
+  addTopLevelItem(root);
+  clearing_ = false;
+}
+
+QTreeWidgetItem* CLeftView::MakeItem(const std::string& label, int image, uint32_t id) {
+  auto* item = new QTreeWidgetItem;
+  item->setText(0, FromCp1251(label));
+  item->setData(0, kIdRole, id);
+  SetImage(item, image);
+  return item;
 }
 
 QTreeWidgetItem* CLeftView::NewItem(QTreeWidgetItem* parent, const std::string& label, int image,
                                     uint32_t id) {
-  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-  item->setText(0, FromCp1251(label));
-  item->setData(0, kIdRole, id);
-  SetImage(item, image);
+  QTreeWidgetItem* item = MakeItem(label, image, id);
+  if (parent)
+    parent->addChild(item);
+  else
+    addTopLevelItem(item);
   return item;
 }
 
@@ -109,6 +144,7 @@ void CLeftView::OnInitialUpdate() {
 }
 
 void CLeftView::ResetSelection() {
+  EnsureAttached();
   clearing_ = true;
   if (!rootItem_) InsertRoot();
   setCurrentItem(nullptr);
@@ -118,23 +154,27 @@ void CLeftView::ResetSelection() {
 }
 
 QTreeWidgetItem* CLeftView::AddGroupItem(const std::string& label, uint32_t id) {
+  EnsureAttached();
   if (!rootItem_) InsertRoot();
   return NewItem(rootItem_, label, kImageGroup, id);
 }
 
 QTreeWidgetItem* CLeftView::AddObjectItem(const std::string& label, uint32_t id) {
+  EnsureAttached();
   QTreeWidgetItem* item = NewItem(currentItem_, label, kImageObject, id);
   if (currentItem_) currentItem_->setExpanded(true);
   return item;
 }
 
 QTreeWidgetItem* CLeftView::AddAtomItem(const std::string& label, uint32_t id) {
+  EnsureAttached();
   QTreeWidgetItem* item = NewItem(currentItem_, label, kImageAtom, id);
   if (currentItem_) currentItem_->setExpanded(true);
   return item;
 }
 
 QTreeWidgetItem* CLeftView::AddPropertyItem(const std::string& label, uint32_t id) {
+  EnsureAttached();
   // The plain property icon even for LINK_TO, until the next icon refresh.
   return NewItem(currentItem_, label, kImageProperty, id);
 }
@@ -161,6 +201,7 @@ void CLeftView::SetItemLabel(QTreeWidgetItem* item, const std::string& label) {
 
 QTreeWidgetItem* CLeftView::FindItemByPath(const std::string& path, QTreeWidgetItem* start,
                                            size_t position) {
+  EnsureAttached();
   size_t end = position + 1 <= path.size() ? path.find('/', position + 1) : std::string::npos;
   if (end == std::string::npos) end = path.size();
   std::string name = end > position && position < path.size()

@@ -57,11 +57,15 @@ class CLeftView : public QTreeWidget, public ITreeView {
   QTreeWidgetItem* rootItem() const { return rootItem_; }
   static uint32_t ItemId(const QTreeWidgetItem* item);
   // Persistent references for the frame, which must never reach a deleted item.
-  QPersistentModelIndex PersistentIndex(QTreeWidgetItem* item) const;
-  QTreeWidgetItem* ItemAt(const QPersistentModelIndex& index) const;
+  QPersistentModelIndex PersistentIndex(QTreeWidgetItem* item);
+  QTreeWidgetItem* ItemAt(const QPersistentModelIndex& index);
+  // Hands a tree built by a rebuild to the widget; every operation that needs the items in
+  // the widget calls it, and the event loop does at the latest.
+  void EnsureAttached();
 
  private:
   void OnSelChanged(QTreeWidgetItem* item);
+  QTreeWidgetItem* MakeItem(const std::string& label, int image, uint32_t id);
   QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const std::string& label, int image,
                            uint32_t id);
   void SetImage(QTreeWidgetItem* item, int image);
@@ -72,5 +76,7 @@ class CLeftView : public QTreeWidget, public ITreeView {
   const TreeIcons& icons_;
   QTreeWidgetItem* currentItem_ = nullptr;
   QTreeWidgetItem* rootItem_ = nullptr;
+  QTreeWidgetItem* pendingRoot_ = nullptr;  // a rebuilt tree not yet in the widget
+  bool building_ = false;
   bool clearing_ = false;
 };
