@@ -248,7 +248,7 @@ DocumentContents CTarnelDoc::ReadContents(ArchiveReader& ar) {
   DocumentContents c;
   if (ar.AtEnd()) return c;  // an empty file is a document without groups
   uint32_t n = ar.ReadCount();
-  c.groups.reserve(n);
+  c.groups.reserve(std::min<uint32_t>(n, 4096));
   for (uint32_t i = 0; i < n; ++i) {
     auto g = ar.ReadObjectRef(1u << archive::kClassBase, 1);
     if (g) c.groups.emplace_back(static_cast<CBase*>(g.release()));

@@ -1,4 +1,6 @@
 // Field layouts of the record classes inside an archive.
+#include <algorithm>
+
 #include "archive.h"
 #include "archive_format.h"
 #include "records.h"
@@ -6,6 +8,10 @@
 using namespace archive;
 
 namespace {
+
+// Lists grow past this as their elements actually arrive: a count in a hostile file must not
+// reserve memory at every level of nesting.
+constexpr uint32_t kReserveLimit = 4096;
 
 constexpr unsigned kChildClasses = 1u << kClassObj | 1u << kClassAtom;
 
@@ -16,7 +22,7 @@ void WriteChildren(ArchiveWriter& ar, const CChildHolder& holder) {
 
 void ReadChildren(ArchiveReader& ar, CChildHolder& holder, int depth) {
   uint32_t n = ar.ReadCount();
-  holder.children.Reserve(n);
+  holder.children.Reserve(std::min<uint32_t>(n, kReserveLimit));
   for (uint32_t i = 0; i < n; ++i)
     if (auto child = ar.ReadObjectRef(kChildClasses, depth + 1)) holder.AddChild(std::move(child));
 }
@@ -77,7 +83,7 @@ std::unique_ptr<CRecord> ReadRecordFields(ArchiveReader& ar, int classId, int sc
       atom->id = ar.ReadDword();
       atom->type = int8_t(ar.ReadByte());
       uint32_t n = ar.ReadCount();
-      atom->properties.Reserve(n);
+      atom->properties.Reserve(std::min<uint32_t>(n, kReserveLimit));
       for (uint32_t i = 0; i < n; ++i) {
         auto child = ar.ReadObjectRef(1u << kClassProperty, depth + 1);
         if (child)
