@@ -13,7 +13,8 @@ class CTarnelDoc;
 struct EditContext {
   CTarnelDoc& doc;
   CLeftView& tree;
-  QString error;  // set by a command that could not be carried out, for the user
+  QString error;   // set by a command that could not be carried out, for the user
+  QString notice;  // something the user should know about a command that was carried out
 };
 
 class CEditCommand {

@@ -65,6 +65,6 @@ void FrameNetwork::Close() {
 }
 
 void FrameNetwork::OnBaseReplaced() {
-  frame_->AfterBaseReplaced();
+  frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());
 }

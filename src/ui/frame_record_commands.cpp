@@ -3,6 +3,7 @@
 
 #include "command_ids.h"
 #include "html_about.h"
+#include "import_dlg.h"
 #include "left_view.h"
 #include "main_frame.h"
 #include "modal_runner.h"
@@ -19,11 +20,11 @@ void CMainFrame::OnPaste() {
   pasteTargetId_ = selectedId_;
   CRecord* copied = copiedRecord();
   if (!copied || copied == selectedRecord()) return;
-  if (RunCommand(std::make_unique<PasteCommand>(copiedId_, pasteTargetId_))) AfterRecordsChanged();
+  if (RunCommand(std::make_unique<PasteCommand>(copiedId_, pasteTargetId_))) AfterTreeChanged();
 }
 
 void CMainFrame::OnDelete() {
-  if (RunCommand(std::make_unique<DeleteRecordCommand>(selectedId_))) AfterRecordsChanged();
+  if (RunCommand(std::make_unique<DeleteRecordCommand>(selectedId_))) AfterTreeChanged();
 }
 
 void CMainFrame::OnAdd(int commandId) {
@@ -61,8 +62,8 @@ void CMainFrame::OnExport() {
 }
 
 void CMainFrame::OnImport() {
-  ShowInformation(this, QStringLiteral("Kandrel"),
-                  QStringLiteral("Импорт структуры появится в следующей версии редактора."));
+  CImportDlg dlg(this, selectedRecord() ? selectedId_ : 0);
+  dlg.RunModal();
 }
 
 void CMainFrame::OnSwitchPane(bool) {

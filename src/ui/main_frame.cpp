@@ -133,6 +133,7 @@ bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
   bool changed = history_.Run(std::move(command), ctx);
   if (changed) SetModified(true);
   if (!ctx.error.isEmpty()) ShowError(this, QStringLiteral("Kandrel"), ctx.error);
+  if (!ctx.notice.isEmpty()) ShowInformation(this, QStringLiteral("Kandrel"), ctx.notice);
   UpdateActions();
   return changed;
 }
@@ -147,7 +148,7 @@ void CMainFrame::AfterApply() {
   formView_->RefreshForm();
 }
 
-void CMainFrame::AfterRecordsChanged() {
+void CMainFrame::AfterTreeChanged() {
   // Deletes and pastes can change links anywhere; the icons and the form follow.
   if (CRecord* copied = copiedRecord(); !copied) copiedId_ = 0;
   treeView_->RefreshBranchIcons(treeView_->rootItem());
@@ -166,8 +167,7 @@ void CMainFrame::InitialUpdate() {
   UpdateActions();
 }
 
-void CMainFrame::AfterBaseReplaced() {
-  history_.Clear();
+void CMainFrame::AfterTreeRebuilt() {
   copiedId_ = 0;
   pasteTargetId_ = 0;
   linkPickMode_ = false;

@@ -64,8 +64,11 @@ class CMainFrame : public QMainWindow {
   const CEditHistory& history() const { return history_; }
   // After "Применить": relabels the shown item, refreshes its icon and the form.
   void AfterApply();
-  // After the server's base has replaced the groups and the tree: nothing selected, empty form.
-  void AfterBaseReplaced();
+  // After the document rebuilt the whole tree (a base download, an import): nothing selected,
+  // empty form.
+  void AfterTreeRebuilt();
+  // After records were added or removed in place: icons, the copied record, the form.
+  void AfterTreeChanged();
   // Sets every action's enabled state from the frame's state.
   void UpdateActions();
   void Execute(int commandId);
@@ -111,7 +114,6 @@ class CMainFrame : public QMainWindow {
   void OnImport();
   void OnSwitchPane(bool forward);
   void ShowAbout();
-  void AfterRecordsChanged();
 
   CTarnelDoc doc_;
   CEditHistory history_;

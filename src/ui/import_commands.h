@@ -1,0 +1,39 @@
+// Imports as edit commands: the ticked branches of an interchange file, and a .c2ko file.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "edit_command.h"
+
+class CImportParser;
+struct CImportItem;
+
+class XmlImportCommand : public CEditCommand {
+ public:
+  XmlImportCommand(std::unique_ptr<CImportItem> selection, std::unique_ptr<CImportParser> parser,
+                   uint32_t targetId);
+  ~XmlImportCommand() override;
+  bool Execute(EditContext& ctx) override;
+
+ private:
+  std::unique_ptr<CImportItem> selection_;
+  std::unique_ptr<CImportParser> parser_;  // owns the records the selection points into
+  uint32_t targetId_;
+};
+
+class C2koImportCommand : public CEditCommand {
+ public:
+  C2koImportCommand(uint32_t targetId, QString path)
+      : targetId_(targetId), path_(std::move(path)) {}
+  bool Execute(EditContext& ctx) override;
+  const QString& error() const { return error_; }
+  bool fileNotFound() const { return fileNotFound_; }
+
+ private:
+  uint32_t targetId_;
+  QString path_;
+  QString error_;
+  bool fileNotFound_ = false;
+};
