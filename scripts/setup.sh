@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   libxml2-utils libxml2-dev xvfb xauth imagemagick fonts-dejavu-core
+  libx11-dev qt6-translations-l10n
 )
 
 missing=()
