@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "main_frame.h"
 #include "ui_resources.h"
@@ -14,6 +17,11 @@ CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
   setDesktopFileName(QStringLiteral("kandrel"));
   InitUiResources();
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
+  // The editor speaks Russian; Qt's own dialogs (file dialogs, standard buttons) follow.
+  auto* qtTexts = new QTranslator(this);
+  if (qtTexts->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    installTranslator(qtTexts);
 }
 
 CTarnelApp::~CTarnelApp() = default;

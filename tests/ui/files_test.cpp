@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -143,6 +144,26 @@ class FilesTest : public QObject {
     QVERIFY(f.AllAnswered());
     QVERIFY(f.frame().OpenDocument(path));
     QVERIFY(f.unexpected.isEmpty());
+  }
+
+  void aDroppedFileIsOpened() {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("dropped.kdl"));
+    {
+      UiFixture f;
+      f.AddObject(f.doc().groups[2].get(), "Шлюз");
+      f.doc().SaveFile(path.toStdString());
+    }
+    UiFixture f;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(&f.frame(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(&f.frame(), &drop);
+    QTRY_COMPARE(f.frame().filePath(), path);
+    QCOMPARE(f.doc().groups[2]->GetChild(0)->name, W("Шлюз"));
   }
 
   void closingAModifiedWindowAsks() {
