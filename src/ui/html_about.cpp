@@ -73,5 +73,6 @@ CHTMLAbout::CHTMLAbout(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(browser_, 4);
   layout->addWidget(ok, 1, Qt::AlignHCenter | Qt::AlignBottom);
-  resize(440, 300);
+  resize(480, 300);
+  setMinimumSize(480, 280);
 }
