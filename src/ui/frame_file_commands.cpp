@@ -9,6 +9,7 @@
 #include <QSettings>
 
 #include "command_ids.h"
+#include "left_view.h"
 #include "main_frame.h"
 #include "modal_runner.h"
 
@@ -90,9 +91,13 @@ bool CMainFrame::OpenDocument(const QString& givenPath) {
     path = dlg.selectedFiles().first();
   }
   try {
-    // The document changes only when the whole file has been read.
+    // The document changes only when the whole file has been read. The tree is filled once,
+    // by the initial update below, not also by the document's own rebuild after reading.
+    doc_.treeView = nullptr;
     doc_.OpenFile(QFile::encodeName(path).toStdString());
+    doc_.treeView = treeView_;
   } catch (const DocumentFileError& e) {
+    doc_.treeView = treeView_;
     ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }
