@@ -52,43 +52,6 @@ void UnlinkProperty(CTarnelDoc& doc, CPropertyItem* p) {
       t->RemoveIncomingLink(p->id);
 }
 
-// A detached copy of an object, atom or property with its branch; the paste copies from it, so
-// records the paste itself adds are never copied again.
-std::unique_ptr<CRecord> Snapshot(const CRecord* r) {
-  switch (GetKind(r)) {
-    case kKindProperty: {
-      auto* src = static_cast<const CPropertyItem*>(r);
-      auto p = std::make_unique<CPropertyItem>();
-      p->name = src->name;
-      p->valueText = src->valueText;
-      p->typeCode = src->typeCode;
-      p->eoc = src->eoc;
-      p->flags = src->flags;
-      return p;
-    }
-    case kKindAtom: {
-      auto* src = static_cast<const CAtom*>(r);
-      auto a = std::make_unique<CAtom>();
-      a->name = src->name;
-      a->type = src->type;
-      for (const auto& q : src->properties)
-        a->AddProperty(std::unique_ptr<CPropertyItem>(
-            static_cast<CPropertyItem*>(Snapshot(q.get()).release())));
-      return a;
-    }
-    case kKindObject: {
-      auto* src = static_cast<const CObj*>(r);
-      auto o = std::make_unique<CObj>();
-      o->name = src->name;
-      for (const auto& c : src->children)
-        if (auto copy = Snapshot(c.get())) o->AddChild(std::move(copy));
-      return o;
-    }
-    default:
-      return nullptr;
-  }
-}
-
 }  // namespace
 
 bool AddGroupCommand::Execute(EditContext& ctx) {
@@ -198,8 +161,8 @@ bool PasteCommand::Execute(EditContext& ctx) {
                                     : (kind == kKindObject || kind == kKindAtom) &&
                                           (targetKind == kKindGroup || targetKind == kKindObject);
   if (!fits) return false;
-  std::unique_ptr<CRecord> snapshot = Snapshot(source);
-  CRecord* copy = ctx.doc.CopyInto(snapshot.get(), target);
+  // CopyInto copies the branch as it was, also when the target lies inside it.
+  CRecord* copy = ctx.doc.CopyInto(source, target);
   if (!copy) {
     if (IsFull(ctx.doc)) ctx.error = DocumentFullMessage();
     return false;

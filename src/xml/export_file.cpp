@@ -36,61 +36,57 @@ void CheckWritable(const std::string& text, const CRecord* r, const char* what) 
     }
 }
 
-// Element content: the four replacements of the format. A double quote needs none here.
-void AppendEscapedText(const std::string& text, std::string* out) {
-  for (char c : text) switch (c) {
+// The four replacements of the format. Attribute values also need the quote that delimits
+// them, and the white space characters that a reader would otherwise turn into blanks, so
+// every name comes back as it was.
+void AppendEscaped(const std::string& text, bool attribute, std::string* out) {
+  for (char c : text) {
+    const char* entity = nullptr;
+    switch (c) {
       case '&':
-        *out += "&amp;";
+        entity = "&amp;";
         break;
       case '>':
-        *out += "&gt;";
+        entity = "&gt;";
         break;
       case '<':
-        *out += "&lt;";
+        entity = "&lt;";
         break;
       case '\'':
-        *out += "&apos;";
+        entity = "&apos;";
+        break;
+      case '"':
+        entity = attribute ? "&quot;" : nullptr;
+        break;
+      case '\t':
+        entity = attribute ? "&#9;" : nullptr;
+        break;
+      case '\n':
+        entity = attribute ? "&#10;" : nullptr;
+        break;
+      case '\r':
+        entity = attribute ? "&#13;" : nullptr;
         break;
       default:
-        out->push_back(c);
+        break;
     }
+    if (entity)
+      *out += entity;
+    else
+      out->push_back(c);
+  }
 }
 
-// Attribute values: also the quote that delimits them, and the white space characters that
-// a reader would otherwise turn into blanks, so every name comes back as it was.
+void AppendEscapedText(const std::string& text, std::string* out) {
+  AppendEscaped(text, false, out);
+}
+
 void AppendAttribute(const char* name, const CRecord* r, std::string* out) {
   CheckWritable(r->name, r, "name");
   *out += ' ';
   *out += name;
   *out += "=\"";
-  for (char c : r->name) switch (c) {
-      case '&':
-        *out += "&amp;";
-        break;
-      case '>':
-        *out += "&gt;";
-        break;
-      case '<':
-        *out += "&lt;";
-        break;
-      case '\'':
-        *out += "&apos;";
-        break;
-      case '"':
-        *out += "&quot;";
-        break;
-      case '\t':
-        *out += "&#9;";
-        break;
-      case '\n':
-        *out += "&#10;";
-        break;
-      case '\r':
-        *out += "&#13;";
-        break;
-      default:
-        out->push_back(c);
-    }
+  AppendEscaped(r->name, true, out);
   *out += '"';
 }
 
