@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "cp1251_input.h"
+#include "dialog_buttons.h"
 #include "modal_runner.h"
 #include "model/value_types.h"
 #include "xml/text_codec.h"
@@ -60,15 +61,7 @@ CAddAtomDlg::CAddAtomDlg(QWidget* parent) : QDialog(parent) {
   typeLine->addLayout(spin);
   typeLine->addStretch();
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel =
-      buttons->addButton(QStringLiteral("Отменить"), QDialogButtonBox::RejectRole);
-  ok->setObjectName(QStringLiteral("okButton"));
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  ok->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &CAddAtomDlg::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CAddAtomDlg::reject);
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Отменить"));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(nameFrame);

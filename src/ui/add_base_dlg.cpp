@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "cp1251_input.h"
+#include "dialog_buttons.h"
 #include "modal_runner.h"
 
 CAddBaseDlg::CAddBaseDlg(QWidget* parent) : QDialog(parent) {
@@ -17,15 +18,7 @@ CAddBaseDlg::CAddBaseDlg(QWidget* parent) : QDialog(parent) {
   nameEdit_->setMinimumWidth(300);
   (new QVBoxLayout(frame))->addWidget(nameEdit_);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  QPushButton* cancel =
-      buttons->addButton(QStringLiteral("Отменить"), QDialogButtonBox::RejectRole);
-  ok->setObjectName(QStringLiteral("okButton"));
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  ok->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &CAddBaseDlg::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CAddBaseDlg::reject);
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Отменить"));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);

@@ -9,6 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "dialog_buttons.h"
 #include "model/value_types.h"
 #include "net/net_client.h"
 
@@ -46,14 +47,7 @@ CNetConnectToDlg::CNetConnectToDlg(CNetClient& client, QWidget* parent)
   error_->setWordWrap(false);
   error_->hide();
 
-  auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  ok_->setObjectName(QStringLiteral("okButton"));
-  ok_->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CNetConnectToDlg::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CNetConnectToDlg::reject);
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Cancel"), &ok_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(line);
