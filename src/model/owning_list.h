@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 template <class T>
@@ -34,6 +35,8 @@ class OwningList {
     return out;
   }
   bool Remove(const void* item) { return Take(item) != nullptr; }
+  // Hands every element to the caller in list order; the list is left empty.
+  std::vector<std::unique_ptr<T>> TakeAll() { return std::exchange(items_, {}); }
   // Destroys the elements in list order.
   void Clear() {
     for (auto& p : items_) p.reset();

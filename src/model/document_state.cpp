@@ -1,0 +1,77 @@
+#include "document_state.h"
+
+#include "document.h"
+
+namespace {
+
+class Capture {
+ public:
+  Capture(const CTarnelDoc& doc, DocumentState& out) : doc_(doc), out_(out), seen_(0x10000, 0) {}
+
+  void Record(const CRecord* r, int32_t parent) {
+    auto index = int32_t(out_.records.size());
+    out_.records.emplace_back();
+    RecordData& d = out_.records.back();
+    d.id = r->id;
+    d.kind = uint8_t(r->Kind());
+    d.parent = parent;
+    d.name = r->name;
+    d.registered = doc_.idMap.Lookup(r->id) == r;
+    uint16_t key = KeyOf(r->id);
+    if (key == 0 || seen_[key] || !d.registered) out_.keyed = false;
+    seen_[key] = 1;
+    switch (r->Kind()) {
+      case kKindGroup:
+      case kKindObject:
+        for (const auto& c : static_cast<const CChildHolder*>(r)->children) Record(c.get(), index);
+        break;
+      case kKindAtom: {
+        auto* atom = static_cast<const CAtom*>(r);
+        d.atomType = atom->type;
+        for (const auto& p : atom->properties) Property(*atom, *p, index);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+ private:
+  void Property(const CAtom& atom, const CPropertyItem& p, int32_t parent) {
+    Record(&p, parent);
+    RecordData& d = out_.records.back();
+    d.typeCode = p.typeCode;
+    d.flags = p.flags;
+    d.eoc = p.eoc;
+    d.valueText = p.valueText;
+    d.rawValue = p.GetRawValue();
+    d.incoming.reserve(p.incomingLinks.size());
+    for (const CIncomingLink& l : p.incomingLinks) d.incoming.push_back(l.sourceId);
+    // The pointer is only compared with the atom's own properties, never followed: a
+    // property that was removed may have left it behind.
+    if (p.decimalPoint)
+      for (const auto& q : atom.properties)
+        if (q.get() == p.decimalPoint) d.decimalPointKey = KeyOf(q->id);
+  }
+
+  const CTarnelDoc& doc_;
+  DocumentState& out_;
+  std::vector<uint8_t> seen_;
+};
+
+}  // namespace
+
+size_t DocumentState::MemoryBytes() const {
+  size_t n = sizeof(*this);
+  for (const RecordData& r : records) n += r.MemoryBytes();
+  return n;
+}
+
+DocumentState CaptureState(const CTarnelDoc& doc) {
+  DocumentState s;
+  s.lastId = doc.idMap.GetLastId();
+  s.records.reserve(size_t(doc.idMap.Count()) + 16);
+  Capture capture(doc, s);
+  for (const auto& g : doc.groups) capture.Record(g.get(), -1);
+  return s;
+}
