@@ -50,6 +50,7 @@ CLeftView::CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent)
 }
 
 CLeftView::~CLeftView() {
+  CancelDrag();  // gives the mouse and the cursor back
   delete pendingRoot_;
   if (doc_ && doc_->treeView == this) doc_->treeView = nullptr;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QPersistentModelIndex>
+#include <QPoint>
+#include <QPointer>
 #include <QTreeWidget>
 #include <cstdint>
 #include <string>
@@ -62,8 +64,40 @@ class CLeftView : public QTreeWidget, public ITreeView {
   // Hands a tree built by a rebuild to the widget; every operation that needs the items in
   // the widget calls it, and the event loop does at the latest.
   void EnsureAttached();
+  // The item that carries this identifier (never "Root"); null when there is none.
+  QTreeWidgetItem* FindItemById(uint32_t id);
+
+  // Drag and drop. A plain drop moves the dragged record with its branch under the target by
+  // the kind rules; a Shift drop reorders it among its siblings. Ctrl changes nothing: a drop
+  // is always a move, so no item ever stands for a record that is not there.
+  void OnBeginDrag(QTreeWidgetItem* item, const QPoint& point);
+  void OnDragMove(const QPoint& point);
+  void OnDrop(Qt::KeyboardModifiers keys);
+  void CancelDrag();
+  bool dragging() const { return dragActive_; }
+  QTreeWidgetItem* draggedItem() { return ItemAt(draggedItem_); }
+  QTreeWidgetItem* dropHighlight() { return ItemAt(dropHighlight_); }
+  QWidget* dragImage() const { return dragImage_; }
+  static bool CanDrop(int draggedKind, int targetKind);
+  static bool CanPlaceAfter(int draggedKind, int targetKind);
+  enum class MoveMode { kAsChild, kAsSibling };
+  // Moves the item with its branch to its new place and returns it, collapsed and unselected;
+  // the item itself when it already is there (as a child), null when the move is refused.
+  QTreeWidgetItem* MoveBranch(QTreeWidgetItem* item, QTreeWidgetItem* target, MoveMode mode);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
  private:
+  int ItemKind(const QTreeWidgetItem* item) const;
+  void SetDropHighlight(QTreeWidgetItem* item);
+  void EndDrag();
+
   void OnSelChanged(QTreeWidgetItem* item);
   QTreeWidgetItem* MakeItem(const std::string& label, int image, uint32_t id);
   QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const std::string& label, int image,
@@ -79,4 +113,12 @@ class CLeftView : public QTreeWidget, public ITreeView {
   QTreeWidgetItem* pendingRoot_ = nullptr;  // a rebuilt tree not yet in the widget
   bool building_ = false;
   bool clearing_ = false;
+
+  QPersistentModelIndex pressedItem_;  // where the left button went down, for a drag start
+  QPoint pressPoint_;
+  bool dragActive_ = false;
+  QPersistentModelIndex draggedItem_;  // invalid also when a rebuild took the item away
+  QPersistentModelIndex dropHighlight_;
+  QPointer<QWidget> dragImage_;  // the dragged item's picture under the cursor
+  QPoint dragHotSpot_;
 };

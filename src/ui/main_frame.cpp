@@ -6,9 +6,12 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
+#include "find_bar.h"
 #include "frame_network.h"
 #include "left_view.h"
+#include "links_dialog.h"
 #include "modal_runner.h"
 #include "record_commands.h"
 #include "tarnel_view.h"
@@ -27,9 +30,18 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("splitter"));
   splitter_->setChildrenCollapsible(false);
-  treeView_ = new CLeftView(this, &doc_, splitter_);
+  // The left pane: the find bar, hidden until it is asked for, over the structure tree.
+  auto* leftPane = new QWidget(splitter_);
+  leftPane->setObjectName(QStringLiteral("leftPane"));
+  auto* leftLayout = new QVBoxLayout(leftPane);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->setSpacing(0);
+  findBar_ = new CFindBar(this, leftPane);
+  treeView_ = new CLeftView(this, &doc_, leftPane);
+  leftLayout->addWidget(findBar_);
+  leftLayout->addWidget(treeView_, 1);
   formView_ = new CTarnelView(this, splitter_);
-  splitter_->addWidget(treeView_);
+  splitter_->addWidget(leftPane);
   splitter_->addWidget(formView_);
   splitter_->setStretchFactor(0, 2);
   splitter_->setStretchFactor(1, 3);
@@ -75,8 +87,10 @@ void CMainFrame::SelectRecord(uint32_t id) {
   shownKind_ = kKindNone;
   CRecord* selected = selectedRecord();
   if (linkPickMode_ || linksEditorPicking_) {
-    // The links editor's picking would be handed the identifier here once it exists.
-    if (linkPickMode_ && !linksEditorPicking_) formView_->ShowPickedId(id);
+    if (linksEditorPicking_ && linksEditor_)
+      linksEditor_->OnPicked(id);
+    else if (linkPickMode_)
+      formView_->ShowPickedId(id);
     UpdateActions();
     return;
   }
@@ -113,15 +127,27 @@ void CMainFrame::SetLinkPickMode(bool on) {
   UpdateActions();
 }
 
-void CMainFrame::OpenLinksEditor(uint32_t) {}
+CLinksDialog* CMainFrame::linksEditor() const {
+  return linksEditor_;
+}
 
-void CMainFrame::ShowLinksEditor(const QString&) {
+void CMainFrame::OpenLinksEditor(uint32_t) {
+  if (!linksEditor_) linksEditor_ = new CLinksDialog(this);
+  // The object that holds the "Links" property's atom: two levels above the tree's item.
+  QTreeWidgetItem* item = treeView_->currentItemHandle();
+  QTreeWidgetItem* atom = item ? item->parent() : nullptr;
+  QTreeWidgetItem* object = atom ? atom->parent() : nullptr;
+  linksEditor_->SetObjectItem(treeView_->PersistentIndex(object));
+}
+
+void CMainFrame::ShowLinksEditor(const QString& text) {
   if (!linksEditor_) return;
   QRect form = formView_->geometry();
   QPoint topLeft = formView_->mapToGlobal(QPoint(0, 0));
   int h = form.height() / 3;
   linksEditor_->setGeometry(topLeft.x(), topLeft.y() + form.height() - h, form.width(), h);
   linksEditor_->show();
+  if (!text.isEmpty()) linksEditor_->LoadTemplate(text);
 }
 
 void CMainFrame::HideLinksEditor() {

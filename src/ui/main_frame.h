@@ -14,7 +14,9 @@
 #include "edit_command.h"
 #include "model/document.h"
 
+class CFindBar;
 class CLeftView;
+class CLinksDialog;
 class CTarnelView;
 class FrameNetwork;
 class LockIndicators;
@@ -45,11 +47,15 @@ class CMainFrame : public QMainWindow {
   int formReplacements() const { return formReplacements_; }
   void SetLinkPickMode(bool on);
   bool linkPickMode() const { return linkPickMode_; }
-  // Hooks for the links editor, which is not part of the editor yet: they do nothing while it
-  // has no window.
+  // The links editor: made the first time the form shows a "Links" property, then shown over
+  // the lower third of the form and hidden again with it.
   void OpenLinksEditor(uint32_t propertyId);
   void ShowLinksEditor(const QString& text);
   void HideLinksEditor();
+  CLinksDialog* linksEditor() const;
+  // While the links editor picks, tree selections go to it instead of the form.
+  void SetLinksEditorPicking(bool on) { linksEditorPicking_ = on; }
+  bool linksEditorPicking() const { return linksEditorPicking_; }
 
   uint32_t selectedId() const { return selectedId_; }
   CRecord* selectedRecord() const;
@@ -87,6 +93,15 @@ class CMainFrame : public QMainWindow {
   // Re-reads the recent-file list from the settings into the "Файл" menu.
   void LoadRecentFiles();
 
+  // Undo and redo of document changes; false when there was nothing to do.
+  bool UndoChange();
+  bool RedoChange();
+  // The document is about to change outside a command (a base download).
+  void BeforeExternalChange();
+  // Selects the record's tree item, opening the branches above it and scrolling to it.
+  void RevealRecord(uint32_t id);
+  CFindBar* GetFindBar() const { return findBar_; }
+
   FrameNetwork* network() const { return network_.get(); }
 
  protected:
@@ -114,6 +129,9 @@ class CMainFrame : public QMainWindow {
   void OnImport();
   void OnSwitchPane(bool forward);
   void ShowAbout();
+  void OnFind();
+  void OnReferences();
+  void AfterUndoRedo();
 
   CTarnelDoc doc_;
   CEditHistory history_;
@@ -127,7 +145,7 @@ class CMainFrame : public QMainWindow {
   QLabel* connectionPane_ = nullptr;
   LockIndicators* lockIndicators_ = nullptr;
   std::unique_ptr<FrameNetwork> network_;
-  QPointer<QWidget> linksEditor_;
+  QPointer<CLinksDialog> linksEditor_;
 
   uint32_t selectedId_ = 0;
   bool hasShown_ = false;
@@ -139,6 +157,7 @@ class CMainFrame : public QMainWindow {
   bool linkPickMode_ = false;
   bool linksEditorPicking_ = false;
   int formReplacements_ = 0;
+  CFindBar* findBar_ = nullptr;
 
   QString filePath_;
   bool modified_ = false;

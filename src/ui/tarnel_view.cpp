@@ -13,6 +13,7 @@
 #include "cp1251_input.h"
 #include "flag_labels.h"
 #include "left_view.h"
+#include "links_tree.h"
 #include "main_frame.h"
 #include "modal_runner.h"
 #include "model/document.h"
@@ -154,8 +155,9 @@ void CTarnelView::OnEndOfChain(bool checked) {
 }
 
 void CTarnelView::OnPath() {
-  // The link target picker comes with the links editor; until then the tree picks targets.
-  frame_->SetLinkPickMode(true);
+  // The picker sets the link and refreshes the form itself; this view may be gone by then.
+  CLinksTree picker(frame_);
+  ::RunModal(picker);
 }
 
 void CTarnelView::OnJump(QListWidgetItem* item) {

@@ -1,0 +1,78 @@
+// The links editor: a modeless window over the lower third of the property form while it
+// shows a property named "Links". It loads the link template that the property names from the
+// program's directory, matches it by names against the object that holds the property, and
+// lets the user turn the document's properties into links to an atom picked in the tree.
+#pragma once
+
+#include <QDialog>
+#include <QPersistentModelIndex>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CImportParser;
+class CMainFrame;
+class CRecord;
+class CTSTreeCtrl;
+class QGroupBox;
+class QLabel;
+class QTreeWidgetItem;
+
+class CLinksDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CLinksDialog(CMainFrame* frame);
+  ~CLinksDialog() override;
+
+  // While picking, the frame hands every record selected in the tree to the editor.
+  void SetPicking(bool on);
+  bool picking() const { return picking_; }
+  // Loads the template named by a "Links" value. A name that is not a plain relative path
+  // inside the program's directory, or a file that cannot be read, loads nothing.
+  void LoadTemplate(const QString& text);
+  // Shows the document's links again: clears the marks and matches every entry anew.
+  void Refresh();
+  void RefreshLabels();
+  // The record selected in the structure tree while picking.
+  void OnPicked(uint32_t id);
+  // The structure-tree item of the object that holds the "Links" property's atom.
+  void SetObjectItem(const QPersistentModelIndex& item) { objectItem_ = item; }
+
+  CTSTreeCtrl* tree() const { return tree_; }
+  QLabel* newLinkText() const { return newLinkText_; }
+  QLabel* currentLinkText() const { return currentLinkText_; }
+  uint32_t pickedId() const { return pickedId_; }
+  // The path the template named by `text` is read from, empty when it would lie outside `dir`.
+  static QString TemplatePath(const QString& dir, const QString& text);
+  // The program's directory; tests may point it elsewhere (empty: the real one).
+  static QString ProgramDirectory();
+  static void SetProgramDirectory(const QString& dir);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void reject() override;
+
+ private:
+  void InsertRecord(QTreeWidgetItem* parent, CRecord* record);
+  void Match(QTreeWidgetItem* item, CRecord* record);
+  void MakeLinks(QTreeWidgetItem* item);
+  void OnChecked(int state, QTreeWidgetItem* item);
+  void OnSelectionChanged();
+  CRecord* ObjectRecord();
+
+  CMainFrame* frame_;
+  std::unique_ptr<CImportParser> linkTemplate_;
+  bool picking_ = false;
+  QTreeWidgetItem* selectedItem_ = nullptr;
+  uint32_t pickedId_ = 0;  // looked up each time, so a deleted record is simply gone
+  bool userClicked_ = false;
+  QPersistentModelIndex objectItem_;
+  QGroupBox* newLinkFrame_;
+  QLabel* newLinkText_;
+  QGroupBox* currentLinkFrame_;
+  QLabel* currentLinkText_;
+  CTSTreeCtrl* tree_;
+};
