@@ -121,5 +121,8 @@ bool DropReorderCommand::Execute(EditContext& ctx) {
   std::vector<uint32_t> order;
   for (int i = 0; i < parentItem->childCount(); ++i)
     order.push_back(CLeftView::ItemId(parentItem->child(i)));
-  return RewriteChildOrder(ctx.doc.LookupRecord(CLeftView::ItemId(parentItem)), order);
+  CRecord* parent = ctx.doc.LookupRecord(CLeftView::ItemId(parentItem));
+  if (!RewriteChildOrder(parent, order)) return false;
+  RefreshDecimalPoints(ctx.doc, parent);  // "DecPoint" scales the properties up to itself
+  return true;
 }

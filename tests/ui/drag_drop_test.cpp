@@ -1,0 +1,252 @@
+// Drag and drop in the structure tree, driven with the mouse: moves by kinds, refusals, Shift
+// reorders, a release over nothing, Ctrl, and the feedback while dragging.
+#include <QCursor>
+#include <QGuiApplication>
+#include <QTest>
+
+#include "model/value_types.h"
+#include "ui/left_view.h"
+#include "ui_fixture.h"
+
+namespace {
+
+struct Plant {
+  CObj* boiler;   // Hardware/Boiler
+  CAtom* burner;  // Hardware/Boiler/Burner: DecPoint, Flame, Fuel, Air
+  CPropertyItem* dec;
+  CPropertyItem* flame;
+  CPropertyItem* fuel;
+  CPropertyItem* air;
+  CObj* pumps;  // Hardware/Pumps
+  CObj* pump1;  // Hardware/Pumps/Pump1
+  CObj* loops;  // Logic/Loops
+  CAtom* pid;   // Logic/Loops/Pid: Gain
+};
+
+Plant Build(UiFixture& f) {
+  Plant p;
+  p.boiler = f.AddObject(f.doc().groups[0].get(), "Boiler");
+  p.burner = f.AddAtom(p.boiler, "Burner");
+  p.dec = f.AddProperty(p.burner, "DecPoint", kTypeShort, "4");
+  p.flame = f.AddProperty(p.burner, "Flame", kTypeInt, "1");
+  p.fuel = f.AddProperty(p.burner, "Fuel", kTypeInt, "2");
+  p.air = f.AddProperty(p.burner, "Air", kTypeLinkTo, std::to_string(p.flame->id));
+  p.pumps = f.AddObject(f.doc().groups[0].get(), "Pumps");
+  p.pump1 = f.AddObject(p.pumps, "Pump1");
+  p.loops = f.AddObject(f.doc().groups[1].get(), "Loops");
+  p.pid = f.AddAtom(p.loops, "Pid");
+  f.AddProperty(p.pid, "Gain", kTypeFloat, "0.5");
+  f.Rebuild();
+  f.frame().resize(1200, 800);
+  f.frame().GetTreeView()->setMinimumWidth(500);  // every label within the viewport
+  f.frame().GetTreeView()->expandAll();
+  return p;
+}
+
+// Presses on one item, moves past the drag distance and releases over the other (null: over
+// empty space below the items) with the keys given.
+void Drag(UiFixture& f, uint32_t from, uint32_t to, Qt::KeyboardModifiers keys = {}) {
+  CLeftView* tree = f.frame().GetTreeView();
+  QWidget* vp = tree->viewport();
+  QPoint a = tree->visualItemRect(f.ItemOf(from)).center();
+  QPoint b = to ? tree->visualItemRect(f.ItemOf(to)).center() : QPoint(5, vp->height() - 3);
+  QTest::mousePress(vp, Qt::LeftButton, {}, a);
+  QTest::mouseMove(vp, a + QPoint(12, 6));
+  QTest::mouseMove(vp, b);
+  QTest::mouseRelease(vp, Qt::LeftButton, keys, b);
+}
+
+std::vector<uint32_t> ChildIds(QTreeWidgetItem* item) {
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < item->childCount(); ++i) ids.push_back(CLeftView::ItemId(item->child(i)));
+  return ids;
+}
+
+std::vector<uint32_t> PropertyIds(const CAtom* atom) {
+  std::vector<uint32_t> ids;
+  for (const auto& q : atom->properties) ids.push_back(q->id);
+  return ids;
+}
+
+}  // namespace
+
+class DragDropTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void kindsThatMayNotMoveStayPut() {
+    UiFixture f;
+    Plant p = Build(f);
+    Drag(f, p.burner->id, 2);           // an atom onto a group
+    Drag(f, p.flame->id, p.loops->id);  // a property onto an object
+    Drag(f, 1, p.loops->id);            // a group onto an object
+    Drag(f, 2, 3);                      // a group onto a group
+    Drag(f, 0, 1);                      // "Root"
+    QCOMPARE(p.burner->parent, p.boiler);
+    QCOMPARE(p.flame->parent, p.burner);
+    QCOMPARE(f.doc().groups.size(), size_t(3));
+    QCOMPARE(f.ItemOf(p.burner->id)->parent(), f.ItemOf(p.boiler->id));
+    QCOMPARE(f.ItemOf(p.flame->id)->parent(), f.ItemOf(p.burner->id));
+    QVERIFY(!f.frame().isWindowModified());
+    QVERIFY(!f.frame().GetTreeView()->dragging());
+  }
+
+  void objectMovesIntoAnObjectOfAnotherGroupWithItsBranch() {
+    UiFixture f;
+    Plant p = Build(f);
+    uint32_t ids[] = {p.boiler->id, p.burner->id, p.flame->id, p.air->id};
+    Drag(f, p.boiler->id, p.loops->id);
+    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(p.loops));
+    QCOMPARE(p.loops->GetChildCount(), 2);
+    QCOMPARE(p.loops->GetChild(1), static_cast<CRecord*>(p.boiler));
+    QCOMPARE(f.doc().groups[0]->GetChildCount(), 1);  // only Pumps is left in Hardware
+    // Same records, same identifiers, still registered.
+    QCOMPARE(f.doc().LookupRecord(ids[0]), static_cast<CRecord*>(p.boiler));
+    QCOMPARE(f.doc().LookupRecord(ids[2]), static_cast<CRecord*>(p.flame));
+    QCOMPARE(p.flame->GetIncomingLinkCount(), 1);
+    QTreeWidgetItem* moved = f.ItemOf(ids[0]);
+    QCOMPARE(moved->parent(), f.ItemOf(p.loops->id));
+    QCOMPARE(ChildIds(moved), std::vector<uint32_t>{ids[1]});
+    QCOMPARE(ChildIds(moved->child(0)).size(), size_t(4));
+    // It arrives collapsed and unselected.
+    QVERIFY(!moved->isExpanded());
+    QVERIFY(!moved->child(0)->isExpanded());
+    QVERIFY(!moved->isSelected());
+    QVERIFY(f.frame().isWindowModified());
+    // Its path follows it.
+    QCOMPARE(GetRecordPath(p.flame), std::string("/Logic/Loops/Boiler/Burner/Flame"));
+  }
+
+  void atomAndPropertyMoveUnderTheirNewParents() {
+    UiFixture f;
+    Plant p = Build(f);
+    Drag(f, p.burner->id, p.pump1->id);
+    QCOMPARE(p.burner->parent, static_cast<CRecord*>(p.pump1));
+    QCOMPARE(p.boiler->GetChildCount(), 0);
+    f.frame().GetTreeView()->expandAll();
+    // DecPoint scales the properties up to itself: after Fuel, it scales Flame and Fuel.
+    Drag(f, p.dec->id, p.fuel->id, Qt::ShiftModifier);
+    QVERIFY(p.fuel->decimalPoint == p.dec);
+    QVERIFY(p.flame->decimalPoint == p.dec);
+    f.frame().GetTreeView()->expandAll();
+    // The property leaves the atom with a DecPoint: it no longer scales by it.
+    Drag(f, p.fuel->id, p.pid->id);
+    QCOMPARE(p.fuel->parent, static_cast<CRecord*>(p.pid));
+    QCOMPARE(p.pid->GetPropertyCount(), 2);
+    QVERIFY(p.fuel->decimalPoint == nullptr);
+    QCOMPARE(ChildIds(f.ItemOf(p.pid->id)).back(), p.fuel->id);
+    // And the DecPoint itself moving away leaves its old atom unscaled.
+    f.frame().GetTreeView()->expandAll();
+    Drag(f, p.dec->id, p.pid->id);
+    QVERIFY(p.flame->decimalPoint == nullptr);
+    QVERIFY(p.fuel->decimalPoint == p.dec);
+  }
+
+  void dropsIntoTheOwnBranchOrOntoItselfChangeNothing() {
+    UiFixture f;
+    Plant p = Build(f);
+    Drag(f, p.pumps->id, p.pump1->id);  // into its own branch
+    Drag(f, p.pump1->id, p.pump1->id);  // onto itself
+    Drag(f, p.pump1->id, 0);            // released over nothing: onto itself
+    Drag(f, p.pump1->id, p.pumps->id);  // onto the parent it already has
+    QCOMPARE(p.pump1->parent, static_cast<CRecord*>(p.pumps));
+    QCOMPARE(p.pumps->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
+    QCOMPARE(f.ItemOf(p.pump1->id)->parent(), f.ItemOf(p.pumps->id));
+    QCOMPARE(f.doc().groups[0]->GetChild(1), static_cast<CRecord*>(p.pumps));
+    QVERIFY(!f.frame().isWindowModified());
+  }
+
+  void shiftReordersAmongSiblingsAndOntoTheParentPutsFirst() {
+    UiFixture f;
+    Plant p = Build(f);
+    Drag(f, p.dec->id, p.fuel->id, Qt::ShiftModifier);
+    std::vector<uint32_t> want = {p.flame->id, p.fuel->id, p.dec->id, p.air->id};
+    QCOMPARE(PropertyIds(p.burner), want);
+    QCOMPARE(ChildIds(f.ItemOf(p.burner->id)), want);
+    QVERIFY(f.frame().isWindowModified());
+    f.frame().GetTreeView()->expandAll();
+    Drag(f, p.air->id, p.burner->id, Qt::ShiftModifier);
+    want = {p.air->id, p.flame->id, p.fuel->id, p.dec->id};
+    QCOMPARE(PropertyIds(p.burner), want);
+    QCOMPARE(ChildIds(f.ItemOf(p.burner->id)), want);
+    // Objects among objects of a group.
+    f.frame().GetTreeView()->expandAll();
+    Drag(f, p.boiler->id, p.pumps->id, Qt::ShiftModifier);
+    QCOMPARE(f.doc().groups[0]->GetChild(0), static_cast<CRecord*>(p.pumps));
+    QCOMPARE(f.doc().groups[0]->GetChild(1), static_cast<CRecord*>(p.boiler));
+    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
+  }
+
+  void shiftKeepsTheParentAndRefusesKindsAndRoot() {
+    UiFixture f;
+    Plant p = Build(f);
+    std::vector<uint32_t> before = PropertyIds(p.burner);
+    Drag(f, p.flame->id, p.loops->id, Qt::ShiftModifier);  // a property next to an object
+    Drag(f, 0, 1, Qt::ShiftModifier);                      // "Root"
+    Drag(f, 1, 2, Qt::ShiftModifier);                      // a group
+    Drag(f, p.flame->id, p.flame->id, Qt::ShiftModifier);  // itself
+    QCOMPARE(PropertyIds(p.burner), before);
+    QCOMPARE(f.doc().groups[0]->name, std::string("Hardware"));
+    QCOMPARE(f.frame().GetTreeView()->rootItem()->child(0), f.ItemOf(1));
+    // After a property of another atom: it stays in its own atom, placed last.
+    f.frame().GetTreeView()->expandAll();
+    Drag(f, p.dec->id, p.pid->GetProperty(0)->id, Qt::ShiftModifier);
+    QCOMPARE(p.dec->parent, static_cast<CRecord*>(p.burner));
+    QCOMPARE(PropertyIds(p.burner).back(), p.dec->id);
+    QCOMPARE(ChildIds(f.ItemOf(p.burner->id)), PropertyIds(p.burner));
+  }
+
+  void ctrlIsAPlainMoveThatLeavesNoUnboundItems() {
+    UiFixture f;
+    Plant p = Build(f);
+    Drag(f, p.boiler->id, p.loops->id, Qt::ControlModifier);
+    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(p.loops));
+    int unbound = 0;
+    for (QTreeWidgetItemIterator it(f.frame().GetTreeView()); *it; ++it)
+      unbound += CLeftView::ItemId(*it) == 0;
+    QCOMPARE(unbound, 1);  // "Root" alone
+    f.frame().GetTreeView()->expandAll();
+    Drag(f, p.flame->id, p.fuel->id, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(PropertyIds(p.burner), ChildIds(f.ItemOf(p.burner->id)));
+    QCOMPARE(p.burner->GetPropertyCount(), 4);
+  }
+
+  void feedbackWhileDragging() {
+    UiFixture f;
+    Plant p = Build(f);
+    CLeftView* tree = f.frame().GetTreeView();
+    QWidget* vp = tree->viewport();
+    QPoint a = tree->visualItemRect(f.ItemOf(p.pump1->id)).center();
+    QPoint b = tree->visualItemRect(f.ItemOf(p.loops->id)).center();
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    QTest::mouseMove(vp, a + QPoint(12, 6));
+    QVERIFY(tree->dragging());
+    QCOMPARE(tree->draggedItem(), f.ItemOf(p.pump1->id));
+    QVERIFY(tree->dragImage() && tree->dragImage()->isVisible());
+    QTest::mouseMove(vp, b);
+    // Any item under the cursor is highlighted, whatever the rules say.
+    QCOMPARE(tree->dropHighlight(), f.ItemOf(p.loops->id));
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+    QTest::mouseMove(vp, QPoint(vp->width() + 40, b.y()));
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
+    QCOMPARE(tree->dropHighlight(), f.ItemOf(p.loops->id));  // kept outside the tree
+    // A release outside the tree drops onto the item last highlighted.
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(vp->width() + 40, b.y()));
+    QVERIFY(!tree->dragging());
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(!tree->dropHighlight());
+    QCOMPARE(p.pump1->parent, static_cast<CRecord*>(p.loops));
+    // Escape ends a drag without a drop.
+    tree->expandAll();
+    a = tree->visualItemRect(f.ItemOf(p.boiler->id)).center();
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    QTest::mouseMove(vp, a + QPoint(12, 6));
+    QVERIFY(tree->dragging());
+    QTest::keyClick(tree, Qt::Key_Escape);
+    QVERIFY(!tree->dragging());
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
+  }
+};
+
+QTEST_MAIN(DragDropTest)
+#include "drag_drop_test.moc"
