@@ -1,9 +1,12 @@
 // Writes samples/sample.kdl, the demonstration base that scripts/run.sh opens and serves: a
 // small plant with controllers, input and output modules, control loops and a network part,
-// with every property type, LINK_TO links between the parts and "DecPoint" scaling.
+// with every property type, LINK_TO links between the parts and "DecPoint" scaling. An operator
+// panel carries a "Links" property naming the link template beside the program, so the links
+// editor can be tried at once; the template is written too when a second file is given.
 //
-//   kandrel_make_sample OUT.kdl
+//   kandrel_make_sample OUT.kdl [LINKS_TEMPLATE.xml]
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,11 +58,38 @@ class Builder {
   CTarnelDoc& doc_;
 };
 
+// The link template's file name, as the panel's "Links" property names it.
+constexpr char kLinksTemplate[] = "panel_links.xml";
+constexpr int kPanelIndicators = 3;
+
+// One template atom per panel indicator: its "Температура" links to the picked channel's
+// "Значение", its "Состояние" to the channel's "Состояние".
+bool WriteLinksTemplate(const char* path) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"windows-1251\" ?>\r\n<PartQuorvantis>\r\n";
+  auto property = [&](const std::string& name, const std::string& target) {
+    xml += "<Property Name=\"" + W(name) +
+           "\" ID=\"0\" Type=\"LINK_TO\" B1=\"0\" B2=\"0\" B3=\"0\" B4=\"0\" B5=\"0\" "
+           "B6=\"0\">\r\n" +
+           W(target) + "\r\n</Property>\r\n";
+  };
+  for (int i = 1; i <= kPanelIndicators; ++i) {
+    xml += "<Atom Name=\"" + W("Индикатор " + std::to_string(i)) + "\" ID=\"0\" Type=\"0\">\r\n";
+    property("Температура", "Значение");
+    property("Состояние", "Состояние");
+    xml += "</Atom>\r\n";
+  }
+  xml += "</PartQuorvantis>\r\n";
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << xml;
+  out.close();
+  return bool(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: kandrel_make_sample OUT.kdl\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: kandrel_make_sample OUT.kdl [LINKS_TEMPLATE.xml]\n");
     return 2;
   }
   CTarnelDoc doc;
@@ -139,6 +169,20 @@ int main(int argc, char** argv) {
     b.Prop(day, "Ночное снижение", kTypeFloat, d >= 5 ? "5.000" : "3.000");
   }
 
+  // An operator panel whose indicators are linked with the links editor: select its "Links"
+  // property, click into the editor, pick a channel atom in the tree and tick an indicator.
+  CObj* panel = b.Object(logic, "Щит оператора");
+  CAtom* settings = b.Atom(panel, "Настройки", 0);
+  b.Prop(settings, "Links", kTypeFile, kLinksTemplate);
+  for (int i = 1; i <= kPanelIndicators; ++i) {
+    CAtom* ind = b.Atom(panel, "Индикатор " + std::to_string(i), 30);
+    if (i == 1)
+      b.Link(ind, "Температура", temperatures[0]);  // already linked: ticked when loaded
+    else
+      b.Prop(ind, "Температура", kTypeShort, "0");
+    b.Prop(ind, "Состояние", kTypeByte, "0");
+  }
+
   // Network: the server side and the operator stations.
   CObj* server = b.Object(network, "Сервер ОРС");
   CAtom* port = b.Atom(server, "Порт", 0);
@@ -159,6 +203,10 @@ int main(int argc, char** argv) {
     doc.SaveFile(argv[1]);
   } catch (const DocumentFileError& e) {
     std::fprintf(stderr, "%s\n", e.what());
+    return 3;
+  }
+  if (argc == 3 && !WriteLinksTemplate(argv[2])) {
+    std::fprintf(stderr, "%s: cannot write the link template\n", argv[2]);
     return 3;
   }
   std::printf("%s: %d records\n", argv[1], doc.idMap.Count());

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 
 #include "model/value_types.h"
 #include "ui/left_view.h"
@@ -311,6 +312,28 @@ class LinksEditorTest : public QObject {
     f.frame().GetFormView()->controls().path->click();
     QCOMPARE(p.in1->valueText, std::to_string(p.out->id));
     QVERIFY(!f.frame().isWindowModified());
+  }
+
+  // The bundled sample base names the template that is shipped beside the program.
+  void sampleBaseOpensItsTemplate() {
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    CRecord* links = nullptr;
+    std::function<void(CRecord*)> find = [&](CRecord* r) {
+      if (CAtom* a = AsAtom(r))
+        for (const auto& q : a->properties)
+          if (q->name == "Links") links = q.get();
+      if (CChildHolder* h = AsChildHolder(r))
+        for (const auto& c : h->children) find(c.get());
+    };
+    for (const auto& g : f.doc().groups) find(g.get());
+    QVERIFY(links);
+    QCOMPARE(int(AsProperty(links)->typeCode), int(kTypeFile));
+    f.Select(links->id);
+    CTSTreeCtrl* tree = f.frame().linksEditor()->tree();
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QCOMPARE(CTSTreeCtrl::GetState(tree->topLevelItem(0)), 1);  // one of two already linked
+    QCOMPARE(CTSTreeCtrl::GetState(tree->topLevelItem(1)), 0);
   }
 };
 
