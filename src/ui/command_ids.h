@@ -15,7 +15,9 @@ enum CommandId : int {
   kEditCopy = 57634,
   kEditCut = 57635,
   kEditPaste = 57637,
-  kEditUndo = 57643,
+  kEditUndo = 57643,  // the form field's undo, else the document's
+  kEditRedo = 57644,
+  kEditFind = 57636,
   kAppAbout = 57664,
   kAppExit = 57665,
   kNextPane = 57680,
@@ -35,6 +37,8 @@ enum CommandId : int {
   kDisconnect = 32787,
   kGetBase = 32788,
   kExport = 32790,
+  kEditUndoChange = 32795,  // the document's last change, wherever the focus is
+  kEditReferences = 32796,
 };
 
 }  // namespace cmd

@@ -1,14 +1,17 @@
 // Every change a user makes to the document is one command object run by the frame's
-// CEditHistory: the one place that marks the document modified and keeps the list that undo and
-// redo will walk.
+// CEditHistory: the one place that marks the document modified and keeps what each change did,
+// so that it can be undone and redone.
 #pragma once
 
 #include <QString>
+#include <deque>
 #include <memory>
 #include <vector>
 
 class CLeftView;
 class CTarnelDoc;
+struct DocumentChange;
+struct DocumentState;
 
 struct EditContext {
   CTarnelDoc& doc;
@@ -24,13 +27,43 @@ class CEditCommand {
   virtual bool Execute(EditContext& ctx) = 0;
 };
 
+// Undo and redo need nothing from the commands: the history takes a picture of the document
+// before and after each one and keeps only the difference, so every command, present or
+// future, can be taken back.
 class CEditHistory {
  public:
-  // Runs the command; a command that changed the document is kept.
+  static constexpr size_t kDefaultLimit = 100;
+  explicit CEditHistory(size_t limit = kDefaultLimit);
+  ~CEditHistory();
+
+  // Runs the command; when it changed the document, what it changed becomes the newest step
+  // and the steps that were undone are forgotten. True when the document changed.
   bool Run(std::unique_ptr<CEditCommand> command, EditContext& ctx);
-  void Clear() { done_.clear(); }
+  // The document is about to be changed outside a command (a base download replaces its
+  // groups): the picture before is taken now, and the next Run records against it.
+  void NoteExternalChangeComing(const CTarnelDoc& doc);
+
+  bool CanUndo() const { return !done_.empty(); }
+  bool CanRedo() const { return !undone_.empty(); }
+  // Takes the newest step back, or makes the newest undone step again. The tree view is not
+  // touched; the caller refreshes the views. False when there was nothing to do.
+  bool Undo(CTarnelDoc& doc);
+  bool Redo(CTarnelDoc& doc);
+
+  void Clear();
+  // The document as it is now is the saved one; undoing or redoing back to here makes it
+  // unmodified again.
+  void MarkClean();
+  bool IsClean() const { return cleanAt_ == long(done_.size()); }
+
   size_t Count() const { return done_.size(); }
+  size_t RedoCount() const { return undone_.size(); }
+  size_t MemoryBytes() const;
 
  private:
-  std::vector<std::unique_ptr<CEditCommand>> done_;
+  size_t limit_;
+  std::deque<std::unique_ptr<DocumentChange>> done_;
+  std::vector<std::unique_ptr<DocumentChange>> undone_;
+  long cleanAt_ = 0;  // steps done at the saved state; -1 when no sequence leads back to it
+  std::unique_ptr<DocumentState> pendingBefore_;
 };

@@ -1,7 +1,65 @@
 #include "edit_command.h"
 
+#include "model/document.h"
+#include "model/document_diff.h"
+
+CEditHistory::CEditHistory(size_t limit) : limit_(limit < 1 ? 1 : limit) {}
+
+CEditHistory::~CEditHistory() = default;
+
 bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) {
+  std::unique_ptr<DocumentState> before = std::move(pendingBefore_);
+  if (!before) before = std::make_unique<DocumentState>(CaptureState(ctx.doc));
   if (!command->Execute(ctx)) return false;
-  done_.push_back(std::move(command));
+  auto change =
+      std::make_unique<DocumentChange>(DiffStates(std::move(*before), CaptureState(ctx.doc)));
+  if (change->Empty()) return true;  // reported as a change, but nothing to take back
+  if (cleanAt_ > long(done_.size())) cleanAt_ = -1;  // the saved state was undone: gone now
+  undone_.clear();
+  done_.push_back(std::move(change));
+  if (done_.size() > limit_) {
+    done_.pop_front();
+    if (cleanAt_ >= 0) --cleanAt_;
+  }
   return true;
+}
+
+void CEditHistory::NoteExternalChangeComing(const CTarnelDoc& doc) {
+  pendingBefore_ = std::make_unique<DocumentState>(CaptureState(doc));
+}
+
+bool CEditHistory::Undo(CTarnelDoc& doc) {
+  if (done_.empty()) return false;
+  std::unique_ptr<DocumentChange> step = std::move(done_.back());
+  done_.pop_back();
+  ApplyChange(doc, *step, false);
+  undone_.push_back(std::move(step));
+  return true;
+}
+
+bool CEditHistory::Redo(CTarnelDoc& doc) {
+  if (undone_.empty()) return false;
+  std::unique_ptr<DocumentChange> step = std::move(undone_.back());
+  undone_.pop_back();
+  ApplyChange(doc, *step, true);
+  done_.push_back(std::move(step));
+  return true;
+}
+
+void CEditHistory::Clear() {
+  done_.clear();
+  undone_.clear();
+  pendingBefore_.reset();
+  cleanAt_ = 0;
+}
+
+void CEditHistory::MarkClean() {
+  cleanAt_ = long(done_.size());
+}
+
+size_t CEditHistory::MemoryBytes() const {
+  size_t n = 0;
+  for (const auto& s : done_) n += s->MemoryBytes();
+  for (const auto& s : undone_) n += s->MemoryBytes();
+  return n;
 }

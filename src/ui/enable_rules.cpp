@@ -44,6 +44,12 @@ bool IsCommandEnabled(int commandId, const CommandState& s) {
       return s.connected;
     case cmd::kFilePrint:
       return false;
+    case cmd::kEditUndoChange:
+      return s.canUndo;
+    case cmd::kEditRedo:
+      return s.canRedo;
+    case cmd::kEditReferences:
+      return s.shownKind != kKindNone;
     default:
       return true;
   }

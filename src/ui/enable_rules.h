@@ -7,6 +7,8 @@ struct CommandState {
   int copiedKind = 0;  // kind of the copied record while it still exists, else 0
   bool formEditFocused = false;  // keyboard focus in the form's name or value field
   bool connected = false;
+  bool canUndo = false;  // the edit history has a change to take back
+  bool canRedo = false;
 };
 
 // True when the command is enabled. Commands without a rule of their own are always enabled;

@@ -42,6 +42,13 @@ const ActionSpec kActions[] = {
     {cmd::kEditCopy, "Копировать", "actionEditCopy", "copy", "Копировать выделенное"},
     {cmd::kEditPaste, "Вставить", "actionEditPaste", "paste", "Вставить скопированное"},
     {cmd::kEditUndo, "Отменить ввод", "actionEditUndo", nullptr, nullptr},
+    {cmd::kEditUndoChange, "Отменить", "actionEditUndoChange", "undo",
+     "Отменить последнее изменение документа"},
+    {cmd::kEditRedo, "Повторить", "actionEditRedo", "redo", "Повторить отменённое изменение"},
+    {cmd::kEditFind, "Найти...", "actionEditFind", nullptr,
+     "Найти запись по имени, пути или идентификатору"},
+    {cmd::kEditReferences, "Ссылки на запись", "actionEditReferences", nullptr,
+     "Свойства LINK_TO, которые ссылаются на выбранную запись или её ветвь"},
     {cmd::kImport, "Импорт структуры", "actionImport", nullptr, nullptr},
     {cmd::kExport, "Экспорт структуры", "actionExport", nullptr, nullptr},
     {cmd::kViewToolbar, "Панель инструментов", "actionViewToolbar", nullptr,
@@ -71,6 +78,9 @@ const int kToolbarOrder[] = {cmd::kFileNew,
                              cmd::kEditCut,
                              cmd::kEditCopy,
                              cmd::kEditPaste,
+                             0,
+                             cmd::kEditUndoChange,
+                             cmd::kEditRedo,
                              0,
                              cmd::kFilePrint,
                              0,
@@ -122,6 +132,8 @@ void CMainFrame::CreateActions() {
   action(cmd::kEditCut)->setShortcuts(Keys({"Ctrl+X", "Shift+Del"}));
   action(cmd::kEditPaste)->setShortcuts(Keys({"Ctrl+V", "Shift+Ins", "Ctrl+T"}));
   action(cmd::kEditUndo)->setShortcuts(Keys({"Ctrl+Z", "Alt+Backspace"}));
+  action(cmd::kEditRedo)->setShortcuts(Keys({"Ctrl+Y", "Ctrl+Shift+Z"}));
+  action(cmd::kEditFind)->setShortcuts(Keys({"Ctrl+F"}));
   action(cmd::kNextPane)->setShortcuts(Keys({"F6"}));
   action(cmd::kPrevPane)->setShortcuts(Keys({"Shift+F6"}));
   for (int id : {cmd::kViewToolbar, cmd::kViewStatusBar}) {
@@ -151,9 +163,15 @@ void CMainFrame::CreateMenus() {
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("Правка"));
   edit->setObjectName(QStringLiteral("menuEdit"));
+  edit->addAction(action(cmd::kEditUndoChange));
+  edit->addAction(action(cmd::kEditRedo));
   edit->addSeparator();
-  for (int id : {cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, cmd::kImport, cmd::kExport})
-    edit->addAction(action(id));
+  for (int id : {cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste}) edit->addAction(action(id));
+  edit->addSeparator();
+  edit->addAction(action(cmd::kEditFind));
+  edit->addAction(action(cmd::kEditReferences));
+  edit->addSeparator();
+  for (int id : {cmd::kImport, cmd::kExport}) edit->addAction(action(id));
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
   view->setObjectName(QStringLiteral("menuView"));
@@ -211,15 +229,18 @@ void CMainFrame::UpdateActions() {
   state.copiedKind = GetKind(copiedRecord());
   state.formEditFocused = formView_->EditFieldFocused();
   state.connected = network_ && network_->connected();
+  state.canUndo = history_.CanUndo();
+  state.canRedo = history_.CanRedo();
   for (auto& [id, a] : actions_) a->setEnabled(IsCommandEnabled(id, state));
   if (network_) connectionPane_->setText(network_->StatusText());
 }
 
 void CMainFrame::Execute(int id) {
-  if (!IsCommandEnabled(
-          id, CommandState{shownKind_, GetKind(copiedRecord()), formView_->EditFieldFocused(),
-                           network_ && network_->connected()}))
-    return;  // a shortcut of a disabled command
+  CommandState state{shownKind_, GetKind(copiedRecord()), formView_->EditFieldFocused(),
+                     network_ && network_->connected()};
+  state.canUndo = history_.CanUndo();
+  state.canRedo = history_.CanRedo();
+  if (!IsCommandEnabled(id, state)) return;  // a shortcut of a disabled command
   switch (id) {
     case cmd::kFileNew:
       NewDocument();
@@ -246,7 +267,20 @@ void CMainFrame::Execute(int id) {
       formView_->HandleEditCommand(id);  // the tree has nothing to cut
       break;
     case cmd::kEditUndo:
-      formView_->HandleEditCommand(id);
+      // Ctrl+Z in a form field undoes typing; anywhere else, the last change of the document.
+      if (!formView_->HandleEditCommand(id)) UndoChange();
+      break;
+    case cmd::kEditUndoChange:
+      UndoChange();
+      break;
+    case cmd::kEditRedo:
+      RedoChange();
+      break;
+    case cmd::kEditFind:
+      OnFind();
+      break;
+    case cmd::kEditReferences:
+      OnReferences();
       break;
     case cmd::kAddGroup:
     case cmd::kAddObject:

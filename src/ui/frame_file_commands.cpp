@@ -48,6 +48,8 @@ QString DocumentName(const QString& path) {
 
 void CMainFrame::SetModified(bool modified) {
   modified_ = modified;
+  // Unmodified means as saved (or as opened): undoing back to here clears the mark again.
+  if (!modified) history_.MarkClean();
   UpdateTitle();
 }
 

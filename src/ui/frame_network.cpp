@@ -20,6 +20,9 @@ class BaseDownloadCommand : public CEditCommand {
 
 FrameNetwork::FrameNetwork(CMainFrame* frame)
     : QObject(frame), frame_(frame), session_(std::make_unique<CBaseSession>(frame->document())) {
+  // The download becomes one step of the edit history, recorded against the document before it.
+  connect(session_.get(), &CBaseSession::aboutToReplaceBase, this,
+          [this] { frame_->BeforeExternalChange(); });
   connect(session_.get(), &CBaseSession::baseReplaced, this, &FrameNetwork::OnBaseReplaced);
   // Values the server sends are the runtime's live state, not edits: they do not mark the
   // document modified.

@@ -1,0 +1,169 @@
+// The find bar over the tree (Cyrillic names in any case, paths, identifiers, next and
+// previous with wrap-around, "n из m") and the references list with its jump to a link.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "model/value_types.h"
+#include "ui/command_ids.h"
+#include "ui/find_bar.h"
+#include "ui/left_view.h"
+#include "ui/references_dlg.h"
+#include "ui_fixture.h"
+
+namespace {
+
+struct Plant {
+  uint32_t boiler, burner, flame, temp, pump, link, self;
+};
+
+Plant Build(UiFixture& f) {
+  CObj* boiler = f.AddObject(f.doc().groups[1].get(), "Котёл");
+  CObj* burner = f.AddObject(boiler, "Горелка");
+  CAtom* flame = f.AddAtom(burner, "Пламя");
+  CPropertyItem* temp = f.AddProperty(flame, "Температура", kTypeFloat, "21.5");
+  CObj* pump = f.AddObject(f.doc().groups[2].get(), "КОТЁЛЬНАЯ");
+  CAtom* remote = f.AddAtom(pump, "Связь");
+  CPropertyItem* link = f.AddProperty(remote, "Источник", kTypeLinkTo, std::to_string(temp->id));
+  CPropertyItem* self = f.AddProperty(flame, "Своя", kTypeLinkTo, std::to_string(temp->id));
+  f.Rebuild();
+  return {boiler->id, burner->id, flame->id, temp->id, pump->id, link->id, self->id};
+}
+
+QLineEdit* FindText(UiFixture& f) {
+  return Child<QLineEdit>(*f.frame().GetFindBar(), "findText");
+}
+
+QString CountText(UiFixture& f) {
+  return Child<QLabel>(*f.frame().GetFindBar(), "findCount")->text();
+}
+
+void Key(UiFixture& f, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::keyClick(FindText(f), key, mods);
+}
+
+}  // namespace
+
+class FindReferencesTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void findByNameInAnyCase() {
+    UiFixture f;
+    Plant p = Build(f);
+    CFindBar* bar = f.frame().GetFindBar();
+    QVERIFY(!bar->isVisible());
+    f.Trigger(cmd::kEditFind);
+    QVERIFY(bar->isVisible());
+    QVERIFY(FindText(f)->hasFocus() || !f.frame().isActiveWindow());
+    // Typing searches at once and goes to the first match, opening its branch.
+    for (QChar c : QStringLiteral("котё")) {
+      QTest::sendKeyEvent(QTest::Click, FindText(f), Qt::Key_unknown, QString(c), {});
+      QVERIFY(f.frame().selectedId() != 0);
+    }
+    QCOMPARE(CountText(f), QStringLiteral("1 из 2"));
+    QCOMPARE(f.frame().selectedId(), p.boiler);
+    Key(f, Qt::Key_Return);
+    QCOMPARE(CountText(f), QStringLiteral("2 из 2"));
+    QCOMPARE(f.frame().selectedId(), p.pump);
+    QVERIFY(f.ItemOf(p.pump)->parent()->isExpanded());
+    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.pump));
+    Key(f, Qt::Key_Return);  // wraps around
+    QCOMPARE(f.frame().selectedId(), p.boiler);
+    Key(f, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(f.frame().selectedId(), p.pump);
+    QCOMPARE(CountText(f), QStringLiteral("2 из 2"));
+
+    // A deep record: every branch above it opens.
+    FindText(f)->setText(QStringLiteral("ТЕМПЕРАТУРА"));
+    QCOMPARE(f.frame().selectedId(), p.temp);
+    for (QTreeWidgetItem* i = f.ItemOf(p.temp)->parent(); i; i = i->parent())
+      QVERIFY(i->isExpanded());
+    // Ё is not Е, and text the code page cannot hold is in no name.
+    FindText(f)->setText(QStringLiteral("котел"));
+    QCOMPARE(CountText(f), QStringLiteral("Не найдено"));
+    FindText(f)->setText(QStringLiteral("温度"));
+    QCOMPARE(CountText(f), QStringLiteral("Не найдено"));
+    FindText(f)->clear();
+    QCOMPARE(CountText(f), QString());
+    Key(f, Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+  }
+
+  void findByPathAndIdentifier() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Trigger(cmd::kEditFind);
+    auto* mode = Child<QComboBox>(*f.frame().GetFindBar(), "findMode");
+    mode->setCurrentIndex(1);
+    FindText(f)->setText(QStringLiteral("/logic/котёл/горелка/"));
+    QCOMPARE(CountText(f), QStringLiteral("1 из 3"));  // inside the burner, not the burner
+    QCOMPARE(f.frame().selectedId(), p.flame);
+    FindText(f)->setText(QStringLiteral("пламя/своя"));
+    QCOMPARE(f.frame().selectedId(), p.self);
+    mode->setCurrentIndex(2);
+    FindText(f)->setText(QString::number(p.link));
+    QCOMPARE(CountText(f), QStringLiteral("1 из 1"));
+    QCOMPARE(f.frame().selectedId(), p.link);
+    FindText(f)->setText(QStringLiteral("12a"));
+    QCOMPARE(CountText(f), QStringLiteral("Не найдено"));
+  }
+
+  void matchesFollowEditsMadeSinceTyping() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Trigger(cmd::kEditFind);
+    FindText(f)->setText(QStringLiteral("котё"));
+    QCOMPARE(f.frame().selectedId(), p.boiler);
+    // The first match is deleted; Enter goes on to what is there now.
+    f.Select(p.boiler);
+    f.Trigger(cmd::kDeleteObject);
+    Key(f, Qt::Key_Return);
+    QCOMPARE(f.frame().selectedId(), p.pump);
+    QCOMPARE(CountText(f), QStringLiteral("1 из 1"));
+  }
+
+  void referencesListsLinksAndJumps() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.pump);
+    QVERIFY(f.Enabled(cmd::kEditReferences));
+    f.Trigger(cmd::kEditReferences);
+    auto* dlg = f.frame().findChild<CReferencesDlg*>(QStringLiteral("referencesDialog"));
+    QVERIFY(dlg && dlg->isVisible());
+    QCOMPARE(dlg->list()->count(), 0);  // nothing points into the pump room
+    QVERIFY(Child<QLabel>(*dlg, "referencesTitle")->text().contains(QStringLiteral("ни одно")));
+
+    f.Select(p.temp);
+    f.Trigger(cmd::kEditReferences);
+    QCOMPARE(dlg->list()->count(), 2);
+    QCOMPARE(dlg->list()->item(0)->text(), QStringLiteral("/Logic/Котёл/Горелка/Пламя/Своя"));
+    QCOMPARE(dlg->list()->item(1)->text(), QStringLiteral("/Network/КОТЁЛЬНАЯ/Связь/Источник"));
+    // A double-click selects the link in the tree.
+    QListWidget* list = dlg->list();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg));
+    QRect rect = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(f.frame().selectedId(), p.link);
+    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.link));
+
+    // A branch lists the links into anything inside it, with their targets.
+    f.Select(p.boiler);
+    f.Trigger(cmd::kEditReferences);
+    QCOMPARE(dlg->list()->count(), 2);
+    QVERIFY(dlg->list()->item(1)->text().endsWith(
+        QStringLiteral("→  /Logic/Котёл/Горелка/Пламя/Температура")));
+    QCOMPARE(f.frame().findChildren<CReferencesDlg*>().size(), 1);  // one window, refilled
+    f.Select(0);
+    QVERIFY(!f.Enabled(cmd::kEditReferences));
+  }
+};
+
+QTEST_MAIN(FindReferencesTest)
+#include "find_references_test.moc"

@@ -1,0 +1,507 @@
+// Undo and redo in the editor: every kind of change goes back to the saved bytes and incoming
+// links of the moment before it and forward to those after it, through the real commands; the
+// tree follows, the modified mark follows the saved state, Ctrl+Z knows where the focus is.
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <random>
+
+#include "model/document_diff.h"
+#include "model/value_types.h"
+#include "net/base_session.h"
+#include "ui/command_ids.h"
+#include "ui/frame_network.h"
+#include "ui/import_commands.h"
+#include "ui/left_view.h"
+#include "ui/record_commands.h"
+#include "ui/tarnel_view.h"
+#include "ui_fixture.h"
+
+namespace {
+
+// A moment of the document: the bytes a save would write and every incoming-link list. The
+// bytes come from a copy, since saving converts values and would post them.
+struct Moment {
+  std::string bytes;
+  std::vector<std::pair<uint32_t, std::vector<uint32_t>>> incoming;
+  bool operator==(const Moment&) const = default;
+};
+
+Moment Take(CTarnelDoc& doc) {
+  DocumentState state = CaptureState(doc);
+  IValueChangedSink* sink = GetThreadValueChangedSink();
+  SetThreadValueChangedSink(nullptr);
+  Moment m;
+  {
+    CTarnelDoc copy;
+    RestoreState(copy, state);
+    m.bytes = copy.SaveToBytes();
+  }
+  SetThreadValueChangedSink(sink);
+  for (const RecordData& d : state.records)
+    if (d.kind == kKindProperty) m.incoming.emplace_back(d.id, d.incoming);
+  return m;
+}
+
+// The tree shows the document: one item per record, in order, with the record's name.
+bool TreeShowsDocument(UiFixture& f, QString* why) {
+  CLeftView* tree = f.frame().GetTreeView();
+  tree->EnsureAttached();
+  QTreeWidgetItem* root = tree->rootItem();
+  std::function<bool(QTreeWidgetItem*, const CRecord*)> same = [&](QTreeWidgetItem* item,
+                                                                   const CRecord* r) {
+    if (CLeftView::ItemId(item) != r->id ||
+        item->text(0).toStdString().empty() != r->name.empty()) {
+      *why = QStringLiteral("item %1 for record %2").arg(CLeftView::ItemId(item)).arg(r->id);
+      return false;
+    }
+    std::vector<const CRecord*> kids;
+    if (auto* h = AsChildHolder(const_cast<CRecord*>(r)))
+      for (const auto& c : h->children) kids.push_back(c.get());
+    if (auto* a = AsAtom(const_cast<CRecord*>(r)))
+      for (const auto& p : a->properties) kids.push_back(p.get());
+    if (item->childCount() != int(kids.size())) {
+      *why = QStringLiteral("children of %1").arg(r->id);
+      return false;
+    }
+    for (size_t i = 0; i < kids.size(); ++i)
+      if (!same(item->child(int(i)), kids[i])) return false;
+    return true;
+  };
+  if (!root || root->childCount() != int(f.doc().groups.size())) {
+    *why = QStringLiteral("groups");
+    return false;
+  }
+  for (size_t i = 0; i < f.doc().groups.size(); ++i)
+    if (!same(root->child(int(i)), f.doc().groups[i].get())) return false;
+  return true;
+}
+
+#define CHECK_TREE(f)                                      \
+  do {                                                     \
+    QString why;                                           \
+    QVERIFY2(TreeShowsDocument(f, &why), qPrintable(why)); \
+  } while (0)
+
+struct Plant {
+  uint32_t object, atom, value, other, link;
+};
+
+Plant Build(UiFixture& f) {
+  CObj* object = f.AddObject(f.doc().groups[1].get(), "Насосная");
+  CAtom* atom = f.AddAtom(object, "Насос");
+  CPropertyItem* value = f.AddProperty(atom, "Обороты", kTypeInt, "42");
+  CPropertyItem* other = f.AddProperty(atom, "Ток", kTypeFloat, "1.5");
+  CAtom* remote = f.AddAtom(f.AddObject(f.doc().groups[2].get(), "Щит"), "Связь");
+  CPropertyItem* link = f.AddProperty(remote, "Источник", kTypeLinkTo, std::to_string(value->id));
+  f.Rebuild();
+  return {object->id, atom->id, value->id, other->id, link->id};
+}
+
+int DeleteCommandFor(int kind) {
+  switch (kind) {
+    case kKindGroup:
+      return cmd::kDeleteGroup;
+    case kKindObject:
+      return cmd::kDeleteObject;
+    case kKindAtom:
+      return cmd::kDeleteAtom;
+    default:
+      return cmd::kDeleteProperty;
+  }
+}
+
+std::function<int(QDialog&)> ChooseFile(const QString& path) {
+  return [path](QDialog& d) {
+    static_cast<QFileDialog&>(d).selectFile(path);
+    return int(QDialog::Accepted);
+  };
+}
+
+}  // namespace
+
+class UndoRedoTest : public QObject {
+  Q_OBJECT
+
+  // Runs a change and checks undo and redo around it from the menu actions.
+  void Check(UiFixture& f, const std::function<void()>& change, const char* what) {
+    Moment before = Take(f.doc());
+    size_t steps = f.frame().history().Count();
+    change();
+    QVERIFY2(f.frame().history().Count() == steps + 1, what);
+    Moment after = Take(f.doc());
+    QVERIFY2(!(after == before), what);
+    QVERIFY2(f.Enabled(cmd::kEditUndoChange), what);
+    f.Trigger(cmd::kEditUndoChange);
+    QVERIFY2(Take(f.doc()) == before, what);
+    CHECK_TREE(f);
+    QVERIFY2(f.Enabled(cmd::kEditRedo), what);
+    f.Trigger(cmd::kEditRedo);
+    QVERIFY2(Take(f.doc()) == after, what);
+    CHECK_TREE(f);
+  }
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void eachKindOfChangeGoesBackAndForth() {
+    QTemporaryDir dir;
+    UiFixture f;
+    Plant p = Build(f);
+    QVERIFY(!f.Enabled(cmd::kEditUndoChange));
+    QVERIFY(!f.Enabled(cmd::kEditRedo));
+    auto run = [&](CEditCommand* c) { f.frame().RunCommand(std::unique_ptr<CEditCommand>(c)); };
+
+    Check(
+        f, [&] { run(new AddGroupCommand(W("Склад"))); }, "add group");
+    Check(
+        f,
+        [&] {
+          f.Select(p.object);
+          run(new AddChildCommand(AddChildCommand::kObject, p.object, W("Вентиль")));
+        },
+        "add object");
+    Check(
+        f,
+        [&] {
+          f.Select(p.object);
+          run(new AddChildCommand(AddChildCommand::kAtom, p.object, "AI", 3));
+        },
+        "add atom");
+    Check(
+        f,
+        [&] {
+          f.Select(p.atom);
+          run(new AddPropertyCommand(
+              p.atom, PropertyDraft{W("Ссылка"), std::to_string(p.other), kTypeLinkTo, 1}));
+        },
+        "add LINK_TO property");
+    Check(
+        f,
+        [&] {
+          f.Select(p.atom);
+          CTarnelView* form = f.frame().GetFormView();
+          form->controls().name->setText(QStringLiteral("Главный насос"));
+          form->controls().apply->click();
+        },
+        "apply on the record form");
+    Check(
+        f,
+        [&] {
+          f.Select(p.value);
+          CTarnelView* form = f.frame().GetFormView();
+          form->controls().value->setPlainText(QStringLiteral("1234"));
+          form->controls().flags->item(2)->setCheckState(Qt::Checked);
+          form->controls().apply->click();
+        },
+        "apply on the property form");
+    Check(
+        f,
+        [&] {
+          f.Select(p.link);
+          f.frame().GetFormView()->controls().eoc->click();
+        },
+        "end-of-chain click");
+    Check(
+        f,
+        [&] {
+          f.Select(p.atom);
+          f.Trigger(cmd::kEditCopy);
+          f.Select(p.object);
+          f.Trigger(cmd::kEditPaste);
+        },
+        "paste");
+    // Deleting the link's target turns the link into BIN; undo gives back type and list.
+    Check(
+        f,
+        [&] {
+          f.Select(p.value);
+          f.Trigger(cmd::kDeleteProperty);
+        },
+        "delete a link target");
+    Check(
+        f,
+        [&] {
+          f.Select(p.object);
+          f.Trigger(cmd::kDeleteObject);
+        },
+        "delete a branch");
+    Check(
+        f,
+        [&] {
+          f.Select(f.doc().groups[0]->id);
+          f.Trigger(cmd::kDeleteGroup);
+        },
+        "delete a group");
+
+    QString c2ko = dir.filePath(QStringLiteral("extra.c2ko"));
+    QFile file(c2ko);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(
+        "O}{" + W("Насос") +
+        "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
+    file.close();
+    Check(
+        f,
+        [&] {
+          f.Select(f.doc().groups[0]->id);
+          f.Expect(ChooseFile(c2ko));
+          f.Trigger(cmd::kImport);
+        },
+        "c2ko import");
+    QVERIFY(f.AllAnswered());
+
+    // An XML export of the whole tree imported back: every group once more.
+    QString xml = dir.filePath(QStringLiteral("all.xml"));
+    f.Select(0);
+    f.Expect(ChooseFile(xml));
+    f.ExpectMessage();
+    f.Trigger(cmd::kExport);
+    Check(
+        f,
+        [&] {
+          f.Select(0);
+          f.Expect(ChooseFile(xml));
+          f.Expect([](QDialog& d) { return Press(d, "applyButton"); });
+          f.Trigger(cmd::kImport);
+        },
+        "XML import");
+    QVERIFY(f.AllAnswered());
+    QVERIFY(f.unexpected.isEmpty());
+  }
+
+  void baseDownloadIsOneStep() {
+    UiFixture f;
+    Plant p = Build(f);
+    // What the session does when a base arrives, with its two signals around it.
+    auto download = [&] {
+      CTarnelDoc server;
+      server.OnNewDocument();
+      CObj* o = server.NewObject(server.groups[0].get());  // id 4, an object again
+      o->name = W("Контроллер");
+      CAtom* a = server.NewAtom(o);  // 5: an atom where the form's atom had another number
+      CPropertyItem* q = server.NewProperty(a, false);
+      q->name = "Q";
+      q->valueText = "7";
+      q->InitRawValue(7);
+      CBaseSession& session = f.frame().network()->session();
+      emit session.aboutToReplaceBase();
+      CTarnelDoc& doc = f.doc();
+      doc.DeleteAllGroups();
+      uint16_t lastId = doc.idMap.GetLastId();
+      doc.idMap.Clear();
+      doc.idMap.SetLastId(lastId);
+      for (auto& g : server.groups) doc.groups.push_back(std::move(g));
+      server.groups.clear();
+      doc.RebuildTree();
+      emit session.baseReplaced();
+    };
+    f.Select(p.value);
+    Check(f, download, "base download");
+    // The form shows nothing of the old base after undo unless its record is back.
+    f.Trigger(cmd::kEditUndoChange);
+    QCOMPARE(f.frame().selectedId(), 0u);
+    f.Select(p.value);
+    QCOMPARE(f.frame().GetFormView()->controls().value->toPlainText(), QStringLiteral("42"));
+  }
+
+  void fiftyRandomEditsUndoAndRedoInSequence() {
+    UiFixture f;
+    Build(f);
+    std::mt19937 rng(20240607);
+    std::vector<Moment> moments{Take(f.doc())};
+    auto pick = [&](int kind) -> uint32_t {
+      std::vector<uint32_t> ids;
+      for (const RecordData& d : CaptureState(f.doc()).records)
+        if (kind == 0 || d.kind == kind) ids.push_back(d.id);
+      return ids.empty() ? 0 : ids[rng() % ids.size()];
+    };
+    int guard = 0;
+    while (moments.size() < 51 && ++guard < 2000) {
+      size_t steps = f.frame().history().Count();
+      uint32_t id = 0;
+      switch (rng() % 8) {
+        case 0:
+          if ((id = pick(kKindObject))) {
+            f.Select(id);
+            f.frame().RunCommand(std::make_unique<AddChildCommand>(
+                rng() % 2 ? AddChildCommand::kObject : AddChildCommand::kAtom, id, "N"));
+          }
+          break;
+        case 1:
+          if ((id = pick(kKindAtom))) {
+            f.Select(id);
+            uint32_t target = pick(kKindProperty);
+            f.frame().RunCommand(std::make_unique<AddPropertyCommand>(
+                id, PropertyDraft{"L", std::to_string(target), kTypeLinkTo, 0}));
+          }
+          break;
+        case 2:
+          if ((id = pick(0)) && f.doc().groups.size() > 1) {
+            f.Select(id);
+            f.Trigger(DeleteCommandFor(f.doc().LookupRecord(id)->Kind()));
+          }
+          break;
+        case 3:
+          if ((id = pick(kKindProperty))) {
+            PropertyEdit edit;
+            edit.name = "P" + std::to_string(rng() % 100);
+            edit.valueText = std::to_string(rng() % 1000);
+            edit.typeIndex = int(rng() % 9);
+            edit.flagBits = uint8_t(rng() % 64);
+            if (edit.typeIndex == kTypeLinkTo) edit.valueText = std::to_string(pick(kKindProperty));
+            f.frame().RunCommand(std::make_unique<ApplyPropertyCommand>(id, edit));
+          }
+          break;
+        case 4:
+          if ((id = pick(kKindAtom)))
+            f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(id, W("Имя"), true, 4));
+          break;
+        case 5:
+          if ((id = pick(kKindProperty)))
+            f.frame().RunCommand(std::make_unique<SetEndOfChainCommand>(
+                id, !AsProperty(f.doc().LookupRecord(id))->eoc));
+          break;
+        case 6: {
+          uint32_t source = pick(0), target = pick(0);
+          if (source && target) {
+            f.Select(source);
+            f.Trigger(cmd::kEditCopy);
+            f.Select(target);
+            if (f.Enabled(cmd::kEditPaste)) f.Trigger(cmd::kEditPaste);
+          }
+          break;
+        }
+        default:
+          f.frame().RunCommand(std::make_unique<AddGroupCommand>("G"));
+          break;
+      }
+      if (f.frame().history().Count() == steps + 1) moments.push_back(Take(f.doc()));
+    }
+    QCOMPARE(moments.size(), size_t(51));
+    for (size_t i = 50; i-- > 0;) {
+      QVERIFY(f.frame().UndoChange());
+      QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("undo to %1").arg(i)));
+    }
+    QVERIFY(!f.frame().UndoChange());
+    CHECK_TREE(f);
+    for (size_t i = 1; i <= 50; ++i) {
+      QVERIFY(f.frame().RedoChange());
+      QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("redo to %1").arg(i)));
+    }
+    QVERIFY(!f.frame().RedoChange());
+    CHECK_TREE(f);
+  }
+
+  void modifiedMarkFollowsTheSavedState() {
+    QTemporaryDir dir;
+    UiFixture f;
+    Plant p = Build(f);
+    QString path = dir.filePath(QStringLiteral("plant.kdl"));
+    f.Expect(ChooseFile(path));
+    QVERIFY(f.frame().SaveDocumentAs());
+    QVERIFY(!f.frame().isWindowModified());
+    f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(p.atom, "A", false, 0));
+    f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(p.atom, "B", false, 0));
+    QVERIFY(f.frame().isWindowModified());
+    f.frame().UndoChange();
+    QVERIFY(f.frame().isWindowModified());
+    f.frame().UndoChange();
+    QVERIFY(!f.frame().isWindowModified());  // back at the saved state
+    f.frame().RedoChange();
+    QVERIFY(f.frame().isWindowModified());
+    // Saved after one step: undoing both leaves the saved state behind.
+    QVERIFY(f.frame().SaveDocument());
+    f.frame().UndoChange();
+    QVERIFY(f.frame().isWindowModified());
+    f.frame().RedoChange();
+    QVERIFY(!f.frame().isWindowModified());
+    // A new change after undoing past the saved state: that state cannot come back.
+    f.frame().UndoChange();
+    f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(p.atom, "C", false, 0));
+    f.frame().UndoChange();
+    QVERIFY(f.frame().isWindowModified());
+    // Opening a file starts a new history.
+    f.frame().SetModified(false);
+    QVERIFY(f.frame().OpenDocument(path));
+    QVERIFY(!f.Enabled(cmd::kEditUndoChange));
+    QVERIFY(!f.Enabled(cmd::kEditRedo));
+  }
+
+  void aHundredStepsAreKept() {
+    UiFixture f;
+    Plant p = Build(f);
+    for (int i = 0; i < 120; ++i)
+      f.frame().RunCommand(
+          std::make_unique<ApplyRecordCommand>(p.atom, "N" + std::to_string(i), false, 0));
+    QCOMPARE(f.frame().history().Count(), size_t(100));
+    while (f.frame().UndoChange()) {
+    }
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, std::string("N19"));
+    QVERIFY(f.frame().isWindowModified());  // the saved state fell off the end
+    // Each step kept only the renamed record, not the document.
+    QVERIFY(f.frame().history().MemoryBytes() < 100 * 1024);
+  }
+
+  void undoKeepsSelectionAndOpenBranches() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.Select(p.value);
+    f.ItemOf(p.object)->setExpanded(true);
+    f.ItemOf(p.atom)->setExpanded(true);
+    f.frame().GetFormView()->controls().value->setPlainText(QStringLiteral("77"));
+    f.frame().GetFormView()->controls().apply->click();
+    f.Trigger(cmd::kEditUndoChange);
+    QCOMPARE(f.frame().selectedId(), p.value);
+    QCOMPARE(f.frame().GetFormView()->controls().value->toPlainText(), QStringLiteral("42"));
+    QVERIFY(f.ItemOf(p.object)->isExpanded());
+    QVERIFY(f.ItemOf(p.atom)->isExpanded());
+    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.value));
+    // An undone add leaves nothing selected when the selected record goes with it.
+    f.Select(p.atom);
+    f.frame().RunCommand(
+        std::make_unique<AddPropertyCommand>(p.atom, PropertyDraft{"X", "1", 3, 0}));
+    uint32_t added = f.doc().idMap.GetLastId();
+    f.Select(added);
+    f.Trigger(cmd::kEditUndoChange);
+    QCOMPARE(f.frame().selectedId(), 0u);
+    QVERIFY(!f.ItemOf(added));
+  }
+
+  void ctrlZFollowsTheFocus() {
+    UiFixture f;
+    Plant p = Build(f);
+    f.frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
+    f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(p.atom, "Renamed", false, 0));
+    f.Select(p.value);
+    // In a form field, Ctrl+Z takes back typing, not the document change.
+    QLineEdit* name = f.frame().GetFormView()->controls().name;
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("xy"));
+    QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, std::string("Renamed"));
+    // In the tree, Ctrl+Z undoes the change; Ctrl+Y and Ctrl+Shift+Z redo it.
+    CLeftView* tree = f.frame().GetTreeView();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, W("Насос"));
+    QTest::keyClick(f.frame().GetTreeView(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, std::string("Renamed"));
+    QTest::keyClick(f.frame().GetTreeView(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(f.frame().GetTreeView(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, std::string("Renamed"));
+  }
+};
+
+QTEST_MAIN(UndoRedoTest)
+#include "undo_redo_test.moc"
