@@ -20,6 +20,20 @@ void CollapseBranch(QTreeWidgetItem* item) {
   for (int i = 0; i < item->childCount(); ++i) CollapseBranch(item->child(i));
 }
 
+// The item's icon and label on a transparent ground, as the drag shows it.
+QPixmap DragPicture(QTreeWidgetItem* item, QSize size, QSize iconSize, const QFont& font) {
+  QPixmap picture(size);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  int y = (size.height() - iconSize.height()) / 2;
+  item->icon(0).paint(&painter, QRect(QPoint(2, y), iconSize));
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(QRect(iconSize.width() + 8, 0, size.width(), size.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft, item->text(0));
+  return picture;
+}
+
 }  // namespace
 
 QTreeWidgetItem* CLeftView::FindItemById(uint32_t id) {
@@ -149,7 +163,7 @@ void CLeftView::OnBeginDrag(QTreeWidgetItem* item, const QPoint& point) {
   if (!item || dragging()) return;
   QRect label = visualItemRect(item);
   if (label.isEmpty()) return;  // nothing to picture: no drag
-  QPixmap picture = viewport()->grab(label);
+  QPixmap picture = DragPicture(item, label.size(), iconSize(), font());
   if (picture.isNull()) return;
   dragHotSpot_ = point - label.topLeft();
   auto* image =
@@ -161,6 +175,8 @@ void CLeftView::OnBeginDrag(QTreeWidgetItem* item, const QPoint& point) {
   image->setAttribute(Qt::WA_DeleteOnClose);
   image->setWindowOpacity(0.7);
   image->setPixmap(picture);
+  // Only the icon and the letters are drawn: the highlighted target shows between them.
+  image->setMask(picture.mask());
   image->resize(picture.size() / picture.devicePixelRatio());
   image->move(viewport()->mapToGlobal(point) - dragHotSpot_);
   image->show();

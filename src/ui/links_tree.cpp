@@ -51,7 +51,7 @@ void CLinksTree::Fill() {
   if (const CPropertyItem* p = AsProperty(frame_->shownRecord()); p && p->typeCode == kTypeLinkTo)
     if (QTreeWidgetItem* item = ItemOf(uint32_t(AtoI(p->valueText)))) {
       tree_->setCurrentItem(item);
-      tree_->scrollToItem(item);
+      tree_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
     }
 }
 
