@@ -19,9 +19,11 @@
 #include "model/value_types.h"
 #include "net/base_session.h"
 #include "ui/command_ids.h"
+#include "ui/drop_commands.h"
 #include "ui/frame_network.h"
 #include "ui/import_commands.h"
 #include "ui/left_view.h"
+#include "ui/link_commands.h"
 #include "ui/record_commands.h"
 #include "ui/tarnel_view.h"
 #include "ui_fixture.h"
@@ -279,6 +281,30 @@ class UndoRedoTest : public QObject {
     QVERIFY(f.unexpected.isEmpty());
   }
 
+  void dropsAndLinkEditsGoBackAndForth() {
+    UiFixture f;
+    Plant p = Build(f);
+    auto run = [&](CEditCommand* c) { f.frame().RunCommand(std::unique_ptr<CEditCommand>(c)); };
+    uint32_t network = f.doc().groups[2]->id;
+    Check(
+        f, [&] { run(new DropMoveCommand(p.object, network)); }, "drop: move a branch");
+    Check(
+        f, [&] { run(new DropReorderCommand(p.value, p.other)); }, "drop: reorder properties");
+    uint32_t panel = f.doc().LookupRecord(p.link)->parent->parent->id;  // beside the moved object
+    Check(
+        f, [&] { run(new DropReorderCommand(panel, p.object)); }, "drop: reorder objects");
+    Check(
+        f, [&] { run(new SetLinkTargetCommand(p.link, p.other)); }, "picker: retarget a link");
+    Check(
+        f, [&] { run(new UnlinkCommand({p.link})); }, "links editor: unlink");
+    Check(
+        f,
+        [&] {
+          run(new MakeLinksCommand(p.atom, {{p.link, W("Ток")}}));
+        },
+        "links editor: link to an atom's property");
+  }
+
   void baseDownloadIsOneStep() {
     UiFixture f;
     Plant p = Build(f);
@@ -329,7 +355,7 @@ class UndoRedoTest : public QObject {
     while (moments.size() < 51 && ++guard < 2000) {
       size_t steps = f.frame().history().Count();
       uint32_t id = 0;
-      switch (rng() % 8) {
+      switch (rng() % 10) {
         case 0:
           if ((id = pick(kKindObject))) {
             f.Select(id);
@@ -381,6 +407,13 @@ class UndoRedoTest : public QObject {
           }
           break;
         }
+        case 7:
+          f.frame().RunCommand(std::make_unique<DropMoveCommand>(pick(0), pick(0)));
+          break;
+        case 8:
+          if ((id = pick(kKindProperty)))
+            f.frame().RunCommand(std::make_unique<SetLinkTargetCommand>(id, pick(kKindProperty)));
+          break;
         default:
           f.frame().RunCommand(std::make_unique<AddGroupCommand>("G"));
           break;
