@@ -61,6 +61,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
   // Closing the window moves the focus; nothing may update the actions being destroyed.
   disconnect(qApp, nullptr, this, nullptr);
+  // The links editor reports to the frame when it hides: it goes while the frame is whole.
+  delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
   doc_.treeView = nullptr;
