@@ -123,13 +123,13 @@ size_t DocumentChange::MemoryBytes() const {
   return n;
 }
 
-DocumentChange DiffStates(DocumentState before, DocumentState after) {
+DocumentChange DiffStates(const DocumentState& before, const DocumentState& after) {
   DocumentChange c;
   c.lastIdBefore = before.lastId;
   c.lastIdAfter = after.lastId;
   if (!before.keyed || !after.keyed) {
-    c.wholeBefore = std::make_unique<DocumentState>(std::move(before));
-    c.wholeAfter = std::make_unique<DocumentState>(std::move(after));
+    c.wholeBefore = std::make_unique<DocumentState>(before);
+    c.wholeAfter = std::make_unique<DocumentState>(after);
     return c;
   }
   std::vector<int32_t> beforeIndex = IndexByKey(before);

@@ -42,9 +42,9 @@ struct DocumentChange {
   size_t MemoryBytes() const;
 };
 
-// The change that leads from `before` to `after`. Both are taken by value: a change that has
-// to keep whole documents keeps them.
-DocumentChange DiffStates(DocumentState before, DocumentState after);
+// The change that leads from `before` to `after`. A change that has to keep whole documents
+// keeps copies of both.
+DocumentChange DiffStates(const DocumentState& before, const DocumentState& after);
 
 // Brings the document from one side of the change to the other: backward (undo) from the
 // state after to the state before, forward (redo) the other way. Records come back with their

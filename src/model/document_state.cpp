@@ -8,10 +8,12 @@ class Capture {
  public:
   Capture(const CTarnelDoc& doc, DocumentState& out) : doc_(doc), out_(out), seen_(0x10000, 0) {}
 
+  size_t Count() const { return count_; }
+
   void Record(const CRecord* r, int32_t parent) {
-    auto index = int32_t(out_.records.size());
-    out_.records.emplace_back();
-    RecordData& d = out_.records.back();
+    auto index = int32_t(count_);
+    if (count_ == out_.records.size()) out_.records.emplace_back();
+    RecordData& d = out_.records[count_++];
     d.id = r->id;
     d.kind = uint8_t(r->Kind());
     d.parent = parent;
@@ -20,6 +22,15 @@ class Capture {
     uint16_t key = KeyOf(r->id);
     if (key == 0 || seen_[key] || !d.registered) out_.keyed = false;
     seen_[key] = 1;
+    // A reused entry keeps what an earlier picture left in it: every field is written.
+    d.atomType = 0;
+    d.typeCode = 0;
+    d.flags = 0;
+    d.eoc = false;
+    d.valueText.clear();
+    d.rawValue = 0;
+    d.incoming.clear();
+    d.decimalPointKey = 0;
     switch (r->Kind()) {
       case kKindGroup:
       case kKindObject:
@@ -38,14 +49,14 @@ class Capture {
 
  private:
   void Property(const CAtom& atom, const CPropertyItem& p, int32_t parent) {
+    size_t index = count_;
     Record(&p, parent);
-    RecordData& d = out_.records.back();
+    RecordData& d = out_.records[index];
     d.typeCode = p.typeCode;
     d.flags = p.flags;
     d.eoc = p.eoc;
     d.valueText = p.valueText;
     d.rawValue = p.GetRawValue();
-    d.incoming.reserve(p.incomingLinks.size());
     for (const CIncomingLink& l : p.incomingLinks) d.incoming.push_back(l.sourceId);
     // The pointer is only compared with the atom's own properties, never followed: a
     // property that was removed may have left it behind.
@@ -57,6 +68,7 @@ class Capture {
   const CTarnelDoc& doc_;
   DocumentState& out_;
   std::vector<uint8_t> seen_;
+  size_t count_ = 0;
 };
 
 }  // namespace
@@ -69,9 +81,15 @@ size_t DocumentState::MemoryBytes() const {
 
 DocumentState CaptureState(const CTarnelDoc& doc) {
   DocumentState s;
-  s.lastId = doc.idMap.GetLastId();
-  s.records.reserve(size_t(doc.idMap.Count()) + 16);
-  Capture capture(doc, s);
-  for (const auto& g : doc.groups) capture.Record(g.get(), -1);
+  CaptureState(doc, &s);
   return s;
+}
+
+void CaptureState(const CTarnelDoc& doc, DocumentState* into) {
+  into->lastId = doc.idMap.GetLastId();
+  into->keyed = true;
+  into->records.reserve(size_t(doc.idMap.Count()) + 16);
+  Capture capture(doc, *into);
+  for (const auto& g : doc.groups) capture.Record(g.get(), -1);
+  into->records.resize(capture.Count());
 }

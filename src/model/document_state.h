@@ -55,3 +55,6 @@ inline uint16_t KeyOf(uint32_t id) {
 
 // Reads the document without changing anything: no value is converted, no notification posted.
 DocumentState CaptureState(const CTarnelDoc& doc);
+// The same into an existing picture, reusing its memory: taken twice for every edit of a large
+// document, a fresh picture would cost more in page faults than in reading.
+void CaptureState(const CTarnelDoc& doc, DocumentState* into);

@@ -8,10 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "model/document_state.h"
+
 class CLeftView;
 class CTarnelDoc;
 struct DocumentChange;
-struct DocumentState;
 
 struct EditContext {
   CTarnelDoc& doc;
@@ -49,6 +50,8 @@ class CEditHistory {
   // touched; the caller refreshes the views. False when there was nothing to do.
   bool Undo(CTarnelDoc& doc);
   bool Redo(CTarnelDoc& doc);
+  // The step the last Undo or Redo applied; null before any.
+  const DocumentChange* lastApplied() const { return lastApplied_; }
 
   void Clear();
   // The document as it is now is the saved one; undoing or redoing back to here makes it
@@ -65,5 +68,10 @@ class CEditHistory {
   std::deque<std::unique_ptr<DocumentChange>> done_;
   std::vector<std::unique_ptr<DocumentChange>> undone_;
   long cleanAt_ = 0;  // steps done at the saved state; -1 when no sequence leads back to it
-  std::unique_ptr<DocumentState> pendingBefore_;
+  // The pictures around a command, kept between commands only for their memory.
+  DocumentState before_;
+  DocumentState after_;
+  bool beforeTaken_ = false;
+  const DocumentChange* lastApplied_ =
+      nullptr;  // before_ holds the document ahead of an outside change
 };

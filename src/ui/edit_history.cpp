@@ -8,14 +8,15 @@ CEditHistory::CEditHistory(size_t limit) : limit_(limit < 1 ? 1 : limit) {}
 CEditHistory::~CEditHistory() = default;
 
 bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) {
-  std::unique_ptr<DocumentState> before = std::move(pendingBefore_);
-  if (!before) before = std::make_unique<DocumentState>(CaptureState(ctx.doc));
+  if (!beforeTaken_) CaptureState(ctx.doc, &before_);
+  beforeTaken_ = false;
   if (!command->Execute(ctx)) return false;
-  auto change =
-      std::make_unique<DocumentChange>(DiffStates(std::move(*before), CaptureState(ctx.doc)));
+  CaptureState(ctx.doc, &after_);
+  auto change = std::make_unique<DocumentChange>(DiffStates(before_, after_));
   if (change->Empty()) return true;  // reported as a change, but nothing to take back
   if (cleanAt_ > long(done_.size())) cleanAt_ = -1;  // the saved state was undone: gone now
   undone_.clear();
+  lastApplied_ = nullptr;
   done_.push_back(std::move(change));
   if (done_.size() > limit_) {
     done_.pop_front();
@@ -25,7 +26,8 @@ bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) 
 }
 
 void CEditHistory::NoteExternalChangeComing(const CTarnelDoc& doc) {
-  pendingBefore_ = std::make_unique<DocumentState>(CaptureState(doc));
+  CaptureState(doc, &before_);
+  beforeTaken_ = true;
 }
 
 bool CEditHistory::Undo(CTarnelDoc& doc) {
@@ -33,6 +35,7 @@ bool CEditHistory::Undo(CTarnelDoc& doc) {
   std::unique_ptr<DocumentChange> step = std::move(done_.back());
   done_.pop_back();
   ApplyChange(doc, *step, false);
+  lastApplied_ = step.get();
   undone_.push_back(std::move(step));
   return true;
 }
@@ -42,14 +45,16 @@ bool CEditHistory::Redo(CTarnelDoc& doc) {
   std::unique_ptr<DocumentChange> step = std::move(undone_.back());
   undone_.pop_back();
   ApplyChange(doc, *step, true);
+  lastApplied_ = step.get();
   done_.push_back(std::move(step));
   return true;
 }
 
 void CEditHistory::Clear() {
+  lastApplied_ = nullptr;
   done_.clear();
   undone_.clear();
-  pendingBefore_.reset();
+  beforeTaken_ = false;
   cleanAt_ = 0;
 }
 

@@ -5,6 +5,7 @@
 #include "find_bar.h"
 #include "left_view.h"
 #include "main_frame.h"
+#include "model/document_diff.h"
 #include "references_dlg.h"
 #include "tarnel_view.h"
 #include "tree_refill.h"
@@ -32,7 +33,19 @@ void CMainFrame::AfterUndoRedo() {
   if (!copiedRecord()) copiedId_ = 0;
   linkPickMode_ = false;
   hasShown_ = false;
-  RefillTree(*treeView_, doc_);
+  const DocumentChange* change = history_.lastApplied();
+  bool sameShape = change && !change->wholeBefore && change->lists.empty() &&
+                   change->added.empty() && change->removed.empty();
+  if (sameShape) {
+    // Only names, values and types changed: the items stay, their labels and icons follow.
+    for (const ContentChange& c : change->changed)
+      if (QTreeWidgetItem* item = FindRecordItem(*treeView_, doc_, c.after.id)) {
+        treeView_->SetItemLabel(item, doc_.LookupRecord(c.after.id)->name);
+        treeView_->RefreshItemIcon(item);
+      }
+  } else {
+    RefillTree(*treeView_, doc_);
+  }
   QTreeWidgetItem* item = keep ? FindRecordItem(*treeView_, doc_, keep) : nullptr;
   if (item) {
     treeView_->SelectItem(item);

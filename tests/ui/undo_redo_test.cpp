@@ -27,6 +27,7 @@
 #include "ui/record_commands.h"
 #include "ui/tarnel_view.h"
 #include "ui_fixture.h"
+#include "xml/text_codec.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ bool TreeShowsDocument(UiFixture& f, QString* why) {
   QTreeWidgetItem* root = tree->rootItem();
   std::function<bool(QTreeWidgetItem*, const CRecord*)> same = [&](QTreeWidgetItem* item,
                                                                    const CRecord* r) {
-    if (CLeftView::ItemId(item) != r->id ||
-        item->text(0).toStdString().empty() != r->name.empty()) {
+    if (CLeftView::ItemId(item) != r->id || item->text(0) != FromCp1251(r->name)) {
       *why = QStringLiteral("item %1 for record %2").arg(CLeftView::ItemId(item)).arg(r->id);
       return false;
     }
