@@ -34,8 +34,8 @@ bool C2koImportCommand::Execute(EditContext& ctx) {
     ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target,
                    ctx.tree.currentItemHandle());
   } catch (const C2koImportError& e) {
-    error_ = QString::fromStdString(e.what());
-    fileNotFound_ = e.fileNotFound;
+    outcome_->error = QString::fromStdString(e.what());
+    outcome_->fileNotFound = e.fileNotFound;
   }
   // Records made before a failure stay, as the import always did.
   return ctx.doc.idMap.Count() != before;

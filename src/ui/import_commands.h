@@ -23,17 +23,20 @@ class XmlImportCommand : public CEditCommand {
   uint32_t targetId_;
 };
 
+// How a c2ko import ended; owned by the caller, since the history does not keep commands.
+struct C2koOutcome {
+  QString error;
+  bool fileNotFound = false;
+};
+
 class C2koImportCommand : public CEditCommand {
  public:
-  C2koImportCommand(uint32_t targetId, QString path)
-      : targetId_(targetId), path_(std::move(path)) {}
+  C2koImportCommand(uint32_t targetId, QString path, C2koOutcome* outcome)
+      : targetId_(targetId), path_(std::move(path)), outcome_(outcome) {}
   bool Execute(EditContext& ctx) override;
-  const QString& error() const { return error_; }
-  bool fileNotFound() const { return fileNotFound_; }
 
  private:
   uint32_t targetId_;
   QString path_;
-  QString error_;
-  bool fileNotFound_ = false;
+  C2koOutcome* outcome_;
 };

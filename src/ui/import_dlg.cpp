@@ -156,12 +156,11 @@ void CImportDlg::LoadXml(const QString& path) {
 void CImportDlg::ImportC2ko(const QString& path) {
   CRecord* target = frame_->selectedRecord();
   if (!AsChildHolder(target)) return;
-  auto command = std::make_unique<C2koImportCommand>(target->id, path);
-  C2koImportCommand* run = command.get();
-  frame_->RunCommand(std::move(command));
+  C2koOutcome outcome;
+  frame_->RunCommand(std::make_unique<C2koImportCommand>(target->id, path, &outcome));
   frame_->AfterTreeChanged();
-  if (!run->error().isEmpty()) {
-    if (run->fileNotFound())
+  if (!outcome.error.isEmpty()) {
+    if (outcome.fileNotFound)
       ShowError(this, QStringLiteral("Error"),
                 QStringLiteral("File not found :%1").arg(QDir::toNativeSeparators(path)));
     ShowError(this, QStringLiteral("Error"), QStringLiteral("Error while data import"));

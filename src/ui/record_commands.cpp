@@ -114,7 +114,8 @@ bool ApplyRecordCommand::Execute(EditContext& ctx) {
 bool ApplyPropertyCommand::Execute(EditContext& ctx) {
   CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id_));
   if (!p) return false;
-  outcome_ = ApplyPropertyEdit(ctx.doc.idMap, *p, edit_);
+  ApplyOutcome outcome = ApplyPropertyEdit(ctx.doc.idMap, *p, edit_);
+  if (outcome_) *outcome_ = outcome;
   return true;
 }
 

@@ -67,16 +67,18 @@ class ApplyRecordCommand : public CEditCommand {
   uint8_t type_;
 };
 
+// The history does not keep commands once they ran, so what the caller wants to know
+// afterwards goes to an outcome the caller owns.
 class ApplyPropertyCommand : public CEditCommand {
  public:
-  ApplyPropertyCommand(uint32_t id, PropertyEdit edit) : id_(id), edit_(std::move(edit)) {}
+  ApplyPropertyCommand(uint32_t id, PropertyEdit edit, ApplyOutcome* outcome = nullptr)
+      : id_(id), edit_(std::move(edit)), outcome_(outcome) {}
   bool Execute(EditContext& ctx) override;
-  const ApplyOutcome& outcome() const { return outcome_; }
 
  private:
   uint32_t id_;
   PropertyEdit edit_;
-  ApplyOutcome outcome_;
+  ApplyOutcome* outcome_;
 };
 
 // The "EOC" check box, stored as soon as it is clicked.

@@ -188,11 +188,10 @@ bool CTarnelView::ApplyProperty() {
   edit.eoc = c_.eoc->isChecked();
   edit.typeIndex = c_.type->currentIndex();
   edit.flagBits = TickedFlags(c_.flags);
-  auto command = std::make_unique<ApplyPropertyCommand>(p->id, std::move(edit));
-  ApplyPropertyCommand* applied = command.get();
-  // A command that ran stays in the frame's history, so `applied` is still there to ask.
-  bool done = frame_->RunCommand(std::move(command));
-  if (done && applied->outcome().linkError) ReportLinkError(this);
+  ApplyOutcome outcome;
+  bool done =
+      frame_->RunCommand(std::make_unique<ApplyPropertyCommand>(p->id, std::move(edit), &outcome));
+  if (done && outcome.linkError) ReportLinkError(this);
   return done;
 }
 
