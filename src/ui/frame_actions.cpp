@@ -133,6 +133,10 @@ void CMainFrame::CreateActions() {
   action(cmd::kEditPaste)->setShortcuts(Keys({"Ctrl+V", "Shift+Ins", "Ctrl+T"}));
   action(cmd::kEditUndo)->setShortcuts(Keys({"Ctrl+Z", "Alt+Backspace"}));
   action(cmd::kEditRedo)->setShortcuts(Keys({"Ctrl+Y", "Ctrl+Shift+Z"}));
+  // Ctrl+Z itself belongs to the focus-aware "Отменить ввод"; the menu item only shows it.
+  action(cmd::kEditUndoChange)->setText(QStringLiteral("Отменить\tCtrl+Z"));
+  action(cmd::kEditUndoChange)->setToolTip(QStringLiteral("Отменить (Ctrl+Z)"));
+  action(cmd::kEditRedo)->setToolTip(QStringLiteral("Повторить (Ctrl+Y)"));
   action(cmd::kEditFind)->setShortcuts(Keys({"Ctrl+F"}));
   action(cmd::kNextPane)->setShortcuts(Keys({"F6"}));
   action(cmd::kPrevPane)->setShortcuts(Keys({"Shift+F6"}));
