@@ -34,7 +34,10 @@ class CEditCommand {
 class CEditHistory {
  public:
   static constexpr size_t kDefaultLimit = 100;
-  explicit CEditHistory(size_t limit = kDefaultLimit);
+  // Steps are small, but a document whose records share identifiers can only be restored
+  // whole; such steps are dropped, oldest first, to stay within this.
+  static constexpr size_t kDefaultMemoryLimit = size_t(256) << 20;
+  explicit CEditHistory(size_t limit = kDefaultLimit, size_t memoryLimit = kDefaultMemoryLimit);
   ~CEditHistory();
 
   // Runs the command; when it changed the document, what it changed becomes the newest step
@@ -61,10 +64,14 @@ class CEditHistory {
 
   size_t Count() const { return done_.size(); }
   size_t RedoCount() const { return undone_.size(); }
-  size_t MemoryBytes() const;
+  size_t MemoryBytes() const { return bytes_; }
 
  private:
+  void Drop(std::unique_ptr<DocumentChange>& step);
+
   size_t limit_;
+  size_t memoryLimit_;
+  size_t bytes_ = 0;  // kept by the steps done and undone
   std::deque<std::unique_ptr<DocumentChange>> done_;
   std::vector<std::unique_ptr<DocumentChange>> undone_;
   long cleanAt_ = 0;  // steps done at the saved state; -1 when no sequence leads back to it

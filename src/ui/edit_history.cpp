@@ -3,7 +3,8 @@
 #include "model/document.h"
 #include "model/document_diff.h"
 
-CEditHistory::CEditHistory(size_t limit) : limit_(limit < 1 ? 1 : limit) {}
+CEditHistory::CEditHistory(size_t limit, size_t memoryLimit)
+    : limit_(limit < 1 ? 1 : limit), memoryLimit_(memoryLimit) {}
 
 CEditHistory::~CEditHistory() = default;
 
@@ -15,10 +16,14 @@ bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) 
   auto change = std::make_unique<DocumentChange>(DiffStates(before_, after_));
   if (change->Empty()) return true;  // reported as a change, but nothing to take back
   if (cleanAt_ > long(done_.size())) cleanAt_ = -1;  // the saved state was undone: gone now
+  for (auto& step : undone_) Drop(step);
   undone_.clear();
   lastApplied_ = nullptr;
+  bytes_ += change->MemoryBytes();
   done_.push_back(std::move(change));
-  if (done_.size() > limit_) {
+  // The newest step always stays.
+  while (done_.size() > 1 && (done_.size() > limit_ || bytes_ > memoryLimit_)) {
+    Drop(done_.front());
     done_.pop_front();
     if (cleanAt_ >= 0) --cleanAt_;
   }
@@ -50,8 +55,14 @@ bool CEditHistory::Redo(CTarnelDoc& doc) {
   return true;
 }
 
+void CEditHistory::Drop(std::unique_ptr<DocumentChange>& step) {
+  bytes_ -= step->MemoryBytes();
+  step.reset();
+}
+
 void CEditHistory::Clear() {
   lastApplied_ = nullptr;
+  bytes_ = 0;
   done_.clear();
   undone_.clear();
   beforeTaken_ = false;
@@ -60,11 +71,4 @@ void CEditHistory::Clear() {
 
 void CEditHistory::MarkClean() {
   cleanAt_ = long(done_.size());
-}
-
-size_t CEditHistory::MemoryBytes() const {
-  size_t n = 0;
-  for (const auto& s : done_) n += s->MemoryBytes();
-  for (const auto& s : undone_) n += s->MemoryBytes();
-  return n;
 }

@@ -485,6 +485,33 @@ class UndoRedoTest : public QObject {
     QVERIFY(f.frame().history().MemoryBytes() < 100 * 1024);
   }
 
+  void sharedIdentifiersKeepWholeDocumentsWithinTheMemoryLimit() {
+    UiFixture f;
+    Plant p = Build(f);
+    // A file may hold two records with one identifier; the registry knows the later one.
+    CObj* twin = f.AddObject(f.doc().groups[0].get(), "Двойник");
+    twin->id = p.object;
+    f.Rebuild();
+    QVERIFY(!CaptureState(f.doc()).keyed);
+    Moment start = Take(f.doc());
+    size_t whole = CaptureState(f.doc()).MemoryBytes();
+    CEditHistory history(100, 5 * whole);
+    EditContext ctx{f.doc(), *f.frame().GetTreeView(), {}};
+    for (int i = 0; i < 6; ++i)
+      history.Run(std::make_unique<ApplyRecordCommand>(p.atom, "N" + std::to_string(i), false, 0),
+                  ctx);
+    QVERIFY(history.Count() < 6);  // whole-document steps went, oldest first
+    QVERIFY(history.MemoryBytes() <= 5 * whole);
+    Moment last = Take(f.doc());
+    while (history.Undo(f.doc())) {
+    }
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, "N" + std::to_string(5 - history.RedoCount()));
+    while (history.Redo(f.doc())) {
+    }
+    QVERIFY(Take(f.doc()) == last);
+    QVERIFY(!(start == last));
+  }
+
   void undoKeepsSelectionAndOpenBranches() {
     UiFixture f;
     Plant p = Build(f);
