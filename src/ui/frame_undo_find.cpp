@@ -5,7 +5,6 @@
 #include "find_bar.h"
 #include "left_view.h"
 #include "main_frame.h"
-#include "model/document_diff.h"
 #include "references_dlg.h"
 #include "tarnel_view.h"
 #include "tree_refill.h"
@@ -33,19 +32,12 @@ void CMainFrame::AfterUndoRedo() {
   if (!copiedRecord()) copiedId_ = 0;
   linkPickMode_ = false;
   hasShown_ = false;
-  const DocumentChange* change = history_.lastApplied();
-  bool sameShape = change && !change->wholeBefore && change->lists.empty() &&
-                   change->added.empty() && change->removed.empty();
-  if (sameShape) {
-    // Only names, values and types changed: the items stay, their labels and icons follow.
-    for (const ContentChange& c : change->changed)
-      if (QTreeWidgetItem* item = FindRecordItem(*treeView_, doc_, c.after.id)) {
-        treeView_->SetItemLabel(item, doc_.LookupRecord(c.after.id)->name);
-        treeView_->RefreshItemIcon(item);
-      }
-  } else {
+  // Items may go: nothing stays selected while the tree follows the change.
+  treeView_->ResetSelection();
+  if (const DocumentChange* change = history_.lastApplied())
+    RefreshChangedBranches(*treeView_, doc_, *change);
+  else
     RefillTree(*treeView_, doc_);
-  }
   QTreeWidgetItem* item = keep ? FindRecordItem(*treeView_, doc_, keep) : nullptr;
   if (item) {
     treeView_->SelectItem(item);

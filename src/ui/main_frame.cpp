@@ -15,6 +15,7 @@
 #include "modal_runner.h"
 #include "record_commands.h"
 #include "tarnel_view.h"
+#include "tree_refill.h"
 #include "ui_resources.h"
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -38,6 +39,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   leftLayout->setSpacing(0);
   findBar_ = new CFindBar(this, leftPane);
   treeView_ = new CLeftView(this, &doc_, leftPane);
+  RememberOpenBranches(*treeView_);  // so that undo reopens a branch that comes back
   leftLayout->addWidget(findBar_);
   leftLayout->addWidget(treeView_, 1);
   formView_ = new CTarnelView(this, splitter_);

@@ -424,12 +424,14 @@ class UndoRedoTest : public QObject {
     for (size_t i = 50; i-- > 0;) {
       QVERIFY(f.frame().UndoChange());
       QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("undo to %1").arg(i)));
+      CHECK_TREE(f);
     }
     QVERIFY(!f.frame().UndoChange());
     CHECK_TREE(f);
     for (size_t i = 1; i <= 50; ++i) {
       QVERIFY(f.frame().RedoChange());
       QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("redo to %1").arg(i)));
+      CHECK_TREE(f);
     }
     QVERIFY(!f.frame().RedoChange());
     CHECK_TREE(f);
@@ -535,6 +537,15 @@ class UndoRedoTest : public QObject {
     f.Trigger(cmd::kEditUndoChange);
     QCOMPARE(f.frame().selectedId(), 0u);
     QVERIFY(!f.ItemOf(added));
+    QVERIFY(f.ItemOf(p.object)->isExpanded());  // the atom's list was refilled, not the tree
+    QVERIFY(f.ItemOf(p.atom)->isExpanded());
+    // A deleted branch comes back with its inner branches open as they were.
+    f.Select(p.object);
+    f.Trigger(cmd::kDeleteObject);
+    f.Trigger(cmd::kEditUndoChange);
+    QVERIFY(f.ItemOf(p.object)->isExpanded());
+    QVERIFY(f.ItemOf(p.atom)->isExpanded());
+    QCOMPARE(f.frame().selectedId(), f.doc().groups[1]->id);  // where the deletion left it
   }
 
   void ctrlZFollowsTheFocus() {
