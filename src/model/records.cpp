@@ -40,6 +40,16 @@ CPropertyItem* CPropHolder::InsertProperty(int index, std::unique_ptr<CPropertyI
   return properties.Insert(index, std::move(p));
 }
 
+std::unique_ptr<CPropertyItem> CPropHolder::DetachProperty(const CPropertyItem* p) {
+  std::unique_ptr<CPropertyItem> taken = properties.Take(p);
+  if (taken) {
+    for (const auto& q : properties)
+      if (q->decimalPoint == taken.get()) q->decimalPoint = nullptr;
+    taken->decimalPoint = nullptr;
+  }
+  return taken;
+}
+
 CPropertyItem::CPropertyItem() : notifyTarget(tValueChangedSink) {}
 CPropertyItem::CPropertyItem(uint32_t id) : CRecord(id), notifyTarget(tValueChangedSink) {}
 

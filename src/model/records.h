@@ -99,10 +99,10 @@ class CPropHolder : public CRecord {
   // Appends and makes this atom the property's owner.
   CPropertyItem* AddProperty(std::unique_ptr<CPropertyItem> p);
   CPropertyItem* InsertProperty(int index, std::unique_ptr<CPropertyItem> p);
-  bool RemoveProperty(const CPropertyItem* p) { return properties.Remove(p); }
-  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p) {
-    return properties.Take(p);
-  }
+  bool RemoveProperty(const CPropertyItem* p) { return DetachProperty(p) != nullptr; }
+  // The keep form. Properties that took their decimal places from the one that leaves forget
+  // it, and it forgets its own: no pointer outlives the property it points at.
+  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p);
 
   OwningList<CPropertyItem> properties;
 };

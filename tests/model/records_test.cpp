@@ -124,6 +124,17 @@ TEST(RecordsTest, DecimalsComeFromDecPoint) {
   }
 }
 
+TEST(RecordsTest, RemovingDecPointLeavesNoPointerToIt) {
+  Tree t;
+  CPropertyItem* v = t.Add("V", 1);
+  CPropertyItem* dp = t.Add("DecPoint", 2);
+  v->decimalPoint = dp;
+  dp->decimalPoint = dp;
+  EXPECT_TRUE(t.atom->RemoveProperty(dp));
+  EXPECT_EQ(v->decimalPoint, nullptr);
+  EXPECT_EQ(v->GetDecimals(), 0);
+}
+
 TEST(RecordsTest, RecordPathRunsFromGroupToProperty) {
   Tree t;
   auto inner = std::make_unique<CObj>(12);
