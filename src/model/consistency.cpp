@@ -21,20 +21,8 @@ struct Checker {
     if (!fresh)
       problems.push_back("identifier " + std::to_string(r->id) + " is held by " +
                          Describe(it->second) + " and by " + Describe(r));
-    switch (GetKind(r)) {
-      case kKindGroup:
-      case kKindObject:
-        for (const auto& c : static_cast<const CChildHolder*>(r)->children) Walk(c.get());
-        break;
-      case kKindAtom:
-        for (const auto& p : static_cast<const CAtom*>(r)->properties) Walk(p.get());
-        break;
-      case kKindProperty:
-        CheckProperty(static_cast<const CPropertyItem*>(r));
-        break;
-      default:
-        break;
-    }
+    if (const CPropertyItem* p = AsProperty(r)) CheckProperty(p);
+    ForEachChild(r, [this](const CRecord* c) { Walk(c); });
   }
 
   void CheckProperty(const CPropertyItem* p) {

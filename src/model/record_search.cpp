@@ -65,17 +65,7 @@ class Finder {
       path_ += r->name;
     }
     if (Matches(*r)) out_.push_back(r->id);
-    switch (r->Kind()) {
-      case kKindGroup:
-      case kKindObject:
-        for (const auto& c : static_cast<const CChildHolder*>(r)->children) Walk(c.get());
-        break;
-      case kKindAtom:
-        for (const auto& p : static_cast<const CAtom*>(r)->properties) Walk(p.get());
-        break;
-      default:
-        break;
-    }
+    ForEachChild(r, [this](const CRecord* c) { Walk(c); });
     path_.resize(pathLength);
   }
 

@@ -194,6 +194,23 @@ CPropertyItem* AsProperty(CRecord* r);
 CChildHolder* AsChildHolder(CRecord* r);  // a group or an object
 const CPropertyItem* AsProperty(const CRecord* r);
 
+// Calls `fn` with each child in list order: a group's or object's children, an atom's
+// properties; nothing for a property.
+template <class Fn>
+void ForEachChild(const CRecord* r, Fn&& fn) {
+  switch (GetKind(r)) {
+    case kKindGroup:
+    case kKindObject:
+      for (const auto& c : static_cast<const CChildHolder*>(r)->children) fn(c.get());
+      break;
+    case kKindAtom:
+      for (const auto& p : static_cast<const CPropHolder*>(r)->properties) fn(p.get());
+      break;
+    default:
+      break;
+  }
+}
+
 // "/Group/Object/.../Atom/Property" for the record, followed by `tail`.
 std::string GetRecordPath(const CRecord* r, const std::string& tail = std::string());
 
