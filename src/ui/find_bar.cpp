@@ -31,7 +31,7 @@ CFindBar::CFindBar(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_
   count_ = new QLabel(this);
   count_->setObjectName(QStringLiteral("findCount"));
   count_->setMinimumWidth(
-      count_->fontMetrics().horizontalAdvance(QStringLiteral("00000 из 00000")));
+      count_->fontMetrics().horizontalAdvance(QStringLiteral("00000 of 00000")));
   auto button = [this](const char* name, const QString& text, const QString& tip) {
     auto* b = new QToolButton(this);
     b->setObjectName(QLatin1String(name));
@@ -137,8 +137,8 @@ void CFindBar::GoTo(int index) {
 
 QString CFindBar::countText() const {
   if (text_->text().isEmpty()) return QString();
-  if (matches_.empty()) return QStringLiteral("Не найдено");
-  return QStringLiteral("%1 из %2").arg(current_ + 1).arg(matches_.size());
+  if (matches_.empty()) return QStringLiteral("0 of 0");
+  return QStringLiteral("%1 of %2").arg(current_ + 1).arg(matches_.size());
 }
 
 void CFindBar::ShowCount() {
