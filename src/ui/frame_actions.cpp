@@ -21,7 +21,7 @@ QIcon ToolIcon(const char* name) {
   return QIcon(QStringLiteral(":/kandrel/toolbar/%1.svg").arg(QLatin1String(name)));
 }
 
-struct ActionSpec {
+struct ActionEntry {
   int id;
   const char* text;  // menu text; empty for the toolbar-only record commands
   const char* objectName;
@@ -30,7 +30,7 @@ struct ActionSpec {
 };
 
 // Record buttons show no tooltip and no status text; the file and edit commands do.
-const ActionSpec kActions[] = {
+const ActionEntry kActions[] = {
     {cmd::kFileNew, "Новый", "actionFileNew", "new", "Создать новый документ"},
     {cmd::kFileOpen, "Открыть...", "actionFileOpen", "open", "Открыть существующий документ"},
     {cmd::kFileSave, "Сохранить", "actionFileSave", "save", "Сохранить документ"},
@@ -119,10 +119,10 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const char* objectNa
 }
 
 void CMainFrame::CreateActions() {
-  for (const ActionSpec& spec : kActions) {
-    QAction* a = AddAction(spec.id, QString::fromUtf8(spec.text), spec.objectName);
-    if (spec.icon) a->setIcon(ToolIcon(spec.icon));
-    if (spec.statusTip) a->setStatusTip(QString::fromUtf8(spec.statusTip));
+  for (const ActionEntry& entry : kActions) {
+    QAction* a = AddAction(entry.id, QString::fromUtf8(entry.text), entry.objectName);
+    if (entry.icon) a->setIcon(ToolIcon(entry.icon));
+    if (entry.statusTip) a->setStatusTip(QString::fromUtf8(entry.statusTip));
     addAction(a);  // accelerators work wherever the focus is in the window
   }
   action(cmd::kFileNew)->setShortcuts(Keys({"Ctrl+N"}));

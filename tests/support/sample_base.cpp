@@ -16,15 +16,15 @@ const char* const kObjectNames[] = {"\xCD\xE0\xF1\xEE\xF1",
                                     "Drive"};
 const char* const kAtomNames[] = {"AI", "AO", "DI", "DO", "PID", "Timer"};
 
-struct PropSpec {
+struct PropTemplate {
   const char* name;
   int type;
 };
-const PropSpec kProps[] = {{"Value", kTypeFloat},    {"DecPoint", kTypeShort},
-                           {"Setpoint", kTypeShort}, {"Mode", kTypeInt},
-                           {"State", kTypeByte},     {"Mask", kTypeBin},
-                           {"Stamp", kTypeDateTime}, {"Gain", kTypeDouble},
-                           {"Source", kTypeLinkTo},  {"Script", kTypeFile}};
+const PropTemplate kProps[] = {{"Value", kTypeFloat},    {"DecPoint", kTypeShort},
+                               {"Setpoint", kTypeShort}, {"Mode", kTypeInt},
+                               {"State", kTypeByte},     {"Mask", kTypeBin},
+                               {"Stamp", kTypeDateTime}, {"Gain", kTypeDouble},
+                               {"Source", kTypeLinkTo},  {"Script", kTypeFile}};
 
 class Builder {
  public:
@@ -59,16 +59,16 @@ class Builder {
     CAtom* atom = doc_.NewAtom(parent);
     atom->name = std::string(kAtomNames[a % 6]) + "_" + std::to_string(atom->id);
     atom->type = int8_t(a * 7 - 10);
-    for (const PropSpec& spec : kProps) {
+    for (const PropTemplate& prop : kProps) {
       if (Left() <= 0) break;
       CPropertyItem* p = doc_.NewProperty(atom, false);
-      p->name = spec.name;
-      p->typeCode = uint8_t(spec.type);
+      p->name = prop.name;
+      p->typeCode = uint8_t(prop.type);
       p->flags = uint8_t(p->id % 64);
       p->eoc = p->id % 5 == 0;
       p->valueText = ValueFor(*p);
       p->UpdateRawFromText();
-      if (spec.type == kTypeLinkTo)
+      if (prop.type == kTypeLinkTo)
         lastLinkable_ = p->id;
       else
         lastLinkable_ = lastValue_, lastValue_ = p->id;
