@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "net/net_message.h"
 #include "net/value_changed_relay.h"
+#include "net/value_message.h"
 
 using namespace net;
 
@@ -75,12 +76,9 @@ void CBaseSession::TakeValueText(const CNetMessage& message) {
 }
 
 void CBaseSession::TakeRawValue(const CNetMessage& message) {
-  uint32_t id = 0;
-  message.ReadUIntAt(0, &id);
-  CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
+  uint32_t id = 0, raw = 0;
+  CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
   if (!p) return;
-  uint32_t raw = p->GetRawValue();
-  message.ReadUIntAt(1, &raw);
   // A new pattern is reported back once through the value-changed relay; an equal one is not.
   p->SetRawValue(raw);
   p->UpdateTextFromRaw(p->GetValueText());

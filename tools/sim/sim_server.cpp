@@ -9,6 +9,7 @@
 #include "net/net_client.h"
 #include "net/net_format.h"
 #include "net/net_message.h"
+#include "net/value_message.h"
 #include "sim_peer.h"
 
 using namespace net;
@@ -177,13 +178,9 @@ void CSimServer::SendBase(CSimPeer* peer) {
 }
 
 void CSimServer::TakeRawValue(const CNetMessage& message) {
-  uint32_t id = 0;
-  message.ReadUIntAt(0, &id);
-  CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
-  if (!p) return;
-  uint32_t raw = p->GetRawValue();
-  message.ReadUIntAt(1, &raw);
-  if (raw == p->GetRawValue()) return;
+  uint32_t id = 0, raw = 0;
+  CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
+  if (!p || raw == p->GetRawValue()) return;
   p->SetRawValue(raw);
   p->UpdateTextFromRaw(p->GetValueText());
   // A runtime confirms a change to everyone, the sender included.
