@@ -10,8 +10,8 @@
 
 #include "model/document.h"
 #include "sample_base.h"
-#include "ui/left_view.h"
-#include "ui/main_frame.h"
+#include "ui/app/main_frame.h"
+#include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
 namespace {

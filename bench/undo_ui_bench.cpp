@@ -11,10 +11,10 @@
 
 #include "model/document.h"
 #include "sample_base.h"
-#include "ui/find_bar.h"
-#include "ui/left_view.h"
-#include "ui/main_frame.h"
-#include "ui/record_commands.h"
+#include "ui/app/main_frame.h"
+#include "ui/history/record_commands.h"
+#include "ui/tree/find_bar.h"
+#include "ui/tree/structure_tree.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "ui/html_about.h"
-#include "ui/ui_resources.h"
+#include "ui/app/ui_resources.h"
+#include "ui/dialogs/html_about.h"
 
 class AboutTest : public QObject {
   Q_OBJECT

@@ -9,8 +9,8 @@
 #include <QToolButton>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
-#include "ui/left_view.h"
+#include "ui/app/command_ids.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
 

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "model/value_types.h"
-#include "ui/left_view.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
-#include "ui/left_view.h"
+#include "ui/app/command_ids.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 namespace {

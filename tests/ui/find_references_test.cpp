@@ -9,10 +9,10 @@
 #include <QTest>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
-#include "ui/find_bar.h"
-#include "ui/left_view.h"
-#include "ui/references_dlg.h"
+#include "ui/app/command_ids.h"
+#include "ui/dialogs/references_dlg.h"
+#include "ui/tree/find_bar.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 namespace {

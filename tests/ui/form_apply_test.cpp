@@ -12,10 +12,10 @@
 #include <QTest>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
-#include "ui/left_view.h"
-#include "ui/property_apply.h"
-#include "ui/tarnel_view.h"
+#include "ui/app/command_ids.h"
+#include "ui/form/property_form.h"
+#include "ui/history/property_apply.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
 

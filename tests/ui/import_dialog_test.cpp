@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
+#include "ui/app/command_ids.h"
 #include "ui_fixture.h"
 
 namespace {

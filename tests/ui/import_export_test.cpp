@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 
 #include "model/value_types.h"
-#include "ui/command_ids.h"
-#include "ui/import_dlg.h"
-#include "ui/left_view.h"
+#include "ui/app/command_ids.h"
+#include "ui/dialogs/import_dlg.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <functional>
 
 #include "model/value_types.h"
-#include "ui/left_view.h"
-#include "ui/links_dialog.h"
-#include "ui/links_tree.h"
-#include "ui/tarnel_view.h"
-#include "ui/ts_tree_ctrl.h"
+#include "ui/form/property_form.h"
+#include "ui/links/link_picker.h"
+#include "ui/links/links_dialog.h"
+#include "ui/links/ts_tree_ctrl.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 namespace {

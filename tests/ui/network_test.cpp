@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "net/base_session.h"
-#include "ui/command_ids.h"
-#include "ui/frame_network.h"
-#include "ui/left_view.h"
-#include "ui/tarnel_view.h"
+#include "ui/app/command_ids.h"
+#include "ui/form/property_form.h"
+#include "ui/network/frame_network.h"
+#include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 
 #include <QPlainTextEdit>

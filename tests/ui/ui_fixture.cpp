@@ -6,9 +6,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "ui/left_view.h"
-#include "ui/modal_runner.h"
-#include "ui/tarnel_view.h"
+#include "ui/app/modal_runner.h"
+#include "ui/form/property_form.h"
+#include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
 UiFixture::UiFixture() {

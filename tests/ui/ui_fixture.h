@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/main_frame.h"
+#include "ui/app/main_frame.h"
 
 class CRecord;
 class CPropertyItem;

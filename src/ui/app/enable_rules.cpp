@@ -1,0 +1,56 @@
+#include "ui/app/enable_rules.h"
+
+#include "model/records.h"
+#include "ui/app/command_ids.h"
+
+namespace {
+
+bool PasteEnabled(const CommandState& s) {
+  if (s.formEditFocused) return true;
+  switch (s.copiedKind) {
+    case kKindObject:
+    case kKindAtom:
+      return s.shownKind == kKindGroup || s.shownKind == kKindObject;
+    case kKindProperty:
+      return s.shownKind == kKindAtom;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool IsCommandEnabled(int commandId, const CommandState& s) {
+  switch (commandId) {
+    case cmd::kAddObject:
+      return s.shownKind == kKindGroup || s.shownKind == kKindObject;
+    case cmd::kAddAtom:
+      return s.shownKind == kKindObject;
+    case cmd::kAddProperty:
+      return s.shownKind == kKindAtom;
+    case cmd::kDeleteGroup:
+      return s.shownKind == kKindGroup;
+    case cmd::kDeleteObject:
+      return s.shownKind == kKindObject;
+    case cmd::kDeleteAtom:
+      return s.shownKind == kKindAtom;
+    case cmd::kDeleteProperty:
+      return s.shownKind == kKindProperty;
+    case cmd::kEditPaste:
+      return PasteEnabled(s);
+    case cmd::kConnect:
+      return !s.connected;
+    case cmd::kDisconnect:
+      return s.connected;
+    case cmd::kFilePrint:
+      return false;
+    case cmd::kEditUndoChange:
+      return s.canUndo;
+    case cmd::kEditRedo:
+      return s.canRedo;
+    case cmd::kEditReferences:
+      return s.shownKind != kKindNone;
+    default:
+      return true;
+  }
+}

@@ -1,0 +1,183 @@
+// New, Open, Save, Save As, the recent files, dropped files and the question about unsaved
+// changes.
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QSettings>
+
+#include "ui/app/command_ids.h"
+#include "ui/app/main_frame.h"
+#include "ui/app/modal_runner.h"
+#include "ui/tree/structure_tree.h"
+
+namespace {
+
+const QString kFilter = QStringLiteral("Kandrel Files (*.kdl) ");
+const QString kRecentGroup = QStringLiteral("Recent File List");
+
+QStringList ReadRecent() {
+  QSettings settings;
+  settings.beginGroup(kRecentGroup);
+  QStringList files;
+  for (int i = 1; i <= cmd::kFileMruCount; ++i) {
+    QString f = settings.value(QStringLiteral("File%1").arg(i)).toString();
+    if (!f.isEmpty()) files << f;
+  }
+  return files;
+}
+
+void WriteRecent(const QStringList& files) {
+  QSettings settings;
+  settings.beginGroup(kRecentGroup);
+  for (int i = 1; i <= cmd::kFileMruCount; ++i) {
+    if (i <= files.size())
+      settings.setValue(QStringLiteral("File%1").arg(i), files[i - 1]);
+    else
+      settings.remove(QStringLiteral("File%1").arg(i));
+  }
+}
+
+QString DocumentName(const QString& path) {
+  return path.isEmpty() ? QStringLiteral("Kandrel") : QFileInfo(path).fileName();
+}
+
+}  // namespace
+
+void CMainFrame::SetModified(bool modified) {
+  modified_ = modified;
+  // Unmodified means as saved (or as opened): undoing back to here clears the mark again.
+  if (!modified) history_.MarkClean();
+  UpdateTitle();
+}
+
+void CMainFrame::UpdateTitle() {
+  setWindowTitle(QStringLiteral("%1[*] - Kandrel").arg(DocumentName(filePath_)));
+  setWindowModified(modified_);
+}
+
+bool CMainFrame::MaySwitchDocument() {
+  if (!modified_) return true;
+  switch (AskSaveChanges(this, DocumentName(filePath_))) {
+    case SaveAnswer::kSave:
+      return SaveDocument();
+    case SaveAnswer::kDiscard:
+      return true;
+    case SaveAnswer::kCancel:
+      return false;
+  }
+  return false;
+}
+
+bool CMainFrame::NewDocument() {
+  if (!MaySwitchDocument()) return false;
+  doc_.OnNewDocument();
+  filePath_.clear();
+  InitialUpdate();
+  SetModified(false);
+  return true;
+}
+
+bool CMainFrame::OpenDocument(const QString& givenPath) {
+  if (!MaySwitchDocument()) return false;
+  QString path = givenPath;
+  if (path.isEmpty()) {
+    QFileDialog dlg(this, QStringLiteral("Открыть"));
+    dlg.setObjectName(QStringLiteral("openDialog"));
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilter(kFilter);
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    path = dlg.selectedFiles().first();
+  }
+  try {
+    // The document changes only when the whole file has been read. The tree is filled once,
+    // by the initial update below, not also by the document's own rebuild after reading.
+    doc_.treeView = nullptr;
+    doc_.OpenFile(QFile::encodeName(path).toStdString());
+    doc_.treeView = treeView_;
+  } catch (const DocumentFileError& e) {
+    doc_.treeView = treeView_;
+    ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    return false;
+  }
+  filePath_ = QFileInfo(path).absoluteFilePath();
+  InitialUpdate();
+  SetModified(false);
+  AddRecentFile(filePath_);
+  return true;
+}
+
+bool CMainFrame::SaveTo(const QString& path) {
+  try {
+    doc_.SaveFile(QFile::encodeName(path).toStdString());
+  } catch (const DocumentFileError& e) {
+    ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    return false;
+  }
+  filePath_ = QFileInfo(path).absoluteFilePath();
+  SetModified(false);
+  AddRecentFile(filePath_);
+  return true;
+}
+
+bool CMainFrame::SaveDocument() {
+  return filePath_.isEmpty() ? SaveDocumentAs() : SaveTo(filePath_);
+}
+
+bool CMainFrame::SaveDocumentAs() {
+  QFileDialog dlg(this, QStringLiteral("Сохранить как"));
+  dlg.setObjectName(QStringLiteral("saveDialog"));
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setNameFilter(kFilter);
+  dlg.setDefaultSuffix(QStringLiteral("kdl"));
+  dlg.setOption(QFileDialog::DontUseNativeDialog);
+  dlg.selectFile(filePath_.isEmpty() ? QStringLiteral("Kandrel.kdl") : filePath_);
+  if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+  QString path = dlg.selectedFiles().first();
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".kdl");
+  return SaveTo(path);
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+  QStringList files = ReadRecent();
+  files.removeAll(path);
+  files.prepend(path);
+  while (files.size() > cmd::kFileMruCount) files.removeLast();
+  WriteRecent(files);
+  LoadRecentFiles();
+}
+
+void CMainFrame::LoadRecentFiles() {
+  QStringList files = ReadRecent();
+  for (int i = 0; i < cmd::kFileMruCount; ++i) {
+    QAction* a = action(cmd::kFileMru1 + i);
+    bool used = i < files.size();
+    a->setVisible(used);
+    a->setProperty("path", used ? files[i] : QString());
+    if (used) {
+      QString shown = QFileInfo(files[i]).fileName();
+      a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+      a->setStatusTip(files[i]);
+    }
+  }
+  recentPlaceholder_->setVisible(files.isEmpty());
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
+      event->mimeData()->urls().first().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  QString path = urls.first().toLocalFile();
+  // Opened after the drop has finished, so the dialogs it may show do not run inside it.
+  QMetaObject::invokeMethod(
+      this, [this, path] { OpenDocument(path); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,164 @@
+// The main window: menus, toolbar, status bar and the splitter with the structure tree on the
+// left and the property form on the right. It is the hub between the two views, carries the
+// record commands, runs every change of the document through its edit history, and keeps the
+// document's file.
+#pragma once
+
+#include <QMainWindow>
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "model/document.h"
+#include "ui/history/edit_command.h"
+
+class CFindBar;
+class CLeftView;
+class CLinksDialog;
+class CTarnelView;
+class FrameNetwork;
+class LockIndicators;
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTreeWidgetItem;
+class CRecord;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  CTarnelDoc& document() { return doc_; }
+  CLeftView* GetTreeView() const { return treeView_; }
+  CTarnelView* GetFormView() const { return formView_; }
+  // The action of a command; every action also carries its identifier as data.
+  QAction* action(int commandId) const;
+
+  // The tree's selection report (0: "Root" or nothing).
+  void SelectRecord(uint32_t id);
+  // Puts a new form view on the current template into the right pane; the old one is hidden
+  // at once and destroyed when control returns to the event loop.
+  void ReplaceFormView();
+  int formReplacements() const { return formReplacements_; }
+  void SetLinkPickMode(bool on);
+  bool linkPickMode() const { return linkPickMode_; }
+  // The links editor: made the first time the form shows a "Links" property, then shown over
+  // the lower third of the form and hidden again with it.
+  void OpenLinksEditor(uint32_t propertyId);
+  void ShowLinksEditor(const QString& text);
+  void HideLinksEditor();
+  CLinksDialog* linksEditor() const;
+  // While the links editor picks, tree selections go to it instead of the form.
+  void SetLinksEditorPicking(bool on) { linksEditorPicking_ = on; }
+  bool linksEditorPicking() const { return linksEditorPicking_; }
+
+  uint32_t selectedId() const { return selectedId_; }
+  CRecord* selectedRecord() const;
+  CRecord* shownRecord() const;
+  int shownKind() const { return shownKind_; }
+  QTreeWidgetItem* shownItem() const;
+  CRecord* copiedRecord() const;
+
+  // Runs one change of the document; marks the document modified when it changed and tells
+  // the user when it could not be made. True when the document changed.
+  bool RunCommand(std::unique_ptr<CEditCommand> command);
+  const CEditHistory& history() const { return history_; }
+  // After "Применить": relabels the shown item, refreshes its icon and the form.
+  void AfterApply();
+  // After the document rebuilt the whole tree (a base download, an import): nothing selected,
+  // empty form.
+  void AfterTreeRebuilt();
+  // After records were added or removed in place: icons, the copied record, the form.
+  void AfterTreeChanged();
+  // Sets every action's enabled state from the frame's state.
+  void UpdateActions();
+  void Execute(int commandId);
+
+  // Files. Each asks about unsaved changes first where it would replace the document; false
+  // when nothing happened (cancelled or failed).
+  bool NewDocument();
+  bool OpenDocument(const QString& path);
+  bool SaveDocument();
+  bool SaveDocumentAs();
+  const QString& filePath() const { return filePath_; }
+  // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
+  // the save fails.
+  bool MaySwitchDocument();
+  void SetModified(bool modified);
+  // Re-reads the recent-file list from the settings into the "Файл" menu.
+  void LoadRecentFiles();
+
+  // Undo and redo of document changes; false when there was nothing to do.
+  bool UndoChange();
+  bool RedoChange();
+  // The document is about to change outside a command (a base download).
+  void BeforeExternalChange();
+  // Selects the record's tree item, opening the branches above it and scrolling to it.
+  void RevealRecord(uint32_t id);
+  CFindBar* GetFindBar() const { return findBar_; }
+
+  FrameNetwork* network() const { return network_.get(); }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  QAction* AddAction(int id, const QString& text, const char* objectName);
+  void InitialUpdate();
+  void UpdateTitle();
+  void AddRecentFile(const QString& path);
+  bool SaveTo(const QString& path);
+
+  // Record commands.
+  void OnCopy();
+  void OnPaste();
+  void OnDelete();
+  void OnAdd(int commandId);
+  void OnExport();
+  void OnImport();
+  void OnSwitchPane(bool forward);
+  void ShowAbout();
+  void OnFind();
+  void OnReferences();
+  void AfterUndoRedo();
+
+  CTarnelDoc doc_;
+  CEditHistory history_;
+  QSplitter* splitter_ = nullptr;
+  CLeftView* treeView_ = nullptr;
+  CTarnelView* formView_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentPlaceholder_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QLabel* connectionPane_ = nullptr;
+  LockIndicators* lockIndicators_ = nullptr;
+  std::unique_ptr<FrameNetwork> network_;
+  QPointer<CLinksDialog> linksEditor_;
+
+  uint32_t selectedId_ = 0;
+  bool hasShown_ = false;
+  uint32_t shownId_ = 0;
+  QPersistentModelIndex shownItem_;
+  int shownKind_ = 0;
+  uint32_t copiedId_ = 0;
+  uint32_t pasteTargetId_ = 0;
+  bool linkPickMode_ = false;
+  bool linksEditorPicking_ = false;
+  int formReplacements_ = 0;
+  CFindBar* findBar_ = nullptr;
+
+  QString filePath_;
+  bool modified_ = false;
+};

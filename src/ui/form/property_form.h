@@ -1,0 +1,51 @@
+// The property form, the right pane: shows and edits the record the frame has chosen, on one of
+// three templates. It keeps no record of its own; it asks the frame each time.
+#pragma once
+
+#include <QScrollArea>
+#include <cstdint>
+
+#include "ui/form/form_layouts.h"
+
+class CMainFrame;
+class CRecord;
+class CPropertyItem;
+
+class CTarnelView : public QScrollArea {
+  Q_OBJECT
+ public:
+  CTarnelView(CMainFrame* frame, QWidget* parent = nullptr);
+
+  // The template every new form view is built on; the frame sets it before replacing the view.
+  static int CurrentTemplate();
+  static void SetCurrentTemplate(int formTemplate);
+  int formTemplate() const { return template_; }
+
+  // Asks the frame for a new, empty form. The view must not be used after this call.
+  void OnInitialUpdate();
+  void RefreshForm();
+  void ShowRecord(CRecord* record);
+  void ShowProperty(CRecord* record);
+  void ShowPickedId(uint32_t id);
+  void RefreshIfShowing(uint32_t id);
+
+  // Copy, cut, paste and undo on the focused field of the form; false when no field of the
+  // form has the focus.
+  bool HandleEditCommand(int commandId);
+  // True when the name or the value field has the keyboard focus.
+  bool EditFieldFocused() const;
+  const FormControls& controls() const { return c_; }
+
+ private:
+  void OnApply();
+  void OnTypeChanged(int index);
+  void OnEndOfChain(bool checked);
+  void OnJump(class QListWidgetItem* item);
+  void OnPath();
+  bool ApplyProperty();
+  bool ApplyRecord();
+
+  CMainFrame* frame_;
+  int template_;
+  FormControls c_;
+};
