@@ -1,0 +1,56 @@
+#include "net/monitor/value_resync.h"
+
+#include "model/document.h"
+#include "model/value_types.h"
+
+namespace {
+
+bool IsNumber(int type) {
+  return type >= kTypeByte && type <= kTypeDouble;
+}
+
+// The same record path, compared name by name up the parent chains.
+bool SamePlace(const CRecord* a, const CRecord* b) {
+  for (; a && b; a = a->parent, b = b->parent)
+    if (a->Kind() != b->Kind() || a->name != b->name) return false;
+  return !a && !b;
+}
+
+void Resync(CRecord* r, const CTarnelDoc& fresh, ValueResyncResult* result) {
+  if (CChildHolder* h = AsChildHolder(r)) {
+    for (const auto& c : h->children) Resync(c.get(), fresh, result);
+    return;
+  }
+  if (CAtom* a = AsAtom(r)) {
+    for (const auto& c : a->properties) Resync(c.get(), fresh, result);
+    return;
+  }
+  CPropertyItem* p = AsProperty(r);
+  if (!p) return;
+  const CPropertyItem* q = AsProperty(fresh.LookupRecord(p->id));
+  if (!q || q->id != p->id || q->typeCode != p->typeCode || !SamePlace(p, q)) {
+    ++result->unmatched;
+    return;
+  }
+  if (p->typeCode == kTypeLinkTo) return;
+  if (IsNumber(p->typeCode)) {
+    // The text of a number is made from its pattern (as for message 203); the same pattern
+    // written differently, "1.5" against "1.500", is no change.
+    if (p->GetRawValue() == q->GetRawValue()) return;
+    p->InitRawValue(q->GetRawValue());
+    p->UpdateTextFromRaw(p->valueText);
+  } else {
+    if (p->GetRawValue() == q->GetRawValue() && p->valueText == q->valueText) return;
+    p->InitRawValue(q->GetRawValue());
+    p->valueText = q->valueText;
+  }
+  ++result->changed;
+}
+
+}  // namespace
+
+ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh) {
+  ValueResyncResult result;
+  for (const auto& g : open.groups) Resync(g.get(), fresh, &result);
+  return result;
+}
