@@ -12,6 +12,7 @@ std::unique_ptr<Command> MakeCheckCommand();
 std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeImportCommand();
 std::unique_ptr<Command> MakeFetchCommand();
+std::unique_ptr<Command> MakeWatchCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeExportCommand());
   all.push_back(MakeImportCommand());
   all.push_back(MakeFetchCommand());
+  all.push_back(MakeWatchCommand());
   all.push_back(MakeCheckCommand());
   return all;
 }

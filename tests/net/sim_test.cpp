@@ -3,15 +3,22 @@
 // programs together, as a user runs them.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
+#include <map>
+#include <set>
 
+#include "model/cp1251.h"
 #include "model/document.h"
+#include "model/value_types.h"
 #include "net/base_session.h"
 #include "sample_base.h"
+#include "sim_motion.h"
 #include "sim_server.h"
 #include "test_peer.h"
 
@@ -97,6 +104,98 @@ TEST_F(Sim, TicksMoveNumericValuesOnEveryClient) {
   EXPECT_FALSE(BytesWithoutLastId(sim.Document()) == BytesWithoutLastId(opened));
   ASSERT_TRUE(WaitUntil(
       [&] { return BytesWithoutLastId(client.doc) == BytesWithoutLastId(sim.Document()); }));
+}
+
+// Calls `fn` with every property of the document.
+template <class Fn>
+void ForEachProperty(CTarnelDoc& doc, Fn fn) {
+  std::function<void(const CRecord*)> walk = [&](const CRecord* r) {
+    if (auto* p = AsProperty(r)) fn(const_cast<CPropertyItem*>(p));
+    ForEachChild(r, walk);
+  };
+  for (const auto& g : doc.groups) walk(g.get());
+}
+
+TEST_F(Sim, TicksMoveEveryNumericPropertyWithinItsTypeAndNothingElse) {
+  std::map<uint32_t, std::set<uint32_t>> seen;
+  std::string fixedBefore;
+  size_t numeric = 0;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    if (IsMovable(*p))
+      ++numeric;
+    else
+      fixedBefore += p->valueText + "|" + std::to_string(p->GetRawValue()) + "\n";
+  });
+  EXPECT_EQ(sim.MovingCount(), numeric);
+  for (double t : {0.0, 7.5, 19.1, 33.3, 52.7}) {
+    sim.TickAt(t);
+    ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+      uint32_t raw = p->GetRawValue();
+      EXPECT_LE(raw, p->typeCode == kTypeByte ? 0xFFu : p->typeCode == kTypeShort ? 0xFFFFu : ~0u);
+      if (IsMovable(*p)) {
+        seen[p->id].insert(raw);
+        std::string text = p->valueText;
+        p->UpdateTextFromRaw("");
+        EXPECT_EQ(p->valueText, text);  // the text follows the pattern
+      }
+    });
+  }
+  for (const auto& [id, values] : seen) EXPECT_GE(values.size(), 2u) << id;
+  std::string fixedAfter;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    if (!IsMovable(*p)) fixedAfter += p->valueText + "|" + std::to_string(p->GetRawValue()) + "\n";
+  });
+  EXPECT_EQ(fixedAfter, fixedBefore);
+}
+
+TEST_F(Sim, MoveLimitsTheTicksToPropertiesUnderAPathPrefix) {
+  const CRecord* atom = sim.Document().LookupRecord(SomeIntProperty())->parent;
+  std::string prefix = GetRecordPath(atom->parent);  // an object: its whole branch moves
+  std::set<uint32_t> under;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    if (IsMovable(*p) && GetRecordPath(p).starts_with(prefix)) under.insert(p->id);
+  });
+  sim.SetMovePrefixes({prefix, "/no such group"});
+  EXPECT_EQ(sim.MovingCount(), under.size());
+  std::string before = BytesWithoutLastId(sim.Document());
+  std::map<uint32_t, uint32_t> rawBefore;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) { rawBefore[p->id] = p->GetRawValue(); });
+  sim.TickAt(3.0);
+  sim.TickAt(9.0);
+  size_t changed = 0;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    if (p->GetRawValue() == rawBefore[p->id]) return;
+    ++changed;
+    EXPECT_TRUE(under.count(p->id)) << GetRecordPath(p);
+  });
+  EXPECT_GT(changed, 0u);
+}
+
+TEST(SimMotion, AValueSetByAClientIsWhereTheMotionGoesOn) {
+  CPropertyItem p(77);
+  p.typeCode = kTypeInt;
+  p.InitRawValue(1000);
+  SimMotion m = MakeMotion(p);
+  ContinueFrom(m, uint32_t(-250), 12.0);
+  EXPECT_EQ(MotionPattern(m, 12.0), uint32_t(-250));
+  p.typeCode = kTypeByte;
+  p.InitRawValue(250);
+  m = MakeMotion(p);
+  for (double t = 0; t < 100; t += 0.7) EXPECT_LE(MotionPattern(m, t), 255u);
+}
+
+TEST_F(Sim, DroppedClientsSeeAFailedConnectionAndMayComeBack) {
+  Fetcher client(sim.Port());
+  std::vector<int> reasons;
+  QObject::connect(&client.session, &CBaseSession::disconnected,
+                   [&](int r) { reasons.push_back(r); });
+  ASSERT_TRUE(WaitUntil([&] { return sim.ClientCount() == 1; }));
+  sim.DropAllClients();
+  ASSERT_TRUE(WaitUntil([&] { return !reasons.empty(); }));
+  EXPECT_EQ(reasons, std::vector<int>{kReasonReceiveFailed});
+  EXPECT_EQ(sim.ClientCount(), 0);
+  ASSERT_TRUE(client.session.Connect("127.0.0.1", sim.Port()));
+  EXPECT_TRUE(client.Fetch());
 }
 
 TEST_F(Sim, AMisbehavingClientIsDroppedAndOthersAreStillServed) {
@@ -210,6 +309,144 @@ TEST_F(Programs, FetchFromASilentServerTimesOut) {
   EXPECT_EQ(r.err, "kandrel-cli: 127.0.0.1:" + QByteArray::number(silent.serverPort()) +
                        ": no answer within 1 s\n");
   EXPECT_FALSE(QFile::exists(out));
+}
+
+// The lines a watch printed, each checked to name a property of the served base by its path.
+std::vector<QJsonObject> WatchLines(const QByteArray& out, CTarnelDoc& base) {
+  std::vector<QJsonObject> lines;
+  for (const QByteArray& line : out.split('\n')) {
+    if (line.isEmpty()) continue;
+    QJsonParseError error;
+    QJsonObject o = QJsonDocument::fromJson(line, &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    const CPropertyItem* p = AsProperty(base.LookupRecord(uint32_t(o["id"].toInteger())));
+    EXPECT_TRUE(p) << line.toStdString();
+    EXPECT_EQ(o["path"].toString().toStdString(), p ? Cp1251ToUtf8(GetRecordPath(p)) : "");
+    EXPECT_TRUE(QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs).isValid());
+    EXPECT_TRUE(o["value"].isString() && o["raw"].isDouble()) << line.toStdString();
+    lines.push_back(o);
+  }
+  return lines;
+}
+
+TEST_F(Programs, WatchPrintsEachChangeAsOneJsonLineUntilTheCount) {
+  StartServer({"--tick", "20"});
+  Run r = Cli({"watch", "127.0.0.1", QString::number(serverPort), "--count", "7"});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  std::vector<QJsonObject> lines = WatchLines(r.out, opened);
+  ASSERT_EQ(lines.size(), 7u);
+  // A value the server moves is numeric: its text is the pattern's number.
+  for (const QJsonObject& o : lines) {
+    const CPropertyItem* p = AsProperty(opened.LookupRecord(uint32_t(o["id"].toInteger())));
+    ASSERT_TRUE(p && IsMovable(*p));
+    if (p->typeCode == kTypeInt) {
+      EXPECT_EQ(o["value"].toString(), QString::number(int32_t(o["raw"].toInteger())));
+    }
+  }
+}
+
+TEST_F(Programs, WatchFollowsOnlyTheChosenPropertiesAsCsv) {
+  uint32_t id = SomeIntProperty();
+  const CRecord* atom = opened.LookupRecord(id)->parent;
+  // An atom elsewhere: all its properties are watched by its path.
+  const CRecord* other = nullptr;
+  ForEachProperty(opened, [&](CPropertyItem* p) {
+    if (!other && p->parent != atom && IsMovable(*p)) other = p->parent;
+  });
+  ASSERT_TRUE(other);
+  std::set<QString> allowed{QString::number(id)};
+  ForEachChild(other, [&](const CRecord* c) { allowed.insert(QString::number(c->id)); });
+  QString otherPath = QString::fromStdString(Cp1251ToUtf8(GetRecordPath(other)));
+
+  StartServer({"--tick", "20", "--move", QString::fromStdString(Cp1251ToUtf8(GetRecordPath(atom))),
+               "--move", otherPath});
+  Run r = Cli({"watch", "127.0.0.1", QString::number(serverPort), "--id", QString::number(id),
+               "--path", otherPath, "--count", "6", "--csv"});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  QList<QByteArray> rows = r.out.split('\n');
+  ASSERT_EQ(rows.size(), 8);  // the header, six rows, nothing after the last line end
+  EXPECT_EQ(rows[0], "time,id,path,value,raw\r");
+  for (int i = 1; i <= 6; ++i) {
+    EXPECT_TRUE(rows[i].endsWith('\r'));
+    EXPECT_TRUE(allowed.count(QString::fromUtf8(rows[i].split(',').value(1)))) << rows[i].data();
+  }
+}
+
+TEST_F(Programs, WatchEndsAfterItsSecondsOnAnInterruptOrWhenTheServerGoes) {
+  uint32_t moving = SomeIntProperty();
+  const CRecord* atom = opened.LookupRecord(moving)->parent;
+  uint32_t still = 0;  // a numeric property the server does not move
+  ForEachProperty(opened, [&](CPropertyItem* p) {
+    if (!still && p->parent != atom && IsMovable(*p)) still = p->id;
+  });
+  StartServer(
+      {"--tick", "20", "--move", QString::fromStdString(Cp1251ToUtf8(GetRecordPath(atom)))});
+  QString port = QString::number(serverPort);
+  Run quiet = Cli({"watch", "127.0.0.1", port, "--id", QString::number(still), "--seconds", "1"});
+  EXPECT_EQ(quiet.code, 0) << quiet.err.toStdString();
+  EXPECT_TRUE(quiet.out.isEmpty());
+
+  QProcess interrupted, abandoned;
+  for (QProcess* p : {&interrupted, &abandoned}) {
+    p->start(KANDREL_CLI_PATH, {"watch", "127.0.0.1", port});
+    ASSERT_TRUE(WaitUntil([&] { return p->canReadLine() || p->state() == QProcess::NotRunning; }));
+    ASSERT_EQ(p->state(), QProcess::Running) << p->readAllStandardError().toStdString();
+  }
+  ::kill(pid_t(interrupted.processId()), SIGINT);
+  ASSERT_TRUE(interrupted.waitForFinished(10000));
+  EXPECT_EQ(interrupted.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(interrupted.exitCode(), 0) << interrupted.readAllStandardError().toStdString();
+
+  ::kill(pid_t(server.processId()), SIGTERM);
+  ASSERT_TRUE(abandoned.waitForFinished(10000));
+  EXPECT_EQ(abandoned.exitCode(), 3);
+  QByteArray err = abandoned.readAllStandardError();
+  EXPECT_EQ(err, "kandrel-cli: 127.0.0.1:" + port.toUtf8() + ": the server shut down\n");
+}
+
+TEST_F(Programs, WatchRefusesBadArgumentsAndNamesThePeerOrTheMissingRecord) {
+  EXPECT_EQ(Cli({"watch", "127.0.0.1"}).code, 2);
+  EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--count", "0"}).code, 2);
+  EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--id"}).code, 2);
+  EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--bogus"}).code, 2);
+  EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--path", "/\u4e2d"}).code, 2);
+
+  quint16 nobody;
+  {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    nobody = probe.serverPort();
+  }
+  Run refused = Cli({"watch", "127.0.0.1", QString::number(nobody)});
+  EXPECT_EQ(refused.code, 3);
+  EXPECT_TRUE(
+      refused.err.startsWith("kandrel-cli: 127.0.0.1:" + QByteArray::number(nobody) + ": "));
+  EXPECT_EQ(refused.err.count('\n'), 1);
+
+  StartServer({});
+  QString port = QString::number(serverPort);
+  Run noId = Cli({"watch", "127.0.0.1", port, "--id", "65000", "--seconds", "1"});
+  EXPECT_EQ(noId.code, 3);
+  EXPECT_EQ(noId.err,
+            "kandrel-cli: 127.0.0.1:" + port.toUtf8() + ": no property has the identifier 65000\n");
+  Run noPath = Cli({"watch", "127.0.0.1", port, "--path", "/Logic/Нет", "--seconds", "1"});
+  EXPECT_EQ(noPath.code, 3);
+  EXPECT_EQ(noPath.err,
+            "kandrel-cli: 127.0.0.1:" + port.toUtf8() + ": no record has the path /Logic/Нет\n");
+}
+
+TEST_F(Programs, DropAfterClosesEveryConnectionAndKeepsListening) {
+  StartServer({"--drop-after", "1"});
+  Fetcher client(serverPort);
+  std::vector<int> reasons;
+  QObject::connect(&client.session, &CBaseSession::disconnected,
+                   [&](int r) { reasons.push_back(r); });
+  ASSERT_TRUE(client.Fetch());
+  ASSERT_TRUE(WaitUntil([&] { return !reasons.empty(); }));
+  EXPECT_EQ(reasons, std::vector<int>{kReasonReceiveFailed});
+  ASSERT_TRUE(client.session.Connect("127.0.0.1", serverPort));
+  EXPECT_TRUE(client.Fetch());
 }
 
 TEST_F(Programs, BadArgumentsAreUsageErrors) {

@@ -1,6 +1,6 @@
 // kandrel-sim: a small base server for demos and tests.
 //   kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl] [--tick MS]
-//               [--probe MS] [--save-on-exit FILE.kdl]
+//               [--move PATH-PREFIX ...] [--drop-after S] [--probe MS] [--save-on-exit FILE.kdl]
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,7 +11,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "model/cp1251.h"
 #include "model/document.h"
 #include "sim_server.h"
 
@@ -32,13 +34,16 @@ struct Options {
   std::string saveOnExit;
   int tickMs = 0;
   int probeMs = 5000;
+  int dropAfterSeconds = 0;
+  std::vector<std::string> movePrefixes;  // windows-1251
 };
 
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "kandrel-sim: %s\n", problem);
   std::fprintf(problem ? stderr : stdout,
                "usage: kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl]\n"
-               "                   [--tick MS] [--probe MS] [--save-on-exit FILE.kdl]\n");
+               "                   [--tick MS] [--move PATH-PREFIX ...] [--drop-after S]\n"
+               "                   [--probe MS] [--save-on-exit FILE.kdl]\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -70,6 +75,16 @@ Options Parse(int argc, char** argv) {
       auto n = Number(v, 0, 3600000);
       if (!n) Usage((a + " takes milliseconds (0 turns it off)").c_str());
       (a == "--tick" ? o.tickMs : o.probeMs) = int(*n);
+    } else if (a == "--move") {
+      // Record paths are windows-1251; the command line is the locale's text.
+      std::string prefix;
+      if (Utf8ToCp1251(QString::fromLocal8Bit(v).toStdString(), &prefix) > 0 || prefix.empty())
+        Usage("--move takes the start of a record path that windows-1251 can hold");
+      o.movePrefixes.push_back(std::move(prefix));
+    } else if (a == "--drop-after") {
+      auto n = Number(v, 1, 86400);
+      if (!n) Usage("--drop-after takes seconds from 1 to 86400");
+      o.dropAfterSeconds = int(*n);
     } else {
       Usage(("unknown option " + a).c_str());
     }
@@ -100,8 +115,10 @@ int main(int argc, char** argv) {
   QObject::connect(&server, &CSimServer::logLine, [](const QString& line) {
     std::fprintf(stderr, "kandrel-sim: %s\n", qPrintable(line));
   });
+  server.SetMovePrefixes(options.movePrefixes);
   server.SetTickInterval(options.tickMs);
   server.SetProbeInterval(options.probeMs);
+  server.SetDropInterval(options.dropAfterSeconds * 1000);
 
   // SIGINT and SIGTERM end the event loop through a pipe: nothing else is safe in a handler.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {

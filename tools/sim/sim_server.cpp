@@ -2,7 +2,6 @@
 
 #include <QTcpSocket>
 #include <algorithm>
-#include <cstring>
 
 #include "model/records.h"
 #include "model/value_types.h"
@@ -10,6 +9,7 @@
 #include "net/net_format.h"
 #include "net/net_message.h"
 #include "net/value_message.h"
+#include "sim_motion.h"
 #include "sim_peer.h"
 
 using namespace net;
@@ -27,46 +27,22 @@ class NoValueChangedSink {
   IValueChangedSink* saved_;
 };
 
-// How many properties one tick moves.
-constexpr size_t kPerTick = 8;
-
-uint32_t NextValue(const CPropertyItem& p) {
-  uint32_t raw = p.GetRawValue();
-  switch (p.typeCode) {
-    case kTypeByte:
-      return (raw + 1) & 0xFF;
-    case kTypeShort:
-      return (raw + 1) & 0xFFFF;
-    case kTypeInt:
-      return raw + 1;
-    default: {  // FLOAT and DOUBLE hold a float pattern
-      float f;
-      std::memcpy(&f, &raw, 4);
-      f = f >= 1000.0f || f != f ? -1000.0f : f + 0.25f;
-      std::memcpy(&raw, &f, 4);
-      return raw;
+// The movable properties under `r` whose record path starts with one of `prefixes` (all
+// when there are none).
+void CollectMovable(const CRecord* r, const std::vector<std::string>& prefixes,
+                    std::vector<SimMotion>* out) {
+  if (const CPropertyItem* p = AsProperty(r)) {
+    if (!IsMovable(*p)) return;
+    if (!prefixes.empty()) {
+      std::string path = GetRecordPath(p);
+      if (std::none_of(prefixes.begin(), prefixes.end(),
+                       [&](const std::string& x) { return path.starts_with(x); }))
+        return;
     }
+    out->push_back(MakeMotion(*p));
+    return;
   }
-}
-
-bool IsNumeric(int type) {
-  return type >= kTypeByte && type <= kTypeDouble;
-}
-
-void CollectNumericIn(const CRecord* r, std::vector<uint32_t>* out) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(r)->children)
-        CollectNumericIn(c.get(), out);
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<const CAtom*>(r)->properties)
-        if (IsNumeric(p->typeCode)) out->push_back(p->id);
-      break;
-    default:
-      break;
-  }
+  ForEachChild(r, [&](const CRecord* c) { CollectMovable(c, prefixes, out); });
 }
 
 }  // namespace
@@ -75,6 +51,8 @@ CSimServer::CSimServer(QObject* parent) : QObject(parent) {
   connect(&server_, &QTcpServer::newConnection, this, &CSimServer::OnNewConnection);
   connect(&tickTimer_, &QTimer::timeout, this, &CSimServer::Tick);
   connect(&probeTimer_, &QTimer::timeout, this, &CSimServer::Probe);
+  connect(&dropTimer_, &QTimer::timeout, this, &CSimServer::DropAllClients);
+  clock_.start();
   LoadNew();
 }
 
@@ -86,19 +64,25 @@ void CSimServer::LoadNew() {
   NoValueChangedSink quiet;
   doc_.OnNewDocument();
   doc_.RebuildTree();
-  CollectNumeric();
+  CollectMovable();
 }
 
 void CSimServer::LoadFile(const std::string& path) {
   NoValueChangedSink quiet;
   doc_.OpenFile(path);
-  CollectNumeric();
+  CollectMovable();
 }
 
-void CSimServer::CollectNumeric() {
-  numeric_.clear();
-  tickCursor_ = 0;
-  for (const auto& g : doc_.groups) CollectNumericIn(g.get(), &numeric_);
+void CSimServer::SetMovePrefixes(std::vector<std::string> prefixes) {
+  movePrefixes_ = std::move(prefixes);
+  CollectMovable();
+}
+
+void CSimServer::CollectMovable() {
+  motions_.clear();
+  motionIndex_.clear();
+  for (const auto& g : doc_.groups) ::CollectMovable(g.get(), movePrefixes_, &motions_);
+  for (size_t i = 0; i < motions_.size(); ++i) motionIndex_[motions_[i].id] = i;
 }
 
 bool CSimServer::Listen(const QHostAddress& address, quint16 port, QString* error) {
@@ -112,6 +96,13 @@ void CSimServer::SetTickInterval(int ms) {
     tickTimer_.start(ms);
   else
     tickTimer_.stop();
+}
+
+void CSimServer::SetDropInterval(int ms) {
+  if (ms > 0)
+    dropTimer_.start(ms);
+  else
+    dropTimer_.stop();
 }
 
 void CSimServer::SetProbeInterval(int ms) {
@@ -183,6 +174,8 @@ void CSimServer::TakeRawValue(const CNetMessage& message) {
   if (!p || raw == p->GetRawValue()) return;
   p->SetRawValue(raw);
   p->UpdateTextFromRaw(p->GetValueText());
+  if (auto it = motionIndex_.find(p->id); it != motionIndex_.end())
+    ContinueFrom(motions_[it->second], raw, Seconds());
   // A runtime confirms a change to everyone, the sender included.
   CNetMessage answer(kMsgRawValue);
   answer.AppendUInt(id);
@@ -203,19 +196,32 @@ void CSimServer::Broadcast(const CNetMessage& message) {
   for (CSimPeer* p : all) p->Send(message);
 }
 
+double CSimServer::Seconds() const {
+  return double(clock_.elapsed()) / 1000.0;
+}
+
 void CSimServer::Tick() {
-  for (size_t n = 0; n < kPerTick && n < numeric_.size(); ++n) {
-    uint32_t id = numeric_[tickCursor_];
-    tickCursor_ = (tickCursor_ + 1) % numeric_.size();
-    CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
-    if (!p) continue;
-    p->SetRawValue(NextValue(*p));
+  TickAt(Seconds());
+}
+
+void CSimServer::TickAt(double seconds) {
+  for (const SimMotion& m : motions_) {
+    CPropertyItem* p = AsProperty(doc_.LookupRecord(m.id));
+    if (!p || p->typeCode != m.type) continue;
+    uint32_t raw = MotionPattern(m, seconds);
+    if (raw == p->GetRawValue()) continue;
+    p->SetRawValue(raw);
     p->UpdateTextFromRaw(p->GetValueText());
-    CNetMessage m(kMsgRawValue);
-    m.AppendUInt(id);
-    m.AppendUInt(p->GetRawValue());
-    Broadcast(m);
+    CNetMessage message(kMsgRawValue);
+    message.AppendUInt(m.id);
+    message.AppendUInt(raw);
+    Broadcast(message);
   }
+}
+
+void CSimServer::DropAllClients() {
+  std::vector<CSimPeer*> all = peers_;
+  for (CSimPeer* p : all) Drop(p, QStringLiteral("dropped on purpose"));
 }
 
 void CSimServer::Probe() {

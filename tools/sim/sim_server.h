@@ -2,14 +2,17 @@
 // the values clients send, answers as a runtime would, and can move numeric values by itself.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/document.h"
+#include "sim_motion.h"
 
 class CNetMessage;
 class CSimPeer;
@@ -26,6 +29,10 @@ class CSimServer : public QObject {
   void LoadNew();
   void LoadFile(const std::string& path);
   CTarnelDoc& Document() { return doc_; }
+  // Only numeric properties whose record path (windows-1251) starts with one of these move;
+  // all of them when the list is empty.
+  void SetMovePrefixes(std::vector<std::string> prefixes);
+  size_t MovingCount() const { return motions_.size(); }
 
   // Port 0 picks a free one. False with `error` set when the address cannot be taken.
   bool Listen(const QHostAddress& address, quint16 port, QString* error);
@@ -35,8 +42,15 @@ class CSimServer : public QObject {
   // Periodic work; 0 turns it off.
   void SetTickInterval(int ms);
   void SetProbeInterval(int ms);
-  // One round of value changes: the next few numeric properties move and go out as 203.
+  // Closes every connection each time this many milliseconds have passed; the server goes on
+  // listening, so clients can try their reconnects.
+  void SetDropInterval(int ms);
+  // One round of value changes: every moving property takes the value its motion has now, and
+  // each that changed goes out as 203. TickAt takes the time since the server started.
   void Tick();
+  void TickAt(double seconds);
+  // Closes every connection without a control message, as a network failure would.
+  void DropAllClients();
   // A round-trip probe (-2) with our tick count to every client.
   void Probe();
   // Tells every client that the server goes down (-5) and stops listening.
@@ -55,13 +69,17 @@ class CSimServer : public QObject {
   void TakeRawValue(const CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void Broadcast(const CNetMessage& message);
-  void CollectNumeric();
+  void CollectMovable();
+  double Seconds() const;
 
   CTarnelDoc doc_;
   QTcpServer server_;
   std::vector<CSimPeer*> peers_;  // children of this server
   QTimer tickTimer_;
   QTimer probeTimer_;
-  std::vector<uint32_t> numeric_;  // identifiers of the properties that Tick moves
-  size_t tickCursor_ = 0;
+  QTimer dropTimer_;
+  QElapsedTimer clock_;
+  std::vector<std::string> movePrefixes_;
+  std::vector<SimMotion> motions_;                    // the properties that Tick moves
+  std::unordered_map<uint32_t, size_t> motionIndex_;  // identifier -> position in motions_
 };

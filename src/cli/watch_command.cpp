@@ -1,0 +1,316 @@
+// watch: follows a server's values as they change and prints each change of the chosen
+// properties as one line, JSON or CSV, the moment it arrives.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "command.h"
+#include "model/cp1251.h"
+#include "model/document.h"
+#include "net/base_session.h"
+#include "net/monitor/sample_csv.h"
+#include "net/value_changed_relay.h"
+
+namespace {
+
+// How long the base may take to start and to keep arriving.
+constexpr int kBaseTimeoutSeconds = 10;
+
+long ParseNumber(const std::string& text, long lo, long hi, const std::string& usage) {
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || v < lo || v > hi) throw CliError(kExitUsage, usage);
+  return v;
+}
+
+// SIGINT and SIGTERM end the watch through a socket pair: nothing else is safe in a handler.
+class InterruptNotifier {
+ public:
+  explicit InterruptNotifier(QEventLoop& loop) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pipe_) != 0)
+      throw CliError(kExitFailure, "cannot watch for interrupts");
+    writeEnd_ = pipe_[1];
+    notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &loop, [this, &loop] {
+      fired_ = true;
+      loop.quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = [](int) {
+      char c = 1;
+      ssize_t ignored = ::write(writeEnd_, &c, 1);
+      (void)ignored;
+    };
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, &oldInt_);
+    sigaction(SIGTERM, &sa, &oldTerm_);
+  }
+  ~InterruptNotifier() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+    notifier_.reset();
+    writeEnd_ = -1;
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+  }
+  // An interrupt came, perhaps while the loop was not running yet.
+  bool Fired() const { return fired_; }
+
+ private:
+  bool fired_ = false;
+  static inline volatile int writeEnd_ = -1;
+  int pipe_[2] = {-1, -1};
+  std::unique_ptr<QSocketNotifier> notifier_;
+  struct sigaction oldInt_ = {}, oldTerm_ = {};
+};
+
+struct Options {
+  std::string host;
+  int port = 0;
+  std::vector<uint32_t> ids;
+  std::vector<std::string> paths;  // windows-1251
+  long count = 0;                  // 0: no limit
+  long seconds = 0;                // 0: no limit
+  bool csv = false;
+};
+
+// The last value printed (or found in the base) of each watched property.
+struct Watched {
+  uint32_t raw = 0;
+  std::string text;
+};
+
+class WatchCommand : public Command {
+ public:
+  const char* Name() const override { return "watch"; }
+  const char* Usage() const override {
+    return "HOST PORT [--id N ...] [--path P ...] [--count K] [--seconds S] [--csv]";
+  }
+
+  int Run(const std::vector<std::string>& args) override {
+    Options o = Parse(args);
+    std::string peer = o.host + ":" + std::to_string(o.port);
+
+    static int argc = 1;
+    static char name[] = "kandrel-cli";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+
+    QEventLoop loop;
+    // From here on an interrupt ends the watch as a success, even while connecting.
+    InterruptNotifier interrupts(loop);
+    CTarnelDoc doc;
+    doc.OnNewDocument();
+    doc.RebuildTree();
+    CBaseSession session(doc);
+    // A watcher only listens: values the server sets are not reported back to it.
+    SetValueChangedTarget(nullptr);
+    session.SetConnectTimeout(kBaseTimeoutSeconds * 1000);
+    if (!session.Connect(o.host, o.port))
+      throw CliError(kExitFailure, session.LastError().toStdString());
+
+    std::string failure;  // set when the watch cannot go on
+    bool watching = false;
+    long printed = 0;
+
+    QTimer baseDeadline;  // restarted by every read while the base comes in
+    baseDeadline.setSingleShot(true);
+    baseDeadline.setInterval(kBaseTimeoutSeconds * 1000);
+    QObject::connect(&baseDeadline, &QTimer::timeout, &loop, [&] {
+      failure = peer + ": no answer within " + std::to_string(kBaseTimeoutSeconds) + " s";
+      loop.quit();
+    });
+    QObject::connect(&session, &CNetClient::bytesArrived, &baseDeadline, [&] {
+      if (!watching) baseDeadline.start();
+    });
+    QTimer stopAfter;
+    stopAfter.setSingleShot(true);
+    QObject::connect(&stopAfter, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    QObject::connect(&session, &CBaseSession::baseReplaced, &loop, [&] {
+      if (watching) {
+        Snapshot(doc);  // the server sent a base of its own: follow its values from here
+        return;
+      }
+      baseDeadline.stop();
+      failure = Choose(doc, o, peer);
+      if (!failure.empty()) {
+        loop.quit();
+        return;
+      }
+      Snapshot(doc);
+      watching = true;
+      if (o.csv) Print(CsvRow({"time", "id", "path", "value", "raw"}));
+      if (o.seconds > 0) stopAfter.start(int(o.seconds * 1000));
+    });
+    auto changed = [&](quint32 id) {
+      if (!watching || failure.size() || (o.count > 0 && printed >= o.count)) return;
+      bool shown = PrintIfChanged(doc, id, o.csv);
+      if (writeFailed_) {
+        failure = "standard output: write error";
+        loop.quit();
+      } else if (shown && ++printed == o.count) {
+        loop.quit();
+      }
+    };
+    QObject::connect(&session, &CBaseSession::rawValueReceived, &loop, changed);
+    QObject::connect(&session, &CBaseSession::valueTextReceived, &loop, changed);
+    QObject::connect(&session, &CBaseSession::disconnected, &loop, [&] {
+      if (failure.empty()) failure = session.LastError().toStdString();
+      if (failure.empty()) failure = peer + ": the connection ended";
+      loop.quit();
+    });
+
+    if (!session.RequestBase()) throw CliError(kExitFailure, session.LastError().toStdString());
+    baseDeadline.start();
+    if (!interrupts.Fired()) loop.exec();
+    if (!failure.empty()) throw CliError(kExitFailure, failure);
+    session.Disconnect();
+    return kExitOk;
+  }
+
+ private:
+  Options Parse(const std::vector<std::string>& args) const {
+    std::string usage = std::string("usage: kandrel-cli watch ") + Usage();
+    Options o;
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+      const std::string& a = args[i];
+      if (a == "--csv") {
+        o.csv = true;
+      } else if (a == "--id" || a == "--path" || a == "--count" || a == "--seconds") {
+        if (i + 1 >= args.size()) throw CliError(kExitUsage, usage);
+        const std::string& v = args[++i];
+        if (a == "--id") {
+          o.ids.push_back(uint32_t(ParseNumber(v, 1, 0xFFFFFFFFl, usage)));
+        } else if (a == "--path") {
+          std::string path;
+          if (Utf8ToCp1251(v, &path) > 0)
+            throw CliError(kExitUsage, "--path " + v + ": windows-1251 cannot hold this path");
+          o.paths.push_back(std::move(path));
+        } else if (a == "--count") {
+          o.count = ParseNumber(v, 1, 1000000000l, usage);
+        } else {
+          o.seconds = ParseNumber(v, 1, 31536000l, usage);
+        }
+      } else if (a.size() > 1 && a[0] == '-') {
+        throw CliError(kExitUsage, usage);
+      } else {
+        positional.push_back(a);
+      }
+    }
+    if (positional.size() != 2) throw CliError(kExitUsage, usage);
+    o.host = positional[0];
+    o.port = int(ParseNumber(positional[1], 1, 65535, usage));
+    return o;
+  }
+
+  // Fills watched_ from the options; the reason when one of them names nothing.
+  std::string Choose(CTarnelDoc& doc, const Options& o, const std::string& peer) {
+    watched_.clear();
+    watchAll_ = o.ids.empty() && o.paths.empty();
+    for (uint32_t id : o.ids) {
+      const CPropertyItem* p = AsProperty(doc.LookupRecord(id));
+      if (!p || p->id != id) return peer + ": no property has the identifier " + std::to_string(id);
+      watched_.emplace(id, Watched{});
+    }
+    if (o.paths.empty()) return {};
+    // A path names a property, or a branch whose properties are all watched.
+    std::unordered_set<std::string> wanted(o.paths.begin(), o.paths.end());
+    std::unordered_set<std::string> found;
+    for (const auto& g : doc.groups) CollectByPath(g.get(), wanted, false, &found);
+    for (const std::string& path : o.paths)
+      if (!found.count(path)) return peer + ": no record has the path " + Cp1251ToUtf8(path);
+    return {};
+  }
+
+  void CollectByPath(const CRecord* r, const std::unordered_set<std::string>& wanted, bool inside,
+                     std::unordered_set<std::string>* found) {
+    std::string path = GetRecordPath(r);
+    if (wanted.count(path)) {
+      found->insert(path);
+      inside = true;
+    }
+    if (const CPropertyItem* p = AsProperty(r)) {
+      if (inside) watched_.emplace(p->id, Watched{});
+      return;
+    }
+    ForEachChild(r, [&](const CRecord* c) { CollectByPath(c, wanted, inside, found); });
+  }
+
+  // The values the watch starts from: only what differs from them is printed.
+  void Snapshot(CTarnelDoc& doc) {
+    if (watchAll_) {
+      watched_.clear();
+      for (const auto& g : doc.groups) SnapshotAll(g.get());
+      return;
+    }
+    for (auto& [id, w] : watched_)
+      if (const CPropertyItem* p = AsProperty(doc.LookupRecord(id)))
+        w = {p->GetRawValue(), p->valueText};
+  }
+  void SnapshotAll(const CRecord* r) {
+    if (const CPropertyItem* p = AsProperty(r)) {
+      watched_[p->id] = {p->GetRawValue(), p->valueText};
+      return;
+    }
+    ForEachChild(r, [&](const CRecord* c) { SnapshotAll(c); });
+  }
+
+  bool PrintIfChanged(CTarnelDoc& doc, uint32_t id, bool csv) {
+    auto it = watched_.find(id);
+    if (it == watched_.end()) return false;
+    const CPropertyItem* p = AsProperty(doc.LookupRecord(id));
+    if (!p || (p->GetRawValue() == it->second.raw && p->valueText == it->second.text)) return false;
+    it->second = {p->GetRawValue(), p->valueText};
+    std::string time = IsoTimeMs(QDateTime::currentMSecsSinceEpoch());
+    std::string path = Cp1251ToUtf8(GetRecordPath(p));
+    std::string value = Cp1251ToUtf8(p->valueText);
+    if (csv) {
+      Print(CsvRow({time, std::to_string(id), path, value, std::to_string(p->GetRawValue())}));
+    } else {
+      QJsonObject line;
+      line["time"] = QString::fromStdString(time);
+      line["id"] = qint64(id);
+      line["path"] = QString::fromStdString(path);
+      line["value"] = QString::fromStdString(value);
+      line["raw"] = qint64(p->GetRawValue());
+      QByteArray json = QJsonDocument(line).toJson(QJsonDocument::Compact);
+      json.append('\n');
+      Print(json.toStdString());
+    }
+    return true;
+  }
+
+  // Each line leaves at once, so a pipe sees the change when it happens. Runs inside the event
+  // loop, so a failure is noted for the caller instead of thrown.
+  void Print(const std::string& line) {
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0)
+      writeFailed_ = true;
+  }
+
+  std::unordered_map<uint32_t, Watched> watched_;
+  bool watchAll_ = false;
+  bool writeFailed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeWatchCommand() {
+  return std::make_unique<WatchCommand>();
+}
