@@ -242,6 +242,24 @@ class LinksEditorTest : public QObject {
       QVERIFY2(CLinksDialog::TemplatePath(QStringLiteral("/opt/k"), QLatin1String(bad)).isEmpty(),
                bad);
 
+    // Beside the program first, then the data folder; a name that climbs out finds nothing
+    // even where such a file exists.
+    QTemporaryDir program, data;
+    QDir(data.path()).mkdir(QStringLiteral("k"));
+    for (const QString& file :
+         {data.filePath(QStringLiteral("k/t.xml")), data.filePath(QStringLiteral("u.xml")),
+          program.filePath(QStringLiteral("u.xml"))}) {
+      QFile f(file);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QStringList dirs{program.path(), data.filePath(QStringLiteral("k"))};
+    QCOMPARE(CLinksDialog::FindTemplate(dirs, QStringLiteral("t.xml")),
+             data.filePath(QStringLiteral("k/t.xml")));
+    QCOMPARE(CLinksDialog::FindTemplate({program.path(), data.path()}, QStringLiteral("u.xml")),
+             program.filePath(QStringLiteral("u.xml")));
+    QVERIFY(CLinksDialog::FindTemplate(dirs, QStringLiteral("none.xml")).isEmpty());
+    QVERIFY(CLinksDialog::FindTemplate(dirs, QStringLiteral("../u.xml")).isEmpty());
+
     TemplateDir t;
     UiFixture f;
     Panel p = Build(f);

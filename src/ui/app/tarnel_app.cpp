@@ -1,19 +1,23 @@
 #include "ui/app/tarnel_app.h"
 
-#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include "ui/app/command_line.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/ui_resources.h"
 
-CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
+void CTarnelApp::SetIdentity() {
   setOrganizationName(QStringLiteral("Kandrel"));
   setApplicationName(QStringLiteral("Kandrel"));
-  setApplicationDisplayName(QStringLiteral("Kandrel"));
   setApplicationVersion(QStringLiteral(KANDREL_VERSION));
+}
+
+CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
+  SetIdentity();
+  setApplicationDisplayName(QStringLiteral("Kandrel"));
   setDesktopFileName(QStringLiteral("kandrel"));
   InitUiResources();
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
@@ -27,19 +31,13 @@ CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
 CTarnelApp::~CTarnelApp() = default;
 
 bool CTarnelApp::InitInstance() {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Kandrel: редактор базы конфигурации"));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Документ .kdl"));
-  parser.process(*this);
-
+  // Qt has taken its own options out of the arguments by now.
+  const EditorCommandLine commandLine = ParseEditorCommandLine(arguments());
   frame_ = std::make_unique<CMainFrame>();
   frame_->LoadRecentFiles();
   frame_->NewDocument();
-  const QStringList files = parser.positionalArguments();
   frame_->showMaximized();
   // A file that cannot be opened has been reported; the new document stays open then.
-  if (!files.isEmpty()) frame_->OpenDocument(files.first());
+  if (!commandLine.file.isEmpty()) frame_->OpenDocument(commandLine.file);
   return true;
 }

@@ -12,8 +12,12 @@ class CTarnelApp : public QApplication {
   CTarnelApp(int& argc, char** argv);
   ~CTarnelApp() override;
 
+  // The program's name and version, also for the window-less answers to --help and --version.
+  static void SetIdentity();
+
   // Creates and shows the main window with a new document, or with the file named on the
-  // command line. False when the program cannot start.
+  // command line (already checked by ParseEditorCommandLine). False when the program cannot
+  // start.
   bool InitInstance();
   CMainFrame* mainFrame() const { return frame_.get(); }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 
 #include "model/document.h"
 #include "model/value_types.h"
+#include "ui/app/data_paths.h"
 #include "ui/app/main_frame.h"
 #include "ui/history/link_commands.h"
 #include "ui/links/ts_tree_ctrl.h"
@@ -89,6 +91,25 @@ QString CLinksDialog::TemplatePath(const QString& dir, const QString& text) {
   return QDir(dir).filePath(name);
 }
 
+QStringList CLinksDialog::TemplateDirectories() {
+  if (!gProgramDirectory.isEmpty()) return {gProgramDirectory};
+  const QString program = QCoreApplication::applicationDirPath();
+  // The data folder of the prefix the program was built for, and the one of the prefix it
+  // lies in now (an installation moved elsewhere, or installed with another prefix).
+  QStringList dirs{program, InstalledDataDirectory(),
+                   QDir::cleanPath(program + QStringLiteral("/../share/kandrel"))};
+  dirs.removeDuplicates();
+  return dirs;
+}
+
+QString CLinksDialog::FindTemplate(const QStringList& dirs, const QString& text) {
+  for (const QString& dir : dirs) {
+    const QString path = TemplatePath(dir, text);
+    if (!path.isEmpty() && QFileInfo(path).isFile()) return path;
+  }
+  return {};
+}
+
 void CLinksDialog::SetPicking(bool on) {
   picking_ = on;
   frame_->SetLinksEditorPicking(on);
@@ -97,12 +118,15 @@ void CLinksDialog::SetPicking(bool on) {
 void CLinksDialog::LoadTemplate(const QString& text) {
   pickedId_ = 0;
   selectedItem_ = nullptr;
-  QString path = TemplatePath(ProgramDirectory(), text);
+  const QStringList dirs = TemplateDirectories();
+  QString path = TemplatePath(dirs.first(), text);
   if (path.isEmpty()) {
     frame_->statusBar()->showMessage(
         QStringLiteral("Шаблон линков \"%1\" должен лежать в папке программы").arg(text), 8000);
     return;
   }
+  // A template found nowhere is read from the program's directory, so the error names it.
+  if (const QString found = FindTemplate(dirs, text); !found.isEmpty()) path = found;
   linkTemplate_.reset();
   auto parser = std::make_unique<CImportParser>();
   if (!parser->Load(QFile::encodeName(path).toStdString())) {

@@ -1,11 +1,13 @@
 // The links editor: a modeless window over the lower third of the property form while it
 // shows a property named "Links". It loads the link template that the property names from the
-// program's directory, matches it by names against the object that holds the property, and
-// lets the user turn the document's properties into links to an atom picked in the tree.
+// program's directory or the installed data folder, matches it by names against the object that
+// holds the property, and lets the user turn the document's properties into links to an atom picked
+// in the tree.
 #pragma once
 
 #include <QDialog>
 #include <QPersistentModelIndex>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,7 +30,7 @@ class CLinksDialog : public QDialog {
   void SetPicking(bool on);
   bool picking() const { return picking_; }
   // Loads the template named by a "Links" value. A name that is not a plain relative path
-  // inside the program's directory, or a file that cannot be read, loads nothing.
+  // inside the template directories, or a file that cannot be read, loads nothing.
   void LoadTemplate(const QString& text);
   // Shows the document's links again: clears the marks and matches every entry anew.
   void Refresh();
@@ -47,6 +49,13 @@ class CLinksDialog : public QDialog {
   // The program's directory; tests may point it elsewhere (empty: the real one).
   static QString ProgramDirectory();
   static void SetProgramDirectory(const QString& dir);
+  // Where templates are looked for, in order: beside the program (a build folder, or a
+  // template the user keeps there), then the installed data folder. Only the program's
+  // directory while a test has set one.
+  static QStringList TemplateDirectories();
+  // The first of `dirs` that holds the template named by `text`; empty when none does or the
+  // name would lead outside them.
+  static QString FindTemplate(const QStringList& dirs, const QString& text);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

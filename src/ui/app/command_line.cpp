@@ -1,0 +1,81 @@
+#include "ui/app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+// Options that QGuiApplication and QApplication take out of the arguments themselves.
+constexpr const char* kQtValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "style",  "stylesheet",
+    "display",     "geometry",           "qmljsdebugger"};
+constexpr const char* kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+void SetUp(QCommandLineParser& parser) {
+  // Qt's options are single-dash words (-platform offscreen), not bundles of letters.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.setApplicationDescription(
+      QCoreApplication::translate("EditorCommandLine", "Kandrel: редактор базы конфигурации"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("file"),
+                               QCoreApplication::translate("EditorCommandLine", "Документ .kdl"),
+                               QStringLiteral("[file]"));
+  for (const char* name : kQtValueOptions) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setValueName(QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : kQtFlagOptions) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+QString TooManyFiles() {
+  return QCoreApplication::translate("EditorCommandLine", "Можно открыть только один документ.");
+}
+
+}  // namespace
+
+EditorCommandLine ParseEditorCommandLine(const QStringList& arguments) {
+  QCommandLineParser parser;
+  SetUp(parser);
+  EditorCommandLine result;
+  if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+    result.action = EditorCommandLine::Action::Error;
+  } else if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    result.action = EditorCommandLine::Action::Help;
+  } else if (parser.isSet(QStringLiteral("version"))) {
+    result.action = EditorCommandLine::Action::Version;
+  } else if (!parser.positionalArguments().isEmpty()) {
+    result.file = parser.positionalArguments().first();
+  }
+  return result;
+}
+
+int ReportEditorCommandLine(const QStringList& arguments) {
+  QCommandLineParser parser;
+  SetUp(parser);
+  const bool parsed = parser.parse(arguments);
+  if (!parsed || parser.positionalArguments().size() > 1) {
+    const QString program = arguments.isEmpty() ? QStringLiteral("kandrel") : arguments.first();
+    const QString cause = parsed ? TooManyFiles() : parser.errorText();
+    std::fprintf(
+        stderr, "%s: %s\n%s\n", qPrintable(program), qPrintable(cause),
+        qPrintable(
+            QCoreApplication::translate("EditorCommandLine", "Подробнее: %1 --help").arg(program)));
+    return 2;
+  }
+  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    std::fputs(qPrintable(parser.helpText()), stdout);
+    return 0;
+  }
+  std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+              qPrintable(QCoreApplication::applicationVersion()));
+  return 0;
+}
