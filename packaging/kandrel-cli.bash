@@ -1,0 +1,75 @@
+# bash completion for kandrel-cli
+# Subcommands first; then each subcommand's options and the kind of file its positional
+# arguments take (.kdl documents, .xml interchange files, .c2ko text files).
+
+_kandrel_cli() {
+  local cur prev words cword
+  _init_completion || return
+
+  local commands="new dump resave export import fetch check"
+  if ((cword == 1)); then
+    COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
+    return
+  fi
+
+  local command=${words[1]}
+  # Options that take a value: complete the value, not another option.
+  case $prev in
+    -o)
+      _filedir kdl
+      return
+      ;;
+    --record | --target | --timeout)
+      return
+      ;;
+  esac
+
+  # Position among the positional arguments typed so far (options and their values skipped).
+  local i arg npos=0
+  for ((i = 2; i < cword; i++)); do
+    arg=${words[i]}
+    case $arg in
+      -o | --record | --target | --timeout) ((i++)) ;;
+      -*) ;;
+      *) ((npos++)) ;;
+    esac
+  done
+
+  local options=""
+  case $command in
+    export) options="--record" ;;
+    import) options="--target -o" ;;
+    fetch) options="-o --timeout" ;;
+  esac
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    return
+  fi
+
+  case $command in
+    new | dump | check)
+      ((npos == 0)) && _filedir kdl
+      ;;
+    resave)
+      ((npos < 2)) && _filedir kdl
+      ;;
+    export)
+      case $npos in
+        0) _filedir kdl ;;
+        1) _filedir xml ;;
+      esac
+      ;;
+    import)
+      case $npos in
+        0) _filedir kdl ;;
+        1) _filedir '@(xml|c2ko)' ;;
+      esac
+      ;;
+    fetch)
+      case $npos in
+        0) _known_hosts_real -- "$cur" ;;
+      esac
+      ;;
+  esac
+} &&
+  complete -F _kandrel_cli kandrel-cli
