@@ -6,7 +6,7 @@ _kandrel_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="new dump resave export import fetch check"
+  local commands="new dump resave export import fetch check watch"
   if ((cword == 1)); then
     COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
     return
@@ -19,7 +19,7 @@ _kandrel_cli() {
       _filedir kdl
       return
       ;;
-    --record | --target | --timeout)
+    --record | --target | --timeout | --id | --path | --count | --seconds)
       return
       ;;
   esac
@@ -29,7 +29,7 @@ _kandrel_cli() {
   for ((i = 2; i < cword; i++)); do
     arg=${words[i]}
     case $arg in
-      -o | --record | --target | --timeout) ((i++)) ;;
+      -o | --record | --target | --timeout | --id | --path | --count | --seconds) ((i++)) ;;
       -*) ;;
       *) ((npos++)) ;;
     esac
@@ -40,6 +40,7 @@ _kandrel_cli() {
     export) options="--record" ;;
     import) options="--target -o" ;;
     fetch) options="-o --timeout" ;;
+    watch) options="--id --path --count --seconds --csv" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -65,7 +66,7 @@ _kandrel_cli() {
         1) _filedir '@(xml|c2ko)' ;;
       esac
       ;;
-    fetch)
+    fetch | watch)
       case $npos in
         0) _known_hosts_real -- "$cur" ;;
       esac
