@@ -1,6 +1,7 @@
 #include "net/base_session.h"
 
 #include "model/document.h"
+#include "net/monitor/value_resync.h"
 #include "net/net_message.h"
 #include "net/value_changed_relay.h"
 #include "net/value_message.h"
@@ -19,7 +20,15 @@ CBaseSession::~CBaseSession() {
 bool CBaseSession::RequestBase() {
   CNetMessage request(kMsgBase);
   request.AppendFloat(0.0f);
-  return Send(request);
+  if (!Send(request)) return false;
+  pendingBases_.push_back(false);
+  return true;
+}
+
+bool CBaseSession::RequestValueResync() {
+  if (!RequestBase()) return false;
+  pendingBases_.back() = true;
+  return true;
 }
 
 bool CBaseSession::SendRawValue(uint32_t id, uint32_t rawValue) {
@@ -46,6 +55,12 @@ void CBaseSession::OnMessageReceived(CNetMessage& message) {
 }
 
 void CBaseSession::TakeBase(CNetMessage& message) {
+  bool resync = !pendingBases_.empty() && pendingBases_.front();
+  if (!pendingBases_.empty()) pendingBases_.pop_front();
+  if (resync) {
+    ResyncFrom(message);
+    return;
+  }
   emit aboutToReplaceBase();
   doc_.DeleteAllGroups();
   // Stale identifiers must not find anything while the new tree is not registered yet; the
@@ -60,6 +75,20 @@ void CBaseSession::TakeBase(CNetMessage& message) {
   ReopenStreams();
   doc_.RebuildTree();
   emit baseReplaced();
+}
+
+void CBaseSession::ResyncFrom(CNetMessage& message) {
+  CTarnelDoc fresh;
+  for (int i = 0; i < message.GetElementCount(); ++i)
+    if (std::unique_ptr<CBase> group = message.TakeGroupAt(i))
+      fresh.groups.push_back(std::move(group));
+  ReopenStreams();
+  fresh.RebuildTree();
+  std::vector<uint32_t> changed;
+  ValueResyncResult r =
+      ResyncValues(doc_, fresh, [&changed](const CPropertyItem& p) { changed.push_back(p.id); });
+  for (uint32_t id : changed) emit rawValueReceived(id);
+  emit valuesResynced(r.changed, r.unmatched);
 }
 
 void CBaseSession::TakeValueText(const CNetMessage& message) {
@@ -86,6 +115,7 @@ void CBaseSession::TakeRawValue(const CNetMessage& message) {
 }
 
 void CBaseSession::OnConnectionClosed(int reason) {
+  pendingBases_.clear();  // a new connection starts asking afresh
   emit disconnected(reason);
 }
 

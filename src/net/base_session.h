@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 
 #include "net/net_client.h"
 
@@ -22,6 +23,12 @@ class CBaseSession : public CNetClient {
 
   // Message 3 with the float 0.0. False when not connected.
   bool RequestBase();
+  // Asks for the base again, but the answer does not replace the document: it is read into a
+  // document of its own, the values of the properties present on both sides are taken over
+  // silently (ResyncValues: no structure change, no message 203, no edit), each changed one
+  // is reported with rawValueReceived, and valuesResynced tells how many changed. For
+  // bringing the open document back in step after a reconnect. False when not connected.
+  bool RequestValueResync();
   // Message 203 for a property. False when not connected.
   bool SendRawValue(uint32_t id, uint32_t rawValue);
 
@@ -32,8 +39,12 @@ class CBaseSession : public CNetClient {
   void baseReplaced();
   // Message 4 set a property's value text: the form refreshes what it shows.
   void valueTextReceived(quint32 id);
-  // Message 203 reached a property: the form redraws it if it shows it.
+  // Message 203 reached a property (or a value resync changed it): the form redraws it if it
+  // shows it.
   void rawValueReceived(quint32 id);
+  // The answer to RequestValueResync has been taken over; `unmatched` properties of the
+  // document are not in the server's base (or not at the same place, or of another type).
+  void valuesResynced(int changed, int unmatched);
   // The connection ended; reasons in net::DisconnectReason, LastError() says more.
   void disconnected(int reason);
   void roundTrip(quint32 elapsedMs);
@@ -45,8 +56,12 @@ class CBaseSession : public CNetClient {
 
  private:
   void TakeBase(CNetMessage& message);
+  void ResyncFrom(CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void TakeRawValue(const CNetMessage& message);
 
   CTarnelDoc& doc_;
+  // What each base asked for on this connection will be used for, in the order asked: true
+  // for a value resync. A base nobody asked for replaces the document, as always.
+  std::deque<bool> pendingBases_;
 };

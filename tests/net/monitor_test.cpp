@@ -7,7 +7,6 @@
 
 #include "model/document.h"
 #include "model/value_types.h"
-#include "net/monitor/property_number.h"
 #include "net/monitor/reconnect_schedule.h"
 #include "net/monitor/sample_csv.h"
 #include "net/monitor/value_resync.h"
@@ -149,25 +148,6 @@ TEST(Reconnect, TimerCountsDownSaysWhenToTryAndStopsWhenCancelled) {
   EXPECT_EQ(due, 2);
   timer.ConnectionLost();
   EXPECT_EQ(shown.back(), 1);  // a cancel starts over too
-}
-
-TEST(PropertyNumber, ReadsWhatTheValueTextShows) {
-  CPropertyItem p;
-  p.typeCode = kTypeShort;
-  p.InitRawValue(65535);
-  EXPECT_EQ(PropertyNumber(p), 65535.0);
-  p.typeCode = kTypeInt;
-  p.InitRawValue(uint32_t(-7));
-  EXPECT_EQ(PropertyNumber(p), -7.0);
-  p.typeCode = kTypeFloat;
-  p.InitRawValue(0x3FC00000);  // 1.5f
-  EXPECT_EQ(PropertyNumber(p), 1.5);
-  p.typeCode = kTypeBin;
-  p.InitRawValue(200);
-  EXPECT_EQ(PropertyNumber(p), 200.0);
-  p.typeCode = kTypeFile;
-  EXPECT_FALSE(PropertyNumber(p));
-  EXPECT_FALSE(IsTrendableType(kTypeLinkTo));
 }
 
 // ---- value resync ----

@@ -184,18 +184,43 @@ TEST(SimMotion, AValueSetByAClientIsWhereTheMotionGoesOn) {
   for (double t = 0; t < 100; t += 0.7) EXPECT_LE(MotionPattern(m, t), 255u);
 }
 
-TEST_F(Sim, DroppedClientsSeeAFailedConnectionAndMayComeBack) {
+TEST_F(Sim, ValuesMovedWhileDroppedComeBackThroughResyncWithoutTouchingTheTree) {
   Fetcher client(sim.Port());
   std::vector<int> reasons;
   QObject::connect(&client.session, &CBaseSession::disconnected,
                    [&](int r) { reasons.push_back(r); });
-  ASSERT_TRUE(WaitUntil([&] { return sim.ClientCount() == 1; }));
+  ASSERT_TRUE(client.Fetch());
   sim.DropAllClients();
   ASSERT_TRUE(WaitUntil([&] { return !reasons.empty(); }));
-  EXPECT_EQ(reasons, std::vector<int>{kReasonReceiveFailed});
+  EXPECT_EQ(reasons, std::vector<int>{kReasonReceiveFailed});  // as when the network fails
   EXPECT_EQ(sim.ClientCount(), 0);
+  sim.TickAt(21.0);  // while nobody listens
+
   ASSERT_TRUE(client.session.Connect("127.0.0.1", sim.Port()));
-  EXPECT_TRUE(client.Fetch());
+  const CRecord* firstGroup = client.doc.groups[0].get();
+  std::set<uint32_t> moved;
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    if (client.Property(p->id)->GetRawValue() != p->GetRawValue()) moved.insert(p->id);
+  });
+  EXPECT_FALSE(moved.empty());
+  std::set<uint32_t> reported;
+  std::vector<std::pair<int, int>> resynced;
+  QObject::connect(&client.session, &CBaseSession::rawValueReceived,
+                   [&](quint32 id) { reported.insert(id); });
+  QObject::connect(&client.session, &CBaseSession::valuesResynced, [&](int changed, int unmatched) {
+    resynced.push_back({changed, unmatched});
+  });
+  ASSERT_TRUE(client.session.RequestValueResync());
+  ASSERT_TRUE(WaitUntil([&] { return !resynced.empty(); }));
+  EXPECT_EQ(resynced, (std::vector<std::pair<int, int>>{{int(moved.size()), 0}}));
+  EXPECT_EQ(reported, moved);
+  EXPECT_EQ(client.doc.groups[0].get(), firstGroup);  // the same records, not a new tree
+  EXPECT_EQ(client.replaced, 1);
+  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+    EXPECT_EQ(client.Property(p->id)->GetRawValue(), p->GetRawValue()) << p->id;
+  });
+  // The numbering went on afresh after the resync's base: a base asked for now replaces.
+  ASSERT_TRUE(client.Fetch());
 }
 
 TEST_F(Sim, AMisbehavingClientIsDroppedAndOthersAreStillServed) {

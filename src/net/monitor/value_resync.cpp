@@ -16,20 +16,28 @@ bool SamePlace(const CRecord* a, const CRecord* b) {
   return !a && !b;
 }
 
-void Resync(CRecord* r, const CTarnelDoc& fresh, ValueResyncResult* result) {
+struct Resync {
+  const CTarnelDoc& fresh;
+  const std::function<void(const CPropertyItem&)>& changed;
+  ValueResyncResult result;
+
+  void Walk(CRecord* r);
+};
+
+void Resync::Walk(CRecord* r) {
   if (CChildHolder* h = AsChildHolder(r)) {
-    for (const auto& c : h->children) Resync(c.get(), fresh, result);
+    for (const auto& c : h->children) Walk(c.get());
     return;
   }
   if (CAtom* a = AsAtom(r)) {
-    for (const auto& c : a->properties) Resync(c.get(), fresh, result);
+    for (const auto& c : a->properties) Walk(c.get());
     return;
   }
   CPropertyItem* p = AsProperty(r);
   if (!p) return;
   const CPropertyItem* q = AsProperty(fresh.LookupRecord(p->id));
   if (!q || q->id != p->id || q->typeCode != p->typeCode || !SamePlace(p, q)) {
-    ++result->unmatched;
+    ++result.unmatched;
     return;
   }
   if (p->typeCode == kTypeLinkTo) return;
@@ -44,13 +52,15 @@ void Resync(CRecord* r, const CTarnelDoc& fresh, ValueResyncResult* result) {
     p->InitRawValue(q->GetRawValue());
     p->valueText = q->valueText;
   }
-  ++result->changed;
+  ++result.changed;
+  if (changed) changed(*p);
 }
 
 }  // namespace
 
-ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh) {
-  ValueResyncResult result;
-  for (const auto& g : open.groups) Resync(g.get(), fresh, &result);
-  return result;
+ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh,
+                               const std::function<void(const CPropertyItem&)>& changed) {
+  Resync resync{fresh, changed, {}};
+  for (const auto& g : open.groups) resync.Walk(g.get());
+  return resync.result;
 }

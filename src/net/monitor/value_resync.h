@@ -3,6 +3,9 @@
 // the selection and the edit history, and sees only the values that moved meanwhile.
 #pragma once
 
+#include <functional>
+
+class CPropertyItem;
 class CTarnelDoc;
 
 struct ValueResyncResult {
@@ -15,4 +18,6 @@ struct ValueResyncResult {
 // (numbers: the text made from the pattern; BIN, DATETIME, FILE: the server's text). The structure
 // is not touched, LINK_TO values stay as they are (they are structure), and the new values are
 // stored as state, not as edits: no value-changed notification, so no message 203 goes out.
-ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh);
+// `changed` hears of each property whose value was taken over, after the fact.
+ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh,
+                               const std::function<void(const CPropertyItem&)>& changed = {});
