@@ -28,6 +28,8 @@ namespace {
 
 // How long the base may take to start and to keep arriving.
 constexpr int kBaseTimeoutSeconds = 10;
+// The longest --seconds: what a timer's milliseconds can count (over three weeks).
+constexpr long kMaxSeconds = 2000000;
 
 long ParseNumber(const std::string& text, long lo, long hi, const std::string& usage) {
   char* end = nullptr;
@@ -159,7 +161,7 @@ class WatchCommand : public Command {
       if (o.seconds > 0) stopAfter.start(int(o.seconds * 1000));
     });
     auto changed = [&](quint32 id) {
-      if (!watching || failure.size() || (o.count > 0 && printed >= o.count)) return;
+      if (!watching || !failure.empty() || (o.count > 0 && printed >= o.count)) return;
       bool shown = PrintIfChanged(doc, id, o.csv);
       if (writeFailed_) {
         failure = "standard output: write error";
@@ -206,7 +208,7 @@ class WatchCommand : public Command {
         } else if (a == "--count") {
           o.count = ParseNumber(v, 1, 1000000000l, usage);
         } else {
-          o.seconds = ParseNumber(v, 1, 31536000l, usage);
+          o.seconds = ParseNumber(v, 1, kMaxSeconds, usage);
         }
       } else if (a.size() > 1 && a[0] == '-') {
         throw CliError(kExitUsage, usage);

@@ -433,6 +433,7 @@ TEST_F(Programs, WatchEndsAfterItsSecondsOnAnInterruptOrWhenTheServerGoes) {
 TEST_F(Programs, WatchRefusesBadArgumentsAndNamesThePeerOrTheMissingRecord) {
   EXPECT_EQ(Cli({"watch", "127.0.0.1"}).code, 2);
   EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--count", "0"}).code, 2);
+  EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--seconds", "3000000"}).code, 2);
   EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--id"}).code, 2);
   EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--bogus"}).code, 2);
   EXPECT_EQ(Cli({"watch", "127.0.0.1", "6000", "--path", "/\u4e2d"}).code, 2);
