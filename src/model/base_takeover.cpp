@@ -1,0 +1,490 @@
+#include "base_takeover.h"
+
+#include <unordered_set>
+
+#include "archive_format.h"
+#include "document.h"
+#include "value_types.h"
+
+namespace {
+
+// Child lists of a picture: `firstChild` by parent index + 1 (0: the groups).
+struct PictureTree {
+  std::vector<int32_t> firstChild, nextSibling, prevSibling;
+  explicit PictureTree(const DocumentState& s)
+      : firstChild(s.records.size() + 1, -1),
+        nextSibling(s.records.size(), -1),
+        prevSibling(s.records.size(), -1) {
+    std::vector<int32_t> last(s.records.size() + 1, -1);
+    for (size_t i = 0; i < s.records.size(); ++i) {
+      size_t p = size_t(s.records[i].parent + 1);
+      prevSibling[i] = last[p];
+      if (last[p] >= 0)
+        nextSibling[size_t(last[p])] = int32_t(i);
+      else
+        firstChild[p] = int32_t(i);
+      last[p] = int32_t(i);
+    }
+  }
+};
+
+// The document's records in the order a picture lists them.
+void Walk(CRecord* r, std::vector<CRecord*>* out) {
+  out->push_back(r);
+  if (CChildHolder* h = AsChildHolder(r))
+    for (const auto& c : h->children) Walk(c.get(), out);
+  else if (CAtom* a = AsAtom(r))
+    for (const auto& p : a->properties) out->push_back(p.get());
+}
+
+CPropertyItem* LinkTargetOf(CTarnelDoc& doc, const CPropertyItem* p) {
+  return p->typeCode == kTypeLinkTo ? AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText))))
+                                    : nullptr;
+}
+
+// The link bookkeeping of a branch that leaves the document.
+void UnlinkBranch(CTarnelDoc& doc, CRecord* r) {
+  if (CPropertyItem* p = AsProperty(r)) {
+    for (const CIncomingLink& link : p->incomingLinks)
+      if (CPropertyItem* source = AsProperty(doc.LookupRecord(link.sourceId)))
+        source->typeCode = kTypeBin;
+    if (CPropertyItem* t = LinkTargetOf(doc, p)) t->RemoveIncomingLink(p->id);
+  }
+  ForEachChild(r, [&](const CRecord* c) { UnlinkBranch(doc, const_cast<CRecord*>(c)); });
+}
+
+std::unique_ptr<CRecord> Detach(CTarnelDoc& doc, CRecord* r) {
+  if (CAtom* atom = AsAtom(r->parent)) {
+    if (CPropertyItem* p = AsProperty(r)) return atom->DetachProperty(p);
+    return nullptr;
+  }
+  if (CChildHolder* h = AsChildHolder(r->parent)) return h->DetachChild(r);
+  for (auto it = doc.groups.begin(); it != doc.groups.end(); ++it)
+    if (it->get() == r) {
+      std::unique_ptr<CRecord> out(it->release());
+      doc.groups.erase(it);
+      return out;
+    }
+  return nullptr;
+}
+
+// The record's place in its parent's list (null parent: the groups), -1 when it is not there.
+int IndexIn(const CTarnelDoc& doc, const CRecord* parent, const CRecord* r) {
+  if (!parent) {
+    for (size_t i = 0; i < doc.groups.size(); ++i)
+      if (doc.groups[i].get() == r) return int(i);
+    return -1;
+  }
+  if (auto* h = AsChildHolder(const_cast<CRecord*>(parent))) return h->children.IndexOf(r);
+  if (auto* a = AsAtom(const_cast<CRecord*>(parent))) return a->properties.IndexOf(r);
+  return -1;
+}
+
+// Inserts where the kinds fit; on a misfit `r` stays with the caller and the answer is false.
+bool InsertAt(CTarnelDoc& doc, CRecord* parent, int index, std::unique_ptr<CRecord>& r) {
+  int kind = GetKind(r.get());
+  if (!parent) {
+    if (kind != kKindGroup) return false;
+    index = std::clamp(index, 0, int(doc.groups.size()));
+    doc.groups.emplace(doc.groups.begin() + index, static_cast<CBase*>(r.release()));
+    doc.groups[size_t(index)]->parent = nullptr;
+    return true;
+  }
+  if (CChildHolder* h = AsChildHolder(parent); h && (kind == kKindObject || kind == kKindAtom)) {
+    h->InsertChild(index, std::move(r));
+    return true;
+  }
+  if (CAtom* a = AsAtom(parent); a && kind == kKindProperty) {
+    a->InsertProperty(index,
+                      std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
+    return true;
+  }
+  return false;
+}
+
+int DepthOf(const CRecord* r) {
+  int depth = 0;
+  for (; r; r = r->parent) ++depth;
+  return depth;
+}
+
+int HeightOf(const CRecord* r) {
+  int h = 0;
+  ForEachChild(r, [&](const CRecord* c) { h = std::max(h, HeightOf(c)); });
+  return h + 1;
+}
+
+std::unique_ptr<CRecord> MakeRecord(const RecordData& d) {
+  std::unique_ptr<CRecord> r;
+  switch (d.kind) {
+    case kKindGroup:
+      r = std::make_unique<CBase>();
+      break;
+    case kKindObject:
+      r = std::make_unique<CObj>();
+      break;
+    case kKindAtom: {
+      auto a = std::make_unique<CAtom>();
+      a->type = d.atomType;
+      r = std::move(a);
+      break;
+    }
+    case kKindProperty: {
+      auto p = std::make_unique<CPropertyItem>();
+      p->typeCode = d.typeCode;
+      p->flags = d.flags;
+      p->eoc = d.eoc;
+      p->valueText = d.valueText;
+      p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
+      r = std::move(p);
+      break;
+    }
+    default:
+      return nullptr;
+  }
+  r->name = d.name;
+  return r;
+}
+
+// The decimal-point property as opening a file assigns it.
+void RefreshDecimalPoints(CAtom* atom) {
+  for (const auto& p : atom->properties) {
+    p->decimalPoint = nullptr;
+    if (p->name == "DecPoint")
+      for (const auto& q : atom->properties) q->decimalPoint = p.get();
+  }
+}
+
+class TakeOverRun {
+ public:
+  TakeOverRun(CTarnelDoc& doc, const CompareResult& r, std::vector<CRecord*> records,
+              TakeOverOutcome& out)
+      : doc_(doc),
+        r_(r),
+        a_(std::move(records)),
+        out_(out),
+        bTree_(r.second),
+        dead_(r.first.records.size(), 0),
+        created_(r.second.records.size(), nullptr),
+        staysMoved_(r.second.records.size(), 0),
+        pool_(r.first.records.size()) {}
+
+  void Run(const std::vector<uint8_t>& sel) {
+    std::vector<const Difference*> removed, changed;
+    std::vector<uint8_t> addedHere(r_.second.records.size(), 0);
+    std::vector<uint8_t> movedHere(r_.second.records.size(), 0);
+    for (size_t k = 0; k < sel.size(); ++k) {
+      if (!sel[k]) continue;
+      const Difference& d = r_.differences[k];
+      switch (d.kind) {
+        case DifferenceKind::kRemoved:
+          removed.push_back(&d);
+          dead_[size_t(d.first)] = 1;
+          break;
+        case DifferenceKind::kAdded:
+          addedHere[size_t(d.second)] = 1;
+          break;
+        case DifferenceKind::kChanged:
+          changed.push_back(&d);
+          break;
+        case DifferenceKind::kMoved:
+          movedHere[size_t(d.second)] = 1;
+          break;
+      }
+    }
+    for (size_t k = 0; k < sel.size(); ++k)
+      if (!sel[k] && r_.differences[k].kind == DifferenceKind::kMoved)
+        staysMoved_[size_t(r_.differences[k].second)] = 1;
+    // Moved records leave first, so that deleting their old branch does not take them along;
+    // deletions come before additions, so that an identifier a removed record held is free for
+    // the record that holds it on the other side.
+    for (size_t j = 0; j < movedHere.size(); ++j)
+      if (movedHere[j]) {
+        size_t i = size_t(r_.secondToFirst[j]);
+        Touch(a_[i]->parent, r_.first.records[i].parent);
+        pool_[i] = Detach(doc_, a_[i]);
+      }
+    for (const Difference* d : removed) {
+      int32_t parent = r_.first.records[size_t(d->first)].parent;
+      if (parent >= 0 && dead_[size_t(parent)]) continue;  // goes with its parent
+      CRecord* rec = a_[size_t(d->first)];
+      UnlinkBranch(doc_, rec);
+      Touch(rec->parent, parent);
+      Detach(doc_, rec).reset();
+      ++out_.removed;
+    }
+    // Second-side order: parents before children, earlier siblings before later ones.
+    std::vector<int32_t> linksToSet;
+    for (size_t j = 0; j < addedHere.size(); ++j) {
+      if (addedHere[j] && Add(int32_t(j)) && r_.second.records[j].typeCode == kTypeLinkTo &&
+          r_.second.records[j].kind == kKindProperty)
+        linksToSet.push_back(int32_t(j));
+      if (movedHere[j]) Move(int32_t(j));
+    }
+    for (int32_t j : linksToSet) SetLink(AsProperty(created_[size_t(j)]), j);
+    for (const Difference* d : changed) Change(*d);
+    for (CAtom* atom : touchedAtoms_) RefreshDecimalPoints(atom);
+  }
+
+ private:
+  // The first document's record for a record of the second, as far as the run has got.
+  CRecord* InFirst(int32_t j) const {
+    int32_t i = r_.secondToFirst[size_t(j)];
+    if (i >= 0) return dead_[size_t(i)] ? nullptr : a_[size_t(i)];
+    return created_[size_t(j)];
+  }
+
+  // Remembers an atom whose property list changes, unless it goes (the first side's index,
+  // -1 for a record the run made).
+  void Touch(CRecord* parent, int32_t index) {
+    if (CAtom* atom = AsAtom(parent); atom && (index < 0 || !dead_[size_t(index)]))
+      if (touchedSet_.insert(atom).second) touchedAtoms_.push_back(atom);
+  }
+
+  // Right after the nearest earlier sibling on the second side that is already in place; one
+  // whose move is not taken over is out of place, and what lines up behind it would be too.
+  int InsertIndex(CRecord* parent, int32_t j) const {
+    for (int32_t s = bTree_.prevSibling[size_t(j)]; s >= 0; s = bTree_.prevSibling[size_t(s)])
+      if (CRecord* x = InFirst(s); x && x->parent == parent && !staysMoved_[size_t(s)])
+        if (int at = IndexIn(doc_, parent, x); at >= 0) return at + 1;
+    return 0;
+  }
+
+  // The new parent of a second-side record; false when it should have one and has none.
+  bool ParentOf(int32_t j, CRecord** parent) const {
+    int32_t pb = r_.second.records[size_t(j)].parent;
+    *parent = pb < 0 ? nullptr : InFirst(pb);
+    return pb < 0 || *parent;
+  }
+
+  bool Add(int32_t j) {
+    const RecordData& d = r_.second.records[size_t(j)];
+    CRecord* parent = nullptr;
+    if (!ParentOf(j, &parent) || (parent && DepthOf(parent) + 1 > archive::kMaxDepth)) {
+      ++out_.notTaken;
+      return false;
+    }
+    std::unique_ptr<CRecord> rec = MakeRecord(d);
+    if (!rec) return false;
+    uint16_t key = KeyOf(d.id);
+    if (key != 0 && !doc_.LookupRecord(key)) {
+      rec->id = d.id;
+      doc_.idMap.SetAt(d.id, rec.get());
+    } else {
+      uint16_t id = doc_.idMap.NewId(rec.get());
+      if (id == 0) {
+        ++out_.notTaken;
+        return false;
+      }
+      rec->id = id;
+      ++out_.freshIds;
+    }
+    CRecord* raw = rec.get();
+    if (!InsertAt(doc_, parent, InsertIndex(parent, j), rec)) {
+      ++out_.notTaken;
+      return false;  // `rec` goes, and with it its registry entry
+    }
+    created_[size_t(j)] = raw;
+    Touch(raw, -1);
+    Touch(parent, -1);
+    ++out_.added;
+    return true;
+  }
+
+  void Move(int32_t j) {
+    int32_t i = r_.secondToFirst[size_t(j)];
+    std::unique_ptr<CRecord>& rec = pool_[size_t(i)];
+    if (!rec) return;
+    CRecord* raw = rec.get();
+    CRecord* parent = nullptr;
+    bool placeable =
+        ParentOf(j, &parent) && (!parent || DepthOf(parent) + HeightOf(raw) <= archive::kMaxDepth);
+    for (const CRecord* x = parent; placeable && x; x = x->parent) placeable = x != raw;
+    if (placeable && InsertAt(doc_, parent, InsertIndex(parent, j), rec)) {
+      Touch(parent, -1);
+      ++out_.moved;
+      return;
+    }
+    ++out_.notTaken;
+    // Back under its old parent when that is still there; a record with nowhere to go is
+    // deleted as the editor deletes.
+    int32_t old = r_.first.records[size_t(i)].parent;
+    CRecord* oldParent = old >= 0 && !dead_[size_t(old)] ? a_[size_t(old)] : nullptr;
+    if ((old < 0 || oldParent) && InsertAt(doc_, oldParent, 1 << 30, rec)) return;
+    UnlinkBranch(doc_, raw);
+    rec.reset();
+  }
+
+  // Points a property of the first document where the second side's property `j` points.
+  void SetLink(CPropertyItem* p, int32_t j) {
+    if (!p) return;
+    const RecordData& b = r_.second.records[size_t(j)];
+    int32_t t = r_.LinkTarget(true, j);
+    CRecord* target = nullptr;
+    if (t >= 0) {
+      target = InFirst(t);
+      if (!target) {
+        // Its target could not be made: as an import does with a link that names nothing,
+        // the property keeps the path as text and stops being a link.
+        p->typeCode = kTypeBin;
+        p->valueText = r_.RecordPath(true, t);
+        ++out_.unresolvedLinks;
+        return;
+      }
+      p->valueText = std::to_string(int32_t(target->id));
+    } else {
+      p->valueText = b.valueText;  // names nothing on the other side either: kept as it is
+      target = doc_.LookupRecord(uint32_t(AtoI(b.valueText)));
+    }
+    p->typeCode = kTypeLinkTo;
+    if (CPropertyItem* tp = AsProperty(target)) tp->AddIncomingLink(p->id);
+  }
+
+  void Change(const Difference& d) {
+    if (dead_[size_t(d.first)]) return;
+    CRecord* rec = a_[size_t(d.first)];
+    const RecordData& b = r_.second.records[size_t(d.second)];
+    if (d.fields & kFieldName) {
+      rec->name = b.name;
+      Touch(rec->parent, -1);
+    }
+    if (CAtom* atom = AsAtom(rec); atom && (d.fields & kFieldType)) atom->type = b.atomType;
+    if (CPropertyItem* p = AsProperty(rec)) {
+      if (d.fields & kFieldFlags) p->flags = b.flags;
+      if (d.fields & kFieldEoc) p->eoc = b.eoc;
+      if (d.fields & (kFieldType | kFieldLink))
+        if (CPropertyItem* old = LinkTargetOf(doc_, p)) old->RemoveIncomingLink(p->id);
+      if (d.fields & kFieldType) p->typeCode = b.typeCode;
+      if ((d.fields & kFieldLink) && b.typeCode == kTypeLinkTo) {
+        SetLink(p, d.second);
+      } else if (d.fields & (kFieldLink | kFieldValue)) {
+        p->valueText = b.valueText;
+        p->SetRawValue(b.rawValue);
+      } else if (d.fields & kFieldRaw) {
+        p->SetRawValue(b.rawValue);
+      }
+    }
+    ++out_.changed;
+  }
+
+  CTarnelDoc& doc_;
+  const CompareResult& r_;
+  std::vector<CRecord*> a_;
+  TakeOverOutcome& out_;
+  PictureTree bTree_;
+  std::vector<uint8_t> dead_;
+  std::vector<CRecord*> created_;
+  std::vector<uint8_t> staysMoved_;  // second-side records whose move is not taken over
+  std::vector<std::unique_ptr<CRecord>> pool_;
+  std::vector<CAtom*> touchedAtoms_;
+  std::unordered_set<CAtom*> touchedSet_;
+};
+
+}  // namespace
+
+std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t> sel) {
+  const std::vector<Difference>& diffs = r.differences;
+  sel.resize(diffs.size(), 0);
+  size_t na = r.first.records.size();
+  std::vector<int32_t> removedAt(na, -1), movedAt(na, -1), changedAt(na, -1);
+  std::vector<int32_t> addedAt(r.second.records.size(), -1);
+  for (size_t k = 0; k < diffs.size(); ++k) {
+    const Difference& d = diffs[k];
+    switch (d.kind) {
+      case DifferenceKind::kRemoved:
+        removedAt[size_t(d.first)] = int32_t(k);
+        break;
+      case DifferenceKind::kAdded:
+        addedAt[size_t(d.second)] = int32_t(k);
+        break;
+      case DifferenceKind::kChanged:
+        changedAt[size_t(d.first)] = int32_t(k);
+        break;
+      case DifferenceKind::kMoved:
+        movedAt[size_t(d.first)] = int32_t(k);
+        break;
+    }
+  }
+  PictureTree aTree(r.first);
+  // The first side's links by target, as lists threaded through `nextLinker`.
+  std::vector<int32_t> firstLinker(na, -1), nextLinker(na, -1);
+  for (size_t i = 0; i < na; ++i)
+    if (int32_t t = r.LinkTarget(false, int32_t(i)); t >= 0) {
+      nextLinker[i] = firstLinker[size_t(t)];
+      firstLinker[size_t(t)] = int32_t(i);
+    }
+
+  std::vector<size_t> work;
+  for (size_t k = 0; k < sel.size(); ++k)
+    if (sel[k]) work.push_back(k);
+  auto take = [&](int32_t k) {
+    if (k >= 0 && !sel[size_t(k)]) {
+      sel[size_t(k)] = 1;
+      work.push_back(size_t(k));
+    }
+  };
+  auto takeAddedTarget = [&](int32_t j) {
+    int32_t t = r.LinkTarget(true, j);
+    if (t >= 0 && r.secondToFirst[size_t(t)] < 0) take(addedAt[size_t(t)]);
+  };
+  while (!work.empty()) {
+    const Difference& d = diffs[work.back()];
+    work.pop_back();
+    switch (d.kind) {
+      case DifferenceKind::kAdded: {
+        int32_t p = r.second.records[size_t(d.second)].parent;
+        if (p >= 0 && r.secondToFirst[size_t(p)] < 0) take(addedAt[size_t(p)]);
+        takeAddedTarget(d.second);
+        break;
+      }
+      case DifferenceKind::kChanged:
+        if (d.fields & kFieldLink) takeAddedTarget(d.second);
+        break;
+      case DifferenceKind::kMoved:
+        if (!d.acrossParents) break;
+        for (int32_t p = r.second.records[size_t(d.second)].parent; p >= 0;
+             p = r.second.records[size_t(p)].parent) {
+          int32_t i = r.secondToFirst[size_t(p)];
+          if (i < 0)
+            take(addedAt[size_t(p)]);
+          else if (int32_t m = movedAt[size_t(i)]; m >= 0 && diffs[size_t(m)].acrossParents)
+            take(m);
+        }
+        break;
+      case DifferenceKind::kRemoved:
+        for (int32_t c = aTree.firstChild[size_t(d.first + 1)]; c >= 0;
+             c = aTree.nextSibling[size_t(c)])
+          take(r.firstToSecond[size_t(c)] < 0 ? removedAt[size_t(c)] : movedAt[size_t(c)]);
+        for (int32_t s = firstLinker[size_t(d.first)]; s >= 0; s = nextLinker[size_t(s)])
+          take(changedAt[size_t(s)]);
+        break;
+    }
+  }
+  return sel;
+}
+
+bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<uint8_t>& selected,
+              TakeOverOutcome* outcome) {
+  std::vector<CRecord*> records;
+  records.reserve(result.first.records.size());
+  for (const auto& g : doc.groups) Walk(g.get(), &records);
+  if (records.size() != result.first.records.size()) return false;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const RecordData& d = result.first.records[i];
+    if (records[i]->id != d.id || records[i]->Kind() != d.kind) return false;
+  }
+  TakeOverOutcome local;
+  TakeOverRun run(doc, result, std::move(records), outcome ? *outcome : local);
+  run.Run(CloseSelection(result, selected));
+  return true;
+}
+
+bool TakeOverAll(CTarnelDoc& doc, const CompareResult& result, TakeOverOutcome* outcome) {
+  return TakeOver(doc, result, std::vector<uint8_t>(result.differences.size(), 1), outcome);
+}
+
+void DeleteRecordWithLinks(CTarnelDoc& doc, CRecord* record) {
+  if (!record) return;
+  UnlinkBranch(doc, record);
+  Detach(doc, record).reset();
+}
