@@ -9,7 +9,7 @@
 // Exit codes of kandrel-cli.
 enum ExitCode : int {
   kExitOk = 0,
-  kExitProblems = 1,  // check found problems
+  kExitProblems = 1,  // check found problems, diff found differences
   kExitUsage = 2,
   kExitFailure = 3,  // unreadable or invalid input, or an I/O failure
 };
@@ -41,3 +41,9 @@ class CTarnelDoc;
 void OpenDocument(CTarnelDoc& doc, const std::string& path);
 // Saves; exit 3 on failure.
 void SaveDocument(CTarnelDoc& doc, const std::string& path);
+
+// A name, path or value for one line of text output: backslashes, tabs and line ends escaped
+// as \\, \t, \n and \r, the windows-1251 bytes turned into UTF-8.
+std::string EscapedText(const std::string& bytes);
+// Writes to standard output and flushes; exit 3 when that fails.
+void WriteOut(const std::string& text);

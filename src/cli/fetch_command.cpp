@@ -1,24 +1,11 @@
 // fetch: downloads a server's base into a new document and saves it.
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
-#include <cstdlib>
 #include <memory>
 
+#include "base_download.h"
 #include "command.h"
 #include "model/document.h"
-#include "net/base_session.h"
 
 namespace {
-
-constexpr int kDefaultTimeoutSeconds = 10;
-
-int ParseNumber(const std::string& text, int lo, int hi, const std::string& usage) {
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || v < lo || v > hi) throw CliError(kExitUsage, usage);
-  return int(v);
-}
 
 class FetchCommand : public Command {
  public:
@@ -44,51 +31,13 @@ class FetchCommand : public Command {
       }
     }
     if (positional.size() != 2 || out.empty()) throw CliError(kExitUsage, usage);
-    const std::string& host = positional[0];
     int port = ParseNumber(positional[1], 1, 65535, usage);
-    std::string peer = host + ":" + positional[1];
-
-    // The connection runs on a Qt event loop.
-    static int argc = 1;
-    static char name[] = "kandrel-cli";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
 
     CTarnelDoc doc;
     doc.OnNewDocument();
     doc.RebuildTree();
-    CBaseSession session(doc);
-    session.SetConnectTimeout(timeout * 1000);
-    if (!session.Connect(host, port))
-      throw CliError(kExitFailure, session.LastError().toStdString());
-
-    bool replaced = false;
-    bool closed = false;
-    QEventLoop loop;
-    // The answer may be large: the deadline counts from the last bytes that came in.
-    QTimer idle;
-    idle.setSingleShot(true);
-    idle.setInterval(timeout * 1000);
-    QObject::connect(&idle, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&session, &CNetClient::bytesArrived, &idle, [&idle] { idle.start(); });
-    QObject::connect(&session, &CBaseSession::baseReplaced, &loop, [&] {
-      replaced = true;
-      loop.quit();
-    });
-    QObject::connect(&session, &CBaseSession::disconnected, &loop, [&] {
-      closed = true;
-      loop.quit();
-    });
-    if (!session.RequestBase()) throw CliError(kExitFailure, session.LastError().toStdString());
-    idle.start();
-    loop.exec();
-    if (!replaced) {
-      if (closed) throw CliError(kExitFailure, session.LastError().toStdString());
-      throw CliError(kExitFailure, peer + ": no answer within " + std::to_string(timeout) + " s");
-    }
+    DownloadBase(doc, positional[0], port, timeout);
     SaveDocument(doc, out);
-    session.Disconnect();
     return kExitOk;
   }
 };

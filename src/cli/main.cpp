@@ -13,6 +13,8 @@ std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeImportCommand();
 std::unique_ptr<Command> MakeFetchCommand();
 std::unique_ptr<Command> MakeWatchCommand();
+std::unique_ptr<Command> MakeListCommand();
+std::unique_ptr<Command> MakeDiffCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -24,6 +26,8 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeFetchCommand());
   all.push_back(MakeWatchCommand());
   all.push_back(MakeCheckCommand());
+  all.push_back(MakeListCommand());
+  all.push_back(MakeDiffCommand());
   return all;
 }
 

@@ -161,4 +161,94 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
   EXPECT_FALSE(fs::exists(Path("no")));
 }
 
+// Pump 4 with atom AI 5 and property T 6, Fan 7 and Old 8 under Logic; the second file renames
+// Pump, changes T's value, moves Fan into Pump, drops Old and adds Network/Bus (9).
+TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
+  CTarnelDoc a;
+  a.OnNewDocument();
+  CObj* pump = a.NewObject(a.groups[1].get());
+  pump->name = "Pump";
+  CAtom* ai = a.NewAtom(pump);
+  ai->name = "AI";
+  CPropertyItem* t = a.NewProperty(ai, false);
+  t->name = "T";
+  t->typeCode = kTypeInt;
+  t->valueText = "5";
+  a.NewObject(a.groups[1].get())->name = "Fan";
+  a.NewObject(a.groups[1].get())->name = "Old";
+  a.SaveFile(Path("a.kdl"));
+
+  CTarnelDoc b;
+  b.OpenFile(Path("a.kdl"));
+  b.LookupRecord(4)->name = "\xCD\xE0\xF1\xEE\xF1";  // "Насос"
+  AsProperty(b.LookupRecord(6))->valueText = "7";
+  CChildHolder* logic = AsChildHolder(b.LookupRecord(2));
+  AsChildHolder(b.LookupRecord(4))->AddChild(logic->DetachChild(b.LookupRecord(7)));
+  logic->RemoveChild(b.LookupRecord(8));
+  b.NewObject(b.LookupRecord(3))->name = "Bus";
+  b.SaveFile(Path("b.kdl"));
+
+  Result same = Run("diff " + Path("a.kdl") + " " + Path("a.kdl"));
+  EXPECT_EQ(same.code, 0) << same.err;
+  EXPECT_EQ(same.out, "");
+  Result text = Run("diff " + Path("a.kdl") + " " + Path("b.kdl"));
+  EXPECT_EQ(text.code, 1) << text.err;
+  EXPECT_EQ(text.out,
+            "> /Logic/Fan -> /Logic/Насос/Fan\n"
+            "- /Logic/Old\n"
+            "~ /Logic/Pump name: Pump -> Насос\n"
+            "~ /Logic/Pump/AI/T value: 5 -> 7\n"
+            "+ /Network/Bus\n");
+  Result json = Run("diff " + Path("a.kdl") + " " + Path("b.kdl") + " --json --ignore-values");
+  EXPECT_EQ(json.code, 1) << json.err;
+  EXPECT_EQ(json.out,
+            "{\"added\":[9],\"changed\":[{\"fields\":[\"name\"],\"id\":4}],\"moved\":[7],"
+            "\"removed\":[8]}\n");
+
+  std::ofstream(Path("damaged.kdl"), std::ios::binary) << std::string("\x03\x00\xFF", 3);
+  struct Case {
+    std::string args;
+    int code;
+  } failures[] = {
+      {"diff " + Path("a.kdl"), 2},
+      {"diff " + Path("a.kdl") + " " + Path("b.kdl") + " --by name", 2},
+      {"diff " + Path("a.kdl") + " " + Path("b.kdl") + " --timeout 5", 2},
+      {"diff " + Path("a.kdl") + " --server 127.0.0.1", 2},
+      {"diff " + Path("a.kdl") + " " + Path("missing.kdl"), 3},
+      {"diff " + Path("damaged.kdl") + " " + Path("a.kdl"), 3},
+  };
+  for (const Case& c : failures) {
+    Result r = Run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.args;
+  }
+}
+
+TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  CObj* o = doc.NewObject(doc.groups[1].get());
+  o->name = "a\tb\\c";
+  CAtom* atom = doc.NewAtom(o);
+  atom->name = "\xC0\nB";  // "А", a line feed, "B"
+  atom->type = -3;
+  CPropertyItem* p = doc.NewProperty(atom, false);
+  p->name = "P";
+  p->typeCode = kTypeFile;
+  p->flags = 5;
+  p->valueText = "x\r\ny";
+  doc.SaveFile(Path("in.kdl"));
+
+  Result r = Run("list " + Path("in.kdl"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "/Hardware\tgroup\t1\t\t\t\n"
+            "/Logic\tgroup\t2\t\t\t\n"
+            "/Logic/a\\tb\\\\c\tobject\t4\t\t\t\n"
+            "/Logic/a\\tb\\\\c/А\\nB\tatom\t5\t-3\t\t\n"
+            "/Logic/a\\tb\\\\c/А\\nB/P\tproperty\t6\tFILE\t5\tx\\r\\ny\n"
+            "/Network\tgroup\t3\t\t\t\n");
+}
+
 }  // namespace

@@ -482,3 +482,23 @@ TEST_F(Programs, BadArgumentsAreUsageErrors) {
 }
 
 }  // namespace
+
+TEST_F(Programs, DiffComparesAFileWithWhatTheServerHolds) {
+  StartServer({});
+  QString port = QString::number(serverPort);
+  QString file = QString::fromStdString(basePath);
+  Run same = Cli({"diff", file, "--server", "127.0.0.1", port, "--timeout", "10"});
+  EXPECT_EQ(same.code, 0) << same.err.toStdString();
+  EXPECT_TRUE(same.out.isEmpty()) << same.out.toStdString();
+
+  CTarnelDoc edited;
+  edited.OpenFile(basePath);
+  edited.LookupRecord(10)->name += "2";
+  QString editedPath = dir.filePath("edited.kdl");
+  edited.SaveFile(editedPath.toStdString());
+  Run differ = Cli({"diff", editedPath, "--server", "127.0.0.1", port, "--json"});
+  EXPECT_EQ(differ.code, 1) << differ.err.toStdString();
+  EXPECT_EQ(differ.out.toStdString(),
+            "{\"added\":[],\"changed\":[{\"fields\":[\"name\"],\"id\":10}],\"moved\":[],"
+            "\"removed\":[]}\n");
+}
