@@ -6,7 +6,7 @@ _kandrel_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="new dump resave export import fetch check watch"
+  local commands="new dump resave export import fetch check watch list diff"
   if ((cword == 1)); then
     COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
     return
@@ -22,6 +22,10 @@ _kandrel_cli() {
     --record | --target | --timeout | --id | --path | --count | --seconds)
       return
       ;;
+    --by)
+      COMPREPLY=($(compgen -W "id path" -- "$cur"))
+      return
+      ;;
   esac
 
   # Position among the positional arguments typed so far (options and their values skipped).
@@ -29,7 +33,8 @@ _kandrel_cli() {
   for ((i = 2; i < cword; i++)); do
     arg=${words[i]}
     case $arg in
-      -o | --record | --target | --timeout | --id | --path | --count | --seconds) ((i++)) ;;
+      -o | --record | --target | --timeout | --id | --path | --count | --seconds | --by) ((i++)) ;;
+      --server) ((i += 2)) ;;
       -*) ;;
       *) ((npos++)) ;;
     esac
@@ -41,6 +46,7 @@ _kandrel_cli() {
     import) options="--target -o" ;;
     fetch) options="-o --timeout" ;;
     watch) options="--id --path --count --seconds --csv" ;;
+    diff) options="--server --timeout --by --ignore-values --json" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -48,11 +54,18 @@ _kandrel_cli() {
   fi
 
   case $command in
-    new | dump | check)
+    new | dump | check | list)
       ((npos == 0)) && _filedir kdl
       ;;
     resave)
       ((npos < 2)) && _filedir kdl
+      ;;
+    diff)
+      if [[ $prev == --server ]]; then
+        _known_hosts_real -- "$cur"
+      elif ((npos < 2)); then
+        _filedir kdl
+      fi
       ;;
     export)
       case $npos in
