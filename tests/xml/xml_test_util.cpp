@@ -1,6 +1,7 @@
 #include "xml_test_util.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,8 +9,10 @@
 
 TempDir::TempDir() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  // The process id keeps runs of the suite in several checkouts at once apart.
   dir_ = std::filesystem::path(::testing::TempDir()) /
-         ("kandrel-xml-" + std::string(info->test_suite_name()) + "-" + info->name());
+         ("kandrel-xml-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+          std::to_string(::getpid()));
   std::filesystem::remove_all(dir_);
   std::filesystem::create_directories(dir_);
 }
