@@ -75,6 +75,8 @@ check "kandrel-cli dump shows the new document's groups" \
 check "kandrel --version without a display" \
   env -u DISPLAY QT_QPA_PLATFORM=xcb /usr/bin/kandrel --version
 check "link template in /usr/share/kandrel" test -f /usr/share/kandrel/panel_links.xml
+check "the installed editor speaks English with KANDREL_LANG=en" bash -c \
+  "env -u DISPLAY KANDREL_LANG=en /usr/bin/kandrel --help | grep -q 'configuration base editor'"
 for page in kandrel kandrel-cli kandrel-sim; do
   check "man -w $page" man -w "$page"
 done

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libxml2-utils libxml2-dev xvfb xauth imagemagick fonts-dejavu-core
   libx11-dev qt6-translations-l10n
-  qt6-l10n-tools
+  qt6-l10n-tools qt6-tools-dev
   dpkg-dev appstream bash-completion man-db desktop-file-utils shared-mime-info xdotool
 )
 

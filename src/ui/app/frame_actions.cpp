@@ -31,34 +31,53 @@ struct ActionEntry {
 
 // Record buttons show no tooltip and no status text; the file and edit commands do.
 const ActionEntry kActions[] = {
-    {cmd::kFileNew, "Новый", "actionFileNew", "new", "Создать новый документ"},
-    {cmd::kFileOpen, "Открыть...", "actionFileOpen", "open", "Открыть существующий документ"},
-    {cmd::kFileSave, "Сохранить", "actionFileSave", "save", "Сохранить документ"},
-    {cmd::kFileSaveAs, "Сохранить как ...", "actionFileSaveAs", nullptr,
-     "Сохранить документ под новым именем"},
-    {cmd::kFilePrint, "Печать", "actionFilePrint", "print", nullptr},
-    {cmd::kAppExit, "Выход", "actionAppExit", nullptr, "Завершить работу программы"},
-    {cmd::kEditCut, "Вырезать", "actionEditCut", "cut", "Вырезать выделенное"},
-    {cmd::kEditCopy, "Копировать", "actionEditCopy", "copy", "Копировать выделенное"},
-    {cmd::kEditPaste, "Вставить", "actionEditPaste", "paste", "Вставить скопированное"},
-    {cmd::kEditUndo, "Отменить ввод", "actionEditUndo", nullptr, nullptr},
-    {cmd::kEditUndoChange, "Отменить", "actionEditUndoChange", "undo",
-     "Отменить последнее изменение документа"},
-    {cmd::kEditRedo, "Повторить", "actionEditRedo", "redo", "Повторить отменённое изменение"},
-    {cmd::kEditFind, "Найти...", "actionEditFind", nullptr,
-     "Найти запись по имени, пути или идентификатору"},
-    {cmd::kEditReferences, "Ссылки на запись", "actionEditReferences", nullptr,
-     "Свойства LINK_TO, которые ссылаются на выбранную запись или её ветвь"},
-    {cmd::kImport, "Импорт структуры", "actionImport", nullptr, nullptr},
-    {cmd::kExport, "Экспорт структуры", "actionExport", nullptr, nullptr},
-    {cmd::kViewToolbar, "Панель инструментов", "actionViewToolbar", nullptr,
-     "Показать или скрыть панель инструментов"},
-    {cmd::kViewStatusBar, "Статусная строка", "actionViewStatusBar", nullptr,
-     "Показать или скрыть статусную строку"},
-    {cmd::kConnect, "Подключиться", "actionConnect", nullptr, nullptr},
-    {cmd::kDisconnect, "Отключиться", "actionDisconnect", nullptr, nullptr},
-    {cmd::kGetBase, "Получить базу", "actionGetBase", nullptr, nullptr},
-    {cmd::kAppAbout, "О Kandrel", "actionAppAbout", nullptr, "Сведения о программе"},
+    {cmd::kFileNew, QT_TRANSLATE_NOOP("CMainFrame", "Новый"), "actionFileNew", "new",
+     QT_TRANSLATE_NOOP("CMainFrame", "Создать новый документ")},
+    {cmd::kFileOpen, QT_TRANSLATE_NOOP("CMainFrame", "Открыть..."), "actionFileOpen", "open",
+     QT_TRANSLATE_NOOP("CMainFrame", "Открыть существующий документ")},
+    {cmd::kFileSave, QT_TRANSLATE_NOOP("CMainFrame", "Сохранить"), "actionFileSave", "save",
+     QT_TRANSLATE_NOOP("CMainFrame", "Сохранить документ")},
+    {cmd::kFileSaveAs, QT_TRANSLATE_NOOP("CMainFrame", "Сохранить как ..."), "actionFileSaveAs",
+     nullptr, QT_TRANSLATE_NOOP("CMainFrame", "Сохранить документ под новым именем")},
+    {cmd::kFilePrint, QT_TRANSLATE_NOOP("CMainFrame", "Печать"), "actionFilePrint", "print",
+     nullptr},
+    {cmd::kAppExit, QT_TRANSLATE_NOOP("CMainFrame", "Выход"), "actionAppExit", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Завершить работу программы")},
+    {cmd::kEditCut, QT_TRANSLATE_NOOP("CMainFrame", "Вырезать"), "actionEditCut", "cut",
+     QT_TRANSLATE_NOOP("CMainFrame", "Вырезать выделенное")},
+    {cmd::kEditCopy, QT_TRANSLATE_NOOP("CMainFrame", "Копировать"), "actionEditCopy", "copy",
+     QT_TRANSLATE_NOOP("CMainFrame", "Копировать выделенное")},
+    {cmd::kEditPaste, QT_TRANSLATE_NOOP("CMainFrame", "Вставить"), "actionEditPaste", "paste",
+     QT_TRANSLATE_NOOP("CMainFrame", "Вставить скопированное")},
+    {cmd::kEditUndo, QT_TRANSLATE_NOOP("CMainFrame", "Отменить ввод"), "actionEditUndo", nullptr,
+     nullptr},
+    {cmd::kEditUndoChange, QT_TRANSLATE_NOOP("CMainFrame", "Отменить"), "actionEditUndoChange",
+     "undo", QT_TRANSLATE_NOOP("CMainFrame", "Отменить последнее изменение документа")},
+    {cmd::kEditRedo, QT_TRANSLATE_NOOP("CMainFrame", "Повторить"), "actionEditRedo", "redo",
+     QT_TRANSLATE_NOOP("CMainFrame", "Повторить отменённое изменение")},
+    {cmd::kEditFind, QT_TRANSLATE_NOOP("CMainFrame", "Найти..."), "actionEditFind", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Найти запись по имени, пути или идентификатору")},
+    {cmd::kEditReferences, QT_TRANSLATE_NOOP("CMainFrame", "Ссылки на запись"),
+     "actionEditReferences", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame",
+                       "Свойства LINK_TO, которые ссылаются на выбранную запись или её ветвь")},
+    {cmd::kImport, QT_TRANSLATE_NOOP("CMainFrame", "Импорт структуры"), "actionImport", nullptr,
+     nullptr},
+    {cmd::kExport, QT_TRANSLATE_NOOP("CMainFrame", "Экспорт структуры"), "actionExport", nullptr,
+     nullptr},
+    {cmd::kViewToolbar, QT_TRANSLATE_NOOP("CMainFrame", "Панель инструментов"), "actionViewToolbar",
+     nullptr, QT_TRANSLATE_NOOP("CMainFrame", "Показать или скрыть панель инструментов")},
+    {cmd::kViewStatusBar, QT_TRANSLATE_NOOP("CMainFrame", "Статусная строка"),
+     "actionViewStatusBar", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Показать или скрыть статусную строку")},
+    {cmd::kConnect, QT_TRANSLATE_NOOP("CMainFrame", "Подключиться"), "actionConnect", nullptr,
+     nullptr},
+    {cmd::kDisconnect, QT_TRANSLATE_NOOP("CMainFrame", "Отключиться"), "actionDisconnect", nullptr,
+     nullptr},
+    {cmd::kGetBase, QT_TRANSLATE_NOOP("CMainFrame", "Получить базу"), "actionGetBase", nullptr,
+     nullptr},
+    {cmd::kAppAbout, QT_TRANSLATE_NOOP("CMainFrame", "О Kandrel"), "actionAppAbout", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Сведения о программе")},
     {cmd::kNextPane, "", "actionNextPane", nullptr, nullptr},
     {cmd::kPrevPane, "", "actionPrevPane", nullptr, nullptr},
     {cmd::kAddGroup, "", "actionAddGroup", "add-group", nullptr},
@@ -120,9 +139,9 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const char* objectNa
 
 void CMainFrame::CreateActions() {
   for (const ActionEntry& entry : kActions) {
-    QAction* a = AddAction(entry.id, QString::fromUtf8(entry.text), entry.objectName);
+    QAction* a = AddAction(entry.id, *entry.text ? tr(entry.text) : QString(), entry.objectName);
     if (entry.icon) a->setIcon(ToolIcon(entry.icon));
-    if (entry.statusTip) a->setStatusTip(QString::fromUtf8(entry.statusTip));
+    if (entry.statusTip) a->setStatusTip(tr(entry.statusTip));
     addAction(a);  // accelerators work wherever the focus is in the window
   }
   action(cmd::kFileNew)->setShortcuts(Keys({"Ctrl+N"}));
@@ -134,9 +153,9 @@ void CMainFrame::CreateActions() {
   action(cmd::kEditUndo)->setShortcuts(Keys({"Ctrl+Z", "Alt+Backspace"}));
   action(cmd::kEditRedo)->setShortcuts(Keys({"Ctrl+Y", "Ctrl+Shift+Z"}));
   // Ctrl+Z itself belongs to the focus-aware "Отменить ввод"; the menu item only shows it.
-  action(cmd::kEditUndoChange)->setText(QStringLiteral("Отменить\tCtrl+Z"));
-  action(cmd::kEditUndoChange)->setToolTip(QStringLiteral("Отменить (Ctrl+Z)"));
-  action(cmd::kEditRedo)->setToolTip(QStringLiteral("Повторить (Ctrl+Y)"));
+  action(cmd::kEditUndoChange)->setText(tr("Отменить\tCtrl+Z"));
+  action(cmd::kEditUndoChange)->setToolTip(tr("Отменить (Ctrl+Z)"));
+  action(cmd::kEditRedo)->setToolTip(tr("Повторить (Ctrl+Y)"));
   action(cmd::kEditFind)->setShortcuts(Keys({"Ctrl+F"}));
   action(cmd::kNextPane)->setShortcuts(Keys({"F6"}));
   action(cmd::kPrevPane)->setShortcuts(Keys({"Shift+F6"}));
@@ -153,19 +172,19 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::CreateMenus() {
-  fileMenu_ = menuBar()->addMenu(QStringLiteral("Файл"));
+  fileMenu_ = menuBar()->addMenu(tr("Файл"));
   fileMenu_->setObjectName(QStringLiteral("menuFile"));
   for (int id : {cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kFileSaveAs})
     fileMenu_->addAction(action(id));
   fileMenu_->addSeparator();
-  recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("Последние файлы"));
+  recentPlaceholder_ = fileMenu_->addAction(tr("Последние файлы"));
   recentPlaceholder_->setObjectName(QStringLiteral("actionRecentPlaceholder"));
   recentPlaceholder_->setEnabled(false);
   for (int i = 0; i < cmd::kFileMruCount; ++i) fileMenu_->addAction(action(cmd::kFileMru1 + i));
   recentSeparator_ = fileMenu_->addSeparator();
   fileMenu_->addAction(action(cmd::kAppExit));
 
-  QMenu* edit = menuBar()->addMenu(QStringLiteral("Правка"));
+  QMenu* edit = menuBar()->addMenu(tr("Правка"));
   edit->setObjectName(QStringLiteral("menuEdit"));
   edit->addAction(action(cmd::kEditUndoChange));
   edit->addAction(action(cmd::kEditRedo));
@@ -177,16 +196,16 @@ void CMainFrame::CreateMenus() {
   edit->addSeparator();
   for (int id : {cmd::kImport, cmd::kExport}) edit->addAction(action(id));
 
-  QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
+  QMenu* view = menuBar()->addMenu(tr("Вид"));
   view->setObjectName(QStringLiteral("menuView"));
   view->addAction(action(cmd::kViewToolbar));
   view->addAction(action(cmd::kViewStatusBar));
 
-  QMenu* net = menuBar()->addMenu(QStringLiteral("Сеть"));
+  QMenu* net = menuBar()->addMenu(tr("Сеть"));
   net->setObjectName(QStringLiteral("menuNetwork"));
   for (int id : {cmd::kConnect, cmd::kDisconnect, cmd::kGetBase}) net->addAction(action(id));
 
-  QMenu* about = menuBar()->addMenu(QStringLiteral("О программе"));
+  QMenu* about = menuBar()->addMenu(tr("О программе"));
   about->setObjectName(QStringLiteral("menuAbout"));
   about->addAction(action(cmd::kAppAbout));
 
@@ -195,7 +214,7 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-  QToolBar* bar = addToolBar(QStringLiteral("Стандартная"));
+  QToolBar* bar = addToolBar(tr("Стандартная"));
   bar->setObjectName(QStringLiteral("toolBar"));
   bar->setIconSize(QSize(32, 32));
   bar->setAllowedAreas(Qt::AllToolBarAreas);
@@ -214,9 +233,9 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("statusBar"));
-  bar->showMessage(QStringLiteral("Ready"));
+  bar->showMessage(tr("Ready"));
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
-    if (text.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+    if (text.isEmpty()) bar->showMessage(tr("Ready"));
   });
   connectionPane_ = new QLabel(bar);
   connectionPane_->setObjectName(QStringLiteral("connectionPane"));

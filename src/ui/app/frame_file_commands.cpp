@@ -15,7 +15,10 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("Kandrel Files (*.kdl) ");
+// Read when a dialog opens, so the translation in force applies.
+QString Filter() {
+  return CMainFrame::tr("Kandrel Files (*.kdl) ");
+}
 const QString kRecentGroup = QStringLiteral("Recent File List");
 
 QStringList ReadRecent() {
@@ -84,10 +87,10 @@ bool CMainFrame::OpenDocument(const QString& givenPath) {
   if (!MaySwitchDocument()) return false;
   QString path = givenPath;
   if (path.isEmpty()) {
-    QFileDialog dlg(this, QStringLiteral("Открыть"));
+    QFileDialog dlg(this, tr("Открыть"));
     dlg.setObjectName(QStringLiteral("openDialog"));
     dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setNameFilter(kFilter);
+    dlg.setNameFilter(Filter());
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
     path = dlg.selectedFiles().first();
@@ -128,10 +131,10 @@ bool CMainFrame::SaveDocument() {
 }
 
 bool CMainFrame::SaveDocumentAs() {
-  QFileDialog dlg(this, QStringLiteral("Сохранить как"));
+  QFileDialog dlg(this, tr("Сохранить как"));
   dlg.setObjectName(QStringLiteral("saveDialog"));
   dlg.setAcceptMode(QFileDialog::AcceptSave);
-  dlg.setNameFilter(kFilter);
+  dlg.setNameFilter(Filter());
   dlg.setDefaultSuffix(QStringLiteral("kdl"));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   dlg.selectFile(filePath_.isEmpty() ? QStringLiteral("Kandrel.kdl") : filePath_);

@@ -46,19 +46,19 @@ void CMainFrame::OnAdd(int commandId) {
 
 void CMainFrame::OnExport() {
   // The branch of the selected record, or the whole tree when "Root" is selected.
-  QFileDialog dlg(this, QStringLiteral("Экспорт структуры"));
+  QFileDialog dlg(this, tr("Экспорт структуры"));
   dlg.setObjectName(QStringLiteral("exportDialog"));
   dlg.setAcceptMode(QFileDialog::AcceptSave);
-  dlg.setNameFilter(QStringLiteral("XML Files (*.xml)"));
+  dlg.setNameFilter(tr("XML Files (*.xml)"));
   dlg.setDefaultSuffix(QStringLiteral("xml"));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
   CExportFile file(doc_, selectedRecord(), dlg.selectedFiles().first().toStdString());
   if (!file.Export()) {
-    ShowError(this, QStringLiteral("Error"), QString::fromStdString(file.GetError()));
+    ShowError(this, tr("Error"), QString::fromStdString(file.GetError()));
     return;
   }
-  ShowInformation(this, QStringLiteral("Inforamtion"), QStringLiteral("Export completed"));
+  ShowInformation(this, tr("Inforamtion"), tr("Export completed"));
 }
 
 void CMainFrame::OnImport() {

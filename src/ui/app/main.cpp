@@ -2,6 +2,7 @@
 
 #include "ui/app/command_line.h"
 #include "ui/app/tarnel_app.h"
+#include "ui/app/ui_language.h"
 
 int main(int argc, char** argv) {
   QStringList arguments;
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
   if (ParseEditorCommandLine(arguments).action != EditorCommandLine::Action::Run) {
     QCoreApplication core(argc, argv);
     CTarnelApp::SetIdentity();
+    InstallUiTranslations(core, ChooseUiLanguage());
     return ReportEditorCommandLine(core.arguments());
   }
   CTarnelApp app(argc, argv);

@@ -1,5 +1,6 @@
 #include "ui/app/modal_runner.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -41,12 +42,15 @@ void ShowInformation(QWidget* parent, const QString& caption, const QString& tex
 
 SaveAnswer AskSaveChanges(QWidget* parent, const QString& documentName) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Kandrel"),
-                  QStringLiteral("Сохранить изменения?"), QMessageBox::NoButton, parent);
+                  QCoreApplication::translate("ModalRunner", "Сохранить изменения?"),
+                  QMessageBox::NoButton, parent);
   box.setInformativeText(documentName);
-  QPushButton* save = box.addButton(QStringLiteral("Сохранить"), QMessageBox::AcceptRole);
-  QPushButton* discard =
-      box.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
-  QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+  QPushButton* save = box.addButton(QCoreApplication::translate("ModalRunner", "Сохранить"),
+                                    QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(QCoreApplication::translate("ModalRunner", "Не сохранять"),
+                                       QMessageBox::DestructiveRole);
+  QPushButton* cancel =
+      box.addButton(QCoreApplication::translate("ModalRunner", "Отмена"), QMessageBox::RejectRole);
   save->setObjectName(QStringLiteral("saveButton"));
   discard->setObjectName(QStringLiteral("discardButton"));
   cancel->setObjectName(QStringLiteral("cancelButton"));

@@ -1,12 +1,10 @@
 #include "ui/app/tarnel_app.h"
 
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "ui/app/command_line.h"
 #include "ui/app/main_frame.h"
+#include "ui/app/ui_language.h"
 #include "ui/app/ui_resources.h"
 
 void CTarnelApp::SetIdentity() {
@@ -21,11 +19,8 @@ CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
   setDesktopFileName(QStringLiteral("kandrel"));
   InitUiResources();
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
-  // The editor speaks Russian; Qt's own dialogs (file dialogs, standard buttons) follow.
-  auto* qtTexts = new QTranslator(this);
-  if (qtTexts->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    installTranslator(qtTexts);
+  // Russian, the texts of the source, or English; Qt's own dialogs follow.
+  InstallUiTranslations(*this, ChooseUiLanguage());
 }
 
 CTarnelApp::~CTarnelApp() = default;

@@ -25,9 +25,9 @@ constexpr int kSpinMax = 20;
 
 CAddAtomDlg::CAddAtomDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CAddAtomDlg"));
-  setWindowTitle(QStringLiteral("Добавить атом"));
+  setWindowTitle(tr("Добавить атом"));
 
-  auto* nameFrame = new QGroupBox(QStringLiteral("Название"), this);
+  auto* nameFrame = new QGroupBox(tr("Название"), this);
   nameEdit_ = new QLineEdit(nameFrame);
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
   nameEdit_->setMinimumWidth(300);
@@ -56,12 +56,12 @@ CAddAtomDlg::CAddAtomDlg(QWidget* parent) : QDialog(parent) {
   spin->addWidget(spinUp_);
   spin->addWidget(spinDown_);
   auto* typeLine = new QHBoxLayout(typeFrame);
-  typeLine->addWidget(new QLabel(QStringLiteral("Тип"), typeFrame));
+  typeLine->addWidget(new QLabel(tr("Тип"), typeFrame));
   typeLine->addWidget(typeEdit_);
   typeLine->addLayout(spin);
   typeLine->addStretch();
 
-  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Отменить"));
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, tr("Отменить"));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(nameFrame);
@@ -99,7 +99,7 @@ bool CAddAtomDlg::eventFilter(QObject* watched, QEvent* event) {
 void CAddAtomDlg::accept() {
   // An empty atom name is accepted, as it always was.
   std::string name;
-  if (!EncodeUserText(this, QStringLiteral("Название"), nameEdit_->text(), &name)) return;
+  if (!EncodeUserText(this, tr("Название"), nameEdit_->text(), &name)) return;
   if (name_) *name_ = std::move(name);
   if (type_) *type_ = uint8_t(AtoI(typeEdit_->text().toStdString()));
   QDialog::accept();

@@ -12,13 +12,13 @@
 
 CAddBaseDlg::CAddBaseDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CAddBaseDlg"));
-  auto* frame = new QGroupBox(QStringLiteral("Название"), this);
+  auto* frame = new QGroupBox(tr("Название"), this);
   nameEdit_ = new QLineEdit(frame);
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
   nameEdit_->setMinimumWidth(300);
   (new QVBoxLayout(frame))->addWidget(nameEdit_);
 
-  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Отменить"));
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, tr("Отменить"));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
@@ -38,7 +38,7 @@ void CAddBaseDlg::accept() {
   // An empty name keeps the dialog open without a word; only cancel leaves it.
   if (nameEdit_->text().isEmpty()) return;
   std::string name;
-  if (!EncodeUserText(this, QStringLiteral("Название"), nameEdit_->text(), &name)) return;
+  if (!EncodeUserText(this, tr("Название"), nameEdit_->text(), &name)) return;
   if (name_) *name_ = std::move(name);
   QDialog::accept();
 }

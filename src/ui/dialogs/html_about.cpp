@@ -36,23 +36,21 @@ QString CHTMLAbout::ProductVersion() {
 
 QString CHTMLAbout::FillPage(const QString& page, const QString& productVersion) {
   QString out = page;
-  out = ReplaceElement(
-      out, QStringLiteral("Version"),
-      QStringLiteral("<a> Kandrel версия %1</a>").arg(productVersion.toHtmlEscaped()));
+  out = ReplaceElement(out, QStringLiteral("Version"),
+                       tr("<a> Kandrel версия %1</a>").arg(productVersion.toHtmlEscaped()));
   out = ReplaceElement(out, QStringLiteral("Copyright"),
                        QStringLiteral("<a>%1</a>").arg(QString::fromUtf8(kCopyright)));
-  out = ReplaceElement(out, QStringLiteral("Site"),
-                       QStringLiteral("<a>Наш адрес в интернете <a href=\"\">%1</a></a>")
-                           .arg(QString::fromUtf8(kSite)));
-  out =
-      ReplaceElement(out, QStringLiteral("Email"),
-                     QStringLiteral("<a>тех. поддержка : %1 </a>").arg(QString::fromUtf8(kEmail)));
+  out = ReplaceElement(
+      out, QStringLiteral("Site"),
+      tr("<a>Наш адрес в интернете <a href=\"\">%1</a></a>").arg(QString::fromUtf8(kSite)));
+  out = ReplaceElement(out, QStringLiteral("Email"),
+                       tr("<a>тех. поддержка : %1 </a>").arg(QString::fromUtf8(kEmail)));
   return out;
 }
 
 CHTMLAbout::CHTMLAbout(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CHTMLAbout"));
-  setWindowTitle(QStringLiteral("О программе ..."));
+  setWindowTitle(tr("О программе ..."));
   setStyleSheet(QStringLiteral("QDialog#CHTMLAbout { background: royalblue; }"));
 
   browser_ = new QTextBrowser(this);

@@ -78,20 +78,20 @@ void CImportTreeCtrl::mousePressEvent(QMouseEvent* event) {
 CImportDlg::CImportDlg(CMainFrame* frame, uint32_t targetId)
     : QDialog(frame), frame_(frame), targetId_(targetId) {
   setObjectName(QStringLiteral("CImportDlg"));
-  setWindowTitle(QStringLiteral("Импорт даных"));
+  setWindowTitle(tr("Импорт даных"));
   tree_ = new CImportTreeCtrl(this);
   tree_->setObjectName(QStringLiteral("importTree"));
   tree_->setHeaderHidden(true);
   tree_->setIconSize(QSize(24, 24));
   tree_->setMouseTracking(true);
 
-  auto* clear = new QPushButton(QStringLiteral("Снять выделение"), this);
+  auto* clear = new QPushButton(tr("Снять выделение"), this);
   clear->setObjectName(QStringLiteral("clearButton"));
-  auto* cancel = new QPushButton(QStringLiteral("Отменить"), this);
+  auto* cancel = new QPushButton(tr("Отменить"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   auto* more = new QPushButton(QStringLiteral(". . ."), this);
   more->setObjectName(QStringLiteral("moreButton"));
-  auto* apply = new QPushButton(QStringLiteral("Применить"), this);
+  auto* apply = new QPushButton(tr("Применить"), this);
   apply->setObjectName(QStringLiteral("applyButton"));
   apply->setDefault(true);
   connect(clear, &QPushButton::clicked, this, &CImportDlg::OnClear);
@@ -120,12 +120,11 @@ int CImportDlg::RunModal() {
 }
 
 bool CImportDlg::ChooseFile() {
-  QFileDialog dlg(this, QStringLiteral("Импорт структуры"));
+  QFileDialog dlg(this, tr("Импорт структуры"));
   dlg.setObjectName(QStringLiteral("importFileDialog"));
   dlg.setFileMode(QFileDialog::ExistingFile);
-  dlg.setNameFilters({QStringLiteral("xml data files (*.xml)"),
-                      QStringLiteral("c2ko data files (*.c2ko)"),
-                      QStringLiteral("All Files (*.*)")});
+  dlg.setNameFilters(
+      {tr("xml data files (*.xml)"), tr("c2ko data files (*.c2ko)"), tr("All Files (*.*)")});
   dlg.setDefaultSuffix(QStringLiteral("xml"));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   if (::RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
@@ -161,9 +160,8 @@ void CImportDlg::ImportC2ko(const QString& path) {
   frame_->AfterTreeChanged();
   if (!outcome.error.isEmpty()) {
     if (outcome.fileNotFound)
-      ShowError(this, QStringLiteral("Error"),
-                QStringLiteral("File not found :%1").arg(QDir::toNativeSeparators(path)));
-    ShowError(this, QStringLiteral("Error"), QStringLiteral("Error while data import"));
+      ShowError(this, tr("Error"), tr("File not found :%1").arg(QDir::toNativeSeparators(path)));
+    ShowError(this, tr("Error"), tr("Error while data import"));
   }
   setResult(QDialog::Accepted);
   if (isVisible()) accept();

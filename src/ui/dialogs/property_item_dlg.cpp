@@ -19,7 +19,7 @@
 
 CPropertyItemDlg::CPropertyItemDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CPropertyItemDlg"));
-  setWindowTitle(QStringLiteral("Добавить свойство"));
+  setWindowTitle(tr("Добавить свойство"));
 
   // The name frame carries the caption "Static": the label users of this dialog know.
   auto* nameFrame = new QGroupBox(QStringLiteral("Static"), this);
@@ -27,7 +27,7 @@ CPropertyItemDlg::CPropertyItemDlg(QWidget* parent) : QDialog(parent) {
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
   (new QVBoxLayout(nameFrame))->addWidget(nameEdit_);
 
-  auto* typeFrame = new QGroupBox(QStringLiteral("Тип данных"), this);
+  auto* typeFrame = new QGroupBox(tr("Тип данных"), this);
   typeList_ = new QComboBox(typeFrame);
   typeList_->setObjectName(QStringLiteral("typeList"));
   FillTypeList(typeList_);
@@ -41,12 +41,12 @@ CPropertyItemDlg::CPropertyItemDlg(QWidget* parent) : QDialog(parent) {
   valueEdit_->setObjectName(QStringLiteral("valueEdit"));
   valueEdit_->setTabChangesFocus(true);
   valueEdit_->installEventFilter(this);
-  valueEdit_->setPlaceholderText(QStringLiteral("Значение"));
+  valueEdit_->setPlaceholderText(tr("Значение"));
 
-  auto* apply = new QPushButton(QStringLiteral("Применить"), this);
+  auto* apply = new QPushButton(tr("Применить"), this);
   apply->setObjectName(QStringLiteral("applyButton"));
   apply->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Отменить"), this);
+  auto* cancel = new QPushButton(tr("Отменить"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   connect(apply, &QPushButton::clicked, this, &CPropertyItemDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &CPropertyItemDlg::reject);
@@ -97,8 +97,8 @@ bool CPropertyItemDlg::eventFilter(QObject* watched, QEvent* event) {
 void CPropertyItemDlg::accept() {
   if (!property_ || nameEdit_->text().isEmpty()) return;
   std::string name, value;
-  if (!EncodeUserText(this, QStringLiteral("Название"), nameEdit_->text(), &name) ||
-      !EncodeUserText(this, QStringLiteral("Значение"), valueEdit_->toPlainText(), &value))
+  if (!EncodeUserText(this, tr("Название"), nameEdit_->text(), &name) ||
+      !EncodeUserText(this, tr("Значение"), valueEdit_->toPlainText(), &value))
     return;
   property_->name = std::move(name);
   property_->valueText = std::move(value);

@@ -16,7 +16,7 @@ constexpr int kSourceRole = Qt::UserRole;
 
 CReferencesDlg::CReferencesDlg(CMainFrame* frame) : QDialog(frame), frame_(frame) {
   setObjectName(QStringLiteral("referencesDialog"));
-  setWindowTitle(QStringLiteral("Ссылки на запись"));
+  setWindowTitle(tr("Ссылки на запись"));
   auto* layout = new QVBoxLayout(this);
   title_ = new QLabel(this);
   title_->setObjectName(QStringLiteral("referencesTitle"));
@@ -24,7 +24,7 @@ CReferencesDlg::CReferencesDlg(CMainFrame* frame) : QDialog(frame), frame_(frame
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("referencesList"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-  buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
+  buttons->button(QDialogButtonBox::Close)->setText(tr("Закрыть"));
   layout->addWidget(title_);
   layout->addWidget(list_, 1);
   layout->addWidget(buttons);
@@ -44,8 +44,8 @@ void CReferencesDlg::ShowFor(uint32_t recordId) {
   }
   std::vector<LinkReference> refs = FindReferencesTo(doc, record);
   QString path = FromCp1251(GetRecordPath(record));
-  title_->setText(refs.empty() ? QStringLiteral("На %1 не ссылается ни одно свойство.").arg(path)
-                               : QStringLiteral("Ссылки на %1: %2").arg(path).arg(refs.size()));
+  title_->setText(refs.empty() ? tr("На %1 не ссылается ни одно свойство.").arg(path)
+                               : tr("Ссылки на %1: %2").arg(path).arg(refs.size()));
   for (const LinkReference& ref : refs) {
     QString source = FromCp1251(GetRecordPath(doc.LookupRecord(ref.sourceId)));
     QString target = FromCp1251(GetRecordPath(doc.LookupRecord(ref.targetId)));

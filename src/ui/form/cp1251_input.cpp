@@ -1,5 +1,6 @@
 #include "ui/form/cp1251_input.h"
 
+#include <QCoreApplication>
 #include "model/cp1251.h"
 #include "ui/app/modal_runner.h"
 #include "xml/text_codec.h"
@@ -27,8 +28,9 @@ bool EncodeUserText(QWidget* parent, const QString& fieldName, const QString& te
                     std::string* out) {
   if (ToCp1251(text, out)) return true;
   ShowError(parent, QStringLiteral("Kandrel"),
-            QStringLiteral("Поле «%1» содержит символ «%2», которого нет в кодировке "
-                           "windows-1251. Текст не сохранён; замените этот символ.")
+            QCoreApplication::translate("Cp1251Input",
+                                        "Поле «%1» содержит символ «%2», которого нет в кодировке "
+                                        "windows-1251. Текст не сохранён; замените этот символ.")
                 .arg(fieldName, FirstUnencodable(text)));
   return false;
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -45,7 +46,7 @@ QHBoxLayout* HeadLine(QWidget* page, FormControls& c) {
 }
 
 QGroupBox* NameFrame(QWidget* page, FormControls& c) {
-  auto* frame = new QGroupBox(QStringLiteral("Название"), page);
+  auto* frame = new QGroupBox(QCoreApplication::translate("FormLayouts", "Название"), page);
   c.name = Named(new QLineEdit(frame), "nameEdit", 1000);
   (new QVBoxLayout(frame))->addWidget(c.name);
   return frame;
@@ -56,7 +57,8 @@ void BuildRecordForm(QWidget* page, FormControls& c) {
   layout->addLayout(HeadLine(page, c));
   auto* line = new QHBoxLayout;
   line->addWidget(NameFrame(page, c), 3);
-  c.atomTypeFrame = Named(new QGroupBox(QStringLiteral("Тип"), page), "atomTypeFrame", 1020);
+  c.atomTypeFrame = Named(new QGroupBox(QCoreApplication::translate("FormLayouts", "Тип"), page),
+                          "atomTypeFrame", 1020);
   c.atomType = Named(new QLineEdit(c.atomTypeFrame), "atomTypeEdit", 1002);
   c.atomType->setMaximumWidth(90);
   (new QVBoxLayout(c.atomTypeFrame))->addWidget(c.atomType);
@@ -64,7 +66,8 @@ void BuildRecordForm(QWidget* page, FormControls& c) {
   layout->addLayout(line);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  c.apply = Named(new QPushButton(QStringLiteral("Применить"), page), "applyButton", 1012);
+  c.apply = Named(new QPushButton(QCoreApplication::translate("FormLayouts", "Применить"), page),
+                  "applyButton", 1012);
   buttons->addWidget(c.apply);
   layout->addLayout(buttons);
   layout->addStretch();
@@ -74,11 +77,11 @@ void BuildPropertyForm(QWidget* page, FormControls& c) {
   auto* layout = new QVBoxLayout(page);
   layout->addLayout(HeadLine(page, c));
 
-  auto* data = new QGroupBox(QStringLiteral("Данные"), page);
+  auto* data = new QGroupBox(QCoreApplication::translate("FormLayouts", "Данные"), page);
   auto* grid = new QGridLayout(data);
   grid->addWidget(NameFrame(data, c), 0, 0);
 
-  auto* typeFrame = new QGroupBox(QStringLiteral("Тип данных"), data);
+  auto* typeFrame = new QGroupBox(QCoreApplication::translate("FormLayouts", "Тип данных"), data);
   auto* typeLine = new QHBoxLayout(typeFrame);
   c.type = Named(new QComboBox(typeFrame), "typeList", 1015);
   FillTypeList(c.type);
@@ -90,7 +93,7 @@ void BuildPropertyForm(QWidget* page, FormControls& c) {
 
   c.value = Named(new QPlainTextEdit(data), "valueEdit", 1001);
   c.value->setTabChangesFocus(true);
-  c.value->setToolTip(QStringLiteral("Значение"));
+  c.value->setToolTip(QCoreApplication::translate("FormLayouts", "Значение"));
   c.value->setMinimumHeight(70);
   grid->addWidget(c.value, 1, 0);
 
@@ -99,24 +102,28 @@ void BuildPropertyForm(QWidget* page, FormControls& c) {
   grid->addWidget(c.flags, 1, 1);
 
   auto* linkLine = new QHBoxLayout;
-  c.path = Named(new QPushButton(QStringLiteral("Путь"), data), "pathButton", 1040);
+  c.path = Named(new QPushButton(QCoreApplication::translate("FormLayouts", "Путь"), data),
+                 "pathButton", 1040);
   linkLine->addWidget(c.path);
   c.linkTarget = Named(new QListWidget(data), "linkTargetList", 1021);
   c.linkTarget->setSortingEnabled(true);
   c.linkTarget->setMaximumHeight(48);
-  c.linkTarget->setToolTip(QStringLiteral("Цель ссылки (двойной щелчок: перейти)"));
+  c.linkTarget->setToolTip(
+      QCoreApplication::translate("FormLayouts", "Цель ссылки (двойной щелчок: перейти)"));
   linkLine->addWidget(c.linkTarget, 1);
   grid->addLayout(linkLine, 2, 0, 1, 2);
 
   c.incoming = Named(new QListWidget(data), "incomingList", 1022);
   c.incoming->setSortingEnabled(true);
   c.incoming->setMaximumHeight(90);
-  c.incoming->setToolTip(QStringLiteral("Входящие ссылки (двойной щелчок: перейти)"));
+  c.incoming->setToolTip(
+      QCoreApplication::translate("FormLayouts", "Входящие ссылки (двойной щелчок: перейти)"));
   grid->addWidget(c.incoming, 3, 0, 1, 2);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  c.apply = Named(new QPushButton(QStringLiteral("Применить"), data), "applyButton", 1012);
+  c.apply = Named(new QPushButton(QCoreApplication::translate("FormLayouts", "Применить"), data),
+                  "applyButton", 1012);
   buttons->addWidget(c.apply);
   grid->addLayout(buttons, 4, 0, 1, 2);
   grid->setColumnStretch(0, 3);

@@ -27,7 +27,7 @@ namespace {
 int gCurrentTemplate = kFormEmpty;
 
 void ReportLinkError(QWidget* parent) {
-  ShowError(parent, QStringLiteral("Error"), QStringLiteral("LinkError"));
+  ShowError(parent, CTarnelView::tr("Error"), CTarnelView::tr("LinkError"));
 }
 
 // A list entry naming a record: its path as text, its identifier and path bytes as data.
@@ -79,7 +79,8 @@ void CTarnelView::RefreshForm() {
 }
 
 void CTarnelView::ShowRecord(CRecord* record) {
-  static const char* const kKindNames[] = {"", "База", "Объект", "Атом"};
+  static const char* const kKindNames[] = {"", QT_TR_NOOP("База"), QT_TR_NOOP("Объект"),
+                                           QT_TR_NOOP("Атом")};
   int kind = GetKind(record);
   if (template_ != kFormRecord || kind < kKindGroup || kind > kKindAtom) return;
   bool atom = kind == kKindAtom;
@@ -87,7 +88,7 @@ void CTarnelView::ShowRecord(CRecord* record) {
   c_.atomType->setVisible(atom);
   c_.name->setText(FromCp1251(record->name));
   c_.id->setText(QString::number(int32_t(record->id)));
-  c_.kind->setText(QString::fromUtf8(kKindNames[kind]));
+  c_.kind->setText(tr(kKindNames[kind]));
   if (atom) c_.atomType->setText(QString::number(static_cast<CAtom*>(record)->type));
 }
 
@@ -95,7 +96,7 @@ void CTarnelView::ShowProperty(CRecord* record) {
   CPropertyItem* p = AsProperty(record);
   if (template_ != kFormProperty || !p) return;
   CTarnelDoc& doc = frame_->document();
-  c_.kind->setText(QStringLiteral("Свойство"));
+  c_.kind->setText(tr("Свойство"));
   c_.id->setText(QString::number(int32_t(p->id)));
   c_.name->setText(FromCp1251(p->name));
   c_.eoc->setChecked(p->eoc);
@@ -172,7 +173,7 @@ bool CTarnelView::ApplyRecord() {
   CRecord* r = frame_->selectedRecord();
   if (GetKind(r) < kKindGroup || GetKind(r) > kKindAtom) return false;
   std::string name;
-  if (!EncodeUserText(this, QStringLiteral("Название"), c_.name->text(), &name)) return false;
+  if (!EncodeUserText(this, tr("Название"), c_.name->text(), &name)) return false;
   bool atom = GetKind(r) == kKindAtom;
   uint8_t type = atom ? uint8_t(AtoI(c_.atomType->text().toStdString())) : 0;
   return frame_->RunCommand(std::make_unique<ApplyRecordCommand>(r->id, name, atom, type));
@@ -182,8 +183,8 @@ bool CTarnelView::ApplyProperty() {
   CRecord* p = AsProperty(frame_->shownRecord());
   if (!p) return false;
   PropertyEdit edit;
-  if (!EncodeUserText(this, QStringLiteral("Название"), c_.name->text(), &edit.name) ||
-      !EncodeUserText(this, QStringLiteral("Значение"), c_.value->toPlainText(), &edit.valueText))
+  if (!EncodeUserText(this, tr("Название"), c_.name->text(), &edit.name) ||
+      !EncodeUserText(this, tr("Значение"), c_.value->toPlainText(), &edit.valueText))
     return false;
   edit.eoc = c_.eoc->isChecked();
   edit.typeIndex = c_.type->currentIndex();

@@ -1,5 +1,6 @@
 #include "ui/history/import_commands.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "model/document.h"
@@ -19,7 +20,8 @@ bool XmlImportCommand::Execute(EditContext& ctx) {
   int altered = parser_->GetAlteredTextCount();
   ImportOutcome out = ApplyImport(ctx.doc, *selection_, ctx.doc.LookupRecord(targetId_));
   if (altered > 0)
-    ctx.notice = QStringLiteral(
+    ctx.notice = QCoreApplication::translate(
+                     "ImportCommands",
                      "В файле были имена и значения с символами, которых нет в кодировке "
                      "windows-1251: %1 из них импортированы с «?» на месте этих символов.")
                      .arg(altered);

@@ -1,5 +1,6 @@
 #include "ui/history/record_commands.h"
 
+#include <QCoreApplication>
 #include <memory>
 
 #include "model/document.h"
@@ -7,7 +8,8 @@
 #include "ui/tree/structure_tree.h"
 
 QString DocumentFullMessage() {
-  return QStringLiteral(
+  return QCoreApplication::translate(
+      "RecordCommands",
       "Документ заполнен: все 65535 идентификаторов заняты. Удалите ненужные записи, "
       "чтобы добавить новые.");
 }

@@ -18,7 +18,7 @@ constexpr int kIdRole = Qt::UserRole;
 
 CLinksTree::CLinksTree(CMainFrame* frame) : QDialog(frame), frame_(frame) {
   setObjectName(QStringLiteral("CLinksTree"));
-  setWindowTitle(QStringLiteral("Ссилка"));
+  setWindowTitle(tr("Ссилка"));
   tree_ = new QTreeWidget(this);
   tree_->setObjectName(QStringLiteral("linksTree"));
   tree_->setHeaderHidden(true);

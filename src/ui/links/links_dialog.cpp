@@ -47,13 +47,13 @@ void ForEachDescendant(QTreeWidgetItem* item, const std::function<void(QTreeWidg
 CLinksDialog::CLinksDialog(CMainFrame* frame)
     : QDialog(frame, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), frame_(frame) {
   setObjectName(QStringLiteral("CLinksDialog"));
-  setWindowTitle(QStringLiteral("Links"));
+  setWindowTitle(tr("Links"));
   setModal(false);
-  newLinkFrame_ = new QGroupBox(QStringLiteral("Новый линк"), this);
+  newLinkFrame_ = new QGroupBox(tr("Новый линк"), this);
   newLinkFrame_->setObjectName(QStringLiteral("newLinkFrame"));
   newLinkText_ = new QLabel(QStringLiteral("---"), newLinkFrame_);
   newLinkText_->setObjectName(QStringLiteral("newLinkText"));
-  currentLinkFrame_ = new QGroupBox(QStringLiteral("Текущий линк"), this);
+  currentLinkFrame_ = new QGroupBox(tr("Текущий линк"), this);
   currentLinkFrame_->setObjectName(QStringLiteral("currentLinkFrame"));
   currentLinkText_ = new QLabel(QStringLiteral("---"), currentLinkFrame_);
   currentLinkText_->setObjectName(QStringLiteral("currentLinkText"));
@@ -122,7 +122,7 @@ void CLinksDialog::LoadTemplate(const QString& text) {
   QString path = TemplatePath(dirs.first(), text);
   if (path.isEmpty()) {
     frame_->statusBar()->showMessage(
-        QStringLiteral("Шаблон линков \"%1\" должен лежать в папке программы").arg(text), 8000);
+        tr("Шаблон линков \"%1\" должен лежать в папке программы").arg(text), 8000);
     return;
   }
   // A template found nowhere is read from the program's directory, so the error names it.

@@ -37,10 +37,10 @@ FrameNetwork::~FrameNetwork() = default;
 
 QString FrameNetwork::StatusText() const {
   if (session_->IsConnected())
-    return QStringLiteral("Подключено: %1:%2")
+    return tr("Подключено: %1:%2")
         .arg(QString::fromStdString(session_->GetAddress()))
         .arg(session_->GetPort());
-  return QStringLiteral("Нет подключения");
+  return tr("Нет подключения");
 }
 
 void FrameNetwork::OnConnect() {

@@ -16,7 +16,7 @@
 CNetConnectToDlg::CNetConnectToDlg(CNetClient& client, QWidget* parent)
     : QDialog(parent), client_(client) {
   setObjectName(QStringLiteral("CNetConnectToDlg"));
-  setWindowTitle(QStringLiteral("Connect to...."));
+  setWindowTitle(tr("Connect to...."));
 
   auto* line = new QHBoxLayout;
   line->setSpacing(2);
@@ -71,14 +71,14 @@ void CNetConnectToDlg::accept() {
   ok_->setEnabled(false);  // the attempt keeps the event loop running; no second one meanwhile
   ok_->setText(QStringLiteral("…"));
   bool connected = client_.Connect(Address().toStdString(), port);
-  ok_->setText(QStringLiteral("OK"));
+  ok_->setText(tr("OK"));
   ok_->setEnabled(true);
   if (connected) {
     QDialog::accept();
     return;
   }
   QString why = client_.LastError();
-  error_->setText(QStringLiteral("Не удалось подключиться: %1")
+  error_->setText(tr("Не удалось подключиться: %1")
                       .arg(why.isEmpty() ? QStringLiteral("%1:%2").arg(Address()).arg(port) : why));
   error_->show();
 }

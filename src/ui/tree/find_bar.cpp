@@ -20,12 +20,12 @@ CFindBar::CFindBar(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_
   layout->setSpacing(4);
   mode_ = new QComboBox(this);
   mode_->setObjectName(QStringLiteral("findMode"));
-  mode_->addItem(QStringLiteral("Имя"), int(FindMode::kName));
-  mode_->addItem(QStringLiteral("Путь"), int(FindMode::kPath));
-  mode_->addItem(QStringLiteral("Идентификатор"), int(FindMode::kId));
+  mode_->addItem(tr("Имя"), int(FindMode::kName));
+  mode_->addItem(tr("Путь"), int(FindMode::kPath));
+  mode_->addItem(tr("Идентификатор"), int(FindMode::kId));
   text_ = new QLineEdit(this);
   text_->setObjectName(QStringLiteral("findText"));
-  text_->setPlaceholderText(QStringLiteral("Найти"));
+  text_->setPlaceholderText(tr("Найти"));
   text_->setClearButtonEnabled(true);
   text_->installEventFilter(this);
   count_ = new QLabel(this);
@@ -40,10 +40,9 @@ CFindBar::CFindBar(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_
     b->setAutoRaise(true);
     return b;
   };
-  previous_ =
-      button("findPrevious", QStringLiteral("▲"), QStringLiteral("Предыдущее (Shift+Enter)"));
-  next_ = button("findNext", QStringLiteral("▼"), QStringLiteral("Следующее (Enter)"));
-  close_ = button("findClose", QStringLiteral("✕"), QStringLiteral("Закрыть (Esc)"));
+  previous_ = button("findPrevious", QStringLiteral("▲"), tr("Предыдущее (Shift+Enter)"));
+  next_ = button("findNext", QStringLiteral("▼"), tr("Следующее (Enter)"));
+  close_ = button("findClose", QStringLiteral("✕"), tr("Закрыть (Esc)"));
   layout->addWidget(mode_);
   layout->addWidget(text_, 1);
   layout->addWidget(count_);

@@ -252,7 +252,7 @@ void CLeftView::OnAddGroup() {
   if (DocumentIsFull()) return;
   std::string name;
   CAddBaseDlg dlg(frame_);
-  if (dlg.RunModal(&name, QStringLiteral("Добавить базу")) != QDialog::Accepted) return;
+  if (dlg.RunModal(&name, tr("Добавить базу")) != QDialog::Accepted) return;
   frame_->RunCommand(std::make_unique<AddGroupCommand>(name));
 }
 
@@ -260,7 +260,7 @@ void CLeftView::OnAddObject(uint32_t parentId) {
   if (DocumentIsFull()) return;
   std::string name;
   CAddBaseDlg dlg(frame_);
-  if (dlg.RunModal(&name, QStringLiteral("Добавить объект")) != QDialog::Accepted) return;
+  if (dlg.RunModal(&name, tr("Добавить объект")) != QDialog::Accepted) return;
   frame_->RunCommand(std::make_unique<AddChildCommand>(AddChildCommand::kObject, parentId, name));
 }
 

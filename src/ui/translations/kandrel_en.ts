@@ -1,0 +1,596 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ru_RU">
+<context>
+    <name>CAddAtomDlg</name>
+    <message>
+        <source>Добавить атом</source>
+        <translation>Add atom</translation>
+    </message>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CAddBaseDlg</name>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CFindBar</name>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Идентификатор</source>
+        <translation>Identifier</translation>
+    </message>
+    <message>
+        <source>Найти</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>Предыдущее (Shift+Enter)</source>
+        <translation>Previous (Shift+Enter)</translation>
+    </message>
+    <message>
+        <source>Следующее (Enter)</source>
+        <translation>Next (Enter)</translation>
+    </message>
+    <message>
+        <source>Закрыть (Esc)</source>
+        <translation>Close (Esc)</translation>
+    </message>
+</context>
+<context>
+    <name>CHTMLAbout</name>
+    <message>
+        <source>&lt;a&gt; Kandrel версия %1&lt;/a&gt;</source>
+        <translation>&lt;a&gt; Kandrel version %1&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a&gt;Наш адрес в интернете &lt;a href=&quot;&quot;&gt;%1&lt;/a&gt;&lt;/a&gt;</source>
+        <translation>&lt;a&gt;Our web site &lt;a href=&quot;&quot;&gt;%1&lt;/a&gt;&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a&gt;тех. поддержка : %1 &lt;/a&gt;</source>
+        <translation>&lt;a&gt;support : %1 &lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>О программе ...</source>
+        <translation>About ...</translation>
+    </message>
+</context>
+<context>
+    <name>CImportDlg</name>
+    <message>
+        <source>Импорт даных</source>
+        <translation>Data import</translation>
+    </message>
+    <message>
+        <source>Снять выделение</source>
+        <translation>Clear selection</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Импорт структуры</source>
+        <translation>Import structure</translation>
+    </message>
+    <message>
+        <source>xml data files (*.xml)</source>
+        <translation>xml data files (*.xml)</translation>
+    </message>
+    <message>
+        <source>c2ko data files (*.c2ko)</source>
+        <translation>c2ko data files (*.c2ko)</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)</source>
+        <translation>All Files (*.*)</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>File not found :%1</source>
+        <translation>File not found :%1</translation>
+    </message>
+    <message>
+        <source>Error while data import</source>
+        <translation>Error while data import</translation>
+    </message>
+</context>
+<context>
+    <name>CLeftView</name>
+    <message>
+        <source>Добавить базу</source>
+        <translation>Add group</translation>
+    </message>
+    <message>
+        <source>Добавить объект</source>
+        <translation>Add object</translation>
+    </message>
+</context>
+<context>
+    <name>CLinksDialog</name>
+    <message>
+        <source>Links</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Новый линк</source>
+        <translation>New link</translation>
+    </message>
+    <message>
+        <source>Текущий линк</source>
+        <translation>Current link</translation>
+    </message>
+    <message>
+        <source>Шаблон линков &quot;%1&quot; должен лежать в папке программы</source>
+        <translation>The link template &quot;%1&quot; must lie in the program&apos;s folder</translation>
+    </message>
+</context>
+<context>
+    <name>CLinksTree</name>
+    <message>
+        <source>Ссилка</source>
+        <translation>Link</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>Новый</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>Создать новый документ</source>
+        <translation>Create a new document</translation>
+    </message>
+    <message>
+        <source>Открыть...</source>
+        <translation>Open...</translation>
+    </message>
+    <message>
+        <source>Открыть существующий документ</source>
+        <translation>Open an existing document</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Сохранить документ</source>
+        <translation>Save the document</translation>
+    </message>
+    <message>
+        <source>Сохранить как ...</source>
+        <translation>Save as ...</translation>
+    </message>
+    <message>
+        <source>Сохранить документ под новым именем</source>
+        <translation>Save the document under a new name</translation>
+    </message>
+    <message>
+        <source>Печать</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Завершить работу программы</source>
+        <translation>Quit the program</translation>
+    </message>
+    <message>
+        <source>Вырезать</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>Вырезать выделенное</source>
+        <translation>Cut the selection</translation>
+    </message>
+    <message>
+        <source>Копировать</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Копировать выделенное</source>
+        <translation>Copy the selection</translation>
+    </message>
+    <message>
+        <source>Вставить</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>Вставить скопированное</source>
+        <translation>Paste what was copied</translation>
+    </message>
+    <message>
+        <source>Отменить ввод</source>
+        <translation>Undo typing</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Отменить последнее изменение документа</source>
+        <translation>Undo the last change of the document</translation>
+    </message>
+    <message>
+        <source>Повторить</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>Повторить отменённое изменение</source>
+        <translation>Redo the undone change</translation>
+    </message>
+    <message>
+        <source>Найти...</source>
+        <translation>Find...</translation>
+    </message>
+    <message>
+        <source>Найти запись по имени, пути или идентификатору</source>
+        <translation>Find a record by name, path or identifier</translation>
+    </message>
+    <message>
+        <source>Ссылки на запись</source>
+        <translation>References to the record</translation>
+    </message>
+    <message>
+        <source>Свойства LINK_TO, которые ссылаются на выбранную запись или её ветвь</source>
+        <translation>LINK_TO properties that refer to the selected record or its branch</translation>
+    </message>
+    <message>
+        <source>Импорт структуры</source>
+        <translation>Import structure</translation>
+    </message>
+    <message>
+        <source>Экспорт структуры</source>
+        <translation>Export structure</translation>
+    </message>
+    <message>
+        <source>Панель инструментов</source>
+        <translation>Toolbar</translation>
+    </message>
+    <message>
+        <source>Показать или скрыть панель инструментов</source>
+        <translation>Show or hide the toolbar</translation>
+    </message>
+    <message>
+        <source>Статусная строка</source>
+        <translation>Status bar</translation>
+    </message>
+    <message>
+        <source>Показать или скрыть статусную строку</source>
+        <translation>Show or hide the status bar</translation>
+    </message>
+    <message>
+        <source>Подключиться</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Отключиться</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Получить базу</source>
+        <translation>Get base</translation>
+    </message>
+    <message>
+        <source>О Kandrel</source>
+        <translation>About Kandrel</translation>
+    </message>
+    <message>
+        <source>Сведения о программе</source>
+        <translation>About the program</translation>
+    </message>
+    <message>
+        <source>Отменить	Ctrl+Z</source>
+        <translation>Undo	Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>Отменить (Ctrl+Z)</source>
+        <translation>Undo (Ctrl+Z)</translation>
+    </message>
+    <message>
+        <source>Повторить (Ctrl+Y)</source>
+        <translation>Redo (Ctrl+Y)</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Последние файлы</source>
+        <translation>Recent files</translation>
+    </message>
+    <message>
+        <source>Правка</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>Вид</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>Сеть</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Стандартная</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Kandrel Files (*.kdl) </source>
+        <translation>Kandrel Files (*.kdl) </translation>
+    </message>
+    <message>
+        <source>Открыть</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Сохранить как</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml)</source>
+        <translation>XML Files (*.xml)</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Inforamtion</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Export completed</source>
+        <translation>Export completed</translation>
+    </message>
+</context>
+<context>
+    <name>CNetConnectToDlg</name>
+    <message>
+        <source>Connect to....</source>
+        <translation>Connect to...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться: %1</source>
+        <translation>Could not connect: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CPropertyItemDlg</name>
+    <message>
+        <source>Добавить свойство</source>
+        <translation>Add property</translation>
+    </message>
+    <message>
+        <source>Тип данных</source>
+        <translation>Data type</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>CReferencesDlg</name>
+    <message>
+        <source>Ссылки на запись</source>
+        <translation>References to the record</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>На %1 не ссылается ни одно свойство.</source>
+        <translation>No property refers to %1.</translation>
+    </message>
+    <message>
+        <source>Ссылки на %1: %2</source>
+        <translation>References to %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CTarnelView</name>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>LinkError</source>
+        <translation>LinkError</translation>
+    </message>
+    <message>
+        <source>База</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>Объект</source>
+        <translation>Object</translation>
+    </message>
+    <message>
+        <source>Атом</source>
+        <translation>Atom</translation>
+    </message>
+    <message>
+        <source>Свойство</source>
+        <translation>Property</translation>
+    </message>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+</context>
+<context>
+    <name>Cp1251Input</name>
+    <message>
+        <source>Поле «%1» содержит символ «%2», которого нет в кодировке windows-1251. Текст не сохранён; замените этот символ.</source>
+        <translation>The field &quot;%1&quot; holds the character &quot;%2&quot;, which windows-1251 cannot hold. The text was not saved; replace that character.</translation>
+    </message>
+</context>
+<context>
+    <name>EditorCommandLine</name>
+    <message>
+        <source>Kandrel: редактор базы конфигурации</source>
+        <translation>Kandrel: configuration base editor</translation>
+    </message>
+    <message>
+        <source>Документ .kdl</source>
+        <translation>A .kdl document</translation>
+    </message>
+    <message>
+        <source>Можно открыть только один документ.</source>
+        <translation>Only one document can be opened.</translation>
+    </message>
+    <message>
+        <source>Подробнее: %1 --help</source>
+        <translation>More: %1 --help</translation>
+    </message>
+</context>
+<context>
+    <name>FormLayouts</name>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Данные</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>Тип данных</source>
+        <translation>Data type</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Цель ссылки (двойной щелчок: перейти)</source>
+        <translation>Link target (double-click: go there)</translation>
+    </message>
+    <message>
+        <source>Входящие ссылки (двойной щелчок: перейти)</source>
+        <translation>Incoming links (double-click: go there)</translation>
+    </message>
+</context>
+<context>
+    <name>FrameNetwork</name>
+    <message>
+        <source>Подключено: %1:%2</source>
+        <translation>Connected: %1:%2</translation>
+    </message>
+    <message>
+        <source>Нет подключения</source>
+        <translation>Not connected</translation>
+    </message>
+</context>
+<context>
+    <name>ImportCommands</name>
+    <message>
+        <source>В файле были имена и значения с символами, которых нет в кодировке windows-1251: %1 из них импортированы с «?» на месте этих символов.</source>
+        <translation>The file had names and values with characters that windows-1251 cannot hold: %1 of them were imported with &quot;?&quot; in place of those characters.</translation>
+    </message>
+</context>
+<context>
+    <name>ModalRunner</name>
+    <message>
+        <source>Сохранить изменения?</source>
+        <translation>Save the changes?</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Не сохранять</source>
+        <translation>Don&apos;t save</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>RecordCommands</name>
+    <message>
+        <source>Документ заполнен: все 65535 идентификаторов заняты. Удалите ненужные записи, чтобы добавить новые.</source>
+        <translation>The document is full: all 65535 identifiers are taken. Delete records you do not need to add new ones.</translation>
+    </message>
+</context>
+</TS>
