@@ -1,5 +1,6 @@
 // kandrel-cli as a user runs it: output, files and exit codes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,9 +33,11 @@ std::string Slurp(const fs::path& p) {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The process id keeps runs in several checkouts at once apart.
     dir_ = fs::path(::testing::TempDir()) /
            ("kandrel-cli-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
