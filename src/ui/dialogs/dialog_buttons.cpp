@@ -1,5 +1,6 @@
 #include "ui/dialogs/dialog_buttons.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -7,7 +8,8 @@
 QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog, const QString& cancelText,
                                       QPushButton** okOut) {
   auto* buttons = new QDialogButtonBox(dialog);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(QCoreApplication::translate("DialogButtons", "OK"),
+                                       QDialogButtonBox::AcceptRole);
   QPushButton* cancel = buttons->addButton(cancelText, QDialogButtonBox::RejectRole);
   ok->setObjectName(QStringLiteral("okButton"));
   cancel->setObjectName(QStringLiteral("cancelButton"));

@@ -62,7 +62,7 @@ CHTMLAbout::CHTMLAbout(QWidget* parent) : QDialog(parent) {
   page.open(QIODevice::ReadOnly);
   browser_->setHtml(FillPage(QString::fromUtf8(page.readAll()), ProductVersion()));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  auto* ok = new QPushButton(tr("OK"), this);
   ok->setObjectName(QStringLiteral("ButtonOK"));
   ok->setFixedWidth(75);
   ok->setDefault(true);

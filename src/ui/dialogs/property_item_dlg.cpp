@@ -22,7 +22,7 @@ CPropertyItemDlg::CPropertyItemDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(tr("Добавить свойство"));
 
   // The name frame carries the caption "Static": the label users of this dialog know.
-  auto* nameFrame = new QGroupBox(QStringLiteral("Static"), this);
+  auto* nameFrame = new QGroupBox(tr("Static"), this);
   nameEdit_ = new QLineEdit(nameFrame);
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
   (new QVBoxLayout(nameFrame))->addWidget(nameEdit_);

@@ -28,7 +28,7 @@ W* Named(W* w, const char* name, int controlId) {
 // "Type:" kind and "ID:" number, the head line of both forms.
 QHBoxLayout* HeadLine(QWidget* page, FormControls& c) {
   auto* head = new QHBoxLayout;
-  head->addWidget(new QLabel(QStringLiteral("Type:"), page));
+  head->addWidget(new QLabel(QCoreApplication::translate("FormLayouts", "Type:"), page));
   c.kind = Named(new QLabel(page), "kindLabel", 1017);
   QFont bold = c.kind->font();
   bold.setBold(true);
@@ -36,7 +36,7 @@ QHBoxLayout* HeadLine(QWidget* page, FormControls& c) {
   c.kind->setMinimumWidth(90);
   head->addWidget(c.kind);
   head->addSpacing(24);
-  head->addWidget(new QLabel(QStringLiteral("ID:"), page));
+  head->addWidget(new QLabel(QCoreApplication::translate("FormLayouts", "ID:"), page));
   c.id = Named(new QLabel(page), "idLabel", 1018);
   c.id->setFont(bold);
   c.id->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -86,7 +86,8 @@ void BuildPropertyForm(QWidget* page, FormControls& c) {
   c.type = Named(new QComboBox(typeFrame), "typeList", 1015);
   FillTypeList(c.type);
   c.type->setMinimumWidth(120);
-  c.eoc = Named(new QCheckBox(QStringLiteral("EOC"), typeFrame), "eocCheck", 1016);
+  c.eoc = Named(new QCheckBox(QCoreApplication::translate("FormLayouts", "EOC"), typeFrame),
+                "eocCheck", 1016);
   typeLine->addWidget(c.type, 1);
   typeLine->addWidget(c.eoc);
   grid->addWidget(typeFrame, 0, 1);

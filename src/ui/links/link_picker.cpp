@@ -25,10 +25,10 @@ CLinksTree::CLinksTree(CMainFrame* frame) : QDialog(frame), frame_(frame) {
   tree_->setIconSize(QSize(24, 24));
   tree_->setMouseTracking(true);
   auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
   ok_->setObjectName(QStringLiteral("okButton"));
   ok_->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CLinksTree::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CLinksTree::reject);

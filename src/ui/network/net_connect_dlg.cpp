@@ -47,7 +47,7 @@ CNetConnectToDlg::CNetConnectToDlg(CNetClient& client, QWidget* parent)
   error_->setWordWrap(false);
   error_->hide();
 
-  QDialogButtonBox* buttons = MakeOkCancelButtons(this, QStringLiteral("Cancel"), &ok_);
+  QDialogButtonBox* buttons = MakeOkCancelButtons(this, tr("Cancel"), &ok_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(line);

@@ -61,6 +61,14 @@
         <source>Закрыть (Esc)</source>
         <translation>Close (Esc)</translation>
     </message>
+    <message>
+        <source>0 of 0</source>
+        <translation>0 of 0</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
 </context>
 <context>
     <name>CHTMLAbout</name>
@@ -79,6 +87,10 @@
     <message>
         <source>О программе ...</source>
         <translation>About ...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -163,6 +175,14 @@
     <message>
         <source>Ссилка</source>
         <translation>Link</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -402,6 +422,10 @@
         <source>Не удалось подключиться: %1</source>
         <translation>Could not connect: %1</translation>
     </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>CPropertyItemDlg</name>
@@ -428,6 +452,10 @@
     <message>
         <source>Название</source>
         <translation>Name</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>Static</translation>
     </message>
 </context>
 <context>
@@ -492,6 +520,13 @@
     </message>
 </context>
 <context>
+    <name>DialogButtons</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
     <name>EditorCommandLine</name>
     <message>
         <source>Kandrel: редактор базы конфигурации</source>
@@ -547,6 +582,18 @@
     <message>
         <source>Входящие ссылки (двойной щелчок: перейти)</source>
         <translation>Incoming links (double-click: go there)</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>Type:</translation>
+    </message>
+    <message>
+        <source>ID:</source>
+        <translation>ID:</translation>
+    </message>
+    <message>
+        <source>EOC</source>
+        <translation>EOC</translation>
     </message>
 </context>
 <context>

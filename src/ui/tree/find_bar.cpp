@@ -136,8 +136,8 @@ void CFindBar::GoTo(int index) {
 
 QString CFindBar::countText() const {
   if (text_->text().isEmpty()) return QString();
-  if (matches_.empty()) return QStringLiteral("0 of 0");
-  return QStringLiteral("%1 of %2").arg(current_ + 1).arg(matches_.size());
+  if (matches_.empty()) return tr("0 of 0");
+  return tr("%1 of %2").arg(current_ + 1).arg(matches_.size());
 }
 
 void CFindBar::ShowCount() {
