@@ -94,6 +94,10 @@ if [ -f /usr/share/mime/globs2 ]; then
   check ".kdl is a known file type" grep -q 'application/x-kandrel-document:\*\.kdl' \
     /usr/share/mime/globs2
 fi
+if command -v update-desktop-database >/dev/null; then
+  check ".kdl files open in Kandrel" grep -q 'application/x-kandrel-document=.*kandrel\.desktop' \
+    /usr/share/applications/mimeinfo.cache
+fi
 
 # The installed editor starts on a document and shows its window; it must still be running
 # 3 s later.
@@ -121,6 +125,9 @@ left_behind() {
   local f left=""
   while read -r f; do [ -e "$f" ] && left+="$f "; done <"$work/files"
   [ -d /usr/share/kandrel ] && left+="/usr/share/kandrel "
+  # The caches that dpkg's triggers rebuild forget the file type and the desktop entry again.
+  grep -qs kandrel /usr/share/mime/globs2 && left+="(the .kdl type in the MIME cache) "
+  grep -qs kandrel /usr/share/applications/mimeinfo.cache && left+="(the desktop entry in its cache) "
   [ -z "$left" ] || { echo "left behind: $left"; return 1; }
 }
 check "nothing of the package is left" left_behind
