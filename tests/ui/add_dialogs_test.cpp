@@ -11,6 +11,7 @@
 #include "model/value_types.h"
 #include "ui/app/command_ids.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_icons.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
 
@@ -36,9 +37,8 @@ class AddDialogsTest : public QObject {
     QCOMPARE(f.doc().groups.size(), size_t(4));
     QCOMPARE(f.doc().groups.back()->name, W("Котельная"));
     QCOMPARE(f.doc().groups.back()->id, 4u);
-    QTreeWidgetItem* root = f.frame().GetTreeView()->rootItem();
-    QCOMPARE(root->child(3)->text(0), QStringLiteral("Котельная"));
-    QVERIFY(!root->isExpanded());
+    QCOMPARE(Label(Row(f.ItemOf(0), 3)), QStringLiteral("Котельная"));
+    QVERIFY(!f.IsOpen(0));
     QVERIFY(f.frame().isWindowModified());
   }
 
@@ -53,7 +53,7 @@ class AddDialogsTest : public QObject {
     f.Trigger(cmd::kAddObject);
     CRecord* object = f.doc().groups[1]->GetChild(0);
     QVERIFY(AsObject(object));
-    QVERIFY(f.ItemOf(2)->isExpanded());
+    QVERIFY(f.IsOpen(2));
 
     f.Select(object->id);
     QString shownType;
@@ -69,7 +69,7 @@ class AddDialogsTest : public QObject {
     QVERIFY(atom);
     QCOMPARE(atom->name, std::string());
     QCOMPARE(int(atom->type), 3);
-    QVERIFY(f.ItemOf(object->id)->isExpanded());
+    QVERIFY(f.IsOpen(object->id));
   }
 
   void atomSpinStaysInItsRangeButTypedDigitsWrap() {
@@ -129,10 +129,10 @@ class AddDialogsTest : public QObject {
     QCOMPARE(int(p->typeCode), int(kTypeFloat));
     QCOMPARE(int(p->flags), 0x02);
     QCOMPARE(p->id, uint32_t(lastId + 1));
-    QVERIFY(!f.ItemOf(atom->id)->isExpanded());
+    QVERIFY(!f.IsOpen(atom->id));
   }
 
-  void newLinkShowsThePlainIconUntilSelected() {
+  void newLinkShowsTheLinkIconAtOnce() {
     UiFixture f;
     CObj* object = f.AddObject(f.doc().groups[1].get(), "Шкаф");
     CAtom* atom = f.AddAtom(object, "Датчик");
@@ -147,10 +147,12 @@ class AddDialogsTest : public QObject {
     });
     f.Trigger(cmd::kAddProperty);
     CPropertyItem* link = atom->GetProperty(1);
-    QCOMPARE(f.ItemOf(link->id)->data(0, Qt::UserRole + 1).toInt(), 6);
+    auto icon = [&](uint32_t id) {
+      return f.ItemOf(id).data(Qt::DecorationRole).value<QIcon>().cacheKey();
+    };
+    QCOMPARE(icon(link->id), TreeIcons::Get().ForRecord(link).cacheKey());
+    QVERIFY(icon(link->id) != icon(target->id));
     QCOMPARE(target->GetIncomingLinkCount(), 1);  // known to its target at once
-    f.Select(link->id);
-    QCOMPARE(f.ItemOf(link->id)->data(0, Qt::UserRole + 1).toInt(), 8);
   }
 
   void namesOutsideWindows1251AreRefusedInTheDialogs() {

@@ -66,8 +66,7 @@ class FilesTest : public QObject {
     UiFixture g;
     QVERIFY(g.frame().OpenDocument(path + QStringLiteral(".kdl")));
     QCOMPARE(g.doc().groups[0]->GetChild(0)->name, W("Шкаф"));
-    QTreeWidgetItem* root = g.frame().GetTreeView()->rootItem();
-    QCOMPARE(root->child(0)->child(0)->text(0), QStringLiteral("Шкаф"));
+    QCOMPARE(Label(Row(Row(g.ItemOf(0), 0), 0)), QStringLiteral("Шкаф"));
     // The recent-file list remembers it, first.
     QAction* recent = g.frame().action(cmd::kFileMru1);
     QVERIFY(recent->isVisible());
@@ -96,8 +95,7 @@ class FilesTest : public QObject {
     QCOMPARE(f.messages.size(), 1);
     QVERIFY(f.messages[0].contains(QStringLiteral("bad.kdl")));
     QCOMPARE(f.doc().LookupRecord(o->id), static_cast<CRecord*>(o));
-    QCOMPARE(f.frame().GetTreeView()->rootItem()->child(0)->child(0)->text(0),
-             QStringLiteral("Шкаф"));
+    QCOMPARE(Label(Row(Row(f.ItemOf(0), 0), 0)), QStringLiteral("Шкаф"));
     QVERIFY(f.frame().filePath().isEmpty());
 
     f.ExpectMessage();

@@ -71,8 +71,8 @@ class FindReferencesTest : public QObject {
     Key(f, Qt::Key_Return);
     QCOMPARE(CountText(f), QStringLiteral("2 of 2"));
     QCOMPARE(f.frame().selectedId(), p.pump);
-    QVERIFY(f.ItemOf(p.pump)->parent()->isExpanded());
-    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.pump));
+    QVERIFY(f.frame().GetTreeView()->isExpanded(f.ItemOf(p.pump).parent()));
+    QCOMPARE(f.frame().GetTreeView()->currentIndex(), f.ItemOf(p.pump));
     Key(f, Qt::Key_Return);  // wraps around
     QCOMPARE(f.frame().selectedId(), p.boiler);
     Key(f, Qt::Key_Return, Qt::ShiftModifier);
@@ -82,8 +82,8 @@ class FindReferencesTest : public QObject {
     // A deep record: every branch above it opens.
     FindText(f)->setText(QStringLiteral("ТЕМПЕРАТУРА"));
     QCOMPARE(f.frame().selectedId(), p.temp);
-    for (QTreeWidgetItem* i = f.ItemOf(p.temp)->parent(); i; i = i->parent())
-      QVERIFY(i->isExpanded());
+    for (QModelIndex i = f.ItemOf(p.temp).parent(); i.isValid(); i = i.parent())
+      QVERIFY(f.frame().GetTreeView()->isExpanded(i));
     // Ё is not Е, and text the code page cannot hold is in no name.
     FindText(f)->setText(QStringLiteral("котел"));
     QCOMPARE(CountText(f), QStringLiteral("0 of 0"));
@@ -151,7 +151,7 @@ class FindReferencesTest : public QObject {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QCOMPARE(f.frame().selectedId(), p.link);
-    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.link));
+    QCOMPARE(f.frame().GetTreeView()->currentIndex(), f.ItemOf(p.link));
 
     // A branch lists the links into anything inside it, with their targets.
     f.Select(p.boiler);

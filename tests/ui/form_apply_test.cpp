@@ -16,6 +16,7 @@
 #include "ui/form/property_form.h"
 #include "ui/history/property_apply.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_icons.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
 
@@ -83,7 +84,7 @@ class FormApplyTest : public QObject {
     Form(f).atomType->setText(QStringLiteral("300"));
     Apply(f);
     QCOMPARE(FromCp1251(p.atom->name), QStringLiteral("Насос №2"));
-    QCOMPARE(f.ItemOf(p.atom->id)->text(0), QStringLiteral("Насос №2"));
+    QCOMPARE(Label(f.ItemOf(p.atom->id)), QStringLiteral("Насос №2"));
     QCOMPARE(int(uint8_t(p.atom->type)), 44);
     QVERIFY(f.frame().isWindowModified());
     Form(f).atomType->setText(QStringLiteral("abc"));
@@ -101,7 +102,7 @@ class FormApplyTest : public QObject {
     QCOMPARE(f.messages.size(), 1);
     QVERIFY(f.messages[0].contains(QStringLiteral("windows-1251")));
     QCOMPARE(p.object->name, W("Насосная"));
-    QCOMPARE(f.ItemOf(p.object->id)->text(0), QStringLiteral("Насосная"));
+    QCOMPARE(Label(f.ItemOf(p.object->id)), QStringLiteral("Насосная"));
     QVERIFY(!f.frame().isWindowModified());
   }
 
@@ -120,7 +121,7 @@ class FormApplyTest : public QObject {
     QCOMPARE(p.value->valueText, std::string("1234"));
     QCOMPARE(p.value->GetRawValue(), 1234u);  // through SetNumericValue
     QCOMPARE(int(p.value->flags), 0x21);
-    QCOMPARE(f.ItemOf(p.value->id)->text(0), QStringLiteral("Скорость"));
+    QCOMPARE(Label(f.ItemOf(p.value->id)), QStringLiteral("Скорость"));
     // Bits 6 and 7 are never touched by the form.
     p.value->flags |= 0xC0;
     f.Select(p.atom->id);
@@ -143,7 +144,8 @@ class FormApplyTest : public QObject {
     QCOMPARE(p.other->GetIncomingLink(0)->sourceId, p.value->id);
     QVERIFY(!f.frame().linkPickMode());
     // The link icon, and the target's path in the form.
-    QCOMPARE(f.ItemOf(p.value->id)->data(0, Qt::UserRole + 1).toInt(), 8);
+    QCOMPARE(f.ItemOf(p.value->id).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+             TreeIcons::Get().ForRecord(p.value).cacheKey());
     QCOMPARE(Form(f).linkTarget->count(), 1);
     QCOMPARE(Form(f).linkTarget->item(0)->text(), QStringLiteral("/Logic/Насосная/Насос/Ток"));
 
@@ -248,12 +250,12 @@ class FormApplyTest : public QObject {
     UiFixture f;
     Plant p = Build(f);
     CLeftView* tree = f.frame().GetTreeView();
-    QTreeWidgetItem* root = tree->rootItem();
-    QCOMPARE(tree->FindItemByPath(GetRecordPath(p.other), root, 1), f.ItemOf(p.other->id));
+    QModelIndex root = f.ItemOf(0);
+    QCOMPARE(tree->FindIndexByPath(GetRecordPath(p.other), root, 1), f.ItemOf(p.other->id));
     // A group with children is no end point; an empty one is.
-    QVERIFY(!tree->FindItemByPath("/Logic", root, 1));
-    QCOMPARE(tree->FindItemByPath("/Network", root, 1), f.ItemOf(3));
-    QVERIFY(!tree->FindItemByPath("/Logic/Нет", root, 1));
+    QVERIFY(!tree->FindIndexByPath("/Logic", root, 1).isValid());
+    QCOMPARE(tree->FindIndexByPath("/Network", root, 1), f.ItemOf(3));
+    QVERIFY(!tree->FindIndexByPath("/Logic/Нет", root, 1).isValid());
   }
 };
 

@@ -12,6 +12,7 @@
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_icons.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -67,9 +68,9 @@ class FrameCommandsTest : public QObject {
     // Every action carries its identifier and a stable name.
     QCOMPARE(f.frame().action(cmd::kAddGroup)->data().toInt(), int(cmd::kAddGroup));
     QCOMPARE(f.frame().action(cmd::kAddGroup)->objectName(), QStringLiteral("actionAddGroup"));
-    QCOMPARE(f.frame().GetTreeView()->topLevelItemCount(), 1);
-    QCOMPARE(f.frame().GetTreeView()->rootItem()->childCount(), 3);
-    QCOMPARE(f.frame().GetTreeView()->rootItem()->child(2)->text(0), QStringLiteral("Network"));
+    QCOMPARE(f.frame().GetTreeView()->model()->rowCount(), 1);
+    QCOMPARE(Rows(f.ItemOf(0)), 3);
+    QCOMPARE(Label(Row(f.ItemOf(0), 2)), QStringLiteral("Network"));
   }
 
   void enableRulesFollowTheSelectedKind() {
@@ -167,7 +168,7 @@ class FrameCommandsTest : public QObject {
     CAtom* atom = AsAtom(copy->GetChild(0));
     QVERIFY(atom && atom->GetPropertyCount() == 1);
     QCOMPARE(atom->GetProperty(0)->valueText, std::string("21.5"));
-    QCOMPARE(f.ItemOf(t.group->id)->childCount(), 2);
+    QCOMPARE(Rows(f.ItemOf(t.group->id)), 2);
     QVERIFY(f.frame().windowTitle().contains(QStringLiteral("[*]")));
     QVERIFY(f.frame().isWindowModified());
   }
@@ -217,11 +218,12 @@ class FrameCommandsTest : public QObject {
     f.Select(targetId);
     f.Trigger(cmd::kDeleteProperty);
     QVERIFY(!f.doc().LookupRecord(targetId));
-    QVERIFY(!f.ItemOf(targetId));
+    QVERIFY(!f.ItemOf(targetId).isValid());
     for (CPropertyItem* s : sources) QCOMPARE(int(s->typeCode), int(kTypeBin));
     // The tree shows them as plain properties now.
     for (CPropertyItem* s : sources)
-      QCOMPARE(f.ItemOf(s->id)->data(0, Qt::UserRole + 1).toInt(), 6);
+      QCOMPARE(f.ItemOf(s->id).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+               TreeIcons::Get().ForKind(kKindProperty).cacheKey());
   }
 
   void deletingALinkSourceRemovesItsIncomingEntry() {
@@ -244,7 +246,7 @@ class FrameCommandsTest : public QObject {
     f.Trigger(cmd::kDeleteGroup);
     QCOMPARE(f.doc().groups.size(), size_t(2));
     QVERIFY(!f.doc().LookupRecord(atomId));
-    QCOMPARE(f.frame().GetTreeView()->rootItem()->childCount(), 2);
+    QCOMPARE(Rows(f.ItemOf(0)), 2);
   }
 };
 

@@ -167,7 +167,7 @@ class ImportDialogTest : public QObject {
     QCOMPARE(atom->GetProperty(1)->valueText, std::to_string(p.flame->id));
     QCOMPARE(int(atom->GetProperty(1)->typeCode), int(kTypeLinkTo));
     QVERIFY(p.flame->FindIncomingLink(atom->GetProperty(1)->id) >= 0);
-    QCOMPARE(f.ItemOf(p.boiler->id)->childCount(), 2);
+    QCOMPARE(Rows(f.ItemOf(p.boiler->id)), 2);
 
     Import(f, path, p.burner->id, [](QTreeWidget*) {});
     QCOMPARE(p.burner->GetPropertyCount(), 4);

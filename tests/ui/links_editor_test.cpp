@@ -182,7 +182,8 @@ class LinksEditorTest : public QObject {
     QCOMPARE(State(tree, QStringLiteral("Ind2")), 2);
     QCOMPARE(State(tree, QStringLiteral("IN1=X")), 2);  // untouched
     QCOMPARE(State(tree, QStringLiteral("Missing")), 0);
-    QCOMPARE(f.ItemOf(p.a->id)->icon(0).cacheKey(), f.ItemOf(p.in1->id)->icon(0).cacheKey());
+    QCOMPARE(f.ItemOf(p.a->id).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+             f.ItemOf(p.in1->id).data(Qt::DecorationRole).value<QIcon>().cacheKey());
     QVERIFY(f.frame().isWindowModified());
     tree->setCurrentItem(Entry(tree, QStringLiteral("B=OUT")));
     QCOMPARE(editor->currentLinkText()->text(), QStringLiteral("B=OUT-->>/Hardware/Src/Chan/OUT"));
@@ -297,12 +298,12 @@ class LinksEditorTest : public QObject {
     f.Expect([&](QDialog& d) {
       auto& picker = static_cast<CLinksTree&>(d);
       if (d.windowTitle() != QStringLiteral("Ссилка")) return -1;
-      startsAtTarget = picker.tree()->currentItem() == picker.ItemOf(p.other->id);
-      picker.tree()->setCurrentItem(picker.ItemOf(p.src->id));
+      startsAtTarget = picker.tree()->currentIndex() == picker.ItemOf(p.other->id);
+      picker.tree()->setCurrentIndex(picker.ItemOf(p.src->id));
       okForObject = Child<QPushButton>(d, "okButton")->isEnabled();
       d.accept();  // refused: an object is no link target
       if (d.result() == QDialog::Accepted) return -2;
-      picker.tree()->setCurrentItem(picker.ItemOf(p.out->id));
+      picker.tree()->setCurrentIndex(picker.ItemOf(p.out->id));
       okForProperty = Child<QPushButton>(d, "okButton")->isEnabled();
       return Press(d, "okButton");
     });
@@ -324,7 +325,7 @@ class LinksEditorTest : public QObject {
     f.frame().SetModified(false);
     f.Expect([&](QDialog& d) {
       auto& picker = static_cast<CLinksTree&>(d);
-      picker.tree()->setCurrentItem(picker.ItemOf(p.a->id));
+      picker.tree()->setCurrentIndex(picker.ItemOf(p.a->id));
       return Press(d, "cancelButton");
     });
     f.frame().GetFormView()->controls().path->click();

@@ -86,9 +86,8 @@ class NetworkTest : public QObject {
 
     f.Trigger(cmd::kGetBase);
     QTRY_VERIFY_WITH_TIMEOUT(f.doc().idMap.Count() > 200, 10000);
-    QTreeWidgetItem* root = f.frame().GetTreeView()->rootItem();
-    QCOMPARE(root->childCount(), 3);
-    QCOMPARE(root->child(0)->childCount(), 2);  // the two controllers of the sample
+    QCOMPARE(Rows(f.ItemOf(0)), 3);
+    QCOMPARE(Rows(Row(f.ItemOf(0), 0)), 2);  // the two controllers of the sample
     QCOMPARE(f.doc().groups[0]->GetChild(0)->name, W("Контроллер КП-1 (котельная)"));
     // A download replaces the document: it counts as a change to save.
     QVERIFY(f.frame().isWindowModified());
@@ -102,7 +101,7 @@ class NetworkTest : public QObject {
     f.Trigger(cmd::kGetBase);
     QTest::qWait(300);
     QTRY_COMPARE_WITH_TIMEOUT(f.doc().idMap.Count(), count, 10000);
-    QCOMPARE(f.frame().GetTreeView()->rootItem()->childCount(), 3);
+    QCOMPARE(Rows(f.ItemOf(0)), 3);
 
     // The server moves numeric values: the shown property follows without a save prompt.
     f.frame().SetModified(false);

@@ -8,6 +8,7 @@
 
 #include "ui/app/modal_runner.h"
 #include "ui/form/property_form.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
@@ -32,21 +33,39 @@ UiFixture::~UiFixture() {
   SetModalHook({});
 }
 
-QTreeWidgetItem* UiFixture::ItemOf(uint32_t id) {
-  CLeftView* tree = frame_->GetTreeView();
-  if (id == 0) return tree->rootItem();
-  QTreeWidgetItemIterator it(tree);
-  for (; *it; ++it)
-    if (CLeftView::ItemId(*it) == id && *it != tree->rootItem()) return *it;
-  return nullptr;
+QModelIndex UiFixture::ItemOf(uint32_t id) {
+  return frame_->GetTreeView()->IndexOfId(id);
+}
+
+bool UiFixture::IsOpen(uint32_t id) {
+  return frame_->GetTreeView()->isExpanded(ItemOf(id));
 }
 
 void UiFixture::Select(uint32_t id) {
-  QTreeWidgetItem* item = ItemOf(id);
-  if (!item) qFatal("no tree item for %u", id);
+  QModelIndex item = ItemOf(id);
+  if (!item.isValid()) qFatal("no tree row for %u", id);
   CLeftView* tree = frame_->GetTreeView();
   tree->setFocus();
-  tree->setCurrentItem(item);
+  tree->setCurrentIndex(item);
+}
+
+QString Label(const QModelIndex& index) {
+  return index.data(Qt::DisplayRole).toString();
+}
+
+QModelIndex Row(const QModelIndex& parent, int row) {
+  return parent.model() ? parent.model()->index(row, 0, parent) : QModelIndex();
+}
+
+int Rows(const QModelIndex& parent) {
+  return parent.model() ? parent.model()->rowCount(parent) : 0;
+}
+
+std::vector<uint32_t> RowIds(const QModelIndex& parent) {
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < Rows(parent); ++i)
+    ids.push_back(Row(parent, i).data(CRecordModel::kIdRole).toUInt());
+  return ids;
 }
 
 bool UiFixture::Enabled(int commandId) {
@@ -107,6 +126,7 @@ void UiFixture::Rebuild() {
       for (auto& c : h->children) clear(c.get());
   };
   for (auto& g : doc().groups) clear(g.get());
+  doc().RebuildTree();
   frame_->GetTreeView()->OnInitialUpdate();
   frame_->GetFormView()->OnInitialUpdate();
 }

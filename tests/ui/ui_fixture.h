@@ -3,12 +3,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QModelIndex>
 #include <QStringList>
-#include <QTreeWidgetItem>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/app/main_frame.h"
 
@@ -23,9 +24,11 @@ class UiFixture {
   CMainFrame& frame() { return *frame_; }
   CTarnelDoc& doc() { return frame_->document(); }
 
-  // Selects the tree item of the record (0: "Root") as a click would.
+  // Selects the tree row of the record (0: "Root") as a click would.
   void Select(uint32_t id);
-  QTreeWidgetItem* ItemOf(uint32_t id);
+  // The structure tree's row of the record (0: "Root"); invalid when there is none.
+  QModelIndex ItemOf(uint32_t id);
+  bool IsOpen(uint32_t id);
   bool Enabled(int commandId);
   void Trigger(int commandId);
 
@@ -51,6 +54,12 @@ class UiFixture {
   std::unique_ptr<CMainFrame> frame_;
   std::deque<std::function<int(QDialog&)>> script_;
 };
+
+// A tree row's label, its child rows, and their record identifiers.
+QString Label(const QModelIndex& index);
+QModelIndex Row(const QModelIndex& parent, int row);
+int Rows(const QModelIndex& parent);
+std::vector<uint32_t> RowIds(const QModelIndex& parent);
 
 // windows-1251 bytes of UTF-8 text, as the model keeps names.
 std::string W(const std::string& utf8);

@@ -12,7 +12,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 #include <random>
 
 #include "model/document_diff.h"
@@ -25,6 +24,7 @@
 #include "ui/history/link_commands.h"
 #include "ui/history/record_commands.h"
 #include "ui/network/frame_network.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
@@ -55,36 +55,32 @@ Moment Take(CTarnelDoc& doc) {
   return m;
 }
 
-// The tree shows the document: one item per record, in order, with the record's name.
+// The tree shows the document: one row per record, in order, with the record's name.
 bool TreeShowsDocument(UiFixture& f, QString* why) {
-  CLeftView* tree = f.frame().GetTreeView();
-  tree->EnsureAttached();
-  QTreeWidgetItem* root = tree->rootItem();
-  std::function<bool(QTreeWidgetItem*, const CRecord*)> same = [&](QTreeWidgetItem* item,
-                                                                   const CRecord* r) {
-    if (CLeftView::ItemId(item) != r->id || item->text(0) != FromCp1251(r->name)) {
-      *why = QStringLiteral("item %1 for record %2").arg(CLeftView::ItemId(item)).arg(r->id);
+  QModelIndex root = f.ItemOf(0);
+  std::function<bool(const QModelIndex&, const CRecord*)> same = [&](const QModelIndex& item,
+                                                                     const CRecord* r) {
+    uint32_t id = item.data(CRecordModel::kIdRole).toUInt();
+    if (id != r->id || Label(item) != FromCp1251(r->name)) {
+      *why = QStringLiteral("row %1 for record %2").arg(id).arg(r->id);
       return false;
     }
     std::vector<const CRecord*> kids;
-    if (auto* h = AsChildHolder(const_cast<CRecord*>(r)))
-      for (const auto& c : h->children) kids.push_back(c.get());
-    if (auto* a = AsAtom(const_cast<CRecord*>(r)))
-      for (const auto& p : a->properties) kids.push_back(p.get());
-    if (item->childCount() != int(kids.size())) {
+    ForEachChild(r, [&](const CRecord* c) { kids.push_back(c); });
+    if (Rows(item) != int(kids.size())) {
       *why = QStringLiteral("children of %1").arg(r->id);
       return false;
     }
     for (size_t i = 0; i < kids.size(); ++i)
-      if (!same(item->child(int(i)), kids[i])) return false;
+      if (!same(Row(item, int(i)), kids[i])) return false;
     return true;
   };
-  if (!root || root->childCount() != int(f.doc().groups.size())) {
+  if (!root.isValid() || Rows(root) != int(f.doc().groups.size())) {
     *why = QStringLiteral("groups");
     return false;
   }
   for (size_t i = 0; i < f.doc().groups.size(); ++i)
-    if (!same(root->child(int(i)), f.doc().groups[i].get())) return false;
+    if (!same(Row(root, int(i)), f.doc().groups[i].get())) return false;
   return true;
 }
 
@@ -498,7 +494,7 @@ class UndoRedoTest : public QObject {
     Moment start = Take(f.doc());
     size_t whole = CaptureState(f.doc()).MemoryBytes();
     CEditHistory history(100, 5 * whole);
-    EditContext ctx{f.doc(), *f.frame().GetTreeView(), {}};
+    EditContext ctx{f.doc(), {}, {}};
     for (int i = 0; i < 6; ++i)
       history.Run(std::make_unique<ApplyRecordCommand>(p.atom, "N" + std::to_string(i), false, 0),
                   ctx);
@@ -518,16 +514,16 @@ class UndoRedoTest : public QObject {
     UiFixture f;
     Plant p = Build(f);
     f.Select(p.value);
-    f.ItemOf(p.object)->setExpanded(true);
-    f.ItemOf(p.atom)->setExpanded(true);
+    f.frame().GetTreeView()->SetExpanded(p.object, true);
+    f.frame().GetTreeView()->SetExpanded(p.atom, true);
     f.frame().GetFormView()->controls().value->setPlainText(QStringLiteral("77"));
     f.frame().GetFormView()->controls().apply->click();
     f.Trigger(cmd::kEditUndoChange);
     QCOMPARE(f.frame().selectedId(), p.value);
     QCOMPARE(f.frame().GetFormView()->controls().value->toPlainText(), QStringLiteral("42"));
-    QVERIFY(f.ItemOf(p.object)->isExpanded());
-    QVERIFY(f.ItemOf(p.atom)->isExpanded());
-    QCOMPARE(f.frame().GetTreeView()->currentItem(), f.ItemOf(p.value));
+    QVERIFY(f.IsOpen(p.object));
+    QVERIFY(f.IsOpen(p.atom));
+    QCOMPARE(f.frame().GetTreeView()->currentIndex(), f.ItemOf(p.value));
     // An undone add leaves nothing selected when the selected record goes with it.
     f.Select(p.atom);
     f.frame().RunCommand(
@@ -536,15 +532,15 @@ class UndoRedoTest : public QObject {
     f.Select(added);
     f.Trigger(cmd::kEditUndoChange);
     QCOMPARE(f.frame().selectedId(), 0u);
-    QVERIFY(!f.ItemOf(added));
-    QVERIFY(f.ItemOf(p.object)->isExpanded());  // the atom's list was refilled, not the tree
-    QVERIFY(f.ItemOf(p.atom)->isExpanded());
+    QVERIFY(!f.ItemOf(added).isValid());
+    QVERIFY(f.IsOpen(p.object));
+    QVERIFY(f.IsOpen(p.atom));
     // A deleted branch comes back with its inner branches open as they were.
     f.Select(p.object);
     f.Trigger(cmd::kDeleteObject);
     f.Trigger(cmd::kEditUndoChange);
-    QVERIFY(f.ItemOf(p.object)->isExpanded());
-    QVERIFY(f.ItemOf(p.atom)->isExpanded());
+    QVERIFY(f.IsOpen(p.object));
+    QVERIFY(f.IsOpen(p.atom));
     QCOMPARE(f.frame().selectedId(), f.doc().groups[1]->id);  // where the deletion left it
   }
 

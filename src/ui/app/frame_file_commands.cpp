@@ -11,6 +11,7 @@
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 
 namespace {
@@ -76,7 +77,9 @@ bool CMainFrame::MaySwitchDocument() {
 
 bool CMainFrame::NewDocument() {
   if (!MaySwitchDocument()) return false;
+  treeView_->recordModel()->BeginReload();
   doc_.OnNewDocument();
+  treeView_->recordModel()->EndReload();
   filePath_.clear();
   InitialUpdate();
   SetModified(false);
@@ -96,13 +99,12 @@ bool CMainFrame::OpenDocument(const QString& givenPath) {
     path = dlg.selectedFiles().first();
   }
   try {
-    // The document changes only when the whole file has been read. The tree is filled once,
-    // by the initial update below, not also by the document's own rebuild after reading.
-    doc_.treeView = nullptr;
+    // The document changes only when the whole file has been read.
+    treeView_->recordModel()->BeginReload();
     doc_.OpenFile(QFile::encodeName(path).toStdString());
-    doc_.treeView = treeView_;
+    treeView_->recordModel()->EndReload();
   } catch (const DocumentFileError& e) {
-    doc_.treeView = treeView_;
+    treeView_->recordModel()->EndReload();
     ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }

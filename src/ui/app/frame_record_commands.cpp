@@ -24,7 +24,12 @@ void CMainFrame::OnPaste() {
 }
 
 void CMainFrame::OnDelete() {
-  if (RunCommand(std::make_unique<DeleteRecordCommand>(selectedId_))) AfterTreeChanged();
+  // The selection moves on as it does when a row leaves the tree.
+  uint32_t deleted = treeView_->currentId();
+  uint32_t next = treeView_->NeighbourOf(deleted);
+  if (!RunCommand(std::make_unique<DeleteRecordCommand>(selectedId_))) return;
+  if (deleted && !doc_.LookupRecord(deleted)) treeView_->SelectIndex(treeView_->IndexOfId(next));
+  AfterTreeChanged();
 }
 
 void CMainFrame::OnAdd(int commandId) {

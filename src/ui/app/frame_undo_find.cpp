@@ -1,28 +1,37 @@
 // Undo and redo of document changes, finding records and the references list: the frame's
 // side, which keeps the views in step with what the history restored.
-#include <QTreeWidgetItem>
-
 #include "ui/app/main_frame.h"
 #include "ui/dialogs/references_dlg.h"
 #include "ui/form/property_form.h"
 #include "ui/tree/find_bar.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
-#include "ui/tree/tree_refill.h"
 
 bool CMainFrame::UndoChange() {
-  if (!history_.Undo(doc_)) return false;
+  if (!history_.CanUndo()) return false;
+  treeView_->recordModel()->BeginReload();
+  history_.Undo(doc_);
+  treeView_->recordModel()->EndReload();
   AfterUndoRedo();
   return true;
 }
 
 bool CMainFrame::RedoChange() {
-  if (!history_.Redo(doc_)) return false;
+  if (!history_.CanRedo()) return false;
+  treeView_->recordModel()->BeginReload();
+  history_.Redo(doc_);
+  treeView_->recordModel()->EndReload();
   AfterUndoRedo();
   return true;
 }
 
 void CMainFrame::BeforeExternalChange() {
   history_.NoteExternalChangeComing(doc_);
+  treeView_->recordModel()->BeginReload();
+}
+
+void CMainFrame::AfterExternalChange() {
+  treeView_->recordModel()->EndReload();
 }
 
 void CMainFrame::AfterUndoRedo() {
@@ -32,16 +41,11 @@ void CMainFrame::AfterUndoRedo() {
   if (!copiedRecord()) copiedId_ = 0;
   linkPickMode_ = false;
   hasShown_ = false;
-  // Items may go: nothing stays selected while the tree follows the change.
-  treeView_->ResetSelection();
-  if (const DocumentChange* change = history_.lastApplied())
-    RefreshChangedBranches(*treeView_, doc_, *change);
-  else
-    RefillTree(*treeView_, doc_);
-  QTreeWidgetItem* item = keep ? FindRecordItem(*treeView_, doc_, keep) : nullptr;
-  if (item) {
-    treeView_->SelectItem(item);
-    treeView_->scrollToItem(item);
+  // The tree kept its open branches and its current row where the records still stand.
+  QModelIndex item = keep ? treeView_->IndexOfId(keep) : QModelIndex();
+  if (item.isValid()) {
+    treeView_->SelectIndex(item);
+    treeView_->scrollTo(item);
   } else {
     treeView_->ResetSelection();
     formView_->OnInitialUpdate();
@@ -51,11 +55,7 @@ void CMainFrame::AfterUndoRedo() {
 }
 
 void CMainFrame::RevealRecord(uint32_t id) {
-  QTreeWidgetItem* item = FindRecordItem(*treeView_, doc_, id);
-  if (!item) return;
-  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
-  treeView_->SelectItem(item);
-  treeView_->scrollToItem(item);
+  treeView_->Reveal(id);
 }
 
 void CMainFrame::OnFind() {

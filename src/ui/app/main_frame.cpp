@@ -15,8 +15,8 @@
 #include "ui/links/links_dialog.h"
 #include "ui/network/frame_network.h"
 #include "ui/tree/find_bar.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
-#include "ui/tree/tree_refill.h"
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   InitUiResources();
@@ -39,7 +39,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   leftLayout->setSpacing(0);
   findBar_ = new CFindBar(this, leftPane);
   treeView_ = new CLeftView(this, &doc_, leftPane);
-  RememberOpenBranches(*treeView_);  // so that undo reopens a branch that comes back
   leftLayout->addWidget(findBar_);
   leftLayout->addWidget(treeView_, 1);
   formView_ = new CTarnelView(this, splitter_);
@@ -57,7 +56,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setGeometry(screen->availableGeometry());
   else
     resize(1200, 800);
-  doc_.treeView = treeView_;
 }
 
 CMainFrame::~CMainFrame() {
@@ -67,7 +65,6 @@ CMainFrame::~CMainFrame() {
   delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
-  doc_.treeView = nullptr;
 }
 
 CRecord* CMainFrame::selectedRecord() const {
@@ -76,10 +73,6 @@ CRecord* CMainFrame::selectedRecord() const {
 
 CRecord* CMainFrame::shownRecord() const {
   return hasShown_ ? doc_.LookupRecord(shownId_) : nullptr;
-}
-
-QTreeWidgetItem* CMainFrame::shownItem() const {
-  return treeView_->ItemAt(shownItem_);
 }
 
 CRecord* CMainFrame::copiedRecord() const {
@@ -100,7 +93,6 @@ void CMainFrame::SelectRecord(uint32_t id) {
   }
   hasShown_ = selected != nullptr;
   shownId_ = selected ? selected->id : 0;
-  shownItem_ = treeView_->PersistentIndex(treeView_->currentItemHandle());
   if (!selected) {
     UpdateActions();
     return;
@@ -137,11 +129,11 @@ CLinksDialog* CMainFrame::linksEditor() const {
 
 void CMainFrame::OpenLinksEditor(uint32_t) {
   if (!linksEditor_) linksEditor_ = new CLinksDialog(this);
-  // The object that holds the "Links" property's atom: two levels above the tree's item.
-  QTreeWidgetItem* item = treeView_->currentItemHandle();
-  QTreeWidgetItem* atom = item ? item->parent() : nullptr;
-  QTreeWidgetItem* object = atom ? atom->parent() : nullptr;
-  linksEditor_->SetObjectItem(treeView_->PersistentIndex(object));
+  // The object that holds the "Links" property's atom: two levels above the tree's row.
+  CRecord* property = doc_.LookupRecord(treeView_->currentId());
+  CRecord* atom = property ? property->parent : nullptr;
+  CRecord* object = atom ? atom->parent : nullptr;
+  linksEditor_->SetObjectId(object ? object->id : 0);
 }
 
 void CMainFrame::ShowLinksEditor(const QString& text) {
@@ -159,8 +151,10 @@ void CMainFrame::HideLinksEditor() {
 }
 
 bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
-  EditContext ctx{doc_, *treeView_, {}};
+  EditContext ctx{doc_, {}, {}};
+  treeView_->recordModel()->BeginReload();
   bool changed = history_.Run(std::move(command), ctx);
+  treeView_->recordModel()->EndReload();
   if (changed) SetModified(true);
   if (!ctx.error.isEmpty()) ShowError(this, QStringLiteral("Kandrel"), ctx.error);
   if (!ctx.notice.isEmpty()) ShowInformation(this, QStringLiteral("Kandrel"), ctx.notice);
@@ -169,19 +163,12 @@ bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
 }
 
 void CMainFrame::AfterApply() {
-  CRecord* shown = shownRecord();
-  QTreeWidgetItem* item = shownItem();
-  if (shown && item) {
-    treeView_->SetItemLabel(item, shown->name);
-    if (GetKind(shown) == kKindProperty) treeView_->RefreshItemIcon(item);
-  }
   formView_->RefreshForm();
 }
 
 void CMainFrame::AfterTreeChanged() {
   // Deletes and pastes can change links anywhere; the icons and the form follow.
   if (CRecord* copied = copiedRecord(); !copied) copiedId_ = 0;
-  treeView_->RefreshBranchIcons(treeView_->rootItem());
   formView_->RefreshForm();
   UpdateActions();
 }

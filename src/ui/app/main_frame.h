@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPersistentModelIndex>
 #include <QPointer>
 #include <cstdint>
 #include <map>
@@ -24,7 +23,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QSplitter;
-class QTreeWidgetItem;
 class CRecord;
 
 class CMainFrame : public QMainWindow {
@@ -61,14 +59,13 @@ class CMainFrame : public QMainWindow {
   CRecord* selectedRecord() const;
   CRecord* shownRecord() const;
   int shownKind() const { return shownKind_; }
-  QTreeWidgetItem* shownItem() const;
   CRecord* copiedRecord() const;
 
   // Runs one change of the document; marks the document modified when it changed and tells
   // the user when it could not be made. True when the document changed.
   bool RunCommand(std::unique_ptr<CEditCommand> command);
   const CEditHistory& history() const { return history_; }
-  // After "Применить": relabels the shown item, refreshes its icon and the form.
+  // After "Применить": the form shows the record as stored.
   void AfterApply();
   // After the document rebuilt the whole tree (a base download, an import): nothing selected,
   // empty form.
@@ -96,8 +93,9 @@ class CMainFrame : public QMainWindow {
   // Undo and redo of document changes; false when there was nothing to do.
   bool UndoChange();
   bool RedoChange();
-  // The document is about to change outside a command (a base download).
+  // The document is about to change outside a command (a base download), and has changed.
   void BeforeExternalChange();
+  void AfterExternalChange();
   // Selects the record's tree item, opening the branches above it and scrolling to it.
   void RevealRecord(uint32_t id);
   CFindBar* GetFindBar() const { return findBar_; }
@@ -150,7 +148,6 @@ class CMainFrame : public QMainWindow {
   uint32_t selectedId_ = 0;
   bool hasShown_ = false;
   uint32_t shownId_ = 0;
-  QPersistentModelIndex shownItem_;
   int shownKind_ = 0;
   uint32_t copiedId_ = 0;
   uint32_t pasteTargetId_ = 0;

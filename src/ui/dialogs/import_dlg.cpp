@@ -38,7 +38,7 @@ void FillItem(QTreeWidgetItem* parent, CImportItem& item) {
   for (const auto& child : item.children) {
     auto* w = new QTreeWidgetItem(parent);
     w->setText(0, FromCp1251(child->record->name));
-    w->setIcon(0, TreeIcons::Get().ForImage((GetKind(child->record) - 1) * 2));
+    w->setIcon(0, TreeIcons::Get().ForKind(GetKind(child->record)));
     w->setData(0, kItemRole, QVariant::fromValue(quintptr(child.get())));
     if (child->check != kNoCheckBox)
       w->setCheckState(0, child->check == kChecked ? Qt::Checked : Qt::Unchecked);

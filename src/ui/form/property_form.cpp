@@ -165,8 +165,8 @@ void CTarnelView::OnJump(QListWidgetItem* item) {
   if (!item) return;
   CLeftView* tree = frame_->GetTreeView();
   std::string path = item->data(Qt::UserRole + 1).toByteArray().toStdString();
-  if (QTreeWidgetItem* found = tree->FindItemByPath(path, tree->topLevelItem(0), 1))
-    tree->SelectItem(found);
+  QModelIndex found = tree->FindIndexByPath(path, tree->IndexOfId(0), 1);
+  if (found.isValid()) tree->SelectIndex(found);
 }
 
 bool CTarnelView::ApplyRecord() {

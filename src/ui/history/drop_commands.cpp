@@ -4,9 +4,37 @@
 
 #include "model/archive_format.h"
 #include "model/document.h"
-#include "ui/tree/structure_tree.h"
 
 namespace {
+
+// Groups never move; an object goes into a group or an object, an atom into an object, a
+// property into an atom.
+bool CanDrop(int dragged, int target) {
+  switch (dragged) {
+    case kKindObject:
+      return target == kKindGroup || target == kKindObject;
+    case kKindAtom:
+      return target == kKindObject;
+    case kKindProperty:
+      return target == kKindAtom;
+    default:
+      return false;
+  }
+}
+
+// A Shift drop places the record after a sibling, or first when dropped on its parent.
+bool CanPlaceAfter(int dragged, int target) {
+  switch (dragged) {
+    case kKindObject:
+      return target == kKindGroup || target == kKindObject;
+    case kKindAtom:
+      return target == kKindObject || target == kKindAtom;
+    case kKindProperty:
+      return target == kKindAtom || target == kKindProperty;
+    default:
+      return false;
+  }
+}
 
 // A group lies at depth 1, as the document file counts.
 int DepthOf(const CRecord* r) {
@@ -43,7 +71,7 @@ bool IsInBranch(const CRecord* record, const CRecord* branch) {
 }
 
 bool MayMoveUnder(const CRecord* record, const CRecord* target) {
-  if (!record || !target || !CLeftView::CanDrop(GetKind(record), GetKind(target))) return false;
+  if (!record || !target || !CanDrop(GetKind(record), GetKind(target))) return false;
   if (IsInBranch(target, record)) return false;
   return DepthOf(target) + BranchHeight(record) <= archive::kMaxDepth;
 }
@@ -101,27 +129,29 @@ bool RewriteChildOrder(CRecord* parent, const std::vector<uint32_t>& order) {
 bool DropMoveCommand::Execute(EditContext& ctx) {
   CRecord* record = ctx.doc.LookupRecord(draggedId_);
   CRecord* target = ctx.doc.LookupRecord(targetId_);
-  QTreeWidgetItem* item = ctx.tree.FindItemById(draggedId_);
-  QTreeWidgetItem* targetItem = ctx.tree.FindItemById(targetId_);
-  if (!item || !targetItem || !MayMoveUnder(record, target)) return false;
-  // Onto itself, or onto the parent it already has: the record keeps its place in the list.
-  if (targetItem == item || targetItem == item->parent() || record->parent == target) return false;
-  if (!ctx.tree.MoveBranch(item, targetItem, CLeftView::MoveMode::kAsChild)) return false;
+  if (!MayMoveUnder(record, target)) return false;
+  // Onto the parent it already has: the record keeps its place in the list.
+  if (record->parent == target) return false;
   return MoveRecordUnder(ctx.doc, record, target);
 }
 
 bool DropReorderCommand::Execute(EditContext& ctx) {
   CRecord* record = ctx.doc.LookupRecord(draggedId_);
-  QTreeWidgetItem* item = ctx.tree.FindItemById(draggedId_);
-  QTreeWidgetItem* targetItem = ctx.tree.FindItemById(targetId_);
-  if (!record || !item || !targetItem) return false;
-  QTreeWidgetItem* moved = ctx.tree.MoveBranch(item, targetItem, CLeftView::MoveMode::kAsSibling);
-  if (!moved || !moved->parent()) return false;
-  QTreeWidgetItem* parentItem = moved->parent();
+  CRecord* target = ctx.doc.LookupRecord(targetId_);
+  if (!record || !target || !record->parent || IsInBranch(target, record)) return false;
+  if (!CanPlaceAfter(GetKind(record), GetKind(target))) return false;
+  CRecord* parent = record->parent;
   std::vector<uint32_t> order;
-  for (int i = 0; i < parentItem->childCount(); ++i)
-    order.push_back(CLeftView::ItemId(parentItem->child(i)));
-  CRecord* parent = ctx.doc.LookupRecord(CLeftView::ItemId(parentItem));
+  ForEachChild(parent, [&](const CRecord* c) {
+    if (c != record) order.push_back(c->id);
+  });
+  // First under its own parent, right after a sibling, and last after anything else.
+  size_t at = order.size();
+  if (target == parent)
+    at = 0;
+  else if (target->parent == parent)
+    at = size_t(std::find(order.begin(), order.end(), target->id) - order.begin()) + 1;
+  order.insert(order.begin() + long(std::min(at, order.size())), record->id);
   if (!RewriteChildOrder(parent, order)) return false;
   RefreshDecimalPoints(ctx.doc, parent);  // "DecPoint" scales the properties up to itself
   return true;

@@ -10,13 +10,11 @@
 
 #include "model/document_state.h"
 
-class CLeftView;
 class CTarnelDoc;
 struct DocumentChange;
 
 struct EditContext {
   CTarnelDoc& doc;
-  CLeftView& tree;
   QString error;   // set by a command that could not be carried out, for the user
   QString notice;  // something the user should know about a command that was carried out
 };

@@ -4,7 +4,6 @@
 #include <QFile>
 
 #include "model/document.h"
-#include "ui/tree/structure_tree.h"
 #include "xml/c2ko_import.h"
 #include "xml/import_merge.h"
 #include "xml/import_parser.h"
@@ -33,8 +32,7 @@ bool C2koImportCommand::Execute(EditContext& ctx) {
   if (!AsChildHolder(target)) return false;
   int before = ctx.doc.idMap.Count();
   try {
-    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target,
-                   ctx.tree.currentItemHandle());
+    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target, nullptr);
   } catch (const C2koImportError& e) {
     outcome_->error = QString::fromStdString(e.what());
     outcome_->fileNotFound = e.fileNotFound;

@@ -5,7 +5,6 @@
 
 #include "model/document.h"
 #include "model/value_types.h"
-#include "ui/tree/structure_tree.h"
 
 QString DocumentFullMessage() {
   return QCoreApplication::translate(
@@ -63,7 +62,6 @@ bool AddGroupCommand::Execute(EditContext& ctx) {
     return false;
   }
   g->SetName(name_);
-  ctx.tree.AddGroupItem(name_, g->id);
   return true;
 }
 
@@ -77,13 +75,11 @@ bool AddChildCommand::Execute(EditContext& ctx) {
     CObj* o = ctx.doc.NewObject(parent);
     if (!o) return false;
     o->SetName(name_);
-    ctx.tree.AddObjectItem(name_, o->id);
   } else {
     CAtom* a = ctx.doc.NewAtom(parent);
     if (!a) return false;
     a->SetName(name_);
     a->type = int8_t(atomType_);
-    ctx.tree.AddAtomItem(name_, a->id);
   }
   return true;
 }
@@ -100,7 +96,6 @@ bool AddPropertyCommand::Execute(EditContext& ctx) {
   p->typeCode = draft_.typeCode;
   p->flags = draft_.flags;
   LinkToTargets(ctx.doc, p);
-  ctx.tree.AddPropertyItem(p->name, p->id);
   return true;
 }
 
@@ -129,10 +124,7 @@ bool SetEndOfChainCommand::Execute(EditContext& ctx) {
 }
 
 bool DeleteRecordCommand::Execute(EditContext& ctx) {
-  // Taken before the tree item goes: removing the item moves the tree's selection, and the
-  // frame's selected record with it.
   CRecord* r = ctx.doc.LookupRecord(id_);
-  ctx.tree.DeleteCurrentItem();
   if (!r) return false;
   std::vector<CPropertyItem*> doomed;
   CollectProperties(r, &doomed);
@@ -171,6 +163,6 @@ bool PasteCommand::Execute(EditContext& ctx) {
     return false;
   }
   LinkToTargets(ctx.doc, copy);
-  ctx.doc.ShowSubtree(copy, ctx.tree.currentItemHandle());
+  ctx.doc.ShowSubtree(copy, nullptr);
   return true;
 }

@@ -2,28 +2,27 @@
 
 #include <QDialogButtonBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "model/document.h"
 #include "model/value_types.h"
 #include "ui/app/main_frame.h"
 #include "ui/history/link_commands.h"
-#include "ui/tree/tree_icons.h"
-#include "xml/text_codec.h"
-
-namespace {
-constexpr int kIdRole = Qt::UserRole;
-}
+#include "ui/tree/record_model.h"
 
 CLinksTree::CLinksTree(CMainFrame* frame) : QDialog(frame), frame_(frame) {
   setObjectName(QStringLiteral("CLinksTree"));
   setWindowTitle(tr("Ссилка"));
-  tree_ = new QTreeWidget(this);
+  model_ = new CRecordModel(frame->document(), CRecordModel::Top::kGroups, this);
+  tree_ = new QTreeView(this);
   tree_->setObjectName(QStringLiteral("linksTree"));
   tree_->setHeaderHidden(true);
   tree_->setIconSize(QSize(24, 24));
+  tree_->setUniformRowHeights(true);
+  tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree_->setMouseTracking(true);
+  tree_->setModel(model_);
   auto* buttons = new QDialogButtonBox(this);
   ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
   ok_->setObjectName(QStringLiteral("okButton"));
@@ -33,54 +32,29 @@ CLinksTree::CLinksTree(CMainFrame* frame) : QDialog(frame), frame_(frame) {
   connect(buttons, &QDialogButtonBox::accepted, this, &CLinksTree::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CLinksTree::reject);
   // Only a property can be a link target.
-  connect(tree_, &QTreeWidget::currentItemChanged, this,
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { ok_->setEnabled(AsProperty(ChosenRecord()) != nullptr); });
-  connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this] { accept(); });
+  connect(tree_, &QTreeView::doubleClicked, this, [this] { accept(); });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tree_);
   layout->addWidget(buttons);
   resize(670, 400);  // 335 by 199 dialog units
-  Fill();
-}
-
-void CLinksTree::Fill() {
-  tree_->clear();
-  for (const auto& g : frame_->document().groups) InsertRecord(tree_->invisibleRootItem(), g.get());
   ok_->setEnabled(false);
   // The present target, when there is one, is where the choice starts.
   if (const CPropertyItem* p = AsProperty(frame_->shownRecord()); p && p->typeCode == kTypeLinkTo)
-    if (QTreeWidgetItem* item = ItemOf(uint32_t(AtoI(p->valueText)))) {
-      tree_->setCurrentItem(item);
-      tree_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    if (QModelIndex index = ItemOf(uint32_t(AtoI(p->valueText))); index.isValid()) {
+      tree_->setCurrentIndex(index);
+      tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
     }
 }
 
-void CLinksTree::InsertRecord(QTreeWidgetItem* parent, CRecord* record) {
-  static const int kImages[] = {kImageRoot, kImageGroup, kImageObject, kImageAtom, kImageProperty};
-  auto* item = new QTreeWidgetItem(parent);
-  item->setText(0, FromCp1251(record->name));
-  item->setData(0, kIdRole, record->id);
-  int image = kImages[GetKind(record)];
-  if (const CPropertyItem* p = AsProperty(record); p && p->typeCode == kTypeLinkTo)
-    image = kImageLink;
-  item->setIcon(0, TreeIcons::Get().ForImage(image));
-  if (CChildHolder* h = AsChildHolder(record))
-    for (const auto& c : h->children) InsertRecord(item, c.get());
-  else if (CAtom* a = AsAtom(record))
-    for (const auto& p : a->properties) InsertRecord(item, p.get());
-}
-
-QTreeWidgetItem* CLinksTree::ItemOf(uint32_t id) const {
-  for (QTreeWidgetItemIterator it(tree_); *it; ++it)
-    if ((*it)->data(0, kIdRole).toUInt() == id) return *it;
-  return nullptr;
+QModelIndex CLinksTree::ItemOf(uint32_t id) const {
+  return model_->IndexOfId(id);
 }
 
 CRecord* CLinksTree::ChosenRecord() const {
-  QTreeWidgetItem* item = tree_->currentItem();
-  return item ? frame_->document().LookupRecord(item->data(0, kIdRole).toUInt()) : nullptr;
+  return model_->RecordOf(tree_->currentIndex());
 }
-
 void CLinksTree::accept() {
   CPropertyItem* property = AsProperty(frame_->shownRecord());
   CRecord* target = ChosenRecord();

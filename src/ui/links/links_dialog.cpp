@@ -16,7 +16,6 @@
 #include "ui/app/main_frame.h"
 #include "ui/history/link_commands.h"
 #include "ui/links/ts_tree_ctrl.h"
-#include "ui/tree/structure_tree.h"
 #include "xml/import_parser.h"
 #include "xml/text_codec.h"
 
@@ -170,8 +169,7 @@ void CLinksDialog::Match(QTreeWidgetItem* item, CRecord* record) {
 }
 
 CRecord* CLinksDialog::ObjectRecord() {
-  QTreeWidgetItem* item = frame_->GetTreeView()->ItemAt(objectItem_);
-  return item ? frame_->document().LookupRecord(CLeftView::ItemId(item)) : nullptr;
+  return frame_->document().LookupRecord(objectId_);
 }
 
 void CLinksDialog::Refresh() {
@@ -190,11 +188,9 @@ void CLinksDialog::OnChecked(int state, QTreeWidgetItem* item) {
       const CPropertyItem* p = AsProperty(doc.LookupRecord(IdOf(d)));
       if (p && p->typeCode == kTypeLinkTo) links.push_back(p->id);
     });
-    if (!links.empty() && frame_->RunCommand(std::make_unique<UnlinkCommand>(std::move(links))))
-      frame_->GetTreeView()->RefreshBranchIcons(frame_->GetTreeView()->ItemAt(objectItem_));
+    if (!links.empty()) frame_->RunCommand(std::make_unique<UnlinkCommand>(std::move(links)));
   } else if (state == CTSTreeCtrl::kChecked && userClicked_) {
     MakeLinks(item);
-    frame_->GetTreeView()->RefreshBranchIcons(frame_->GetTreeView()->ItemAt(objectItem_));
     Refresh();
   }
 }

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPersistentModelIndex>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
@@ -37,8 +36,8 @@ class CLinksDialog : public QDialog {
   void RefreshLabels();
   // The record selected in the structure tree while picking.
   void OnPicked(uint32_t id);
-  // The structure-tree item of the object that holds the "Links" property's atom.
-  void SetObjectItem(const QPersistentModelIndex& item) { objectItem_ = item; }
+  // The object that holds the "Links" property's atom.
+  void SetObjectId(uint32_t id) { objectId_ = id; }
 
   CTSTreeCtrl* tree() const { return tree_; }
   QLabel* newLinkText() const { return newLinkText_; }
@@ -78,7 +77,7 @@ class CLinksDialog : public QDialog {
   QTreeWidgetItem* selectedItem_ = nullptr;
   uint32_t pickedId_ = 0;  // looked up each time, so a deleted record is simply gone
   bool userClicked_ = false;
-  QPersistentModelIndex objectItem_;
+  uint32_t objectId_ = 0;
   QGroupBox* newLinkFrame_;
   QLabel* newLinkText_;
   QGroupBox* currentLinkFrame_;

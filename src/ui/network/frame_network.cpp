@@ -68,6 +68,7 @@ void FrameNetwork::Close() {
 }
 
 void FrameNetwork::OnBaseReplaced() {
+  frame_->AfterExternalChange();
   frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());
 }

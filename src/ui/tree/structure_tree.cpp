@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QHeaderView>
-#include <QTimer>
 
 #include "model/document.h"
 #include "model/value_types.h"
@@ -12,12 +11,10 @@
 #include "ui/dialogs/add_base_dlg.h"
 #include "ui/dialogs/property_item_dlg.h"
 #include "ui/history/record_commands.h"
-#include "ui/tree/tree_icons.h"
+#include "ui/tree/record_model.h"
 #include "xml/text_codec.h"
 
 namespace {
-constexpr int kIdRole = Qt::UserRole;
-constexpr int kImageRole = Qt::UserRole + 1;
 
 QFont TreeFont() {
   // "Arial Narrow" where it is installed, else the narrow faces that stand in for it.
@@ -30,216 +27,200 @@ QFont TreeFont() {
   font.setStyleHint(QFont::SansSerif);
   return font;
 }
+
 }  // namespace
 
 CLeftView::CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent)
-    : QTreeWidget(parent), frame_(frame), doc_(doc), icons_(TreeIcons::Get()) {
+    : QTreeView(parent),
+      frame_(frame),
+      doc_(doc),
+      model_(new CRecordModel(*doc, CRecordModel::Top::kRootRow, this)) {
   setObjectName(QStringLiteral("CLeftView"));
   setHeaderHidden(true);
-  setColumnCount(1);
   setIconSize(QSize(24, 24));
   setUniformRowHeights(true);
   setRootIsDecorated(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  setModel(model_);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
   setFont(TreeFont());
-  connect(this, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) { OnSelChanged(item); });
+  connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+    if (model_->IsRootRow(index))
+      rootOpen_ = true;
+    else if (uint32_t id = model_->IdOf(index))
+      open_[id] = PathOf(id);
+  });
+  connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+    if (model_->IsRootRow(index))
+      rootOpen_ = false;
+    else
+      open_.erase(model_->IdOf(index));
+  });
+  // Across a reset the open branches and the current row are kept by identifier path.
+  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &CLeftView::SaveState);
+  connect(model_, &QAbstractItemModel::modelReset, this, &CLeftView::RestoreState);
 }
 
 CLeftView::~CLeftView() {
   CancelDrag();  // gives the mouse and the cursor back
-  delete pendingRoot_;
-  if (doc_ && doc_->treeView == this) doc_->treeView = nullptr;
 }
 
-uint32_t CLeftView::ItemId(const QTreeWidgetItem* item) {
-  return item ? item->data(0, kIdRole).toUInt() : 0;
+uint32_t CLeftView::IdOf(const QModelIndex& index) const {
+  return model_->IdOf(index);
 }
 
-QPersistentModelIndex CLeftView::PersistentIndex(QTreeWidgetItem* item) {
-  EnsureAttached();
-  return item ? QPersistentModelIndex(indexFromItem(item)) : QPersistentModelIndex();
+QModelIndex CLeftView::IndexOfId(uint32_t id) const {
+  return id ? model_->IndexOfId(id) : model_->RootRow();
 }
 
-QTreeWidgetItem* CLeftView::ItemAt(const QPersistentModelIndex& index) {
-  EnsureAttached();
-  return index.isValid() ? itemFromIndex(index) : nullptr;
+uint32_t CLeftView::currentId() const {
+  return model_->IdOf(currentIndex());
 }
 
-void CLeftView::DeleteAllItems() {
-  clearing_ = true;
-  clear();
-  clearing_ = false;
-  delete pendingRoot_;
-  pendingRoot_ = nullptr;
-  rootItem_ = nullptr;
-  currentItem_ = nullptr;
-  building_ = true;
+CLeftView::IdPath CLeftView::PathOf(uint32_t id) const {
+  IdPath path;
+  for (const CRecord* r = doc_->LookupRecord(id); r; r = r->parent) path.push_back(r->id);
+  return path;  // from the record up to its group
 }
 
-TreeItemHandle CLeftView::InsertRoot() {
-  QTreeWidgetItem* root = MakeItem("Root", kImageRoot, 0);
-  if (building_) {
-    // A rebuild fills the tree below a root that the widget does not know yet, so the tens of
-    // thousands of inserts cost no model notifications; the branch joins the widget in one step.
-    pendingRoot_ = root;
-    QTimer::singleShot(0, this, &CLeftView::EnsureAttached);
-  } else {
-    addTopLevelItem(root);
+QModelIndex CLeftView::IndexOfPath(const IdPath& path) const {
+  if (path.empty()) return {};
+  const CRecord* r = doc_->LookupRecord(path.front());
+  QModelIndex index = model_->IndexOf(r);
+  for (uint32_t id : path) {
+    if (!r || r->id != id) return {};
+    r = r->parent;
   }
-  rootItem_ = root;
-  currentItem_ = root;
-  return root;
+  return r ? QModelIndex() : index;
 }
 
-void CLeftView::EnsureAttached() {
-  building_ = false;
-  if (!pendingRoot_) return;
-  QTreeWidgetItem* root = pendingRoot_;
-  pendingRoot_ = nullptr;
+void CLeftView::SaveState() {
+  if (forgetting_) {
+    savedHadCurrent_ = savedRootCurrent_ = false;
+    savedCurrent_.clear();
+    return;
+  }
+  QModelIndex current = currentIndex();
+  savedRootCurrent_ = model_->IsRootRow(current);
+  savedHadCurrent_ = current.isValid();
+  savedCurrent_ = savedHadCurrent_ && !savedRootCurrent_ ? PathOf(IdOf(current)) : IdPath();
+}
+
+void CLeftView::RestoreState() {
+  // The view forgot everything with the reset; what stands where it stood opens again.
+  restoring_ = true;
   clearing_ = true;
-  addTopLevelItem(root);
+  std::vector<QModelIndex> reopen;
+  for (const auto& [id, path] : open_)
+    if (QModelIndex index = IndexOfPath(path); index.isValid()) reopen.push_back(index);
+  for (const QModelIndex& index : reopen) expand(index);
+  if (rootOpen_) expand(model_->RootRow());
+  QModelIndex current = savedRootCurrent_ ? model_->RootRow() : IndexOfPath(savedCurrent_);
+  if (current.isValid()) setCurrentIndex(current);
   clearing_ = false;
-}
-
-QTreeWidgetItem* CLeftView::MakeItem(const std::string& label, int image, uint32_t id) {
-  auto* item = new QTreeWidgetItem;
-  item->setText(0, FromCp1251(label));
-  item->setData(0, kIdRole, id);
-  SetImage(item, image);
-  return item;
-}
-
-QTreeWidgetItem* CLeftView::NewItem(QTreeWidgetItem* parent, const std::string& label, int image,
-                                    uint32_t id) {
-  QTreeWidgetItem* item = MakeItem(label, image, id);
-  if (parent)
-    parent->addChild(item);
-  else
-    addTopLevelItem(item);
-  return item;
-}
-
-TreeItemHandle CLeftView::InsertItem(TreeItemHandle parent, const std::string& label, int image,
-                                     int, uint32_t id) {
-  return NewItem(static_cast<QTreeWidgetItem*>(parent), label, image, id);
-}
-
-void CLeftView::SetImage(QTreeWidgetItem* item, int image) {
-  // Only a real change touches the item: refreshing a branch must not repaint it all.
-  QVariant old = item->data(0, kImageRole);
-  if (old.isValid() && old.toInt() == image) return;
-  item->setData(0, kImageRole, image);
-  item->setIcon(0, icons_.ForImage(image));
+  restoring_ = false;
 }
 
 void CLeftView::OnInitialUpdate() {
-  doc_->treeView = this;
-  clearing_ = true;
-  doc_->RebuildTree();
-  clearing_ = false;
+  // A new or opened document starts closed, as every record in it is new to the view.
+  open_.clear();
+  rootOpen_ = false;
+  forgetting_ = true;
+  model_->Reload();
+  forgetting_ = false;
   ResetSelection();
 }
 
 void CLeftView::ResetSelection() {
-  EnsureAttached();
   clearing_ = true;
-  if (!rootItem_) InsertRoot();
-  setCurrentItem(nullptr);
+  setCurrentIndex(QModelIndex());
+  selectionModel()->clearSelection();
   clearing_ = false;
-  currentItem_ = nullptr;
   frame_->SelectRecord(0);
 }
 
-QTreeWidgetItem* CLeftView::AddGroupItem(const std::string& label, uint32_t id) {
-  EnsureAttached();
-  if (!rootItem_) InsertRoot();
-  return NewItem(rootItem_, label, kImageGroup, id);
-}
-
-QTreeWidgetItem* CLeftView::AddObjectItem(const std::string& label, uint32_t id) {
-  EnsureAttached();
-  QTreeWidgetItem* item = NewItem(currentItem_, label, kImageObject, id);
-  if (currentItem_) currentItem_->setExpanded(true);
-  return item;
-}
-
-QTreeWidgetItem* CLeftView::AddAtomItem(const std::string& label, uint32_t id) {
-  EnsureAttached();
-  QTreeWidgetItem* item = NewItem(currentItem_, label, kImageAtom, id);
-  if (currentItem_) currentItem_->setExpanded(true);
-  return item;
-}
-
-QTreeWidgetItem* CLeftView::AddPropertyItem(const std::string& label, uint32_t id) {
-  EnsureAttached();
-  // The plain property icon even for LINK_TO, until the next icon refresh.
-  return NewItem(currentItem_, label, kImageProperty, id);
-}
-
-void CLeftView::DeleteCurrentItem() {
-  QTreeWidgetItem* item = currentItem_;
-  if (!item) return;
-  currentItem_ = nullptr;
-  if (item == rootItem_) rootItem_ = nullptr;
-  delete item;  // the tree selects another item and reports it
-}
-
-void CLeftView::SelectItem(QTreeWidgetItem* item) {
-  if (!item) return;
-  if (item == currentItem())
-    OnSelChanged(item);
+void CLeftView::SelectIndex(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  if (index == currentIndex())
+    OnSelChanged(index);
   else
-    setCurrentItem(item);
+    setCurrentIndex(index);
 }
 
-void CLeftView::SetItemLabel(QTreeWidgetItem* item, const std::string& label) {
-  if (item) item->setText(0, FromCp1251(label));
+void CLeftView::Reveal(uint32_t id) {
+  QModelIndex index = IndexOfId(id);
+  if (!index.isValid()) return;
+  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) expand(p);
+  SelectIndex(index);
+  scrollTo(index);
 }
 
-QTreeWidgetItem* CLeftView::FindItemByPath(const std::string& path, QTreeWidgetItem* start,
-                                           size_t position) {
-  EnsureAttached();
+void CLeftView::SetExpanded(uint32_t id, bool open) {
+  QModelIndex index = IndexOfId(id);
+  if (index.isValid()) setExpanded(index, open);
+}
+
+bool CLeftView::IsExpanded(uint32_t id) const {
+  QModelIndex index = IndexOfId(id);
+  return index.isValid() && isExpanded(index);
+}
+
+uint32_t CLeftView::NeighbourOf(uint32_t id) const {
+  QModelIndex index = IndexOfId(id);
+  if (!index.isValid() || !id) return 0;
+  int rows = model_->rowCount(index.parent());
+  if (index.row() + 1 < rows) return IdOf(index.siblingAtRow(index.row() + 1));
+  if (index.row() > 0) return IdOf(index.siblingAtRow(index.row() - 1));
+  return IdOf(index.parent());
+}
+
+void CLeftView::ClearCurrent() {
+  clearing_ = true;
+  setCurrentIndex(QModelIndex());
+  clearing_ = false;
+}
+
+void CLeftView::CollapseBranch(uint32_t id) {
+  QModelIndex index = IndexOfId(id);
+  if (!index.isValid()) return;
+  std::vector<QModelIndex> stack{index};
+  while (!stack.empty()) {
+    QModelIndex i = stack.back();
+    stack.pop_back();
+    if (!isExpanded(i)) continue;  // nothing below a closed branch is open in the view
+    collapse(i);
+    for (int r = 0, n = model_->rowCount(i); r < n; ++r) stack.push_back(model_->index(r, 0, i));
+  }
+}
+
+QModelIndex CLeftView::FindIndexByPath(const std::string& path, const QModelIndex& start,
+                                       size_t position) const {
   size_t end = position + 1 <= path.size() ? path.find('/', position + 1) : std::string::npos;
   if (end == std::string::npos) end = path.size();
   std::string name = end > position && position < path.size()
                          ? path.substr(position, end - position)
                          : std::string();
   if (!name.empty() && name[0] == '/') name.erase(0, 1);
-  QTreeWidgetItem* parent = start ? start : topLevelItem(0);
-  if (!parent || parent->childCount() == 0) return start;
-  QString label = FromCp1251(name);
-  for (int i = 0; i < parent->childCount(); ++i) {
-    QTreeWidgetItem* child = parent->child(i);
-    if (child->text(0) == label) return FindItemByPath(path, child, end + 1);
+  QModelIndex parent = start.isValid() ? start : model_->RootRow();
+  if (!parent.isValid() || model_->rowCount(parent) == 0) return start;
+  for (int i = 0, n = model_->rowCount(parent); i < n; ++i) {
+    QModelIndex child = model_->index(i, 0, parent);
+    const CRecord* r = model_->RecordOf(child);
+    if (r && r->name == name) return FindIndexByPath(path, child, end + 1);
   }
-  return nullptr;
+  return {};
 }
 
-void CLeftView::RefreshItemIcon(QTreeWidgetItem* item) {
-  if (!item) return;
-  if (const CPropertyItem* p = AsProperty(doc_->LookupRecord(ItemId(item))))
-    SetImage(item, p->typeCode == kTypeLinkTo ? kImageLink : kImageProperty);
+void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTreeView::currentChanged(current, previous);
+  if (clearing_ || !current.isValid()) return;
+  OnSelChanged(current);
 }
 
-void CLeftView::RefreshBranchIcons(QTreeWidgetItem* item) {
-  if (!item) return;
-  for (int i = 0; i < item->childCount(); ++i) {
-    QTreeWidgetItem* child = item->child(i);
-    RefreshItemIcon(child);
-    RefreshBranchIcons(child);
-  }
-}
-
-void CLeftView::OnSelChanged(QTreeWidgetItem* item) {
-  if (clearing_ || !item) return;
-  currentItem_ = item;
-  RefreshItemIcon(item);
-  frame_->SelectRecord(ItemId(item));
-  RefreshBranchIcons(item);
+void CLeftView::OnSelChanged(const QModelIndex& index) {
+  frame_->SelectRecord(model_->IdOf(index));
 }
 
 bool CLeftView::DocumentIsFull() {
@@ -261,7 +242,10 @@ void CLeftView::OnAddObject(uint32_t parentId) {
   std::string name;
   CAddBaseDlg dlg(frame_);
   if (dlg.RunModal(&name, tr("Добавить объект")) != QDialog::Accepted) return;
-  frame_->RunCommand(std::make_unique<AddChildCommand>(AddChildCommand::kObject, parentId, name));
+  // A new object or atom shows at once: its parent opens.
+  if (frame_->RunCommand(
+          std::make_unique<AddChildCommand>(AddChildCommand::kObject, parentId, name)))
+    SetExpanded(parentId, true);
 }
 
 void CLeftView::OnAddAtom(uint32_t parentId) {
@@ -270,8 +254,9 @@ void CLeftView::OnAddAtom(uint32_t parentId) {
   uint8_t type = 0;
   CAddAtomDlg dlg(frame_);
   if (dlg.RunModal(&name, &type) != QDialog::Accepted) return;
-  frame_->RunCommand(
-      std::make_unique<AddChildCommand>(AddChildCommand::kAtom, parentId, name, type));
+  if (frame_->RunCommand(
+          std::make_unique<AddChildCommand>(AddChildCommand::kAtom, parentId, name, type)))
+    SetExpanded(parentId, true);
 }
 
 void CLeftView::OnAddProperty(uint32_t parentId) {

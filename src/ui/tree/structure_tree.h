@@ -1,52 +1,58 @@
-// The structure tree: one item per record under a single "Root" item. Items keep only the
-// record's identifier; the record is looked up in the document whenever it is needed.
+// The structure tree: a view of the document through CRecordModel, "Root" at the top with the
+// groups under it. It keeps nothing of the records; what it remembers across a reset of the
+// model (the open branches and the current row) it keeps by identifier path.
 #pragma once
 
-#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QPointer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdint>
 #include <string>
-
-#include "model/tree_view.h"
+#include <unordered_map>
+#include <vector>
 
 class CMainFrame;
+class CRecord;
+class CRecordModel;
 class CTarnelDoc;
-class TreeIcons;
 
-class CLeftView : public QTreeWidget, public ITreeView {
+class CLeftView : public QTreeView {
   Q_OBJECT
  public:
   CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent = nullptr);
   ~CLeftView() override;
 
-  // ITreeView, used by the document while it builds the tree.
-  void DeleteAllItems() override;
-  TreeItemHandle InsertRoot() override;
-  TreeItemHandle InsertItem(TreeItemHandle parent, const std::string& label, int image,
-                            int selectedImage, uint32_t id) override;
+  CRecordModel* recordModel() const { return model_; }
 
-  // Sets the tree up for a new or opened document: rebuilds it from the document and reports
-  // "nothing selected" to the frame.
+  // Sets the tree up for a new or opened document: everything collapsed but what the user
+  // opens, nothing selected, and the frame told so.
   void OnInitialUpdate();
-  // After the document rebuilt the tree by itself: nothing selected, and the frame told so.
+  // Nothing selected, and the frame told so.
   void ResetSelection();
 
-  QTreeWidgetItem* AddGroupItem(const std::string& label, uint32_t id);
-  QTreeWidgetItem* AddObjectItem(const std::string& label, uint32_t id);
-  QTreeWidgetItem* AddAtomItem(const std::string& label, uint32_t id);
-  QTreeWidgetItem* AddPropertyItem(const std::string& label, uint32_t id);
-  void DeleteCurrentItem();
+  // The index of a record (0: "Root"); invalid when the document has no such record.
+  QModelIndex IndexOfId(uint32_t id) const;
+  uint32_t IdOf(const QModelIndex& index) const;
+  // The identifier of the current row (0 for "Root" and for none).
+  uint32_t currentId() const;
   // Follows the labels of `path` ("/Group/Object/Atom/Property") from `start`'s children
-  // (null: those of "Root"), beginning at byte `position`.
-  QTreeWidgetItem* FindItemByPath(const std::string& path, QTreeWidgetItem* start, size_t position);
-  void RefreshItemIcon(QTreeWidgetItem* item);
-  // Makes the item current and reports it, also when it already was current: after a link
-  // pick the target is the tree's current item while the form still shows the source.
-  void SelectItem(QTreeWidgetItem* item);
-  void SetItemLabel(QTreeWidgetItem* item, const std::string& label);
-  void RefreshBranchIcons(QTreeWidgetItem* item);
+  // (invalid: those of "Root"), beginning at byte `position`.
+  QModelIndex FindIndexByPath(const std::string& path, const QModelIndex& start,
+                              size_t position) const;
+  // Makes the row current and reports it, also when it already was current: after a link
+  // pick the target is the tree's current row while the form still shows the source.
+  void SelectIndex(const QModelIndex& index);
+  // Opens the branches above the record, makes it current (reported) and scrolls to it.
+  void Reveal(uint32_t id);
+  void SetExpanded(uint32_t id, bool open);
+  bool IsExpanded(uint32_t id) const;
+  // Where the current row goes when the record's row leaves its list, as the view moves it: to
+  // the row below, else the row above, else the parent (0: "Root").
+  uint32_t NeighbourOf(uint32_t id) const;
+  // No current row, and nothing reported.
+  void ClearCurrent();
+  // Closes the record's branch and every branch below it.
+  void CollapseBranch(uint32_t id);
 
   // The add commands: each runs its dialog and, when confirmed, creates the record under the
   // frame's selected record.
@@ -55,37 +61,21 @@ class CLeftView : public QTreeWidget, public ITreeView {
   void OnAddAtom(uint32_t parentId);
   void OnAddProperty(uint32_t parentId);
 
-  QTreeWidgetItem* currentItemHandle() const { return currentItem_; }
-  QTreeWidgetItem* rootItem() const { return rootItem_; }
-  static uint32_t ItemId(const QTreeWidgetItem* item);
-  // Persistent references for the frame, which must never reach a deleted item.
-  QPersistentModelIndex PersistentIndex(QTreeWidgetItem* item);
-  QTreeWidgetItem* ItemAt(const QPersistentModelIndex& index);
-  // Hands a tree built by a rebuild to the widget; every operation that needs the items in
-  // the widget calls it, and the event loop does at the latest.
-  void EnsureAttached();
-  // The item that carries this identifier (never "Root"); null when there is none.
-  QTreeWidgetItem* FindItemById(uint32_t id);
-
   // Drag and drop. A plain drop moves the dragged record with its branch under the target by
   // the kind rules; a Shift drop reorders it among its siblings. Ctrl changes nothing: a drop
-  // is always a move, so no item ever stands for a record that is not there.
-  void OnBeginDrag(QTreeWidgetItem* item, const QPoint& point);
+  // is always a move.
+  void OnBeginDrag(const QModelIndex& index, const QPoint& point);
   void OnDragMove(const QPoint& point);
   void OnDrop(Qt::KeyboardModifiers keys);
   void CancelDrag();
   bool dragging() const { return dragActive_; }
-  QTreeWidgetItem* draggedItem() { return ItemAt(draggedItem_); }
-  QTreeWidgetItem* dropHighlight() { return ItemAt(dropHighlight_); }
+  uint32_t draggedId() const { return draggedId_; }
+  // The row under the cursor while dragging (invalid over nothing).
+  QModelIndex dropHighlight() const;
   QWidget* dragImage() const { return dragImage_; }
-  static bool CanDrop(int draggedKind, int targetKind);
-  static bool CanPlaceAfter(int draggedKind, int targetKind);
-  enum class MoveMode { kAsChild, kAsSibling };
-  // Moves the item with its branch to its new place and returns it, collapsed and unselected;
-  // the item itself when it already is there (as a child), null when the move is refused.
-  QTreeWidgetItem* MoveBranch(QTreeWidgetItem* item, QTreeWidgetItem* target, MoveMode mode);
 
  protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -94,31 +84,39 @@ class CLeftView : public QTreeWidget, public ITreeView {
                const QModelIndex& index) const override;
 
  private:
-  int ItemKind(const QTreeWidgetItem* item) const;
-  void SetDropHighlight(QTreeWidgetItem* item);
+  // A record as the chain of identifiers from its group down to it, so that a branch is
+  // reopened after a reset only where the same records still stand.
+  using IdPath = std::vector<uint32_t>;
+  IdPath PathOf(uint32_t id) const;
+  QModelIndex IndexOfPath(const IdPath& path) const;
+  void SaveState();
+  void RestoreState();
+  void OnSelChanged(const QModelIndex& index);
+  void SetDropHighlight(const QModelIndex& index);
   void EndDrag();
-
-  void OnSelChanged(QTreeWidgetItem* item);
-  QTreeWidgetItem* MakeItem(const std::string& label, int image, uint32_t id);
-  QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const std::string& label, int image,
-                           uint32_t id);
-  void SetImage(QTreeWidgetItem* item, int image);
   bool DocumentIsFull();
 
   CMainFrame* frame_;
   CTarnelDoc* doc_;
-  const TreeIcons& icons_;
-  QTreeWidgetItem* currentItem_ = nullptr;
-  QTreeWidgetItem* rootItem_ = nullptr;
-  QTreeWidgetItem* pendingRoot_ = nullptr;  // a rebuilt tree not yet in the widget
-  bool building_ = false;
-  bool clearing_ = false;
+  CRecordModel* model_;
+  bool clearing_ = false;  // selection changes made by the view itself are not reported
 
-  QPersistentModelIndex pressedItem_;  // where the left button went down, for a drag start
+  // Open branches by identifier, kept from the expanded and collapsed signals. A record that
+  // goes leaves its entry behind, so a branch that undo brings back opens as it was.
+  std::unordered_map<uint32_t, IdPath> open_;
+  bool rootOpen_ = false;
+  bool restoring_ = false;
+  bool forgetting_ = false;  // a reset that keeps nothing: the records are all new
+  IdPath savedCurrent_;
+  bool savedHadCurrent_ = false;
+  bool savedRootCurrent_ = false;
+
+  QPersistentModelIndex pressedIndex_;  // where the left button went down, for a drag start
   QPoint pressPoint_;
   bool dragActive_ = false;
-  QPersistentModelIndex draggedItem_;  // invalid also when a rebuild took the item away
-  QPersistentModelIndex dropHighlight_;
-  QPointer<QWidget> dragImage_;  // the dragged item's picture under the cursor
+  uint32_t draggedId_ = 0;
+  uint32_t dropHighlightId_ = 0;
+  bool dropHighlightRoot_ = false;
+  QPointer<QWidget> dragImage_;  // the dragged row's picture under the cursor
   QPoint dragHotSpot_;
 };

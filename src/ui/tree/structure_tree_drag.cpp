@@ -1,6 +1,6 @@
 // Drag and drop in the structure tree. The drag is driven by hand rather than through QDrag:
-// the tree keeps the mouse from the start of a drag to the release, shows the dragged item's
-// picture under the cursor, highlights the item under it and decides at the release.
+// the tree keeps the mouse from the start of a drag to the release, shows the dragged row's
+// picture under the cursor, highlights the row under it and decides at the release.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,104 +10,39 @@
 #include "model/document.h"
 #include "ui/app/main_frame.h"
 #include "ui/history/drop_commands.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 
 namespace {
 
-void CollapseBranch(QTreeWidgetItem* item) {
-  item->setExpanded(false);
-  item->setSelected(false);
-  for (int i = 0; i < item->childCount(); ++i) CollapseBranch(item->child(i));
-}
-
-// The item's icon and label on a transparent ground, as the drag shows it.
-QPixmap DragPicture(QTreeWidgetItem* item, QSize size, QSize iconSize, const QFont& font) {
+// The row's icon and label on a transparent ground, as the drag shows it.
+QPixmap DragPicture(const QModelIndex& index, QSize size, QSize iconSize, const QFont& font) {
   QPixmap picture(size);
   picture.fill(Qt::transparent);
   QPainter painter(&picture);
   int y = (size.height() - iconSize.height()) / 2;
-  item->icon(0).paint(&painter, QRect(QPoint(2, y), iconSize));
+  index.data(Qt::DecorationRole).value<QIcon>().paint(&painter, QRect(QPoint(2, y), iconSize));
   painter.setFont(font);
   painter.setPen(Qt::black);
   painter.drawText(QRect(iconSize.width() + 8, 0, size.width(), size.height()),
-                   Qt::AlignVCenter | Qt::AlignLeft, item->text(0));
+                   Qt::AlignVCenter | Qt::AlignLeft, index.data(Qt::DisplayRole).toString());
   return picture;
 }
 
 }  // namespace
 
-QTreeWidgetItem* CLeftView::FindItemById(uint32_t id) {
-  EnsureAttached();
-  if (id == 0 || !rootItem_) return nullptr;
-  for (QTreeWidgetItemIterator it(rootItem_); *it; ++it)
-    if (*it != rootItem_ && ItemId(*it) == id) return *it;
-  return nullptr;
-}
-
-int CLeftView::ItemKind(const QTreeWidgetItem* item) const {
-  return item && ItemId(item) ? GetKind(doc_->LookupRecord(ItemId(item))) : kKindNone;
-}
-
-bool CLeftView::CanDrop(int dragged, int target) {
-  switch (dragged) {
-    case kKindObject:
-      return target == kKindGroup || target == kKindObject;
-    case kKindAtom:
-      return target == kKindObject;
-    case kKindProperty:
-      return target == kKindAtom;
-    default:
-      return false;  // groups never move; an item without a record neither
-  }
-}
-
-bool CLeftView::CanPlaceAfter(int dragged, int target) {
-  switch (dragged) {
-    case kKindObject:
-      return target == kKindGroup || target == kKindObject;
-    case kKindAtom:
-      return target == kKindObject || target == kKindAtom;
-    case kKindProperty:
-      return target == kKindAtom || target == kKindProperty;
-    default:
-      return false;
-  }
-}
-
-QTreeWidgetItem* CLeftView::MoveBranch(QTreeWidgetItem* item, QTreeWidgetItem* target,
-                                       MoveMode mode) {
-  EnsureAttached();
-  if (!item || !target || !item->parent()) return nullptr;
-  bool asChild = mode == MoveMode::kAsChild;
-  if (asChild && (target == item || target == item->parent())) return item;
-  for (QTreeWidgetItem* up = target; up; up = up->parent())
-    if (up == item) return nullptr;  // never into the own branch
-  int dragged = ItemKind(item), onto = ItemKind(target);
-  if (!(asChild ? CanDrop(dragged, onto) : CanPlaceAfter(dragged, onto))) return nullptr;
-
-  QTreeWidgetItem* parent = asChild ? target : item->parent();
-  QTreeWidgetItem* oldParent = item->parent();
-  oldParent->takeChild(oldParent->indexOfChild(item));  // the tree selects another item
-  int index = parent->childCount();  // as a child, and after an item that is no sibling: last
-  if (!asChild) {
-    if (target == parent)
-      index = 0;
-    else if (target->parent() == parent)
-      index = parent->indexOfChild(target) + 1;
-  }
-  parent->insertChild(index, item);
-  // The branch arrives collapsed and unselected, as a new branch would.
-  CollapseBranch(item);
-  return item;
+QModelIndex CLeftView::dropHighlight() const {
+  if (dropHighlightRoot_) return recordModel()->RootRow();
+  return dropHighlightId_ ? IndexOfId(dropHighlightId_) : QModelIndex();
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {
   if (dragging()) return;  // the release ends the drag; another button changes nothing
   QPoint point = event->position().toPoint();
-  QTreeWidgetItem* item = event->button() == Qt::LeftButton ? itemAt(point) : nullptr;
-  pressedItem_ = item ? PersistentIndex(item) : QPersistentModelIndex();
+  QModelIndex index = event->button() == Qt::LeftButton ? indexAt(point) : QModelIndex();
+  pressedIndex_ = index;
   pressPoint_ = point;
-  QTreeWidget::mousePressEvent(event);
+  QTreeView::mousePressEvent(event);
 }
 
 void CLeftView::mouseMoveEvent(QMouseEvent* event) {
@@ -117,26 +52,26 @@ void CLeftView::mouseMoveEvent(QMouseEvent* event) {
     OnDragMove(point);
     return;
   }
-  if ((event->buttons() & Qt::LeftButton) && pressedItem_.isValid() &&
+  if ((event->buttons() & Qt::LeftButton) && pressedIndex_.isValid() &&
       (point - pressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
-    QTreeWidgetItem* item = ItemAt(pressedItem_);
-    pressedItem_ = QPersistentModelIndex();
-    OnBeginDrag(item, pressPoint_);
+    QModelIndex index = pressedIndex_;
+    pressedIndex_ = QPersistentModelIndex();
+    OnBeginDrag(index, pressPoint_);
     if (dragging()) {
       OnDragMove(point);
       return;
     }
   }
-  QTreeWidget::mouseMoveEvent(event);
+  QTreeView::mouseMoveEvent(event);
 }
 
 void CLeftView::mouseReleaseEvent(QMouseEvent* event) {
-  pressedItem_ = QPersistentModelIndex();
+  pressedIndex_ = QPersistentModelIndex();
   if (dragging()) {
     if (event->button() == Qt::LeftButton) OnDrop(event->modifiers());
     return;
   }
-  QTreeWidget::mouseReleaseEvent(event);
+  QTreeView::mouseReleaseEvent(event);
 }
 
 void CLeftView::keyPressEvent(QKeyEvent* event) {
@@ -144,26 +79,26 @@ void CLeftView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) CancelDrag();
     return;
   }
-  QTreeWidget::keyPressEvent(event);
+  QTreeView::keyPressEvent(event);
 }
 
 void CLeftView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
-  if (!dropHighlight_.isValid() || index != QModelIndex(dropHighlight_)) {
-    QTreeWidget::drawRow(painter, option, index);
+  if (!dragging() || index != dropHighlight()) {
+    QTreeView::drawRow(painter, option, index);
     return;
   }
   // The drop target looks selected while the cursor is over it.
   QStyleOptionViewItem highlighted = option;
   highlighted.state |= QStyle::State_Selected | QStyle::State_Active;
-  QTreeWidget::drawRow(painter, highlighted, index);
+  QTreeView::drawRow(painter, highlighted, index);
 }
 
-void CLeftView::OnBeginDrag(QTreeWidgetItem* item, const QPoint& point) {
-  if (!item || dragging()) return;
-  QRect label = visualItemRect(item);
+void CLeftView::OnBeginDrag(const QModelIndex& index, const QPoint& point) {
+  if (!index.isValid() || dragging()) return;
+  QRect label = visualRect(index);
   if (label.isEmpty()) return;  // nothing to picture: no drag
-  QPixmap picture = DragPicture(item, label.size(), iconSize(), font());
+  QPixmap picture = DragPicture(index, label.size(), iconSize(), font());
   if (picture.isNull()) return;
   dragHotSpot_ = point - label.topLeft();
   auto* image =
@@ -184,7 +119,7 @@ void CLeftView::OnBeginDrag(QTreeWidgetItem* item, const QPoint& point) {
   setFocus();
   viewport()->grabMouse();
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-  draggedItem_ = PersistentIndex(item);
+  draggedId_ = IdOf(index);
   dragActive_ = true;
   viewport()->update();
 }
@@ -198,33 +133,40 @@ void CLeftView::OnDragMove(const QPoint& point) {
       viewport()->rect().contains(point) && (!top || top == window() || top == dragImage_.data());
   if (overTree) {
     QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
-    SetDropHighlight(itemAt(point));
+    SetDropHighlight(indexAt(point));
   } else {
     QGuiApplication::changeOverrideCursor(Qt::ForbiddenCursor);  // the highlight stays
   }
 }
 
-void CLeftView::SetDropHighlight(QTreeWidgetItem* item) {
-  QPersistentModelIndex next = item ? PersistentIndex(item) : QPersistentModelIndex();
-  if (next == dropHighlight_) return;
-  dropHighlight_ = next;
+void CLeftView::SetDropHighlight(const QModelIndex& index) {
+  bool root = recordModel()->IsRootRow(index);
+  uint32_t id = IdOf(index);
+  if (root == dropHighlightRoot_ && id == dropHighlightId_) return;
+  dropHighlightRoot_ = root;
+  dropHighlightId_ = id;
   viewport()->update();
 }
 
 void CLeftView::OnDrop(Qt::KeyboardModifiers keys) {
   if (!dragging()) return;
-  QTreeWidgetItem* dragged = draggedItem();
-  QTreeWidgetItem* target = dropHighlight();
-  if (!target) target = dragged;  // released over nothing: onto itself
-  uint32_t draggedId = ItemId(dragged), targetId = ItemId(target);
+  uint32_t draggedId = draggedId_;
+  // Released over nothing: onto itself.
+  uint32_t targetId = dropHighlightId_ || dropHighlightRoot_ ? dropHighlightId_ : draggedId;
   bool reorder = keys & Qt::ShiftModifier;
   EndDrag();
   // Ctrl is not looked at: a drop always moves, it never leaves a copy behind in the tree.
-  if (!dragged || !target || draggedId == 0 || targetId == 0) return;
-  if (reorder)
-    frame_->RunCommand(std::make_unique<DropReorderCommand>(draggedId, targetId));
-  else
-    frame_->RunCommand(std::make_unique<DropMoveCommand>(draggedId, targetId));
+  if (draggedId == 0 || targetId == 0) return;
+  // The moved row arrives collapsed and unselected, as a new branch would: the selection
+  // goes where it goes when the row leaves its place.
+  uint32_t next = currentId() == draggedId ? NeighbourOf(draggedId) : currentId();
+  bool moved = reorder
+                   ? frame_->RunCommand(std::make_unique<DropReorderCommand>(draggedId, targetId))
+                   : frame_->RunCommand(std::make_unique<DropMoveCommand>(draggedId, targetId));
+  if (moved) {
+    CollapseBranch(draggedId);
+    if (currentId() == draggedId) SelectIndex(IndexOfId(next));
+  }
   viewport()->update();
 }
 
@@ -237,8 +179,9 @@ void CLeftView::EndDrag() {
   dragImage_ = nullptr;
   viewport()->releaseMouse();
   QGuiApplication::restoreOverrideCursor();
-  draggedItem_ = QPersistentModelIndex();
+  draggedId_ = 0;
   dragActive_ = false;
-  dropHighlight_ = QPersistentModelIndex();
+  dropHighlightId_ = 0;
+  dropHighlightRoot_ = false;
   viewport()->update();
 }

@@ -1,5 +1,7 @@
 #include "ui/tree/tree_icons.h"
 
+#include "model/records.h"
+#include "model/value_types.h"
 #include "ui/app/ui_resources.h"
 
 namespace {
@@ -8,11 +10,10 @@ const char* const kNames[] = {"group", "object", "atom", "property", "link", "ro
 
 TreeIcons::TreeIcons() {
   InitUiResources();
-  for (int i = 0; i < 6; ++i) {
+  for (size_t i = 0; i < icons_.size(); ++i) {
     QString base = QStringLiteral(":/kandrel/tree/%1").arg(QLatin1String(kNames[i]));
-    icons_[size_t(i)].addFile(base + QStringLiteral(".svg"), QSize(24, 24), QIcon::Normal);
-    icons_[size_t(i)].addFile(base + QStringLiteral("-selected.svg"), QSize(24, 24),
-                              QIcon::Selected);
+    icons_[i].addFile(base + QStringLiteral(".svg"), QSize(24, 24), QIcon::Normal);
+    icons_[i].addFile(base + QStringLiteral("-selected.svg"), QSize(24, 24), QIcon::Selected);
   }
 }
 
@@ -21,7 +22,21 @@ const TreeIcons& TreeIcons::Get() {
   return icons;
 }
 
-const QIcon& TreeIcons::ForImage(int image) const {
-  int i = image / 2;
-  return icons_[size_t(i >= 0 && i < 6 ? i : 3)];
+const QIcon& TreeIcons::ForKind(int kind) const {
+  switch (kind) {
+    case kKindGroup:
+      return icons_[kGroup];
+    case kKindObject:
+      return icons_[kObject];
+    case kKindAtom:
+      return icons_[kAtom];
+    default:
+      return icons_[kProperty];
+  }
+}
+
+const QIcon& TreeIcons::ForRecord(const CRecord* record) const {
+  const CPropertyItem* p = AsProperty(record);
+  if (p && p->typeCode == kTypeLinkTo) return icons_[kLink];
+  return ForKind(GetKind(record));
 }

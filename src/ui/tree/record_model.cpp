@@ -1,0 +1,170 @@
+#include "ui/tree/record_model.h"
+
+#include "model/document.h"
+#include "model/records.h"
+#include "ui/tree/tree_icons.h"
+#include "xml/text_codec.h"
+
+namespace {
+
+// The "Root" row's internal pointer: an address that is no record's.
+char gRootTag;
+
+int ChildCount(const CRecord* r) {
+  switch (GetKind(r)) {
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(r)->GetChildCount();
+    case kKindAtom:
+      return static_cast<const CPropHolder*>(r)->GetPropertyCount();
+    default:
+      return 0;
+  }
+}
+
+CRecord* ChildAt(const CRecord* r, int row) {
+  switch (GetKind(r)) {
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(r)->GetChild(row);
+    case kKindAtom:
+      return static_cast<const CPropHolder*>(r)->GetProperty(row);
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+CRecordModel::CRecordModel(CTarnelDoc& doc, Top top, QObject* parent)
+    : QAbstractItemModel(parent), doc_(doc), top_(top) {}
+
+CRecordModel::~CRecordModel() = default;
+
+CRecord* CRecordModel::RecordOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != this || index.internalPointer() == &gRootTag)
+    return nullptr;
+  return static_cast<CRecord*>(index.internalPointer());
+}
+
+uint32_t CRecordModel::IdOf(const QModelIndex& index) const {
+  const CRecord* r = RecordOf(index);
+  return r ? r->id : 0;
+}
+
+bool CRecordModel::IsRootRow(const QModelIndex& index) const {
+  return index.isValid() && index.model() == this && index.internalPointer() == &gRootTag;
+}
+
+QModelIndex CRecordModel::RootRow() const {
+  return top_ == Top::kRootRow ? createIndex(0, 0, &gRootTag) : QModelIndex();
+}
+
+int CRecordModel::RowOf(const CRecord* record) const {
+  if (!record) return -1;
+  if (record->Kind() == kKindGroup) {
+    for (size_t i = 0; i < doc_.groups.size(); ++i)
+      if (doc_.groups[i].get() == record) return int(i);
+    return -1;
+  }
+  const CRecord* holder = record->parent;
+  switch (GetKind(holder)) {
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(holder)->children.IndexOf(record);
+    case kKindAtom:
+      return static_cast<const CPropHolder*>(holder)->properties.IndexOf(record);
+    default:
+      return -1;
+  }
+}
+
+QModelIndex CRecordModel::IndexOf(const CRecord* record) const {
+  int row = RowOf(record);
+  return row < 0 ? QModelIndex() : createIndex(row, 0, const_cast<CRecord*>(record));
+}
+
+QModelIndex CRecordModel::IndexOfId(uint32_t id) const {
+  return id ? IndexOf(doc_.LookupRecord(id)) : QModelIndex();
+}
+
+QModelIndex CRecordModel::ListIndex(const CRecord* holder) const {
+  return holder ? IndexOf(holder) : RootRow();
+}
+
+QModelIndex CRecordModel::index(int row, int column, const QModelIndex& parent) const {
+  if (row < 0 || column != 0) return {};
+  if (!parent.isValid()) {
+    if (top_ == Top::kRootRow) return row == 0 ? RootRow() : QModelIndex();
+    return row < int(doc_.groups.size()) ? createIndex(row, 0, doc_.groups[size_t(row)].get())
+                                         : QModelIndex();
+  }
+  if (parent.column() != 0) return {};
+  if (IsRootRow(parent))
+    return row < int(doc_.groups.size()) ? createIndex(row, 0, doc_.groups[size_t(row)].get())
+                                         : QModelIndex();
+  CRecord* child = ChildAt(RecordOf(parent), row);
+  return child ? createIndex(row, 0, child) : QModelIndex();
+}
+
+QModelIndex CRecordModel::parent(const QModelIndex& child) const {
+  const CRecord* r = RecordOf(child);
+  if (!r) return {};  // "Root" and the invalid index have no parent
+  if (r->Kind() == kKindGroup) return RootRow();
+  return IndexOf(r->parent);
+}
+
+int CRecordModel::rowCount(const QModelIndex& parent) const {
+  if (!parent.isValid()) return top_ == Top::kRootRow ? 1 : int(doc_.groups.size());
+  if (parent.column() != 0) return 0;
+  if (IsRootRow(parent)) return int(doc_.groups.size());
+  return ChildCount(RecordOf(parent));
+}
+
+int CRecordModel::columnCount(const QModelIndex&) const {
+  return 1;
+}
+
+bool CRecordModel::hasChildren(const QModelIndex& parent) const {
+  return rowCount(parent) > 0;
+}
+
+QVariant CRecordModel::data(const QModelIndex& index, int role) const {
+  if (IsRootRow(index)) {
+    switch (role) {
+      case Qt::DisplayRole:
+        return QStringLiteral("Root");
+      case Qt::DecorationRole:
+        return TreeIcons::Get().Root();
+      case kIdRole:
+      case kKindRole:
+        return 0;
+      default:
+        return {};
+    }
+  }
+  const CRecord* r = RecordOf(index);
+  if (!r) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return FromCp1251(r->name);
+    case Qt::DecorationRole:
+      return TreeIcons::Get().ForRecord(r);
+    case kIdRole:
+      return r->id;
+    case kKindRole:
+      return int(r->Kind());
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void CRecordModel::Reload() {
+  beginResetModel();
+  endResetModel();
+}

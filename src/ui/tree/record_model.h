@@ -1,0 +1,60 @@
+// The document's records as a Qt item model. An index points at its record (internalPointer);
+// the model holds nothing per record, so rows exist only while a view asks for them, and a
+// record's index is found from the record itself: its parent and its place in the parent's
+// list. The structure tree shows the groups under one "Root" row; the link target picker
+// shows them at the top.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <cstdint>
+
+class CRecord;
+class CTarnelDoc;
+
+class CRecordModel : public QAbstractItemModel {
+  Q_OBJECT
+ public:
+  enum Role : int {
+    kIdRole = Qt::UserRole,  // the record's identifier (0 for "Root")
+    kKindRole,               // RecordKind (0 for "Root")
+  };
+  enum class Top { kRootRow, kGroups };
+
+  CRecordModel(CTarnelDoc& doc, Top top, QObject* parent = nullptr);
+  ~CRecordModel() override;
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  bool hasChildren(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  CTarnelDoc& document() const { return doc_; }
+  // The record of the index; null for "Root" and for an invalid index.
+  CRecord* RecordOf(const QModelIndex& index) const;
+  uint32_t IdOf(const QModelIndex& index) const;
+  bool IsRootRow(const QModelIndex& index) const;
+  // The "Root" row; invalid when the model shows the groups at the top.
+  QModelIndex RootRow() const;
+  // The index of a record of the document; invalid for null.
+  QModelIndex IndexOf(const CRecord* record) const;
+  QModelIndex IndexOfId(uint32_t id) const;
+  // The index that stands for a list's holder: the record's, or for the groups' list the
+  // "Root" row (or the invalid index when there is none).
+  QModelIndex ListIndex(const CRecord* holder) const;
+
+  // Everything may have changed: the views ask again.
+  void Reload();
+  // The same around a change of the document: Begin while the records are still as the views
+  // know them, End when the document is as it will stay.
+  void BeginReload() { beginResetModel(); }
+  void EndReload() { endResetModel(); }
+
+ private:
+  int RowOf(const CRecord* record) const;
+
+  CTarnelDoc& doc_;
+  Top top_;
+};
