@@ -28,8 +28,8 @@ std::string TextReport(const CompareResult& r) {
         for (int f = 0; f < kDifferenceFieldCount; ++f)
           if (d.fields & (1 << f))
             out += "~ " + EscapedText(d.firstPath) + " " + DifferenceFieldName(f) + ": " +
-                   EscapedText(r.FieldText(false, d.first, f)) + " -> " +
-                   EscapedText(r.FieldText(true, d.second, f)) + "\n";
+                   EscapedText(d.FieldText(false, f)) + " -> " + EscapedText(d.FieldText(true, f)) +
+                   "\n";
         break;
       case DifferenceKind::kMoved:
         out += "> " + EscapedText(d.firstPath) + " -> " + EscapedText(d.secondPath) + "\n";

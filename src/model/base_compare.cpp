@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
 #include "document.h"
 #include "value_types.h"
@@ -11,114 +10,138 @@ namespace {
 
 constexpr size_t kKeys = 0x10000;
 
-// The record the registry maps each key to, as the picture saw it: a link resolves to it and a
-// lookup reaches it; a duplicate the registry does not hold is matched by nothing.
-std::vector<int32_t> RegisteredByKey(const DocumentState& s) {
-  std::vector<int32_t> index(kKeys, -1);
-  for (size_t i = 0; i < s.records.size(); ++i)
-    if (s.records[i].registered) index[KeyOf(s.records[i].id)] = int32_t(i);
-  return index;
-}
+// One document's records in tree order, with the index arrays the result keeps.
+struct Side {
+  std::vector<const CRecord*> records;
+  std::vector<int32_t> byKey;  // the record the registry maps each key to, -1 for none
+  std::vector<uint32_t>& ids;
+  std::vector<uint8_t>& kinds;
+  std::vector<int32_t>& parents;
+  std::vector<int32_t>& links;
 
-void MatchById(CompareResult& r) {
-  for (size_t j = 0; j < r.second.records.size(); ++j) {
-    const RecordData& b = r.second.records[j];
-    if (!b.registered) continue;
-    int32_t i = r.firstByKey[KeyOf(b.id)];
-    if (i < 0) continue;
-    const RecordData& a = r.first.records[size_t(i)];
-    if (a.id != b.id || a.kind != b.kind) continue;  // the identifier now names another record
+  void Walk(const CTarnelDoc& doc, const CRecord* r, int32_t parent) {
+    auto index = int32_t(records.size());
+    records.push_back(r);
+    ids.push_back(r->id);
+    kinds.push_back(uint8_t(r->Kind()));
+    parents.push_back(parent);
+    // A link resolves, and a lookup reaches, only the record the registry holds: a duplicate
+    // it does not hold is matched by nothing.
+    if (doc.idMap.Lookup(r->id) == r) byKey[KeyOf(r->id)] = index;
+    ForEachChild(r, [&](const CRecord* c) { Walk(doc, c, index); });
+  }
+
+  Side(const CTarnelDoc& doc, std::vector<uint32_t>& ids, std::vector<uint8_t>& kinds,
+       std::vector<int32_t>& parents, std::vector<int32_t>& links)
+      : byKey(kKeys, -1), ids(ids), kinds(kinds), parents(parents), links(links) {
+    size_t n = size_t(doc.idMap.Count()) + 16;
+    records.reserve(n);
+    ids.reserve(n);
+    kinds.reserve(n);
+    parents.reserve(n);
+    for (const auto& g : doc.groups) Walk(doc, g.get(), -1);
+    links.assign(records.size(), -1);
+    for (size_t i = 0; i < records.size(); ++i)
+      if (const CPropertyItem* p = AsProperty(records[i]); p && p->typeCode == kTypeLinkTo)
+        links[i] = byKey[KeyOf(uint32_t(AtoI(p->valueText)))];
+  }
+  bool Registered(size_t i) const { return byKey[KeyOf(ids[i])] == int32_t(i); }
+};
+
+void MatchById(const Side& a, const Side& b, CompareResult& r) {
+  for (size_t j = 0; j < b.records.size(); ++j) {
+    if (!b.Registered(j)) continue;
+    int32_t i = a.byKey[KeyOf(b.ids[j])];
+    // Another identifier with the same key, or the identifier now names a record of another
+    // kind: no counterpart.
+    if (i < 0 || a.ids[size_t(i)] != b.ids[j] || a.kinds[size_t(i)] != b.kinds[j]) continue;
     r.firstToSecond[size_t(i)] = int32_t(j);
     r.secondToFirst[j] = i;
   }
 }
 
-// Siblings are told apart by kind and name; the n-th of several siblings of one kind and name
-// on one side matches the n-th on the other.
-struct SiblingKey {
-  int32_t parent;
-  uint8_t kind;
-  std::string_view name;
-  bool operator==(const SiblingKey&) const = default;
-};
-struct SiblingKeyHash {
-  size_t operator()(const SiblingKey& k) const {
-    return std::hash<std::string_view>()(k.name) ^
-           (size_t(uint32_t(k.parent)) * 0x9E3779B97F4A7C15u) ^ k.kind;
-  }
-};
-
-// Chains the records of equal sibling key in list order: `next` links each to the following
-// one, the map holds each chain's first record.
-struct SiblingChains {
-  std::unordered_map<SiblingKey, int32_t, SiblingKeyHash> heads;
-  std::vector<int32_t> next;
-
-  explicit SiblingChains(const DocumentState& s) : next(s.records.size(), -1) {
-    heads.reserve(s.records.size());
-    std::unordered_map<SiblingKey, int32_t, SiblingKeyHash> tails;
-    tails.reserve(s.records.size());
-    for (size_t i = 0; i < s.records.size(); ++i) {
-      const RecordData& d = s.records[i];
-      SiblingKey key{d.parent, d.kind, d.name};
-      auto [it, fresh] = tails.try_emplace(key, int32_t(i));
-      if (fresh) {
-        heads.emplace(key, int32_t(i));
-      } else {
-        next[size_t(it->second)] = int32_t(i);
-        it->second = int32_t(i);
-      }
+// The children of each record in list order: `first` by parent index + 1 (0: the groups).
+struct ChildLists {
+  std::vector<int32_t> first, next;
+  explicit ChildLists(const std::vector<int32_t>& parents)
+      : first(parents.size() + 1, -1), next(parents.size(), -1) {
+    for (size_t i = parents.size(); i-- > 0;) {
+      size_t p = size_t(parents[i] + 1);
+      next[i] = first[p];
+      first[p] = int32_t(i);
     }
   }
 };
 
-void MatchByPath(CompareResult& r) {
-  SiblingChains a(r.first);
-  SiblingChains b(r.second);
-  // Pre-order: a parent is matched before its children are looked at.
-  for (size_t i = 0; i < r.first.records.size(); ++i) {
-    const RecordData& d = r.first.records[i];
-    int32_t parent = d.parent < 0 ? -1 : r.firstToSecond[size_t(d.parent)];
-    if (d.parent >= 0 && parent < 0) continue;
-    SiblingKey key{d.parent, d.kind, d.name};
-    auto head = a.heads.find(key);
-    if (head == a.heads.end() || head->second != int32_t(i)) continue;  // not the chain's first
-    auto other = b.heads.find(SiblingKey{parent, d.kind, d.name});
-    if (other == b.heads.end()) continue;
-    for (int32_t x = int32_t(i), y = other->second; x >= 0 && y >= 0;
-         x = a.next[size_t(x)], y = b.next[size_t(y)]) {
-      r.firstToSecond[size_t(x)] = y;
-      r.secondToFirst[size_t(y)] = x;
+// Siblings are told apart by kind and name; the n-th of several siblings of one kind and name
+// on one side matches the n-th on the other. Both lists of a matched pair of parents are
+// sorted by kind and name (keeping list order among equals) and walked side by side.
+void MatchByPath(const Side& a, const Side& b, CompareResult& r) {
+  ChildLists ca(a.parents), cb(b.parents);
+  auto sorted = [](const Side& s, const ChildLists& c, int32_t parent, std::vector<int32_t>* out) {
+    out->clear();
+    for (int32_t x = c.first[size_t(parent + 1)]; x >= 0; x = c.next[size_t(x)]) out->push_back(x);
+    std::stable_sort(out->begin(), out->end(), [&](int32_t x, int32_t y) {
+      if (s.kinds[size_t(x)] != s.kinds[size_t(y)]) return s.kinds[size_t(x)] < s.kinds[size_t(y)];
+      return s.records[size_t(x)]->name < s.records[size_t(y)]->name;
+    });
+  };
+  std::vector<std::pair<int32_t, int32_t>> pending{{-1, -1}};
+  std::vector<int32_t> la, lb;
+  while (!pending.empty()) {
+    auto [pa, pb] = pending.back();
+    pending.pop_back();
+    sorted(a, ca, pa, &la);
+    sorted(b, cb, pb, &lb);
+    for (size_t x = 0, y = 0; x < la.size() && y < lb.size();) {
+      size_t i = size_t(la[x]), j = size_t(lb[y]);
+      int c = int(a.kinds[i]) - int(b.kinds[j]);
+      if (c == 0) c = a.records[i]->name.compare(b.records[j]->name);
+      if (c < 0) {
+        ++x;
+      } else if (c > 0) {
+        ++y;
+      } else {
+        r.firstToSecond[i] = int32_t(j);
+        r.secondToFirst[j] = int32_t(i);
+        if (a.kinds[i] != kKindProperty) pending.push_back({int32_t(i), int32_t(j)});
+        ++x;
+        ++y;
+      }
     }
   }
 }
 
-uint8_t ChangedFields(const CompareResult& r, size_t i, size_t j) {
-  const RecordData& a = r.first.records[i];
-  const RecordData& b = r.second.records[j];
+uint8_t ChangedFields(const CompareResult& r, const Side& sa, const Side& sb, size_t i, size_t j) {
+  const CRecord* ra = sa.records[i];
+  const CRecord* rb = sb.records[j];
   uint8_t f = 0;
-  if (a.name != b.name) f |= kFieldName;
-  if (a.kind == kKindAtom && a.atomType != b.atomType) f |= kFieldType;
-  if (a.kind != kKindProperty) return f;
-  if (a.typeCode != b.typeCode) f |= kFieldType;
-  if (a.flags != b.flags) f |= kFieldFlags;
-  if (a.eoc != b.eoc) f |= kFieldEoc;
-  bool linkA = a.typeCode == kTypeLinkTo;
-  bool linkB = b.typeCode == kTypeLinkTo;
+  if (ra->name != rb->name) f |= kFieldName;
+  if (ra->Kind() == kKindAtom &&
+      static_cast<const CAtom*>(ra)->type != static_cast<const CAtom*>(rb)->type)
+    f |= kFieldType;
+  const CPropertyItem* a = AsProperty(ra);
+  if (!a) return f;
+  const CPropertyItem* b = AsProperty(rb);
+  if (a->typeCode != b->typeCode) f |= kFieldType;
+  if (a->flags != b->flags) f |= kFieldFlags;
+  if (a->eoc != b->eoc) f |= kFieldEoc;
+  bool linkA = a->typeCode == kTypeLinkTo;
+  bool linkB = b->typeCode == kTypeLinkTo;
   if (linkA || linkB) {
     // A link's value is an identifier of its own document: what counts is the record it names.
     if (linkA != linkB) return f | kFieldLink;
-    int32_t ta = r.LinkTarget(false, int32_t(i));
-    int32_t tb = r.LinkTarget(true, int32_t(j));
+    int32_t ta = sa.links[i];
+    int32_t tb = sb.links[j];
     if (ta >= 0 && tb >= 0 ? r.firstToSecond[size_t(ta)] != tb
-                           : (ta >= 0) != (tb >= 0) || a.valueText != b.valueText)
+                           : (ta >= 0) != (tb >= 0) || a->valueText != b->valueText)
       f |= kFieldLink;
     return f;
   }
   if (r.options.ignoreValues) return f;
-  if (a.valueText != b.valueText)
+  if (a->valueText != b->valueText)
     f |= kFieldValue;
-  else if (a.rawValue != b.rawValue)
+  else if (a->GetRawValue() != b->GetRawValue())
     f |= kFieldRaw;
   return f;
 }
@@ -128,42 +151,67 @@ uint8_t ChangedFields(const CompareResult& r, size_t i, size_t j) {
 // removing a sibling moves nothing; one record taken elsewhere in the list is one move.
 void FindReordered(const CompareResult& r, const std::vector<uint8_t>& acrossParents,
                    std::vector<uint8_t>* reordered) {
-  const auto& recs = r.first.records;
-  size_t n = recs.size();
+  const std::vector<int32_t>& parents = r.firstParents;
+  size_t n = parents.size();
   // Bucket the staying records by parent, in list order (counting sort on parent + 1).
   std::vector<int32_t> start(n + 2, 0);
   auto stays = [&](size_t i) { return r.firstToSecond[i] >= 0 && !acrossParents[i]; };
   for (size_t i = 0; i < n; ++i)
-    if (stays(i)) ++start[size_t(recs[i].parent + 2)];
+    if (stays(i)) ++start[size_t(parents[i] + 2)];
   for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
   std::vector<int32_t> order(size_t(start.back()));
-  std::vector<int32_t> fill(start.begin(), start.end() - 1);
+  std::vector<int32_t> fill(start);
   for (size_t i = 0; i < n; ++i)
-    if (stays(i)) order[size_t(fill[size_t(recs[i].parent + 1)]++)] = int32_t(i);
+    if (stays(i)) order[size_t(fill[size_t(parents[i] + 1)]++)] = int32_t(i);
 
-  // Longest increasing run of second-side positions (pre-order indexes keep list order) per
-  // bucket, by patience sorting with back links.
+  // Longest increasing run of second-side indexes (tree order keeps list order) per bucket,
+  // by patience sorting with back links.
   std::vector<int32_t> tails;
-  std::vector<int32_t> back(order.size(), -1);
+  std::vector<int32_t> back(n, -1);
   for (size_t k = 0; k + 1 < start.size(); ++k) {
     size_t lo = size_t(start[k]), hi = size_t(start[k + 1]);
     if (hi - lo < 2) continue;
     tails.clear();
     for (size_t x = lo; x < hi; ++x) {
       int32_t v = r.firstToSecond[size_t(order[x])];
-      auto it = std::lower_bound(tails.begin(), tails.end(), v, [&](int32_t t, int32_t value) {
-        return r.firstToSecond[size_t(order[size_t(t)])] < value;
-      });
-      back[x] = it == tails.begin() ? -1 : *(it - 1);
-      if (it == tails.end())
+      size_t at =
+          size_t(std::lower_bound(tails.begin(), tails.end(), v,
+                                  [&](int32_t t, int32_t value) {
+                                    return r.firstToSecond[size_t(order[size_t(t)])] < value;
+                                  }) -
+                 tails.begin());
+      back[x] = at == 0 ? -1 : tails[at - 1];
+      if (at == tails.size())
         tails.push_back(int32_t(x));
       else
-        *it = int32_t(x);
+        tails[at] = int32_t(x);
     }
     for (size_t x = lo; x < hi; ++x) (*reordered)[size_t(order[x])] = 1;
     for (int32_t x = tails.back(); x >= 0; x = back[size_t(x)])
       (*reordered)[size_t(order[size_t(x)])] = 0;
   }
+}
+
+RecordData DataOf(const CRecord* r) {
+  RecordData d;
+  d.id = r->id;
+  d.kind = uint8_t(r->Kind());
+  d.name = r->name;
+  if (auto* a = AsAtom(const_cast<CRecord*>(r))) d.atomType = a->type;
+  if (const CPropertyItem* p = AsProperty(r)) {
+    d.typeCode = p->typeCode;
+    d.flags = p->flags;
+    d.eoc = p->eoc;
+    d.valueText = p->valueText;
+    d.rawValue = p->GetRawValue();
+  }
+  return d;
+}
+
+std::string LinkText(const Side& s, size_t i) {
+  const CPropertyItem* p = AsProperty(s.records[i]);
+  if (!p || p->typeCode != kTypeLinkTo) return {};
+  return s.links[i] >= 0 ? GetRecordPath(s.records[size_t(s.links[i])]) : p->valueText;
 }
 
 }  // namespace
@@ -174,31 +222,9 @@ const char* DifferenceFieldName(int index) {
   return index >= 0 && index < kDifferenceFieldCount ? kNames[index] : "";
 }
 
-int32_t CompareResult::LinkTarget(bool onSecond, int32_t index) const {
-  const DocumentState& s = onSecond ? second : first;
-  if (index < 0 || size_t(index) >= s.records.size()) return -1;
-  const RecordData& d = s.records[size_t(index)];
-  if (d.kind != kKindProperty || d.typeCode != kTypeLinkTo) return -1;
-  return (onSecond ? secondByKey : firstByKey)[KeyOf(uint32_t(AtoI(d.valueText)))];
-}
-
-std::string CompareResult::RecordPath(bool onSecond, int32_t index) const {
-  const DocumentState& s = onSecond ? second : first;
-  std::vector<const std::string*> names;
-  for (int32_t i = index; i >= 0 && size_t(i) < s.records.size(); i = s.records[size_t(i)].parent)
-    names.push_back(&s.records[size_t(i)].name);
-  std::string path;
-  for (auto it = names.rbegin(); it != names.rend(); ++it) {
-    path += '/';
-    path += **it;
-  }
-  return path;
-}
-
-std::string CompareResult::FieldText(bool onSecond, int32_t index, int fieldIndex) const {
-  const DocumentState& s = onSecond ? second : first;
-  if (index < 0 || size_t(index) >= s.records.size()) return {};
-  const RecordData& d = s.records[size_t(index)];
+std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
+  if ((onSecond ? second : first) < 0) return {};
+  const RecordData& d = onSecond ? secondData : firstData;
   switch (1 << fieldIndex) {
     case kFieldName:
       return d.name;
@@ -213,11 +239,8 @@ std::string CompareResult::FieldText(bool onSecond, int32_t index, int fieldInde
       return d.valueText;
     case kFieldRaw:
       return std::to_string(d.rawValue);
-    case kFieldLink: {
-      if (d.kind != kKindProperty || d.typeCode != kTypeLinkTo) return {};
-      int32_t t = LinkTarget(onSecond, index);
-      return t >= 0 ? RecordPath(onSecond, t) : d.valueText;
-    }
+    case kFieldLink:
+      return onSecond ? secondLink : firstLink;
     default:
       return {};
   }
@@ -225,52 +248,47 @@ std::string CompareResult::FieldText(bool onSecond, int32_t index, int fieldInde
 
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
                                const CompareOptions& options) {
-  return ComparePictures(CaptureState(first), CaptureState(second), options);
-}
-
-CompareResult ComparePictures(DocumentState first, DocumentState second,
-                              const CompareOptions& options) {
   CompareResult r;
-  r.first = std::move(first);
-  r.second = std::move(second);
   r.options = options;
-  size_t na = r.first.records.size(), nb = r.second.records.size();
-  r.firstByKey = RegisteredByKey(r.first);
-  r.secondByKey = RegisteredByKey(r.second);
+  Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks);
+  Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks);
+  size_t na = a.records.size(), nb = b.records.size();
   r.firstToSecond.assign(na, -1);
   r.secondToFirst.assign(nb, -1);
   if (options.byPath)
-    MatchByPath(r);
+    MatchByPath(a, b, r);
   else
-    MatchById(r);
+    MatchById(a, b, r);
 
   std::vector<uint8_t> across(na, 0);
   for (size_t i = 0; i < na; ++i) {
     int32_t j = r.firstToSecond[i];
     if (j < 0) continue;
-    int32_t pa = r.first.records[i].parent;
-    int32_t pb = r.second.records[size_t(j)].parent;
-    across[i] = (pa < 0 ? -1 : r.firstToSecond[size_t(pa)]) != pb || (pa < 0) != (pb < 0);
+    int32_t pa = a.parents[i];
+    across[i] = (pa < 0 ? -1 : r.firstToSecond[size_t(pa)]) != b.parents[size_t(j)];
   }
   std::vector<uint8_t> reordered(na, 0);
   FindReordered(r, across, &reordered);
 
   auto add = [&](DifferenceKind kind, int32_t i, int32_t j, uint8_t fields, bool acrossParents) {
-    Difference d;
+    Difference& d = r.differences.emplace_back();
     d.kind = kind;
     d.fields = fields;
     d.acrossParents = acrossParents;
     d.first = i;
     d.second = j;
     if (i >= 0) {
-      d.firstId = r.first.records[size_t(i)].id;
-      d.firstPath = r.RecordPath(false, i);
+      d.firstId = a.ids[size_t(i)];
+      d.firstPath = GetRecordPath(a.records[size_t(i)]);
+      d.firstData = DataOf(a.records[size_t(i)]);
+      d.firstLink = LinkText(a, size_t(i));
     }
     if (j >= 0) {
-      d.secondId = r.second.records[size_t(j)].id;
-      d.secondPath = r.RecordPath(true, j);
+      d.secondId = b.ids[size_t(j)];
+      d.secondPath = GetRecordPath(b.records[size_t(j)]);
+      d.secondData = DataOf(b.records[size_t(j)]);
+      d.secondLink = LinkText(b, size_t(j));
     }
-    r.differences.push_back(std::move(d));
   };
   for (size_t i = 0; i < na; ++i) {
     int32_t j = r.firstToSecond[i];
@@ -278,17 +296,25 @@ CompareResult ComparePictures(DocumentState first, DocumentState second,
       add(DifferenceKind::kRemoved, int32_t(i), -1, 0, false);
       continue;
     }
-    if (uint8_t f = ChangedFields(r, i, size_t(j)))
+    if (uint8_t f = ChangedFields(r, a, b, i, size_t(j)))
       add(DifferenceKind::kChanged, int32_t(i), j, f, false);
     if (across[i] || reordered[i]) add(DifferenceKind::kMoved, int32_t(i), j, 0, across[i]);
   }
   for (size_t j = 0; j < nb; ++j)
     if (r.secondToFirst[j] < 0) add(DifferenceKind::kAdded, -1, int32_t(j), 0, false);
 
-  std::stable_sort(r.differences.begin(), r.differences.end(),
-                   [](const Difference& x, const Difference& y) {
-                     if (int c = x.Path().compare(y.Path())) return c < 0;
-                     return x.kind < y.kind;
-                   });
+  // Sorted through an index: a difference is too large to move about while sorting.
+  std::vector<uint32_t> order(r.differences.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = uint32_t(k);
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    const Difference& dx = r.differences[x];
+    const Difference& dy = r.differences[y];
+    if (int c = dx.Path().compare(dy.Path())) return c < 0;
+    return dx.kind < dy.kind;
+  });
+  std::vector<Difference> sorted;
+  sorted.reserve(order.size());
+  for (uint32_t k : order) sorted.push_back(std::move(r.differences[k]));
+  r.differences = std::move(sorted);
   return r;
 }

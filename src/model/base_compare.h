@@ -1,7 +1,11 @@
 // Comparing two bases: which records only one of them holds, which records both hold with other
-// fields, and which sit elsewhere in the tree. The comparison works on pictures of the two
-// documents (the ones the undo history takes), so its result stays valid to read while either
-// document goes on changing, and the take-over can rebuild records from the second side alone.
+// fields, and which sit elsewhere in the tree.
+//
+// The comparison walks both documents once and keeps only index arrays over their records in
+// tree order (a full picture of each, as the undo history takes them, costs more than opening
+// the file). Each difference carries copies of its records' own data on both sides, in the undo
+// history's RecordData form, so the result stays readable, and can still be taken over, while
+// the documents change or after the second one is gone.
 #pragma once
 
 #include <cstdint>
@@ -46,46 +50,46 @@ struct Difference {
   DifferenceKind kind = DifferenceKind::kChanged;
   uint8_t fields = 0;          // changed: DifferenceField bits
   bool acrossParents = false;  // moved: under another parent, not only to another place
-  int32_t first = -1;          // the record in the first picture; -1 for an added one
-  int32_t second = -1;         // the record in the second picture; -1 for a removed one
+  int32_t first = -1;          // the record's index in the first document; -1 for an added one
+  int32_t second = -1;         // in the second document; -1 for a removed one
   uint32_t firstId = 0;
   uint32_t secondId = 0;
-  std::string firstPath;  // "/Group/Object/Atom/Property" in the first document; empty if none
+  std::string firstPath;  // "/Group/Object/Atom/Property"; empty on the side without the record
   std::string secondPath;
+  // The records' own data (no place in the tree, no incoming links) on each side that has them.
+  RecordData firstData;
+  RecordData secondData;
+  // For a LINK_TO property: the record path of its target, or its value text when that names
+  // no record.
+  std::string firstLink;
+  std::string secondLink;
 
   // The path lists sort by: the first document's for everything it holds.
   const std::string& Path() const { return first >= 0 ? firstPath : secondPath; }
+  // A field on one side as the differences show it (windows-1251 bytes): type names for
+  // properties, numbers for atoms, flags and patterns in decimal, "true"/"false", the link's
+  // target path (empty for a property that is no link).
+  std::string FieldText(bool second, int fieldIndex) const;
 };
 
+// Records of each document are numbered in tree order: a group, then its branch, an atom's
+// properties right after the atom.
 struct CompareResult {
-  DocumentState first;
-  DocumentState second;
   CompareOptions options;
-  // Record index in one picture to its counterpart in the other, -1 for none.
-  std::vector<int32_t> firstToSecond;
-  std::vector<int32_t> secondToFirst;
   // Sorted by Path(), then removed, added, changed, moved. A record that is changed and moved
   // has one entry of each kind.
   std::vector<Difference> differences;
 
-  bool Equal() const { return differences.empty(); }
-  // The record a LINK_TO property of one picture points at (its index in the same picture), or
-  // -1 when the property is no link or its value names no record of that document.
-  int32_t LinkTarget(bool second, int32_t index) const;
-  // A field of the record on one side as the differences show it (windows-1251 bytes): type
-  // names for properties, numbers for atoms, flags and patterns in decimal, "true"/"false",
-  // the target's record path for a link (its value text when it names nothing; empty for a
-  // property that is no link).
-  std::string FieldText(bool second, int32_t index, int fieldIndex) const;
-  std::string RecordPath(bool second, int32_t index) const;
+  // What a take-over needs of the two trees, per record index.
+  std::vector<uint32_t> firstIds, secondIds;
+  std::vector<uint8_t> firstKinds, secondKinds;
+  std::vector<int32_t> firstParents, secondParents;   // -1 for a group
+  std::vector<int32_t> firstToSecond, secondToFirst;  // the counterpart, -1 for none
+  // The record a LINK_TO property names in its own document, -1 for none (or no link).
+  std::vector<int32_t> firstLinks, secondLinks;
 
-  // Index from a registry key to the registered record, per picture.
-  std::vector<int32_t> firstByKey;
-  std::vector<int32_t> secondByKey;
+  bool Equal() const { return differences.empty(); }
 };
 
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
                                const CompareOptions& options = {});
-// The same over pictures already taken (they are moved into the result).
-CompareResult ComparePictures(DocumentState first, DocumentState second,
-                              const CompareOptions& options = {});

@@ -8,16 +8,16 @@
 
 namespace {
 
-// Child lists of a picture: `firstChild` by parent index + 1 (0: the groups).
-struct PictureTree {
+// Child lists of one side of a comparison: `firstChild` by parent index + 1 (0: the groups).
+struct SideTree {
   std::vector<int32_t> firstChild, nextSibling, prevSibling;
-  explicit PictureTree(const DocumentState& s)
-      : firstChild(s.records.size() + 1, -1),
-        nextSibling(s.records.size(), -1),
-        prevSibling(s.records.size(), -1) {
-    std::vector<int32_t> last(s.records.size() + 1, -1);
-    for (size_t i = 0; i < s.records.size(); ++i) {
-      size_t p = size_t(s.records[i].parent + 1);
+  explicit SideTree(const std::vector<int32_t>& parents)
+      : firstChild(parents.size() + 1, -1),
+        nextSibling(parents.size(), -1),
+        prevSibling(parents.size(), -1) {
+    std::vector<int32_t> last(parents.size() + 1, -1);
+    for (size_t i = 0; i < parents.size(); ++i) {
+      size_t p = size_t(parents[i] + 1);
       prevSibling[i] = last[p];
       if (last[p] >= 0)
         nextSibling[size_t(last[p])] = int32_t(i);
@@ -28,7 +28,7 @@ struct PictureTree {
   }
 };
 
-// The document's records in the order a picture lists them.
+// The document's records in the order a comparison numbers them.
 void Walk(CRecord* r, std::vector<CRecord*>* out) {
   out->push_back(r);
   if (CChildHolder* h = AsChildHolder(r))
@@ -163,16 +163,19 @@ class TakeOverRun {
         r_(r),
         a_(std::move(records)),
         out_(out),
-        bTree_(r.second),
-        dead_(r.first.records.size(), 0),
-        created_(r.second.records.size(), nullptr),
-        staysMoved_(r.second.records.size(), 0),
-        pool_(r.first.records.size()) {}
+        bTree_(r.secondParents),
+        dead_(r.firstIds.size(), 0),
+        created_(r.secondIds.size(), nullptr),
+        staysMoved_(r.secondIds.size(), 0),
+        addedAt_(r.secondIds.size(), nullptr),
+        pool_(r.firstIds.size()) {}
 
   void Run(const std::vector<uint8_t>& sel) {
     std::vector<const Difference*> removed, changed;
-    std::vector<uint8_t> addedHere(r_.second.records.size(), 0);
-    std::vector<uint8_t> movedHere(r_.second.records.size(), 0);
+    std::vector<uint8_t> addedHere(r_.secondIds.size(), 0);
+    std::vector<uint8_t> movedHere(r_.secondIds.size(), 0);
+    for (const Difference& d : r_.differences)
+      if (d.kind == DifferenceKind::kAdded) addedAt_[size_t(d.second)] = &d;
     for (size_t k = 0; k < sel.size(); ++k) {
       if (!sel[k]) continue;
       const Difference& d = r_.differences[k];
@@ -201,11 +204,11 @@ class TakeOverRun {
     for (size_t j = 0; j < movedHere.size(); ++j)
       if (movedHere[j]) {
         size_t i = size_t(r_.secondToFirst[j]);
-        Touch(a_[i]->parent, r_.first.records[i].parent);
+        Touch(a_[i]->parent, r_.firstParents[i]);
         pool_[i] = Detach(doc_, a_[i]);
       }
     for (const Difference* d : removed) {
-      int32_t parent = r_.first.records[size_t(d->first)].parent;
+      int32_t parent = r_.firstParents[size_t(d->first)];
       if (parent >= 0 && dead_[size_t(parent)]) continue;  // goes with its parent
       CRecord* rec = a_[size_t(d->first)];
       UnlinkBranch(doc_, rec);
@@ -216,12 +219,13 @@ class TakeOverRun {
     // Second-side order: parents before children, earlier siblings before later ones.
     std::vector<int32_t> linksToSet;
     for (size_t j = 0; j < addedHere.size(); ++j) {
-      if (addedHere[j] && Add(int32_t(j)) && r_.second.records[j].typeCode == kTypeLinkTo &&
-          r_.second.records[j].kind == kKindProperty)
+      if (addedHere[j] && Add(int32_t(j)) && addedAt_[j]->secondData.kind == kKindProperty &&
+          addedAt_[j]->secondData.typeCode == kTypeLinkTo)
         linksToSet.push_back(int32_t(j));
       if (movedHere[j]) Move(int32_t(j));
     }
-    for (int32_t j : linksToSet) SetLink(AsProperty(created_[size_t(j)]), j);
+    for (int32_t j : linksToSet)
+      SetLink(AsProperty(created_[size_t(j)]), j, addedAt_[size_t(j)]->secondData);
     for (const Difference* d : changed) Change(*d);
     for (CAtom* atom : touchedAtoms_) RefreshDecimalPoints(atom);
   }
@@ -252,13 +256,13 @@ class TakeOverRun {
 
   // The new parent of a second-side record; false when it should have one and has none.
   bool ParentOf(int32_t j, CRecord** parent) const {
-    int32_t pb = r_.second.records[size_t(j)].parent;
+    int32_t pb = r_.secondParents[size_t(j)];
     *parent = pb < 0 ? nullptr : InFirst(pb);
     return pb < 0 || *parent;
   }
 
   bool Add(int32_t j) {
-    const RecordData& d = r_.second.records[size_t(j)];
+    const RecordData& d = addedAt_[size_t(j)]->secondData;
     CRecord* parent = nullptr;
     if (!ParentOf(j, &parent) || (parent && DepthOf(parent) + 1 > archive::kMaxDepth)) {
       ++out_.notTaken;
@@ -308,7 +312,7 @@ class TakeOverRun {
     ++out_.notTaken;
     // Back under its old parent when that is still there; a record with nowhere to go is
     // deleted as the editor deletes.
-    int32_t old = r_.first.records[size_t(i)].parent;
+    int32_t old = r_.firstParents[size_t(i)];
     CRecord* oldParent = old >= 0 && !dead_[size_t(old)] ? a_[size_t(old)] : nullptr;
     if ((old < 0 || oldParent) && InsertAt(doc_, oldParent, 1 << 30, rec)) return;
     UnlinkBranch(doc_, raw);
@@ -316,10 +320,9 @@ class TakeOverRun {
   }
 
   // Points a property of the first document where the second side's property `j` points.
-  void SetLink(CPropertyItem* p, int32_t j) {
+  void SetLink(CPropertyItem* p, int32_t j, const RecordData& b) {
     if (!p) return;
-    const RecordData& b = r_.second.records[size_t(j)];
-    int32_t t = r_.LinkTarget(true, j);
+    int32_t t = r_.secondLinks[size_t(j)];
     CRecord* target = nullptr;
     if (t >= 0) {
       target = InFirst(t);
@@ -327,7 +330,7 @@ class TakeOverRun {
         // Its target could not be made: as an import does with a link that names nothing,
         // the property keeps the path as text and stops being a link.
         p->typeCode = kTypeBin;
-        p->valueText = r_.RecordPath(true, t);
+        p->valueText = addedAt_[size_t(t)] ? addedAt_[size_t(t)]->secondPath : b.valueText;
         ++out_.unresolvedLinks;
         return;
       }
@@ -343,7 +346,7 @@ class TakeOverRun {
   void Change(const Difference& d) {
     if (dead_[size_t(d.first)]) return;
     CRecord* rec = a_[size_t(d.first)];
-    const RecordData& b = r_.second.records[size_t(d.second)];
+    const RecordData& b = d.secondData;
     if (d.fields & kFieldName) {
       rec->name = b.name;
       Touch(rec->parent, -1);
@@ -356,7 +359,7 @@ class TakeOverRun {
         if (CPropertyItem* old = LinkTargetOf(doc_, p)) old->RemoveIncomingLink(p->id);
       if (d.fields & kFieldType) p->typeCode = b.typeCode;
       if ((d.fields & kFieldLink) && b.typeCode == kTypeLinkTo) {
-        SetLink(p, d.second);
+        SetLink(p, d.second, b);
       } else if (d.fields & (kFieldLink | kFieldValue)) {
         p->valueText = b.valueText;
         p->SetRawValue(b.rawValue);
@@ -371,10 +374,11 @@ class TakeOverRun {
   const CompareResult& r_;
   std::vector<CRecord*> a_;
   TakeOverOutcome& out_;
-  PictureTree bTree_;
+  SideTree bTree_;
   std::vector<uint8_t> dead_;
   std::vector<CRecord*> created_;
-  std::vector<uint8_t> staysMoved_;  // second-side records whose move is not taken over
+  std::vector<uint8_t> staysMoved_;         // second-side records whose move is not taken over
+  std::vector<const Difference*> addedAt_;  // by second-side record
   std::vector<std::unique_ptr<CRecord>> pool_;
   std::vector<CAtom*> touchedAtoms_;
   std::unordered_set<CAtom*> touchedSet_;
@@ -385,9 +389,9 @@ class TakeOverRun {
 std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t> sel) {
   const std::vector<Difference>& diffs = r.differences;
   sel.resize(diffs.size(), 0);
-  size_t na = r.first.records.size();
+  size_t na = r.firstIds.size();
   std::vector<int32_t> removedAt(na, -1), movedAt(na, -1), changedAt(na, -1);
-  std::vector<int32_t> addedAt(r.second.records.size(), -1);
+  std::vector<int32_t> addedAt(r.secondIds.size(), -1);
   for (size_t k = 0; k < diffs.size(); ++k) {
     const Difference& d = diffs[k];
     switch (d.kind) {
@@ -405,11 +409,11 @@ std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t>
         break;
     }
   }
-  PictureTree aTree(r.first);
+  SideTree aTree(r.firstParents);
   // The first side's links by target, as lists threaded through `nextLinker`.
   std::vector<int32_t> firstLinker(na, -1), nextLinker(na, -1);
   for (size_t i = 0; i < na; ++i)
-    if (int32_t t = r.LinkTarget(false, int32_t(i)); t >= 0) {
+    if (int32_t t = r.firstLinks[i]; t >= 0) {
       nextLinker[i] = firstLinker[size_t(t)];
       firstLinker[size_t(t)] = int32_t(i);
     }
@@ -424,7 +428,7 @@ std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t>
     }
   };
   auto takeAddedTarget = [&](int32_t j) {
-    int32_t t = r.LinkTarget(true, j);
+    int32_t t = r.secondLinks[size_t(j)];
     if (t >= 0 && r.secondToFirst[size_t(t)] < 0) take(addedAt[size_t(t)]);
   };
   while (!work.empty()) {
@@ -432,7 +436,7 @@ std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t>
     work.pop_back();
     switch (d.kind) {
       case DifferenceKind::kAdded: {
-        int32_t p = r.second.records[size_t(d.second)].parent;
+        int32_t p = r.secondParents[size_t(d.second)];
         if (p >= 0 && r.secondToFirst[size_t(p)] < 0) take(addedAt[size_t(p)]);
         takeAddedTarget(d.second);
         break;
@@ -442,8 +446,8 @@ std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t>
         break;
       case DifferenceKind::kMoved:
         if (!d.acrossParents) break;
-        for (int32_t p = r.second.records[size_t(d.second)].parent; p >= 0;
-             p = r.second.records[size_t(p)].parent) {
+        for (int32_t p = r.secondParents[size_t(d.second)]; p >= 0;
+             p = r.secondParents[size_t(p)]) {
           int32_t i = r.secondToFirst[size_t(p)];
           if (i < 0)
             take(addedAt[size_t(p)]);
@@ -466,13 +470,12 @@ std::vector<uint8_t> CloseSelection(const CompareResult& r, std::vector<uint8_t>
 bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<uint8_t>& selected,
               TakeOverOutcome* outcome) {
   std::vector<CRecord*> records;
-  records.reserve(result.first.records.size());
+  records.reserve(result.firstIds.size());
   for (const auto& g : doc.groups) Walk(g.get(), &records);
-  if (records.size() != result.first.records.size()) return false;
-  for (size_t i = 0; i < records.size(); ++i) {
-    const RecordData& d = result.first.records[i];
-    if (records[i]->id != d.id || records[i]->Kind() != d.kind) return false;
-  }
+  if (records.size() != result.firstIds.size()) return false;
+  for (size_t i = 0; i < records.size(); ++i)
+    if (records[i]->id != result.firstIds[i] || records[i]->Kind() != result.firstKinds[i])
+      return false;
   TakeOverOutcome local;
   TakeOverRun run(doc, result, std::move(records), outcome ? *outcome : local);
   run.Run(CloseSelection(result, selected));

@@ -278,13 +278,13 @@ TEST(BaseCompare, FieldTextsAndLinksShowBothSides) {
   EXPECT_EQ(link.fields, kFieldFlags | kFieldLink);
   EXPECT_EQ(link.firstId, 7u);
   EXPECT_EQ(link.secondId, 7u);
-  EXPECT_EQ(r.FieldText(false, link.first, 6), "/Logic/Pump/AI/T");
-  EXPECT_EQ(r.FieldText(true, link.second, 6), "/Logic/Pump/AI/F");
-  EXPECT_EQ(r.FieldText(true, link.second, 2), "3");
+  EXPECT_EQ(link.FieldText(false, 6), "/Logic/Pump/AI/T");
+  EXPECT_EQ(link.FieldText(true, 6), "/Logic/Pump/AI/F");
+  EXPECT_EQ(link.FieldText(true, 2), "3");
   const Difference& type = r.differences[1];
-  EXPECT_EQ(r.FieldText(false, type.first, 1), "INT");
-  EXPECT_EQ(r.FieldText(true, type.second, 1), "SHORT");
-  EXPECT_EQ(r.FieldText(false, type.first, 4), "5");
+  EXPECT_EQ(type.FieldText(false, 1), "INT");
+  EXPECT_EQ(type.FieldText(true, 1), "SHORT");
+  EXPECT_EQ(type.FieldText(false, 4), "5");
 }
 
 // The differences name records by their place in the pictures: a document whose records
