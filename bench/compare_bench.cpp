@@ -1,0 +1,174 @@
+// Comparing two full documents (65,535 records each, the second with a few hundred edits)
+// against opening one of them: comparing should take at most as long as the open.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "model/base_compare.h"
+#include "model/base_takeover.h"
+#include "model/document.h"
+#include "model/value_types.h"
+#include "sample_base.h"
+
+namespace {
+
+std::vector<CRecord*> RecordsOfKind(CTarnelDoc& doc, int kind) {
+  std::vector<CRecord*> out;
+  std::function<void(CRecord*)> walk = [&](CRecord* r) {
+    if (r->Kind() == kind) out.push_back(r);
+    ForEachChild(r, [&](const CRecord* c) { walk(const_cast<CRecord*>(c)); });
+  };
+  for (const auto& g : doc.groups) walk(g.get());
+  return out;
+}
+
+// A day of edits: renames, values, properties deleted and added, atoms moved to other
+// objects, properties reordered.
+void EditADay(CTarnelDoc& doc) {
+  std::mt19937 rng(11);
+  auto props = RecordsOfKind(doc, kKindProperty);
+  auto atoms = RecordsOfKind(doc, kKindAtom);
+  auto objects = RecordsOfKind(doc, kKindObject);
+  auto any = [&](std::vector<CRecord*>& v) { return v[rng() % v.size()]; };
+  for (int i = 0; i < 100; ++i) any(rng() % 2 ? props : objects)->name += "_renamed";
+  for (int i = 0; i < 100; ++i) {
+    auto* p = AsProperty(any(props));
+    if (p->typeCode == kTypeLinkTo) continue;
+    p->valueText = std::to_string(rng() % 1000);
+    p->UpdateRawFromText();
+  }
+  std::vector<CAtom*> grown;
+  for (int i = 0; i < 50; ++i) {  // deleted first: the document has no identifier left
+    CRecord* atom = any(atoms);
+    if (auto* a = AsAtom(atom); a->GetPropertyCount() > 1) {
+      DeleteRecordWithLinks(doc, a->GetProperty(a->GetPropertyCount() - 1));
+      grown.push_back(AsAtom(any(atoms)));
+    }
+  }
+  for (CAtom* a : grown)
+    if (CPropertyItem* p = doc.NewProperty(a, false)) p->name = "Added";
+  for (int i = 0; i < 50; ++i) {
+    CRecord* atom = any(atoms);
+    auto* to = AsObject(any(objects));
+    to->InsertChild(0, AsChildHolder(atom->parent)->DetachChild(atom));
+  }
+  for (int i = 0; i < 20; ++i) {
+    auto* a = AsAtom(any(atoms));
+    if (a->GetPropertyCount() > 1) a->InsertProperty(0, a->DetachProperty(a->GetProperty(1)));
+  }
+}
+
+struct Files {
+  std::string base;
+  std::string edited;
+};
+
+const Files& SampleFiles() {
+  static const Files files = [] {
+    auto dir = std::filesystem::temp_directory_path();
+    Files f{(dir / "kandrel-bench-compare-a.kdl").string(),
+            (dir / "kandrel-bench-compare-b.kdl").string()};
+    CTarnelDoc doc;
+    BuildSampleBase(doc, 65535);
+    doc.SaveFile(f.base);
+    EditADay(doc);
+    doc.SaveFile(f.edited);
+    return f;
+  }();
+  return files;
+}
+
+void BM_Baseline_Open(benchmark::State& state) {
+  for (auto _ : state) {
+    CTarnelDoc doc;
+    doc.OpenFile(SampleFiles().base);  // read, load, RebuildTree
+    benchmark::DoNotOptimize(doc.groups.data());
+  }
+  state.counters["records"] = 65535;
+}
+BENCHMARK(BM_Baseline_Open)->Unit(benchmark::kMillisecond);
+
+void Compare(benchmark::State& state, const CompareOptions& options) {
+  CTarnelDoc a, b;
+  a.OpenFile(SampleFiles().base);
+  b.OpenFile(SampleFiles().edited);
+  size_t differences = 0;
+  for (auto _ : state) {
+    CompareResult r = CompareDocuments(a, b, options);
+    differences = r.differences.size();
+    benchmark::DoNotOptimize(r.differences.data());
+  }
+  state.counters["differences"] = double(differences);
+}
+
+void BM_Compare_ById(benchmark::State& state) {
+  Compare(state, {});
+}
+BENCHMARK(BM_Compare_ById)->Unit(benchmark::kMillisecond);
+
+void BM_Compare_ByPath(benchmark::State& state) {
+  Compare(state, {true, false});
+}
+BENCHMARK(BM_Compare_ByPath)->Unit(benchmark::kMillisecond);
+
+// Nearly every record differs: the second document is the first with every identifier moved on
+// by one, compared by identifier (about the largest result a comparison can give).
+void BM_Compare_EveryIdentifierShifted(benchmark::State& state) {
+  CTarnelDoc a, b;
+  a.OpenFile(SampleFiles().base);
+  b.OpenFile(SampleFiles().base);
+  auto shift = [](uint32_t id) { return id % 65535 + 1; };
+  std::function<void(CRecord*)> walk = [&](CRecord* r) {
+    r->id = shift(r->id);
+    if (auto* p = AsProperty(r); p && p->typeCode == kTypeLinkTo)
+      p->valueText = std::to_string(shift(uint32_t(AtoI(p->valueText))));
+    ForEachChild(r, [&](const CRecord* c) { walk(const_cast<CRecord*>(c)); });
+  };
+  for (const auto& g : b.groups) walk(g.get());
+  b.idMap.Clear();
+  b.RebuildTree();
+  size_t differences = 0;
+  for (auto _ : state) {
+    CompareResult r = CompareDocuments(a, b);
+    differences = r.differences.size();
+    benchmark::DoNotOptimize(r.differences.data());
+  }
+  state.counters["differences"] = double(differences);
+}
+BENCHMARK(BM_Compare_EveryIdentifierShifted)->Unit(benchmark::kMillisecond);
+
+// What `kandrel-cli diff` does: both files opened, then compared.
+void BM_OpenBothAndCompare(benchmark::State& state) {
+  for (auto _ : state) {
+    CTarnelDoc a, b;
+    a.OpenFile(SampleFiles().base);
+    b.OpenFile(SampleFiles().edited);
+    CompareResult r = CompareDocuments(a, b);
+    benchmark::DoNotOptimize(r.differences.data());
+  }
+}
+BENCHMARK(BM_OpenBothAndCompare)->Unit(benchmark::kMillisecond);
+
+void BM_TakeOverAll(benchmark::State& state) {
+  CTarnelDoc b;
+  b.OpenFile(SampleFiles().edited);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto a = std::make_unique<CTarnelDoc>();
+    a->OpenFile(SampleFiles().base);
+    CompareResult r = CompareDocuments(*a, b);
+    state.ResumeTiming();
+    TakeOverAll(*a, r);
+    state.PauseTiming();
+    a.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_TakeOverAll)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
