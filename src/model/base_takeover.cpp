@@ -167,8 +167,7 @@ class TakeOverRun {
         dead_(r.firstIds.size(), 0),
         created_(r.secondIds.size(), nullptr),
         staysMoved_(r.secondIds.size(), 0),
-        addedAt_(r.secondIds.size(), nullptr),
-        pool_(r.firstIds.size()) {}
+        addedAt_(r.secondIds.size(), nullptr) {}
 
   void Run(const std::vector<uint8_t>& sel) {
     std::vector<const Difference*> removed, changed;
@@ -198,15 +197,17 @@ class TakeOverRun {
     for (size_t k = 0; k < sel.size(); ++k)
       if (!sel[k] && r_.differences[k].kind == DifferenceKind::kMoved)
         staysMoved_[size_t(r_.differences[k].second)] = 1;
-    // Moved records leave first, so that deleting their old branch does not take them along;
-    // deletions come before additions, so that an identifier a removed record held is free for
-    // the record that holds it on the other side.
-    for (size_t j = 0; j < movedHere.size(); ++j)
-      if (movedHere[j]) {
-        size_t i = size_t(r_.secondToFirst[j]);
-        Touch(a_[i]->parent, r_.firstParents[i]);
-        pool_[i] = Detach(doc_, a_[i]);
-      }
+    // Second-side order: a parent is in place before its children come, an earlier sibling
+    // before a later one. Records made and moved first, so that no branch to be deleted still
+    // holds a record that stays; then the deletions, which free the identifiers that records
+    // made meanwhile are to have.
+    std::vector<int32_t> linksToSet;
+    for (size_t j = 0; j < addedHere.size(); ++j) {
+      if (addedHere[j] && Add(int32_t(j)) && addedAt_[j]->secondData.kind == kKindProperty &&
+          addedAt_[j]->secondData.typeCode == kTypeLinkTo)
+        linksToSet.push_back(int32_t(j));
+      if (movedHere[j]) Move(int32_t(j));
+    }
     for (const Difference* d : removed) {
       int32_t parent = r_.firstParents[size_t(d->first)];
       if (parent >= 0 && dead_[size_t(parent)]) continue;  // goes with its parent
@@ -216,14 +217,12 @@ class TakeOverRun {
       Detach(doc_, rec).reset();
       ++out_.removed;
     }
-    // Second-side order: parents before children, earlier siblings before later ones.
-    std::vector<int32_t> linksToSet;
-    for (size_t j = 0; j < addedHere.size(); ++j) {
-      if (addedHere[j] && Add(int32_t(j)) && addedAt_[j]->secondData.kind == kKindProperty &&
-          addedAt_[j]->secondData.typeCode == kTypeLinkTo)
-        linksToSet.push_back(int32_t(j));
-      if (movedHere[j]) Move(int32_t(j));
-    }
+    for (auto [rec, id] : waitingForId_)
+      if (!doc_.LookupRecord(id)) {
+        doc_.idMap.SetAt(id, rec);  // its interim entry goes
+        rec->id = id;
+        --out_.freshIds;
+      }
     for (int32_t j : linksToSet)
       SetLink(AsProperty(created_[size_t(j)]), j, addedAt_[size_t(j)]->secondData);
     for (const Difference* d : changed) Change(*d);
@@ -247,10 +246,14 @@ class TakeOverRun {
 
   // Right after the nearest earlier sibling on the second side that is already in place; one
   // whose move is not taken over is out of place, and what lines up behind it would be too.
-  int InsertIndex(CRecord* parent, int32_t j) const {
+  // The position is counted as the list will be without `moving`.
+  int InsertIndex(CRecord* parent, int32_t j, const CRecord* moving = nullptr) const {
     for (int32_t s = bTree_.prevSibling[size_t(j)]; s >= 0; s = bTree_.prevSibling[size_t(s)])
       if (CRecord* x = InFirst(s); x && x->parent == parent && !staysMoved_[size_t(s)])
-        if (int at = IndexIn(doc_, parent, x); at >= 0) return at + 1;
+        if (int at = IndexIn(doc_, parent, x); at >= 0) {
+          int own = moving && moving->parent == parent ? IndexIn(doc_, parent, moving) : -1;
+          return own >= 0 && own < at ? at : at + 1;
+        }
     return 0;
   }
 
@@ -271,7 +274,8 @@ class TakeOverRun {
     std::unique_ptr<CRecord> rec = MakeRecord(d);
     if (!rec) return false;
     uint16_t key = KeyOf(d.id);
-    if (key != 0 && !doc_.LookupRecord(key)) {
+    bool free = key != 0 && !doc_.LookupRecord(key);
+    if (free) {
       rec->id = d.id;
       doc_.idMap.SetAt(d.id, rec.get());
     } else {
@@ -282,6 +286,8 @@ class TakeOverRun {
       }
       rec->id = id;
       ++out_.freshIds;
+      // A record about to be deleted may hold the identifier: it gets it once that is gone.
+      if (key != 0) waitingForId_.push_back({rec.get(), d.id});
     }
     CRecord* raw = rec.get();
     if (!InsertAt(doc_, parent, InsertIndex(parent, j), rec)) {
@@ -295,28 +301,30 @@ class TakeOverRun {
     return true;
   }
 
+  // A record that cannot go to its new place stays where it is (and goes with its old branch
+  // when that is deleted).
   void Move(int32_t j) {
-    int32_t i = r_.secondToFirst[size_t(j)];
-    std::unique_ptr<CRecord>& rec = pool_[size_t(i)];
-    if (!rec) return;
-    CRecord* raw = rec.get();
+    size_t i = size_t(r_.secondToFirst[size_t(j)]);
+    CRecord* rec = a_[i];
     CRecord* parent = nullptr;
     bool placeable =
-        ParentOf(j, &parent) && (!parent || DepthOf(parent) + HeightOf(raw) <= archive::kMaxDepth);
-    for (const CRecord* x = parent; placeable && x; x = x->parent) placeable = x != raw;
-    if (placeable && InsertAt(doc_, parent, InsertIndex(parent, j), rec)) {
-      Touch(parent, -1);
-      ++out_.moved;
+        ParentOf(j, &parent) && (!parent || DepthOf(parent) + HeightOf(rec) <= archive::kMaxDepth);
+    for (const CRecord* x = parent; placeable && x; x = x->parent) placeable = x != rec;
+    if (!placeable) {
+      ++out_.notTaken;
       return;
     }
-    ++out_.notTaken;
-    // Back under its old parent when that is still there; a record with nowhere to go is
-    // deleted as the editor deletes.
-    int32_t old = r_.firstParents[size_t(i)];
-    CRecord* oldParent = old >= 0 && !dead_[size_t(old)] ? a_[size_t(old)] : nullptr;
-    if ((old < 0 || oldParent) && InsertAt(doc_, oldParent, 1 << 30, rec)) return;
-    UnlinkBranch(doc_, raw);
-    rec.reset();
+    int row = InsertIndex(parent, j, rec);
+    CRecord* oldParent = rec->parent;
+    std::unique_ptr<CRecord> taken = Detach(doc_, rec);
+    if (!taken || !InsertAt(doc_, parent, row, taken)) {
+      if (taken) InsertAt(doc_, oldParent, 1 << 30, taken);
+      ++out_.notTaken;
+      return;
+    }
+    Touch(oldParent, r_.firstParents[i]);
+    Touch(parent, -1);
+    ++out_.moved;
   }
 
   // Points a property of the first document where the second side's property `j` points.
@@ -379,7 +387,7 @@ class TakeOverRun {
   std::vector<CRecord*> created_;
   std::vector<uint8_t> staysMoved_;         // second-side records whose move is not taken over
   std::vector<const Difference*> addedAt_;  // by second-side record
-  std::vector<std::unique_ptr<CRecord>> pool_;
+  std::vector<std::pair<CRecord*, uint32_t>> waitingForId_;  // made with a stand-in identifier
   std::vector<CAtom*> touchedAtoms_;
   std::unordered_set<CAtom*> touchedSet_;
 };

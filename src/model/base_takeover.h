@@ -20,7 +20,7 @@ struct TakeOverOutcome {
   int freshIds = 0;  // added records whose identifier was taken in the document
   // Differences left out: no identifier was left, the record would lie deeper than a file can
   // hold, or its new parent could not be made. A moved record that could not go to its new
-  // place stays under its old parent.
+  // place stays under its old parent (and goes with it when that is deleted).
   int notTaken = 0;
   int unresolvedLinks = 0;  // links whose target is nowhere in the document: they became BIN
 };
@@ -35,8 +35,9 @@ std::vector<uint8_t> CloseSelection(const CompareResult& result, std::vector<uin
 
 // Takes the selected differences (closed as above) over into `doc`, which must still hold the
 // records of the comparison's first side: false, and nothing changes, when it does not.
-// Identifiers of added records are kept where the document has them free. Changed patterns are
-// set through SetRawValue, so they are posted like any edit of a value.
+// Identifiers of added records are kept where the document has them free (also where a record
+// the take-over deletes held them). Changed patterns are set through SetRawValue, so they are
+// posted like any edit of a value. A link that names nothing on the other side keeps its text.
 bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<uint8_t>& selected,
               TakeOverOutcome* outcome = nullptr);
 bool TakeOverAll(CTarnelDoc& doc, const CompareResult& result, TakeOverOutcome* outcome = nullptr);

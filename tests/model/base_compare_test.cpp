@@ -358,10 +358,11 @@ void RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
       break;
     case 5: {  // a property, or an object, to another place among its siblings
       CAtom* atom = AsAtom(p->parent);
-      atom->InsertProperty(int(rng() % uint32_t(atom->GetPropertyCount())),
-                           atom->DetachProperty(p));
+      int row = int(rng() % uint32_t(atom->GetPropertyCount()));
+      atom->InsertProperty(row, atom->DetachProperty(p));
       CChildHolder* h = AsChildHolder(o->parent);
-      h->InsertChild(int(rng() % uint32_t(h->GetChildCount())), h->DetachChild(o));
+      row = int(rng() % uint32_t(h->GetChildCount()));
+      h->InsertChild(row, h->DetachChild(o));
       break;
     }
     case 6:
