@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -106,6 +107,9 @@ class ImportExportTest : public QObject {
     QCOMPARE(p.flame->GetIncomingLinkCount(), 2);
     QCOMPARE(Rows(f.ItemOf(0)), 6);
     QVERIFY(f.frame().isWindowModified());
+    // What came is shown and counted.
+    QCOMPARE(f.frame().selectedId(), copy->id);
+    QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 7"));
   }
 
   void groupTargetTakesObjectsOnly() {
@@ -114,6 +118,7 @@ class ImportExportTest : public QObject {
     Plant p = Build(f);
     QString path = dir.filePath(QStringLiteral("all.xml"));
     Export(f, path);
+    f.frame().GetTreeView()->SetExpanded(p.boiler->id, true);
     f.Select(2);  // "Logic"
     bool groupsWithoutBox = true;
     f.Expect(ChooseFile(path));
@@ -131,6 +136,11 @@ class ImportExportTest : public QObject {
     QVERIFY(copy);
     QCOMPARE(copy->name, p.boiler->name);
     QCOMPARE(AsAtom(copy->GetChild(0))->GetPropertyCount(), 2);
+    // The open branches stay open; the copy is revealed and selected.
+    QVERIFY(f.IsOpen(p.boiler->id));
+    QVERIFY(f.IsOpen(2));
+    QCOMPARE(f.frame().selectedId(), copy->id);
+    QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 4"));
   }
 
   void clearingAllOrCancellingImportsNothing() {
@@ -202,6 +212,8 @@ class ImportExportTest : public QObject {
     QCOMPARE(pump->name, W("Насос"));
     QCOMPARE(Rows(f.ItemOf(p.boiler->id)), 2);
     QVERIFY(f.frame().isWindowModified());
+    QCOMPARE(f.frame().selectedId(), pump->id);
+    QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 3"));
   }
 };
 

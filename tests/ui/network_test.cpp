@@ -92,16 +92,24 @@ class NetworkTest : public QObject {
     // A download replaces the document: it counts as a change to save.
     QVERIFY(f.frame().isWindowModified());
 
-    // A second download replaces the first, not beside it.
+    // A second download replaces the first, not beside it; the records keep their identifiers,
+    // so the open branches and the selection stay.
     int count = f.doc().idMap.Count();
+    const CBase* old = f.doc().groups[0].get();
+    uint32_t controller = f.doc().groups[0]->GetChild(0)->id;
+    f.frame().GetTreeView()->SetExpanded(1, true);
+    f.Select(controller);
     f.Expect([](QDialog& d) {  // "Сохранить изменения?": discard
       Press(d, "discardButton");
       return 0;
     });
     f.Trigger(cmd::kGetBase);
-    QTest::qWait(300);
-    QTRY_COMPARE_WITH_TIMEOUT(f.doc().idMap.Count(), count, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.doc().groups.size() == 3 && f.doc().groups[0].get() != old, 10000);
+    QCOMPARE(f.doc().idMap.Count(), count);
     QCOMPARE(Rows(f.ItemOf(0)), 3);
+    QVERIFY(f.IsOpen(1));
+    QCOMPARE(f.frame().selectedId(), controller);
+    QCOMPARE(f.frame().GetTreeView()->currentIndex(), f.ItemOf(controller));
 
     // The server moves numeric values: the shown property follows without a save prompt.
     f.frame().SetModified(false);

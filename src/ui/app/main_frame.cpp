@@ -7,6 +7,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "ui/app/modal_runner.h"
 #include "ui/app/ui_resources.h"
@@ -189,9 +191,47 @@ void CMainFrame::AfterTreeRebuilt() {
   pasteTargetId_ = 0;
   linkPickMode_ = false;
   hasShown_ = false;
-  treeView_->ResetSelection();
-  formView_->OnInitialUpdate();
+  // The tree kept its open branches and its current row where the same records still stand;
+  // the form shows that row's record again.
+  uint32_t current = treeView_->currentId();
+  if (current && doc_.LookupRecord(current)) {
+    treeView_->SelectIndex(treeView_->IndexOfId(current));
+  } else {
+    treeView_->ResetSelection();
+    formView_->OnInitialUpdate();
+  }
   UpdateActions();
+}
+
+namespace {
+
+// The identifiers in the list the record holds (null: the groups).
+std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
+  std::vector<uint32_t> ids;
+  if (holder)
+    ForEachChild(holder, [&](const CRecord* c) { ids.push_back(c->id); });
+  else
+    for (const auto& g : doc.groups) ids.push_back(g->id);
+  return ids;
+}
+
+}  // namespace
+
+bool CMainFrame::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
+  std::vector<uint32_t> had = ListIds(doc_, doc_.LookupRecord(targetId));
+  int before = doc_.idMap.Count();
+  bool changed = RunCommand(std::move(command));
+  int added = std::max(0, doc_.idMap.Count() - before);
+  statusBar()->showMessage(tr("Импортировано записей: %1").arg(added));
+  // What came is shown: the branches that joined the target's list, the first one selected.
+  uint32_t first = 0;
+  for (uint32_t id : ListIds(doc_, doc_.LookupRecord(targetId)))
+    if (std::find(had.begin(), had.end(), id) == had.end()) {
+      first = id;
+      break;
+    }
+  if (first) treeView_->Reveal(first);
+  return changed;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

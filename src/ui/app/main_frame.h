@@ -67,9 +67,12 @@ class CMainFrame : public QMainWindow {
   const CEditHistory& history() const { return history_; }
   // After "Применить": the form shows the record as stored.
   void AfterApply();
-  // After the document rebuilt the whole tree (a base download, an import): nothing selected,
-  // empty form.
+  // After the document was replaced or rebuilt (a base download, an import): the form shows
+  // the tree's current row again when its record is still there, else nothing.
   void AfterTreeRebuilt();
+  // Runs an import command into the target (0: the top level), reveals and selects the first
+  // branch it added and says in the status bar how many records it added.
+  bool RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId);
   // After records were added or removed in place: icons, the copied record, the form.
   void AfterTreeChanged();
   // Sets every action's enabled state from the frame's state.

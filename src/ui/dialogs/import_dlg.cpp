@@ -156,7 +156,7 @@ void CImportDlg::ImportC2ko(const QString& path) {
   CRecord* target = frame_->selectedRecord();
   if (!AsChildHolder(target)) return;
   C2koOutcome outcome;
-  frame_->RunCommand(std::make_unique<C2koImportCommand>(target->id, path, &outcome));
+  frame_->RunImport(std::make_unique<C2koImportCommand>(target->id, path, &outcome), target->id);
   frame_->AfterTreeChanged();
   if (!outcome.error.isEmpty()) {
     if (outcome.fileNotFound)
@@ -180,7 +180,7 @@ void CImportDlg::OnApply() {
     SyncChecks(tree_->invisibleRootItem());
     auto command =
         std::make_unique<XmlImportCommand>(std::move(root_), std::move(parser_), targetId_);
-    frame_->RunCommand(std::move(command));
+    frame_->RunImport(std::move(command), targetId_);
     frame_->AfterTreeRebuilt();
     tree_->clear();
   }

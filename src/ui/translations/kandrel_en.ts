@@ -407,6 +407,10 @@
         <source>Export completed</source>
         <translation>Export completed</translation>
     </message>
+    <message>
+        <source>Импортировано записей: %1</source>
+        <translation>Records imported: %1</translation>
+    </message>
 </context>
 <context>
     <name>CNetConnectToDlg</name>
