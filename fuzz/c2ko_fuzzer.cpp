@@ -19,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    nullptr);
   } catch (const C2koImportError&) {
   }
-  if (!doc.importStack.empty()) std::abort();
   std::string saved = doc.SaveToBytes();
   ArchiveReader r(saved.data(), saved.size());
   CTarnelDoc reread;

@@ -39,7 +39,7 @@ class Builder {
   }
   CPropertyItem* Prop(CAtom* atom, const std::string& name, int type, const std::string& value,
                       uint8_t flags = 0) {
-    CPropertyItem* p = doc_.NewProperty(atom, false);
+    CPropertyItem* p = doc_.NewProperty(atom);
     p->name = W(name);
     p->typeCode = uint8_t(type);
     p->valueText = W(value);

@@ -22,7 +22,6 @@
 #include "model/document.h"
 #include "net/base_session.h"
 #include "net/monitor/sample_csv.h"
-#include "net/value_changed_relay.h"
 
 namespace {
 
@@ -121,7 +120,7 @@ class WatchCommand : public Command {
     doc.RebuildTree();
     CBaseSession session(doc);
     // A watcher only listens: values the server sets are not reported back to it.
-    SetValueChangedTarget(nullptr);
+    session.SetReportsValues(false);
     session.SetConnectTimeout(kBaseTimeoutSeconds * 1000);
     if (!session.Connect(o.host, o.port))
       throw CliError(kExitFailure, session.LastError().toStdString());

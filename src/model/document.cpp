@@ -28,131 +28,337 @@ std::pair<int, int> ImagesOf(const CRecord* r) {
 
 }  // namespace
 
-CTarnelDoc::CTarnelDoc() = default;
+bool CanHold(int parentKind, int childKind) {
+  switch (childKind) {
+    case kKindGroup:
+      return parentKind == kKindNone;
+    case kKindObject:
+      return parentKind == kKindGroup || parentKind == kKindObject;
+    case kKindAtom:
+      return parentKind == kKindObject;
+    case kKindProperty:
+      return parentKind == kKindAtom;
+    default:
+      return false;
+  }
+}
+
+CTarnelDoc::CTarnelDoc() {
+  idMap.SetEvents(&events_);
+}
 
 CTarnelDoc::~CTarnelDoc() {
+  // Nobody is told any more: observers may be gone before the document.
+  idMap.SetEvents(nullptr);
   treeView = nullptr;
-  DeleteContents();
+  Clear();
 }
 
-// Appends a fresh record to its parent's list and registers it. The identifier is drawn last,
-// so a refused creation uses none.
-template <class T>
-T* CTarnelDoc::Attach(CRecord* parent, std::unique_ptr<T> record) {
-  T* raw = record.get();
-  uint16_t id = idMap.NewId(raw);
-  if (id == 0) return nullptr;  // every identifier is taken; the record goes again
-  raw->id = id;
-  if constexpr (std::is_same_v<T, CPropertyItem>)
-    static_cast<CAtom*>(parent)->AddProperty(std::move(record));
-  else
-    static_cast<CChildHolder*>(parent)->AddChild(std::move(record));
-  return raw;
-}
-
-CBase* CTarnelDoc::NewGroup() {
-  auto g = std::make_unique<CBase>();
-  uint16_t id = idMap.NewId(g.get());
-  if (id == 0) return nullptr;
-  g->id = id;
-  groups.push_back(std::move(g));
-  return groups.back().get();
-}
-
-CObj* CTarnelDoc::NewObject(CRecord* parent) {
-  if (!AsChildHolder(parent)) return nullptr;
-  return Attach(parent, std::make_unique<CObj>());
-}
-
-CAtom* CTarnelDoc::NewAtom(CRecord* parent) {
-  if (!AsObject(parent)) return nullptr;
-  return Attach(parent, std::make_unique<CAtom>());
-}
-
-CPropertyItem* CTarnelDoc::NewProperty(CRecord* parent, bool ask) {
-  if (!AsAtom(parent)) return nullptr;
-  auto p = std::make_unique<CPropertyItem>();
-  if (ask && addPropertyDialog && !addPropertyDialog(*p)) return nullptr;
-  return Attach(parent, std::move(p));
-}
-
-void CTarnelDoc::CreateDefaultGroups() {
-  if (!groups.empty()) return;
-  for (const char* name : kDefaultGroups)
-    if (CBase* g = NewGroup()) g->name = name;
-}
-
-CRecord* CTarnelDoc::CopyInto(CRecord* record, CRecord* newParent) {
-  std::unordered_set<const CRecord*> made;
-  CRecord* copy = CopyRecord(record, newParent, made);
-  if (!copy && !made.empty()) {
-    // Out of identifiers half way: take the partial copy out again.
-    CRecord* top = const_cast<CRecord*>(*std::find_if(
-        made.begin(), made.end(), [&](const CRecord* r) { return r->parent == newParent; }));
-    if (auto* atom = AsAtom(newParent))
-      atom->RemoveProperty(static_cast<CPropertyItem*>(top));
-    else if (auto* holder = AsChildHolder(newParent))
-      holder->RemoveChild(top);
+int CTarnelDoc::RowCount(const CRecord* parent) const {
+  switch (GetKind(parent)) {
+    case kKindNone:
+      return int(groups.size());
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(parent)->GetChildCount();
+    case kKindAtom:
+      return static_cast<const CAtom*>(parent)->GetPropertyCount();
+    default:
+      return 0;
   }
-  return copy;
 }
 
-// `made` holds the records this copy has created so far: pasting a branch into itself (or into
-// one of its descendants) must not copy the copy.
-CRecord* CTarnelDoc::CopyRecord(CRecord* record, CRecord* newParent,
-                                std::unordered_set<const CRecord*>& made) {
-  switch (GetKind(record)) {
-    case kKindProperty: {
-      auto* src = static_cast<CPropertyItem*>(record);
-      CPropertyItem* p = NewProperty(newParent, false);
-      if (!p) return nullptr;
-      made.insert(p);
-      p->name = src->name;
-      p->valueText = src->valueText;
-      p->typeCode = src->typeCode;
-      p->eoc = src->eoc;
-      p->flags = src->flags;
-      return p;
-    }
-    case kKindAtom: {
-      auto* src = static_cast<CAtom*>(record);
-      CAtom* a = NewAtom(newParent);
-      if (!a) return nullptr;
-      made.insert(a);
-      a->name = src->name;
-      for (const auto& p : src->properties)
-        if (!CopyRecord(p.get(), a, made)) return nullptr;
-      return a;
-    }
-    case kKindObject: {
-      auto* src = static_cast<CObj*>(record);
-      CObj* o = NewObject(newParent);
-      if (!o) return nullptr;
-      made.insert(o);
-      o->name = src->name;
-      for (int i = 0; i < src->GetChildCount(); ++i) {
-        CRecord* child = src->GetChild(i);
-        if (made.count(child)) continue;
-        if (!CopyRecord(child, o, made)) return nullptr;
-      }
-      return o;
-    }
+CRecord* CTarnelDoc::RecordAt(const CRecord* parent, int row) const {
+  switch (GetKind(parent)) {
+    case kKindNone:
+      return row >= 0 && row < int(groups.size()) ? groups[size_t(row)].get() : nullptr;
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(parent)->GetChild(row);
+    case kKindAtom:
+      return static_cast<const CAtom*>(parent)->GetProperty(row);
     default:
       return nullptr;
   }
 }
 
-void CTarnelDoc::RemoveGroup(CBase* group) {
-  for (auto it = groups.begin(); it != groups.end(); ++it)
-    if (it->get() == group) {
-      groups.erase(it);
-      return;
+int CTarnelDoc::RowOf(const CRecord* record) const {
+  if (!record) return -1;
+  if (record->Kind() == kKindGroup) {
+    for (size_t i = 0; i < groups.size(); ++i)
+      if (groups[i].get() == record) return int(i);
+    return -1;
+  }
+  switch (GetKind(record->parent)) {
+    case kKindGroup:
+    case kKindObject:
+      return static_cast<const CChildHolder*>(record->parent)->children.IndexOf(record);
+    case kKindAtom:
+      return static_cast<const CAtom*>(record->parent)->properties.IndexOf(record);
+    default:
+      return -1;
+  }
+}
+
+// Puts a record into a list without telling anyone; the caller has checked the kinds.
+static void PutInList(CTarnelDoc& doc, CRecord* parent, int row, std::unique_ptr<CRecord> r) {
+  switch (GetKind(parent)) {
+    case kKindNone: {
+      row = std::clamp(row, 0, int(doc.groups.size()));
+      r->parent = nullptr;
+      doc.groups.emplace(doc.groups.begin() + row, static_cast<CBase*>(r.release()));
+      break;
     }
+    case kKindAtom:
+      static_cast<CAtom*>(parent)->InsertProperty(
+          row, std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
+      break;
+    default:
+      static_cast<CChildHolder*>(parent)->InsertChild(row, std::move(r));
+      break;
+  }
+}
+
+bool CTarnelDoc::InsertRecord(CRecord* parent, int row, std::unique_ptr<CRecord> record) {
+  if (!record || !CanHold(parent, record.get())) return false;
+  row = std::clamp(row, 0, RowCount(parent));
+  events_.RowsAboutToBeInserted(parent, row, 1);
+  PutInList(*this, parent, row, std::move(record));
+  events_.RowsInserted(parent, row, 1);
+  return true;
+}
+
+// Appends a fresh record to its parent's list and registers it. The identifier is drawn last,
+// so a refused creation uses none.
+CRecord* CTarnelDoc::Attach(CRecord* parent, std::unique_ptr<CRecord> record) {
+  if (!CanHold(parent, record.get())) return nullptr;
+  CRecord* raw = record.get();
+  uint16_t id = idMap.NewId(raw);
+  if (id == 0) return nullptr;  // every identifier is taken; the record goes again
+  raw->id = id;
+  InsertRecord(parent, RowCount(parent), std::move(record));
+  return raw;
+}
+
+CBase* CTarnelDoc::NewGroup(std::string name) {
+  auto g = std::make_unique<CBase>();
+  g->name = std::move(name);
+  return static_cast<CBase*>(Attach(nullptr, std::move(g)));
+}
+
+CObj* CTarnelDoc::NewObject(CRecord* parent, std::string name) {
+  if (!parent) return nullptr;
+  auto o = std::make_unique<CObj>();
+  o->name = std::move(name);
+  return static_cast<CObj*>(Attach(parent, std::move(o)));
+}
+
+CAtom* CTarnelDoc::NewAtom(CRecord* parent, std::string name, int8_t type) {
+  auto a = std::make_unique<CAtom>();
+  a->name = std::move(name);
+  a->type = type;
+  return static_cast<CAtom*>(Attach(parent, std::move(a)));
+}
+
+CPropertyItem* CTarnelDoc::NewProperty(CRecord* parent, const PropertyFill& fill) {
+  if (!AsAtom(parent)) return nullptr;
+  auto p = std::make_unique<CPropertyItem>();
+  if (fill && !fill(*p)) return nullptr;
+  return static_cast<CPropertyItem*>(Attach(parent, std::move(p)));
+}
+
+void CTarnelDoc::CreateDefaultGroups() {
+  if (!groups.empty()) return;
+  for (const char* name : kDefaultGroups) NewGroup(name);
+}
+
+// The copy of one record and its branch, not yet in any list; each record registered under
+// a fresh identifier. Null when the identifiers run out (what was made goes again).
+std::unique_ptr<CRecord> CTarnelDoc::CopyAside(const CRecord* record, int parentKind) {
+  if (!CanHold(parentKind, GetKind(record))) return nullptr;
+  std::unique_ptr<CRecord> copy;
+  switch (record->Kind()) {
+    case kKindProperty: {
+      auto* src = static_cast<const CPropertyItem*>(record);
+      auto p = std::make_unique<CPropertyItem>();
+      p->valueText = src->valueText;
+      p->typeCode = src->typeCode;
+      p->eoc = src->eoc;
+      p->flags = src->flags;
+      copy = std::move(p);
+      break;
+    }
+    case kKindAtom:
+      copy = std::make_unique<CAtom>();
+      break;
+    case kKindObject:
+      copy = std::make_unique<CObj>();
+      break;
+    default:
+      return nullptr;
+  }
+  copy->name = record->name;
+  uint16_t id = idMap.NewId(copy.get());
+  if (id == 0) return nullptr;
+  copy->id = id;
+  if (auto* src = static_cast<const CAtom*>(AsAtom(const_cast<CRecord*>(record)))) {
+    auto* atom = static_cast<CAtom*>(copy.get());
+    for (const auto& p : src->properties) {
+      auto c = CopyAside(p.get(), kKindAtom);
+      if (!c) return nullptr;
+      atom->AddProperty(std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(c.release())));
+    }
+  } else if (auto* src = AsChildHolder(const_cast<CRecord*>(record))) {
+    auto* holder = static_cast<CChildHolder*>(copy.get());
+    for (const auto& child : src->children) {
+      auto c = CopyAside(child.get(), record->Kind());
+      if (!c) {
+        if (CanHold(record->Kind(), GetKind(child.get()))) return nullptr;
+        continue;  // a child its parent may not hold is not copied (an atom in a group)
+      }
+      holder->AddChild(std::move(c));
+    }
+  }
+  return copy;
+}
+
+CRecord* CTarnelDoc::CopyInto(CRecord* record, CRecord* newParent) {
+  if (!record || !newParent || !CanHold(newParent, record)) return nullptr;
+  std::unique_ptr<CRecord> copy = CopyAside(record, newParent->Kind());
+  if (!copy) return nullptr;
+  CRecord* raw = copy.get();
+  InsertRecord(newParent, RowCount(newParent), std::move(copy));
+  return raw;
+}
+
+std::unique_ptr<CRecord> CTarnelDoc::Detach(CRecord* record) {
+  int row = RowOf(record);
+  if (row < 0) return nullptr;
+  CRecord* list = ListOf(record);
+  if (CPropertyItem* p = AsProperty(record)) {
+    // Its siblings forget it as their decimal-point property before it goes.
+    for (const auto& q : static_cast<CAtom*>(list)->properties)
+      if (q.get() != p && q->decimalPoint == p) {
+        RecordChange change(events_, q.get());
+        q->decimalPoint = nullptr;
+      }
+  }
+  events_.RowsAboutToBeRemoved(list, row, 1);
+  std::unique_ptr<CRecord> taken;
+  switch (GetKind(list)) {
+    case kKindNone:
+      taken.reset(groups[size_t(row)].release());
+      groups.erase(groups.begin() + row);
+      break;
+    case kKindAtom:
+      taken = static_cast<CAtom*>(list)->DetachProperty(AsProperty(record));
+      break;
+    default:
+      taken = static_cast<CChildHolder*>(list)->DetachChild(record);
+      break;
+  }
+  return taken;
+}
+
+bool CTarnelDoc::RemoveRecord(CRecord* record) {
+  CRecord* list = ListOf(record);
+  int row = RowOf(record);
+  std::unique_ptr<CRecord> taken = Detach(record);
+  if (!taken) return false;
+  taken.reset();  // destroyed while the list still counts as changing
+  events_.RowsRemoved(list, row, 1);
+  return true;
+}
+
+bool CTarnelDoc::MoveRecord(CRecord* record, CRecord* newParent, int row) {
+  int from = RowOf(record);
+  if (from < 0 || !CanHold(newParent, record)) return false;
+  for (const CRecord* up = newParent; up; up = up->parent)
+    if (up == record) return false;  // never into its own branch
+  CRecord* oldParent = ListOf(record);
+  bool sameList = oldParent == newParent;
+  int count = RowCount(newParent) - (sameList ? 1 : 0);
+  row = std::clamp(row, 0, count);
+  if (sameList && row == from) return true;
+  // The destination as counted before the move.
+  int destination = sameList && row > from ? row + 1 : row;
+  events_.RowsAboutToBeMoved(oldParent, from, 1, newParent, destination);
+  std::unique_ptr<CRecord> taken;
+  switch (GetKind(oldParent)) {
+    case kKindNone:
+      taken.reset(groups[size_t(from)].release());
+      groups.erase(groups.begin() + from);
+      break;
+    case kKindAtom: {
+      // The list alone moves it: the decimal-point references are refreshed below.
+      auto& props = static_cast<CAtom*>(oldParent)->properties;
+      CPropertyItem* keep = props.At(from);
+      CPropertyItem* dp = keep->decimalPoint;
+      taken = props.Take(keep);
+      keep->decimalPoint = dp;
+      break;
+    }
+    default:
+      taken = static_cast<CChildHolder*>(oldParent)->DetachChild(record);
+      break;
+  }
+  PutInList(*this, newParent, row, std::move(taken));
+  events_.RowsMoved(oldParent, from, 1, newParent, destination);
+  if (record->Kind() == kKindProperty) {
+    RefreshDecimalPoints(oldParent);
+    if (!sameList) RefreshDecimalPoints(newParent);
+  }
+  return true;
+}
+
+void CTarnelDoc::RefreshDecimalPoints(CRecord* atomRecord) {
+  CAtom* atom = AsAtom(atomRecord);
+  if (!atom) return;
+  // As the registration walk sets them: the last "DecPoint" up to each property wins for all
+  // properties before it, and properties after the last one have none.
+  std::vector<CPropertyItem*> wanted(size_t(atom->GetPropertyCount()), nullptr);
+  CPropertyItem* last = nullptr;
+  int lastIndex = -1;
+  for (int i = 0; i < atom->GetPropertyCount(); ++i)
+    if (atom->GetProperty(i)->name == "DecPoint") {
+      last = atom->GetProperty(i);
+      lastIndex = i;
+    }
+  for (int i = 0; i < atom->GetPropertyCount(); ++i)
+    wanted[size_t(i)] = i <= lastIndex ? last : nullptr;
+  for (int i = 0; i < atom->GetPropertyCount(); ++i) {
+    CPropertyItem* p = atom->GetProperty(i);
+    if (p->decimalPoint == wanted[size_t(i)]) continue;
+    RecordChange change(events_, p);
+    p->decimalPoint = wanted[size_t(i)];
+  }
+}
+
+void CTarnelDoc::RemoveGroup(CBase* group) {
+  if (GetKind(group) == kKindGroup) RemoveRecord(group);
+}
+
+void CTarnelDoc::Clear() {
+  for (auto& g : groups) g.reset();
+  groups.clear();
 }
 
 void CTarnelDoc::DeleteAllGroups() {
-  for (auto& g : groups) g.reset();
-  groups.clear();
+  ResetScope reset(events_);
+  Clear();
+}
+
+void CTarnelDoc::ReplaceGroups(std::vector<std::unique_ptr<CBase>> incoming) {
+  ResetScope reset(events_);
+  Clear();
+  // Stale identifiers must not find anything while the new tree is not registered yet; the
+  // counter of identifiers stays where it was.
+  uint16_t lastId = idMap.GetLastId();
+  idMap.Clear();
+  idMap.SetLastId(lastId);
+  for (auto& g : incoming)
+    if (g) groups.push_back(std::move(g));
+  RebuildTree();
 }
 
 void CTarnelDoc::RegisterSubtree(CRecord* record, TreeItemHandle parentItem) {
@@ -217,10 +423,16 @@ void CTarnelDoc::ResolveLinks(CRecord* record) {
       break;
     case kKindProperty: {
       auto* p = static_cast<CPropertyItem*>(record);
-      if (groupMark && p->IsFlagSet(0)) p->ClearFlag(0);
+      if (groupMark && p->IsFlagSet(0)) {
+        RecordChange change(events_, p);
+        p->ClearFlag(0);
+      }
       if (p->typeCode == kTypeLinkTo)
         if (CPropertyItem* target = AsProperty(idMap.Lookup(uint32_t(AtoI(p->valueText)))))
-          target->AddIncomingLink(p->id);
+          if (target->FindIncomingLink(p->id) < 0) {
+            RecordChange change(events_, target);
+            target->AddIncomingLink(p->id);
+          }
       break;
     }
     default:
@@ -229,6 +441,7 @@ void CTarnelDoc::ResolveLinks(CRecord* record) {
 }
 
 void CTarnelDoc::RebuildTree() {
+  ResetScope reset(events_);
   TreeItemHandle root = nullptr;
   if (treeView) {
     treeView->DeleteAllItems();
@@ -258,6 +471,7 @@ DocumentContents CTarnelDoc::ReadContents(ArchiveReader& ar) {
 }
 
 void CTarnelDoc::TakeContents(DocumentContents contents) {
+  ResetScope reset(events_);
   DeleteContents();
   groups = std::move(contents.groups);
   idMap.SetLastId(contents.lastId);
@@ -265,6 +479,7 @@ void CTarnelDoc::TakeContents(DocumentContents contents) {
 }
 
 bool CTarnelDoc::OnNewDocument() {
+  ResetScope reset(events_);
   DeleteContents();
   if (treeView) treeView->InsertRoot();
   CreateDefaultGroups();
@@ -272,9 +487,9 @@ bool CTarnelDoc::OnNewDocument() {
 }
 
 void CTarnelDoc::DeleteContents() {
+  ResetScope reset(events_);
   if (treeView) treeView->DeleteAllItems();
-  importStack.clear();
-  DeleteAllGroups();
+  Clear();
   idMap.Clear();
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "document_events.h"
 #include "id_map.h"
 #include "records.h"
 #include "tree_view.h"
@@ -36,20 +37,53 @@ class CTarnelDoc {
   CTarnelDoc(const CTarnelDoc&) = delete;
   CTarnelDoc& operator=(const CTarnelDoc&) = delete;
 
-  // Creation. Each returns the new record, or null when the parent has the wrong kind, the
-  // add-property dialog was cancelled, or every identifier is taken; then nothing changes and
-  // no identifier is used. None of them touches the tree view.
-  CBase* NewGroup();
-  CObj* NewObject(CRecord* parent);
-  CAtom* NewAtom(CRecord* parent);
-  CPropertyItem* NewProperty(CRecord* parent, bool ask);
+  // Everything that changes the records is told here (see document_events.h).
+  CDocumentEvents& events() { return events_; }
+
+  // Creation. Each returns the new record, filled and appended to its parent's list, or null
+  // when the parent may not hold it (CanHold), `fill` said no, or every identifier is taken;
+  // then nothing changes and no identifier is used. The record joins its list complete, so
+  // the insertion is all the observers hear.
+  CBase* NewGroup(std::string name = std::string());
+  CObj* NewObject(CRecord* parent, std::string name = std::string());
+  CAtom* NewAtom(CRecord* parent, std::string name = std::string(), int8_t type = 0);
+  // `fill` (the add-property dialog, a copy, an import) fills the property before it joins
+  // the atom; false cancels.
+  using PropertyFill = std::function<bool(CPropertyItem&)>;
+  CPropertyItem* NewProperty(CRecord* parent, const PropertyFill& fill = PropertyFill());
 
   void CreateDefaultGroups();
-  // A deep copy of an object, atom or property under `newParent`, with fresh identifiers.
-  // Null when a creation fails; a partial copy is then removed again.
+  // A deep copy of an object, atom or property under `newParent` (appended), with fresh
+  // identifiers. The copy is made aside and joins the list in one insertion, so a branch
+  // pasted into itself is copied as it was. Null when `newParent` may not hold the record or
+  // the identifiers run out; then nothing changes.
   CRecord* CopyInto(CRecord* record, CRecord* newParent);
+  // Inserts a branch made aside at `row` of `parent`'s list (null: the groups; clamped to the
+  // list). False, and the branch is destroyed, when the parent may not hold it.
+  bool InsertRecord(CRecord* parent, int row, std::unique_ptr<CRecord> record);
+  // Takes a record with its branch out of the document and destroys it. Properties of its atom
+  // that took their decimal places from it forget it first. False when it is not in a list.
+  bool RemoveRecord(CRecord* record);
+  // Moves a record with its branch to position `row` of `newParent`'s list as it will be after
+  // the move (clamped), keeping it and its identifiers. Refused (false) when the parent may not
+  // hold it or lies in the record's own branch. True also when it already stood there.
+  bool MoveRecord(CRecord* record, CRecord* newParent, int row);
+  // Recomputes which "DecPoint" property each property of the atom takes its decimal places
+  // from, as a rebuild does, telling the properties whose reference changes.
+  void RefreshDecimalPoints(CRecord* atom);
   void RemoveGroup(CBase* group);
   void DeleteAllGroups();
+  // Replaces every group with `groups` (a base download): the registry is emptied, its
+  // counter kept, and the tree rebuilt. One reset.
+  void ReplaceGroups(std::vector<std::unique_ptr<CBase>> groups);
+  // The list a record stands in (null for a group) and its position there; -1 when it is in
+  // none.
+  static CRecord* ListOf(const CRecord* record) {
+    return record && record->Kind() != kKindGroup ? record->parent : nullptr;
+  }
+  int RowOf(const CRecord* record) const;
+  int RowCount(const CRecord* parent) const;
+  CRecord* RecordAt(const CRecord* parent, int row) const;
   CRecord* LookupRecord(uint32_t id) const { return idMap.Lookup(id); }
 
   void RegisterSubtree(CRecord* record, TreeItemHandle parentItem);
@@ -77,19 +111,26 @@ class CTarnelDoc {
 
   CIdMap idMap;
   ITreeView* treeView = nullptr;
-  std::vector<CRecord*> importStack;  // working list of the text import
-  bool groupMark = false;             // during ResolveLinks: inside the group "Hardware"
+  bool groupMark = false;  // during ResolveLinks: inside the group "Hardware"
+  // Read freely; changed only through the operations above, which tell the observers.
   std::vector<std::unique_ptr<CBase>> groups;
-  // Runs the add-property dialog on a new property; true for OK. Unset: the ask option
-  // behaves as if the dialog was confirmed.
-  std::function<bool(CPropertyItem&)> addPropertyDialog;
 
  private:
-  template <class T>
-  T* Attach(CRecord* parent, std::unique_ptr<T> record);
-  CRecord* CopyRecord(CRecord* record, CRecord* newParent,
-                      std::unordered_set<const CRecord*>& made);
+  CRecord* Attach(CRecord* parent, std::unique_ptr<CRecord> record);
+  std::unique_ptr<CRecord> CopyAside(const CRecord* record, int parentKind);
+  std::unique_ptr<CRecord> Detach(CRecord* record);
+  void Clear();
+
+  CDocumentEvents events_;
 };
+
+// Which kind of record may hold which: groups stand at the top level (parent kind 0), objects
+// in groups and objects, atoms in objects, properties in atoms. The one answer every editor
+// command, the paste, the drop and the import ask.
+bool CanHold(int parentKind, int childKind);
+inline bool CanHold(const CRecord* parent, const CRecord* child) {
+  return child && CanHold(GetKind(parent), child->Kind());
+}
 
 // Reads a whole file into memory. Throws DocumentFileError naming the file.
 std::string ReadFileBytes(const std::string& path);

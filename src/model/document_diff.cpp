@@ -47,8 +47,8 @@ std::unique_ptr<CRecord> MakeRecord(uint8_t kind) {
   }
 }
 
-// The record's own data; `post` sends a changed pattern through the value-changed
-// notification, otherwise the pattern is set as stored state.
+// The record's own data; `post` sets a changed pattern as a change of the value (observers hear
+// it), otherwise the pattern is set as stored state.
 void SetContent(CRecord& r, const RecordData& d, bool post) {
   r.id = d.id;
   r.name = d.name;
@@ -68,45 +68,54 @@ void SetContent(CRecord& r, const RecordData& d, bool post) {
   }
 }
 
-// Appends a record to a list; false (and the record is destroyed) when the kinds do not fit.
-bool AttachTo(CTarnelDoc& doc, uint16_t containerKey, std::unique_ptr<CRecord> child) {
-  if (containerKey == 0) {
-    if (GetKind(child.get()) != kKindGroup) return false;
-    doc.groups.emplace_back(static_cast<CBase*>(child.release()));
-    return true;
-  }
-  CRecord* container = doc.LookupRecord(containerKey);
-  if (CChildHolder* h = AsChildHolder(container)) {
-    if (GetKind(child.get()) != kKindObject && GetKind(child.get()) != kKindAtom) return false;
-    h->AddChild(std::move(child));
-    return true;
-  }
-  if (CAtom* a = AsAtom(container)) {
-    if (GetKind(child.get()) != kKindProperty) return false;
-    a->AddProperty(std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(child.release())));
-    return true;
-  }
-  return false;
-}
-
-std::vector<std::unique_ptr<CRecord>> TakeChildren(CTarnelDoc& doc, uint16_t containerKey) {
-  std::vector<std::unique_ptr<CRecord>> out;
-  if (containerKey == 0) {
-    for (auto& g : doc.groups) out.emplace_back(g.release());
-    doc.groups.clear();
-    return out;
-  }
-  CRecord* container = doc.LookupRecord(containerKey);
-  if (CChildHolder* h = AsChildHolder(container)) return h->children.TakeAll();
-  if (CAtom* a = AsAtom(container))
-    for (auto& p : a->properties.TakeAll()) out.emplace_back(p.release());
-  return out;
-}
-
-void SetDecimalPoint(CTarnelDoc& doc, const RecordData& d) {
-  if (d.kind != kKindProperty) return;
-  if (CPropertyItem* p = AsProperty(doc.LookupRecord(d.id)))
+void SetDecimalPoint(CTarnelDoc& doc, CRecord* r, const RecordData& d) {
+  if (CPropertyItem* p = AsProperty(r))
     p->decimalPoint = d.decimalPointKey ? AsProperty(doc.LookupRecord(d.decimalPointKey)) : nullptr;
+}
+
+std::vector<uint16_t> LiveKeys(const CTarnelDoc& doc, const CRecord* container) {
+  std::vector<uint16_t> keys;
+  if (!container) {
+    for (const auto& g : doc.groups) keys.push_back(KeyOf(g->id));
+  } else {
+    ForEachChild(container, [&](const CRecord* c) { keys.push_back(KeyOf(c->id)); });
+  }
+  return keys;
+}
+
+// Puts records at `row` of a list without telling anyone.
+void PutAt(CTarnelDoc& doc, CRecord* container, int row,
+           std::vector<std::unique_ptr<CRecord>>& rs) {
+  for (auto& r : rs) {
+    if (!container) {
+      r->parent = nullptr;
+      doc.groups.emplace(doc.groups.begin() + row, static_cast<CBase*>(r.release()));
+    } else if (CAtom* a = AsAtom(container)) {
+      a->InsertProperty(row,
+                        std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
+    } else {
+      static_cast<CChildHolder*>(container)->InsertChild(row, std::move(r));
+    }
+    ++row;
+  }
+}
+
+std::vector<std::unique_ptr<CRecord>> TakeRange(CTarnelDoc& doc, CRecord* container, int first,
+                                                int count) {
+  std::vector<std::unique_ptr<CRecord>> out;
+  for (int i = 0; i < count; ++i) {
+    CRecord* r = doc.RecordAt(container, first);
+    if (!container) {
+      out.emplace_back(doc.groups[size_t(first)].release());
+      doc.groups.erase(doc.groups.begin() + first);
+    } else if (CAtom* a = AsAtom(container)) {
+      // Decimal-point references are set again from the change once every list is done.
+      out.emplace_back(a->properties.Take(r).release());
+    } else {
+      out.push_back(static_cast<CChildHolder*>(container)->DetachChild(r));
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -194,53 +203,140 @@ void ApplyChange(CTarnelDoc& doc, const DocumentChange& change, bool forward) {
     RestoreState(doc, forward ? *change.wholeAfter : *change.wholeBefore);
     return;
   }
+  CDocumentEvents& events = doc.events();
   const std::vector<RecordData>& leaving = forward ? change.removed : change.added;
   const std::vector<RecordData>& coming = forward ? change.added : change.removed;
   std::vector<uint8_t> leavingKey(kKeys, 0);
   for (const RecordData& d : leaving) leavingKey[KeyOf(d.id)] = 1;
 
-  // Every list that changes gives up all its children: the records that stay wait in the pool
-  // with their branches, the ones that go are destroyed once every list is emptied.
+  // Each list that changes keeps the rows it shares with its new order at its start and end,
+  // and gives up only the middle: the observers hear the narrowest removal and insertion.
+  struct Plan {
+    uint16_t key;
+    CRecord* container;
+    int first;
+    int taken;
+    const std::vector<uint16_t>* target;
+    size_t from;
+    size_t to;
+    bool valid;
+  };
+  std::vector<Plan> plans;
+  plans.reserve(change.lists.size());
+  for (const ListChange& l : change.lists) {
+    Plan plan{l.container, nullptr, 0, 0, forward ? &l.after : &l.before, 0, 0, true};
+    if (l.container != 0) {
+      plan.container = doc.LookupRecord(l.container);
+      // A container that is yet to come has no rows now.
+      if (!plan.container || GetKind(plan.container) == kKindProperty) {
+        plan.container = nullptr;
+        plan.valid = false;
+      }
+    }
+    std::vector<uint16_t> live;
+    if (plan.valid) live = LiveKeys(doc, plan.container);
+    const std::vector<uint16_t>& target = *plan.target;
+    size_t prefix = 0;
+    while (prefix < live.size() && prefix < target.size() && live[prefix] == target[prefix] &&
+           !leavingKey[live[prefix]])
+      ++prefix;
+    size_t suffix = 0;
+    while (suffix + prefix < live.size() && suffix + prefix < target.size() &&
+           live[live.size() - 1 - suffix] == target[target.size() - 1 - suffix] &&
+           !leavingKey[live[live.size() - 1 - suffix]])
+      ++suffix;
+    plan.first = int(prefix);
+    plan.taken = int(live.size() - prefix - suffix);
+    plan.from = prefix;
+    plan.to = target.size() - suffix;
+    plans.push_back(plan);
+  }
+
+  // Records out of the tree for the moment; a list whose holder is among them (or below one)
+  // changes unseen, since for the observers it went with its holder.
+  std::unordered_map<const CRecord*, bool> aside;
+  auto seen = [&](const CRecord* container) {
+    for (const CRecord* r = container; r; r = r->Kind() == kKindGroup ? nullptr : r->parent)
+      if (aside.count(r)) return false;
+    return true;
+  };
+
   std::unordered_map<uint16_t, std::unique_ptr<CRecord>> pool;
   std::vector<std::unique_ptr<CRecord>> leavingRecords;
-  for (const ListChange& l : change.lists)
-    for (auto& child : TakeChildren(doc, l.container)) {
+  for (Plan& plan : plans) {
+    if (plan.taken <= 0) continue;
+    CRecord* list = plan.key == 0 ? nullptr : plan.container;
+    if (plan.key != 0 && !plan.valid) continue;
+    bool tell = seen(list);
+    if (tell) events.RowsAboutToBeRemoved(list, plan.first, plan.taken);
+    for (auto& child : TakeRange(doc, list, plan.first, plan.taken)) {
+      aside[child.get()] = true;
       uint16_t key = KeyOf(child->id);
       if (leavingKey[key] || pool.count(key))
         leavingRecords.push_back(std::move(child));
       else
         pool[key] = std::move(child);
     }
+    if (tell) events.RowsRemoved(list, plan.first, plan.taken);
+  }
+  for (auto& r : leavingRecords) aside.erase(r.get());
+  // A leaving branch may still hold records that stay elsewhere only if its list was changed,
+  // and then they were taken out above.
   leavingRecords.clear();
 
+  std::vector<CRecord*> made;
+  made.reserve(coming.size());
   for (const RecordData& d : coming) {
     std::unique_ptr<CRecord> r = MakeRecord(d.kind);
-    if (!r) continue;
+    if (!r) {
+      made.push_back(nullptr);
+      continue;
+    }
     SetContent(*r, d, false);
     doc.idMap.SetAt(d.id, r.get());
+    made.push_back(r.get());
+    aside[r.get()] = true;
     pool[KeyOf(d.id)] = std::move(r);
   }
-  for (const ListChange& l : change.lists)
-    for (uint16_t key : forward ? l.after : l.before) {
+  for (Plan& plan : plans) {
+    CRecord* list = plan.key == 0 ? nullptr : doc.LookupRecord(plan.key);
+    if (plan.key != 0 && (!list || GetKind(list) == kKindProperty)) continue;
+    std::vector<std::unique_ptr<CRecord>> rows;
+    for (size_t i = plan.from; i < plan.to; ++i) {
+      uint16_t key = (*plan.target)[i];
       auto it = pool.find(key);
       if (it == pool.end()) continue;
-      std::unique_ptr<CRecord> child = std::move(it->second);
+      // Only the kinds the list may hold; a record no list takes goes with the pool.
+      if (!CanHold(list, it->second.get())) continue;
+      rows.push_back(std::move(it->second));
       pool.erase(it);
-      AttachTo(doc, l.container, std::move(child));
     }
+    if (rows.empty()) continue;
+    int count = int(rows.size());
+    bool tell = seen(list);
+    if (tell) events.RowsAboutToBeInserted(list, plan.first, count);
+    for (auto& r : rows) aside.erase(r.get());
+    PutAt(doc, list, plan.first, rows);
+    if (tell) events.RowsInserted(list, plan.first, count);
+  }
   pool.clear();  // nothing should be left; a record no list wants goes
 
+  for (size_t i = 0; i < coming.size(); ++i)
+    if (made[i] && doc.LookupRecord(coming[i].id) == made[i])
+      SetDecimalPoint(doc, made[i], coming[i]);
   for (const ContentChange& c : change.changed) {
     const RecordData& d = forward ? c.after : c.before;
     CRecord* r = doc.LookupRecord(d.id);
-    if (r && r->Kind() == d.kind) SetContent(*r, d, true);
+    if (!r || r->Kind() != d.kind) continue;
+    RecordChange told(events, r);
+    SetContent(*r, d, true);
+    SetDecimalPoint(doc, r, d);
   }
-  for (const RecordData& d : coming) SetDecimalPoint(doc, d);
-  for (const ContentChange& c : change.changed) SetDecimalPoint(doc, forward ? c.after : c.before);
   doc.idMap.SetLastId(forward ? change.lastIdAfter : change.lastIdBefore);
 }
 
 void RestoreState(CTarnelDoc& doc, const DocumentState& state) {
+  ResetScope reset(doc.events());
   doc.DeleteAllGroups();
   doc.idMap.Clear();
   std::vector<CRecord*> made(state.records.size(), nullptr);

@@ -5,6 +5,7 @@
 #include <vector>
 
 class CRecord;
+class CDocumentEvents;
 
 class CIdMap {
  public:
@@ -32,10 +33,16 @@ class CIdMap {
   // Called by a record's destructor.
   void Forget(CRecord* record);
 
+  // The events of the document that owns this registry: a registered property tells its value
+  // changes there. Null for a registry of no document.
+  CDocumentEvents* Events() const { return events_; }
+  void SetEvents(CDocumentEvents* events) { events_ = events; }
+
  private:
   void Unlink(uint16_t key);
 
   std::vector<CRecord*> slots_;  // 65,536 slots; 0 stays empty
   uint16_t lastId_ = 0;
   int count_ = 0;
+  CDocumentEvents* events_ = nullptr;
 };

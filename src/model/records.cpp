@@ -2,22 +2,16 @@
 
 #include <cstring>
 
+#include "document_events.h"
 #include "id_map.h"
 #include "value_types.h"
 
-namespace {
-thread_local IValueChangedSink* tValueChangedSink = nullptr;
-}
-
-void SetThreadValueChangedSink(IValueChangedSink* sink) {
-  tValueChangedSink = sink;
-}
-IValueChangedSink* GetThreadValueChangedSink() {
-  return tValueChangedSink;
-}
-
 CRecord::~CRecord() {
   if (registry_) registry_->Forget(this);
+}
+
+CDocumentEvents* CRecord::DocumentEvents() const {
+  return registry_ ? registry_->Events() : nullptr;
 }
 
 CRecord* CChildHolder::AddChild(std::unique_ptr<CRecord> child) {
@@ -50,9 +44,6 @@ std::unique_ptr<CPropertyItem> CPropHolder::DetachProperty(const CPropertyItem* 
   return taken;
 }
 
-CPropertyItem::CPropertyItem() : notifyTarget(tValueChangedSink) {}
-CPropertyItem::CPropertyItem(uint32_t id) : CRecord(id), notifyTarget(tValueChangedSink) {}
-
 void CPropertyItem::SetRawValue(const void* bytes, size_t size) {
   if (size > 4) size = 4;
   unsigned char b[4] = {};
@@ -62,8 +53,9 @@ void CPropertyItem::SetRawValue(const void* bytes, size_t size) {
 
 void CPropertyItem::SetRawValue(uint32_t value) {
   if (value == rawValue_) return;
+  uint32_t previous = rawValue_;
   rawValue_ = value;
-  if (notifyTarget) notifyTarget->PostValueChanged(id, value);
+  if (CDocumentEvents* events = DocumentEvents()) events->ValueChanged(this, previous);
 }
 
 int CPropertyItem::FindIncomingLink(uint32_t sourceId) const {

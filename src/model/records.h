@@ -12,6 +12,7 @@
 
 class CIdMap;
 class CAtom;
+class CDocumentEvents;
 
 // Record kinds, the numbers every tree walk dispatches on.
 enum RecordKind : int {
@@ -45,6 +46,10 @@ class CRecord {
   // The group or object whose list holds this record (for a property: its owning atom).
   // Not owning; null until the record is attached.
   CRecord* parent = nullptr;
+
+  // The events of the document whose registry holds this record; null for a record that is in
+  // no document (being read, travelling in a message, waiting in an import).
+  CDocumentEvents* DocumentEvents() const;
 
  private:
   friend class CIdMap;
@@ -119,22 +124,10 @@ struct CIncomingLink {
   uint32_t sourceId = 0;
 };
 
-// Receives the value-changed notification: a property's identifier and its new pattern. The
-// application delivers it asynchronously on its user-interface thread.
-class IValueChangedSink {
- public:
-  virtual ~IValueChangedSink() = default;
-  virtual void PostValueChanged(uint32_t id, uint32_t rawValue) = 0;
-};
-
-// The sink that properties constructed on the calling thread capture; null for none.
-void SetThreadValueChangedSink(IValueChangedSink* sink);
-IValueChangedSink* GetThreadValueChangedSink();
-
 class CPropertyItem : public CRecord {
  public:
-  CPropertyItem();
-  explicit CPropertyItem(uint32_t id);
+  CPropertyItem() = default;
+  explicit CPropertyItem(uint32_t id) : CRecord(id) {}
   RecordKind Kind() const override { return kKindProperty; }
 
   CAtom* GetOwner() const { return static_cast<CAtom*>(parent); }
@@ -143,10 +136,12 @@ class CPropertyItem : public CRecord {
 
   uint32_t GetRawValue() const { return rawValue_; }
   // The one way the pattern changes: up to four bytes, little-endian, into the low bytes.
-  // Posts the value-changed notification when the pattern differs from the stored one.
+  // A pattern that differs from the stored one is told to the document's observers
+  // (ValueChanged) when the property is in a document.
   void SetRawValue(const void* bytes, size_t size);
   void SetRawValue(uint32_t value);
-  // The pattern of a record being read: the stored state, not a change, so nothing is posted.
+  // The pattern of a record being read or restored: the stored state, not a change, so nothing
+  // is told.
   void InitRawValue(uint32_t value) { rawValue_ = value; }
 
   bool IsFlagSet(int bit) const { return bit >= 0 && bit < 8 && (flags >> bit) & 1; }
@@ -180,7 +175,6 @@ class CPropertyItem : public CRecord {
   std::string valueText;
   std::vector<CIncomingLink> incomingLinks;
   CPropertyItem* decimalPoint = nullptr;  // the atom's "DecPoint" property, set by the tree walk
-  IValueChangedSink* notifyTarget = nullptr;
 
  private:
   uint32_t rawValue_ = 0;

@@ -3,18 +3,26 @@
 #include "model/document.h"
 #include "net/monitor/value_resync.h"
 #include "net/net_message.h"
-#include "net/value_changed_relay.h"
 #include "net/value_message.h"
 
 using namespace net;
 
 CBaseSession::CBaseSession(CTarnelDoc& doc, QObject* parent) : CNetClient(parent), doc_(doc) {
-  InstallValueChangedRelay();
-  SetValueChangedTarget(this);
+  doc_.events().AddObserver(this);
 }
 
 CBaseSession::~CBaseSession() {
-  if (GetValueChangedTarget() == this) SetValueChangedTarget(nullptr);
+  doc_.events().RemoveObserver(this);
+}
+
+void CBaseSession::ValueChanged(CPropertyItem* property, uint32_t) {
+  if (!reportsValues_) return;
+  uint32_t id = property->id;
+  uint32_t rawValue = property->GetRawValue();
+  // Queued with the session as context: the message leaves after the operation that changed
+  // the value, and is dropped if the session is gone by then.
+  QMetaObject::invokeMethod(
+      this, [this, id, rawValue] { SendRawValue(id, rawValue); }, Qt::QueuedConnection);
 }
 
 bool CBaseSession::RequestBase() {
@@ -62,18 +70,12 @@ void CBaseSession::TakeBase(CNetMessage& message) {
     return;
   }
   emit aboutToReplaceBase();
-  doc_.DeleteAllGroups();
-  // Stale identifiers must not find anything while the new tree is not registered yet; the
-  // counter of identifiers stays where it was.
-  uint16_t lastId = doc_.idMap.GetLastId();
-  doc_.idMap.Clear();
-  doc_.idMap.SetLastId(lastId);
   // Only group elements are taken; others (and their records) go with the message.
+  std::vector<std::unique_ptr<CBase>> groups;
   for (int i = 0; i < message.GetElementCount(); ++i)
-    if (std::unique_ptr<CBase> group = message.TakeGroupAt(i))
-      doc_.groups.push_back(std::move(group));
+    if (std::unique_ptr<CBase> group = message.TakeGroupAt(i)) groups.push_back(std::move(group));
   ReopenStreams();
-  doc_.RebuildTree();
+  doc_.ReplaceGroups(std::move(groups));
   emit baseReplaced();
 }
 
@@ -100,7 +102,10 @@ void CBaseSession::TakeValueText(const CNetMessage& message) {
   message.ReadTextAt(2, &text);
   CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
   if (!p) return;
-  p->SetValueText(std::move(text));
+  {
+    RecordChange change(doc_.events(), p);
+    p->SetValueText(std::move(text));
+  }
   emit valueTextReceived(id);
 }
 
@@ -108,8 +113,9 @@ void CBaseSession::TakeRawValue(const CNetMessage& message) {
   uint32_t id = 0, raw = 0;
   CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
   if (!p) return;
-  // A new pattern is reported back once through the value-changed relay; an equal one is not.
+  // A new pattern is reported back once, as every change of a value is; an equal one is not.
   p->SetRawValue(raw);
+  RecordChange change(doc_.events(), p);
   p->UpdateTextFromRaw(p->GetValueText());
   emit rawValueReceived(id);
 }

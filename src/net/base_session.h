@@ -6,20 +6,26 @@
 #include <cstdint>
 #include <deque>
 
+#include "model/document_events.h"
 #include "net/net_client.h"
 
 class CTarnelDoc;
 
-class CBaseSession : public CNetClient {
+class CBaseSession : public CNetClient, private IDocumentObserver {
   Q_OBJECT
 
  public:
-  // Installs the value-changed relay on this thread and becomes its target, so every change
-  // of a property's pattern in `doc` goes out as message 203 while connected.
+  // Listens to the document: every change of a property's pattern in `doc` goes out as
+  // message 203 while connected, once the operation that changed it has returned. The
+  // document must outlive the session.
   explicit CBaseSession(CTarnelDoc& doc, QObject* parent = nullptr);
   ~CBaseSession() override;
 
   CTarnelDoc& Document() const { return doc_; }
+
+  // Whether changes of the document's values go out as message 203 (the default). A session
+  // that only watches the server turns it off.
+  void SetReportsValues(bool on) { reportsValues_ = on; }
 
   // Message 3 with the float 0.0. False when not connected.
   bool RequestBase();
@@ -59,9 +65,11 @@ class CBaseSession : public CNetClient {
   void ResyncFrom(CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void TakeRawValue(const CNetMessage& message);
+  void ValueChanged(CPropertyItem* property, uint32_t previous) override;
 
   CTarnelDoc& doc_;
   // What each base asked for on this connection will be used for, in the order asked: true
   // for a value resync. A base nobody asked for replaces the document, as always.
   std::deque<bool> pendingBases_;
+  bool reportsValues_ = true;
 };

@@ -14,32 +14,7 @@
 
 using namespace net;
 
-namespace {
-
-// Writing a record derives each property's pattern from its text; for records that only pass
-// through, such a derivation is no change of the document to report to anyone.
-void Mute(CRecord* r) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<CChildHolder*>(r)->children) Mute(c.get());
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<CAtom*>(r)->properties) p->notifyTarget = nullptr;
-      break;
-    case kKindProperty:
-      static_cast<CPropertyItem*>(r)->notifyTarget = nullptr;
-      break;
-    default:
-      break;
-  }
-}
-
-void MuteRecords(const CNetMessage& message) {
-  for (int i = 0; i < message.GetElementCount(); ++i) Mute(message.GetElement(i)->GetRecord());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 uint32_t NetTickCount() {
   using namespace std::chrono;
@@ -255,7 +230,8 @@ void CNetClient::Dispatch(CNetMessage& message) {
       break;
     }
     case kCtlEcho:
-      MuteRecords(message);
+      // Records that only pass through belong to no document: writing them derives patterns
+      // that nobody hears of.
       Send(message);
       break;
     default:

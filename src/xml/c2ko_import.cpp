@@ -33,7 +33,7 @@ class C2koImporter {
     // Leave room below the deepest object for an atom and its properties.
     maxObjectLevels_ = archive::kMaxDepth - DepthOf(target_) - 2;
     C2koLineList lines(text);
-    auto& stack = doc_.importStack;
+    auto& stack = stack_;
     stack.clear();
     stack.push_back(target_);
     for (lineNo_ = 1; lineNo_ <= lines.Count(); ++lineNo_) {
@@ -69,7 +69,7 @@ class C2koImporter {
   }
 
   void ObjectLine(int level, C2koTokenReader& reader, std::string_view token) {
-    auto& stack = doc_.importStack;
+    auto& stack = stack_;
     CObj* obj;
     if (level > previousLevel_) {
       // The new object lies one level below the top of the stack.
@@ -86,26 +86,29 @@ class C2koImporter {
     }
     previousLevel_ = level;
     reader.Next(&token);
+    RecordChange named(doc_.events(), obj);
     obj->name = std::string(Inner(token));
     ++stats_.objects;
   }
 
   void AtomLine(C2koTokenReader& reader, std::string_view token) {
-    CRecord* container = doc_.importStack.back();
+    CRecord* container = stack_.back();
     if (!AsObject(container)) Fail("an atom line needs an object line before it");
     CAtom* atom = doc_.NewAtom(container);
     Made(atom);
     lastAtom_ = atom;
     reader.Next(&token);
+    RecordChange named(doc_.events(), atom);
     atom->name = std::string(Inner(token));
     ++stats_.atoms;
   }
 
   void PropertyLine(C2koTokenReader& reader, std::string_view token) {
     if (!lastAtom_) Fail("a property line needs an atom line before it");
-    CPropertyItem* p = doc_.NewProperty(lastAtom_, false);
+    CPropertyItem* p = doc_.NewProperty(lastAtom_);
     Made(p);
     ++stats_.properties;
+    RecordChange filled(doc_.events(), p);
     // A read past the end of the line leaves the previous token in place.
     auto next = [&] { reader.Next(&token); };
     next();
@@ -142,6 +145,8 @@ class C2koImporter {
   int previousLevel_ = 0;
   int maxObjectLevels_ = 0;
   CAtom* lastAtom_ = nullptr;
+  // The objects open at each level of the file, the target at the bottom.
+  std::vector<CRecord*> stack_;
   std::vector<CRecord*> direct_;
   C2koImportStats stats_;
 };
@@ -186,12 +191,10 @@ C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* 
   try {
     C2koImportStats stats = importer.Run(text);
     for (CRecord* r : importer.Direct()) doc.ShowSubtree(r, treeItem);
-    doc.importStack.clear();
     return stats;
   } catch (...) {
     // What was made stays in the document, so the tree shows it too.
     for (CRecord* r : importer.Direct()) doc.ShowSubtree(r, treeItem);
-    doc.importStack.clear();
     throw;
   }
 }

@@ -60,8 +60,8 @@ struct C2koImportStats {
 };
 
 // Imports the text under `target` (a group or an object) and shows every record it made
-// directly under the target in the tree view below `treeItem`, also when it fails. The
-// document's import stack is empty afterwards. Throws C2koImportError.
+// directly under the target in the tree view below `treeItem`, also when it fails. Throws
+// C2koImportError.
 C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target,
                                TreeItemHandle treeItem);
 // The same for a file. A missing file throws with fileNotFound set.

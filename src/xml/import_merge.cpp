@@ -27,18 +27,16 @@ CRecord* CopyOne(CTarnelDoc& doc, const CRecord* source, CRecord* target, bool* 
   CRecord* made = nullptr;
   switch (GetKind(target)) {
     case kKindNone:
-      made = doc.NewGroup();
+      made = doc.NewGroup(source->name);
       break;
     case kKindGroup:
-      made = doc.NewObject(target);
+      made = doc.NewObject(target, source->name);
       break;
     case kKindObject:
       if (source->Kind() == kKindObject) {
-        made = doc.NewObject(target);
+        made = doc.NewObject(target, source->name);
       } else if (source->Kind() == kKindAtom) {
-        CAtom* atom = doc.NewAtom(target);
-        if (atom) atom->type = static_cast<const CAtom*>(source)->type;
-        made = atom;
+        made = doc.NewAtom(target, source->name, static_cast<const CAtom*>(source)->type);
       } else {
         return nullptr;  // nothing else goes into an object
       }
@@ -46,23 +44,19 @@ CRecord* CopyOne(CTarnelDoc& doc, const CRecord* source, CRecord* target, bool* 
     case kKindAtom: {
       const CPropertyItem* sp = AsProperty(source);
       if (!sp) return nullptr;
-      CPropertyItem* p = doc.NewProperty(target, false);
-      if (p) {
-        p->typeCode = sp->typeCode;
-        p->flags = sp->flags;
-        p->valueText = ConvertLineEnds(sp->valueText);
-      }
-      made = p;
+      made = doc.NewProperty(target, [&](CPropertyItem& p) {
+        p.name = sp->name;
+        p.typeCode = sp->typeCode;
+        p.flags = sp->flags;
+        p.valueText = ConvertLineEnds(sp->valueText);
+        return true;
+      });
       break;
     }
     default:
       return nullptr;
   }
-  if (!made) {
-    *refused = true;
-    return nullptr;
-  }
-  made->name = source->name;
+  if (!made) *refused = true;
   return made;
 }
 
@@ -166,11 +160,18 @@ void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
       if (p->typeCode != kTypeLinkTo) break;
       if (CRecord* found = FindRecordByPath(doc, p->valueText, nullptr, 0)) {
         uint32_t id = found->id;
-        p->valueText = std::to_string(int32_t(id));
+        {
+          RecordChange change(doc.events(), p);
+          p->valueText = std::to_string(int32_t(id));
+        }
         if (CPropertyItem* target = AsProperty(doc.LookupRecord(id)))
-          target->AddIncomingLink(p->id);
+          if (target->FindIncomingLink(p->id) < 0) {
+            RecordChange change(doc.events(), target);
+            target->AddIncomingLink(p->id);
+          }
         if (stats) ++stats->resolved;
       } else if (AtoI(p->valueText) == 0) {
+        RecordChange change(doc.events(), p);
         p->typeCode = kTypeBin;
         if (stats) ++stats->madeBinary;
       }

@@ -77,13 +77,13 @@ TEST_F(CliTest, DumpShowsTheRebuiltTree) {
   CAtom* a = doc.NewAtom(o);
   a->name = "AI";
   a->type = -3;
-  CPropertyItem* t = doc.NewProperty(a, false);
+  CPropertyItem* t = doc.NewProperty(a);
   t->name = "T";
   t->typeCode = kTypeInt;
   t->valueText = "-5";
   t->eoc = true;
   t->flags = 0x21;
-  CPropertyItem* l = doc.NewProperty(a, false);
+  CPropertyItem* l = doc.NewProperty(a);
   l->name = "L";
   l->typeCode = kTypeLinkTo;
   l->valueText = std::to_string(t->id);
@@ -117,7 +117,7 @@ TEST_F(CliTest, ResaveAndCheck) {
   CTarnelDoc doc;
   doc.OnNewDocument();
   CAtom* a = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
-  CPropertyItem* l = doc.NewProperty(a, false);
+  CPropertyItem* l = doc.NewProperty(a);
   l->typeCode = kTypeLinkTo;
   l->valueText = "999";
   doc.SaveFile(Path("bad.kdl"));
@@ -173,7 +173,7 @@ TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
   pump->name = "Pump";
   CAtom* ai = a.NewAtom(pump);
   ai->name = "AI";
-  CPropertyItem* t = a.NewProperty(ai, false);
+  CPropertyItem* t = a.NewProperty(ai);
   t->name = "T";
   t->typeCode = kTypeInt;
   t->valueText = "5";
@@ -236,7 +236,7 @@ TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
   CAtom* atom = doc.NewAtom(o);
   atom->name = "\xC0\nB";  // "А", a line feed, "B"
   atom->type = -3;
-  CPropertyItem* p = doc.NewProperty(atom, false);
+  CPropertyItem* p = doc.NewProperty(atom);
   p->name = "P";
   p->typeCode = kTypeFile;
   p->flags = 5;

@@ -55,7 +55,7 @@ CRecord* At(CTarnelDoc& doc, const std::string& path) {
 
 CPropertyItem* Prop(CTarnelDoc& doc, CRecord* atom, const char* name, int type,
                     const std::string& value) {
-  CPropertyItem* p = doc.NewProperty(atom, false);
+  CPropertyItem* p = doc.NewProperty(atom);
   p->name = name;
   p->typeCode = uint8_t(type);
   p->valueText = value;

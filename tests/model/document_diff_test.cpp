@@ -18,9 +18,11 @@ struct PostedValue {
   bool operator==(const PostedValue&) const = default;
 };
 
-struct RecordingSink : IValueChangedSink {
+struct RecordingSink : IDocumentObserver {
   std::vector<PostedValue> posted;
-  void PostValueChanged(uint32_t id, uint32_t raw) override { posted.push_back({id, raw}); }
+  void ValueChanged(CPropertyItem* p, uint32_t) override {
+    posted.push_back({p->id, p->GetRawValue()});
+  }
 };
 
 // Everything the document holds, for comparing two moments exactly: the saved bytes plus what
@@ -129,14 +131,14 @@ bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
       CAtom* a = doc.NewAtom(parent);
       if (!a) return false;
       a->type = 5;
-      if (CPropertyItem* p = doc.NewProperty(a, false)) p->name = "DecPoint";
+      if (CPropertyItem* p = doc.NewProperty(a)) p->name = "DecPoint";
       return true;
     }
     case 4: {  // add a LINK_TO with its incoming entry
       CAtom* atom = AsAtom(pickOf(kKindAtom));
       CPropertyItem* target = AsProperty(pickOf(kKindProperty));
       if (!atom || !target) return false;
-      CPropertyItem* link = doc.NewProperty(atom, false);
+      CPropertyItem* link = doc.NewProperty(atom);
       if (!link) return false;
       link->typeCode = kTypeLinkTo;
       link->valueText = std::to_string(target->id);
@@ -200,10 +202,10 @@ bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
 class DocumentDiffTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetThreadValueChangedSink(&sink);
+    doc.events().AddObserver(&sink);
     BuildSampleBase(doc, 600);
   }
-  void TearDown() override { SetThreadValueChangedSink(nullptr); }
+  void TearDown() override { doc.events().RemoveObserver(&sink); }
 
   // Runs an edit and checks that its change takes the document back and forth exactly.
   DocumentChange CheckEdit(const std::function<void()>& edit, const std::string& where) {
@@ -257,7 +259,7 @@ TEST_F(DocumentDiffTest, EachKindOfEditGoesBackAndForth) {
         doc.NewGroup()->name = "Extra";
         CObj* o = doc.NewObject(doc.groups.back().get());
         CAtom* a = doc.NewAtom(o);
-        doc.NewProperty(a, false)->name = "DecPoint";
+        doc.NewProperty(a)->name = "DecPoint";
       },
       "add of each kind");
   CheckEdit([&] { doc.CopyInto(find(atomId), find(atomId)->parent); }, "paste");
@@ -364,15 +366,15 @@ TEST(DocumentDiffReplace, ARecordThatChangesKindUnderOneIdentifier) {
   CObj* o = doc.NewObject(doc.groups[0].get());
   o->name = "obj";
   CAtom* a = doc.NewAtom(o);
-  CPropertyItem* p = doc.NewProperty(a, false);
+  CPropertyItem* p = doc.NewProperty(a);
   p->name = "P";
   Snapshot first = Take(doc);
   DocumentState before = CaptureState(doc);
 
   CTarnelDoc other;
   other.OnNewDocument();
-  CObj* o2 = other.NewObject(other.groups[1].get());  // id 4 again, in another group
-  CPropertyItem* stand = other.NewProperty(other.NewAtom(o2), false);  // 5: atom, 6: property
+  CObj* o2 = other.NewObject(other.groups[1].get());            // id 4 again, in another group
+  CPropertyItem* stand = other.NewProperty(other.NewAtom(o2));  // 5: atom, 6: property
   stand->name = "Q";
   CObj* deep = other.NewObject(o2);  // 7
   deep->name = "deep";
@@ -413,9 +415,9 @@ TEST(DocumentDiffDecimals, ADeletedDecimalPointIsNeverFollowed) {
   CTarnelDoc doc;
   doc.OnNewDocument();
   CAtom* a = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
-  CPropertyItem* value = doc.NewProperty(a, false);
+  CPropertyItem* value = doc.NewProperty(a);
   value->typeCode = kTypeShort;
-  CPropertyItem* dp = doc.NewProperty(a, false);
+  CPropertyItem* dp = doc.NewProperty(a);
   dp->name = "DecPoint";
   dp->InitRawValue(5);
   doc.RebuildTree();

@@ -32,7 +32,7 @@ class DocumentTest : public ::testing::Test {
   void SetUp() override { doc.OnNewDocument(); }
   CBase* Group(int i) { return doc.groups[size_t(i)].get(); }
   CPropertyItem* Prop(CAtom* atom, const char* name, int type, const char* value) {
-    CPropertyItem* p = doc.NewProperty(atom, false);
+    CPropertyItem* p = doc.NewProperty(atom);
     p->name = name;
     p->typeCode = uint8_t(type);
     p->valueText = value;
@@ -52,7 +52,7 @@ TEST_F(DocumentTest, NewDocumentHoldsTheThreeGroups) {
 
 TEST_F(DocumentTest, CreationChecksTheParentKindBeforeDrawingAnIdentifier) {
   EXPECT_EQ(doc.NewAtom(Group(0)), nullptr);
-  EXPECT_EQ(doc.NewProperty(Group(0), false), nullptr);
+  EXPECT_EQ(doc.NewProperty(Group(0)), nullptr);
   CObj* o = doc.NewObject(Group(0));
   EXPECT_EQ(o->id, 4u);
   EXPECT_EQ(o->parent, Group(0));
@@ -63,18 +63,18 @@ TEST_F(DocumentTest, CreationChecksTheParentKindBeforeDrawingAnIdentifier) {
   EXPECT_EQ(a->id, 6u);
 
   bool asked = false;
-  doc.addPropertyDialog = [&](CPropertyItem& p) {
-    asked = true;
-    return false;
-  };
-  EXPECT_EQ(doc.NewProperty(a, true), nullptr);
+  EXPECT_EQ(doc.NewProperty(a,
+                            [&](CPropertyItem&) {
+                              asked = true;
+                              return false;
+                            }),
+            nullptr);
   EXPECT_TRUE(asked);
   EXPECT_EQ(a->GetPropertyCount(), 0);
-  doc.addPropertyDialog = [](CPropertyItem& p) {
+  CPropertyItem* p = doc.NewProperty(a, [](CPropertyItem& p) {
     p.name = "Named";
     return true;
-  };
-  CPropertyItem* p = doc.NewProperty(a, true);
+  });
   EXPECT_EQ(p->id, 7u);  // the cancelled dialog used no number
   EXPECT_EQ(p->name, "Named");
   EXPECT_EQ(p->GetOwner(), a);
@@ -163,7 +163,7 @@ TEST_F(DocumentTest, CopyIntoADescendantCopiesTheBranchAsItWas) {
 TEST_F(DocumentTest, CopyThatRunsOutOfIdentifiersLeavesNothingBehind) {
   CObj* o = doc.NewObject(Group(1));
   CAtom* a = doc.NewAtom(o);
-  for (int i = 0; i < 10; ++i) doc.NewProperty(a, false);
+  for (int i = 0; i < 10; ++i) doc.NewProperty(a);
   while (doc.idMap.Count() < 0xFFFF - 5) doc.NewObject(Group(2));
   EXPECT_EQ(doc.CopyInto(o, Group(0)), nullptr);
   EXPECT_EQ(Group(0)->GetChildCount(), 0);
@@ -219,10 +219,8 @@ TEST_F(DocumentTest, SaveReplacesTheFileOnlyWhenEverythingIsWritten) {
 TEST_F(DocumentTest, DeleteContentsEmptiesEverything) {
   FakeTree tree;
   doc.treeView = &tree;
-  doc.importStack.push_back(Group(0));
   doc.DeleteContents();
   EXPECT_TRUE(doc.groups.empty());
-  EXPECT_TRUE(doc.importStack.empty());
   EXPECT_EQ(doc.idMap.GetLastId(), 0);
   EXPECT_EQ(tree.calls, std::vector<std::string>{"clear"});
   doc.treeView = nullptr;

@@ -63,7 +63,7 @@ TEST(IdMapTest, DestroyedRecordsLeaveTheRegistry) {
   doc.OnNewDocument();
   CObj* o = doc.NewObject(doc.groups[0].get());
   CAtom* a = doc.NewAtom(o);
-  CPropertyItem* p = doc.NewProperty(a, false);
+  CPropertyItem* p = doc.NewProperty(a);
   uint32_t ids[] = {o->id, a->id, p->id};
   static_cast<CBase*>(doc.groups[0].get())->RemoveChild(o);
   for (uint32_t id : ids) EXPECT_EQ(doc.LookupRecord(id), nullptr) << id;

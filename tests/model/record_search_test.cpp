@@ -19,19 +19,19 @@ class RecordSearchTest : public ::testing::Test {
     burner->name = "\xC3\xEE\xF0\xE5\xEB\xEA\xE0";  // "Горелка"
     flame = doc.NewAtom(burner);
     flame->name = "Flame";
-    temp = doc.NewProperty(flame, false);
+    temp = doc.NewProperty(flame);
     temp->name = "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0";  // "Температура"
     CAtom* other = doc.NewAtom(doc.NewObject(doc.groups[2].get()));
     other->name = "Link";
-    link = doc.NewProperty(other, false);
+    link = doc.NewProperty(other);
     link->name = "Source";
     link->typeCode = kTypeLinkTo;
     link->valueText = std::to_string(temp->id);
-    inner = doc.NewProperty(flame, false);
+    inner = doc.NewProperty(flame);
     inner->name = "Self";
     inner->typeCode = kTypeLinkTo;
     inner->valueText = std::to_string(temp->id);
-    broken = doc.NewProperty(other, false);
+    broken = doc.NewProperty(other);
     broken->typeCode = kTypeLinkTo;
     broken->valueText = "60000";  // names nothing
     doc.RebuildTree();

@@ -2,13 +2,17 @@
 
 #include <vector>
 
+#include "model/document_events.h"
+#include "model/id_map.h"
 #include "model/records.h"
 
 namespace {
 
-struct RecordingSink : IValueChangedSink {
+struct RecordingSink : IDocumentObserver {
   std::vector<std::pair<uint32_t, uint32_t>> posts;
-  void PostValueChanged(uint32_t id, uint32_t raw) override { posts.emplace_back(id, raw); }
+  void ValueChanged(CPropertyItem* p, uint32_t) override {
+    posts.emplace_back(p->id, p->GetRawValue());
+  }
 };
 
 // Builds group/object/atom with properties, wiring parents as the document would.
@@ -75,12 +79,16 @@ TEST(RecordsTest, IncomingLinksAreUniqueAndRemovalMovesTheLast) {
   EXPECT_EQ(p.FindIncomingLink(6), -1);
 }
 
-TEST(RecordsTest, SetRawValuePostsOnlyChanges) {
+TEST(RecordsTest, SetRawValueTellsOnlyChangesOfRegisteredProperties) {
   RecordingSink sink;
-  SetThreadValueChangedSink(&sink);
+  CDocumentEvents events;
+  events.AddObserver(&sink);
+  CIdMap ids;
+  ids.SetEvents(&events);
   CPropertyItem p(42);
-  SetThreadValueChangedSink(nullptr);
-  EXPECT_EQ(p.notifyTarget, &sink);
+  p.SetRawValue(uint32_t(5));  // in no registry yet: nobody hears it
+  p.InitRawValue(0);
+  ids.SetAt(42, &p);
 
   uint32_t zero = 0;
   p.SetRawValue(&zero, 4);

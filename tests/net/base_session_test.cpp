@@ -60,7 +60,7 @@ struct Session : ::testing::Test {
                      [this](quint32 id) { raws.push_back(id); });
     QObject::connect(session.get(), &CBaseSession::disconnected,
                      [this](int r) { reasons.push_back(r); });
-    // The document is made after the session: its properties report their changes.
+    // The session listens to the document from its start.
     doc.treeView = &tree;
     doc.OnNewDocument();
     doc.RebuildTree();
@@ -88,7 +88,7 @@ struct Session : ::testing::Test {
   CPropertyItem* AddSpeed(const char* value) {
     CObj* obj = doc.NewObject(doc.groups[1].get());
     CAtom* atom = doc.NewAtom(obj);
-    CPropertyItem* p = doc.NewProperty(atom, false);
+    CPropertyItem* p = doc.NewProperty(atom);
     p->name = "Speed";
     p->typeCode = 3;
     p->valueText = value;

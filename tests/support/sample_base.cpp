@@ -61,7 +61,7 @@ class Builder {
     atom->type = int8_t(a * 7 - 10);
     for (const PropTemplate& prop : kProps) {
       if (Left() <= 0) break;
-      CPropertyItem* p = doc_.NewProperty(atom, false);
+      CPropertyItem* p = doc_.NewProperty(atom);
       p->name = prop.name;
       p->typeCode = uint8_t(prop.type);
       p->flags = uint8_t(p->id % 64);

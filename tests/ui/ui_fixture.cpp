@@ -109,7 +109,7 @@ CAtom* UiFixture::AddAtom(CObj* parent, const std::string& name) {
 
 CPropertyItem* UiFixture::AddProperty(CAtom* atom, const std::string& name, int type,
                                       const std::string& value) {
-  CPropertyItem* p = doc().NewProperty(atom, false);
+  CPropertyItem* p = doc().NewProperty(atom);
   p->name = W(name);
   p->typeCode = uint8_t(type);
   p->valueText = W(value);

@@ -41,15 +41,12 @@ struct Moment {
 
 Moment Take(CTarnelDoc& doc) {
   DocumentState state = CaptureState(doc);
-  IValueChangedSink* sink = GetThreadValueChangedSink();
-  SetThreadValueChangedSink(nullptr);
   Moment m;
   {
-    CTarnelDoc copy;
+    CTarnelDoc copy;  // nobody listens to the copy
     RestoreState(copy, state);
     m.bytes = copy.SaveToBytes();
   }
-  SetThreadValueChangedSink(sink);
   for (const RecordData& d : state.records)
     if (d.kind == kKindProperty) m.incoming.emplace_back(d.id, d.incoming);
   return m;
@@ -311,20 +308,14 @@ class UndoRedoTest : public QObject {
       CObj* o = server.NewObject(server.groups[0].get());  // id 4, an object again
       o->name = W("Контроллер");
       CAtom* a = server.NewAtom(o);  // 5: an atom where the form's atom had another number
-      CPropertyItem* q = server.NewProperty(a, false);
+      CPropertyItem* q = server.NewProperty(a);
       q->name = "Q";
       q->valueText = "7";
       q->InitRawValue(7);
       CBaseSession& session = f.frame().network()->session();
       emit session.aboutToReplaceBase();
-      CTarnelDoc& doc = f.doc();
-      doc.DeleteAllGroups();
-      uint16_t lastId = doc.idMap.GetLastId();
-      doc.idMap.Clear();
-      doc.idMap.SetLastId(lastId);
-      for (auto& g : server.groups) doc.groups.push_back(std::move(g));
+      f.doc().ReplaceGroups(std::move(server.groups));
       server.groups.clear();
-      doc.RebuildTree();
       emit session.baseReplaced();
     };
     f.Select(p.value);

@@ -64,7 +64,7 @@ CAtom* AddAtom(CTarnelDoc& doc, CRecord* parent, const std::string& name, int ty
 
 CPropertyItem* AddProperty(CTarnelDoc& doc, CRecord* atom, const std::string& name, int type,
                            const std::string& value, int flags) {
-  CPropertyItem* p = doc.NewProperty(atom, false);
+  CPropertyItem* p = doc.NewProperty(atom);
   p->name = name;
   p->typeCode = uint8_t(type);
   p->valueText = value;

@@ -16,17 +16,6 @@ using namespace net;
 
 namespace {
 
-// Records made while this lives report no value changes: the server's copy is its own, and
-// its changes go out only as the messages it sends on purpose.
-class NoValueChangedSink {
- public:
-  NoValueChangedSink() : saved_(GetThreadValueChangedSink()) { SetThreadValueChangedSink(nullptr); }
-  ~NoValueChangedSink() { SetThreadValueChangedSink(saved_); }
-
- private:
-  IValueChangedSink* saved_;
-};
-
 // The movable properties under `r` whose record path starts with one of `prefixes` (all
 // when there are none).
 void CollectMovable(const CRecord* r, const std::vector<std::string>& prefixes,
@@ -61,14 +50,12 @@ CSimServer::~CSimServer() {
 }
 
 void CSimServer::LoadNew() {
-  NoValueChangedSink quiet;
   doc_.OnNewDocument();
   doc_.RebuildTree();
   CollectMovable();
 }
 
 void CSimServer::LoadFile(const std::string& path) {
-  NoValueChangedSink quiet;
   doc_.OpenFile(path);
   CollectMovable();
 }
@@ -161,8 +148,7 @@ void CSimServer::SendBase(CSimPeer* peer) {
   for (const auto& g : doc_.groups) base.Append(CNetMessageData::Record(g.get()));
   {
     // Writing derives each pattern from its text; that is no change to report.
-    NoValueChangedSink quiet;
-    if (!peer->Send(base)) return;
+      if (!peer->Send(base)) return;
   }
   // The client starts its numbering afresh once it has the base; so do we, both ways.
   peer->ResetTables();

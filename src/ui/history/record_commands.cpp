@@ -89,7 +89,7 @@ bool AddPropertyCommand::Execute(EditContext& ctx) {
     ctx.error = DocumentFullMessage();
     return false;
   }
-  CPropertyItem* p = ctx.doc.NewProperty(ctx.doc.LookupRecord(parentId_), false);
+  CPropertyItem* p = ctx.doc.NewProperty(ctx.doc.LookupRecord(parentId_));
   if (!p) return false;
   p->name = draft_.name;
   p->valueText = draft_.valueText;
