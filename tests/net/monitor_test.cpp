@@ -152,9 +152,9 @@ TEST(Reconnect, TimerCountsDownSaysWhenToTryAndStopsWhenCancelled) {
 
 // ---- value resync ----
 
-class CountingSink : public IValueChangedSink {
+class CountingSink : public IDocumentObserver {
  public:
-  void PostValueChanged(uint32_t, uint32_t) override { ++posted; }
+  void ValueChanged(CPropertyItem*, uint32_t) override { ++posted; }
   int posted = 0;
 };
 
@@ -174,18 +174,17 @@ std::string Structure(const CTarnelDoc& doc) {
 
 struct Resync : ::testing::Test {
   CountingSink sink;
-  IValueChangedSink* saved = GetThreadValueChangedSink();
   CTarnelDoc open, fresh;
 
   void SetUp() override {
-    SetThreadValueChangedSink(&sink);  // properties made from here on report to the sink
+    open.events().AddObserver(&sink);  // what would go out as message 203
     BuildSampleBase(open, 2000);
     std::string bytes = open.SaveToBytes();
     ArchiveReader ar(bytes.data(), bytes.size());
     fresh.TakeContents(CTarnelDoc::ReadContents(ar));
     sink.posted = 0;
   }
-  void TearDown() override { SetThreadValueChangedSink(saved); }
+  void TearDown() override { open.events().RemoveObserver(&sink); }
 
   // The `skip`-th property of a type, in identifier order.
   CPropertyItem* Find(CTarnelDoc& doc, int type, int skip = 0) {

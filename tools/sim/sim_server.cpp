@@ -148,7 +148,7 @@ void CSimServer::SendBase(CSimPeer* peer) {
   for (const auto& g : doc_.groups) base.Append(CNetMessageData::Record(g.get()));
   {
     // Writing derives each pattern from its text; that is no change to report.
-      if (!peer->Send(base)) return;
+    if (!peer->Send(base)) return;
   }
   // The client starts its numbering afresh once it has the base; so do we, both ways.
   peer->ResetTables();
