@@ -49,7 +49,7 @@ void EditADay(CTarnelDoc& doc) {
     }
   }
   for (CAtom* a : grown)
-    if (CPropertyItem* p = doc.NewProperty(a, false)) p->name = "Added";
+    if (CPropertyItem* p = doc.NewProperty(a)) p->name = "Added";
   for (int i = 0; i < 50; ++i) {
     CRecord* atom = any(atoms);
     auto* to = AsObject(any(objects));
