@@ -379,12 +379,17 @@ void CTarnelDoc::RegisterSubtree(CRecord* record, TreeItemHandle parentItem) {
       }
       break;
     case kKindAtom: {
+      // Every "DecPoint" of the list points all properties up to itself at itself, so the last
+      // one wins for everything up to it and the properties after it refer to nothing. Found
+      // first and set in the same walk, so the cost stays linear however many there are.
       auto* atom = static_cast<CAtom*>(record);
+      CPropertyItem* decimalPoint = nullptr;
+      for (const auto& p : atom->properties)
+        if (p->name == "DecPoint") decimalPoint = p.get();
       for (const auto& p : atom->properties) {
         p->parent = atom;
-        p->decimalPoint = nullptr;
-        if (p->name == "DecPoint")
-          for (const auto& q : atom->properties) q->decimalPoint = p.get();
+        p->decimalPoint = decimalPoint;
+        if (p.get() == decimalPoint) decimalPoint = nullptr;
         RegisterSubtree(p.get(), item);
       }
       break;
@@ -494,13 +499,16 @@ void CTarnelDoc::DeleteContents() {
 }
 
 void CTarnelDoc::OpenFile(const std::string& path) {
-  std::string bytes = ReadFileBytes(path);
+  OpenBytes(ReadFileBytes(path), path);
+}
+
+void CTarnelDoc::OpenBytes(std::string_view bytes, const std::string& name) {
   DocumentContents contents;
   try {
     ArchiveReader ar(bytes.data(), bytes.size());
     contents = ReadContents(ar);
   } catch (const ArchiveError& e) {
-    throw DocumentFileError(path + ": damaged file, " + e.what());
+    throw DocumentFileError(name + ": damaged file, " + e.what());
   }
   TakeContents(std::move(contents));
 }

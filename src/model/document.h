@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -22,6 +23,12 @@ class ArchiveWriter;
 class DocumentFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A save refused because the file at the target is read-only; the editor offers another name.
+class ReadOnlyFileError : public DocumentFileError {
+ public:
+  using DocumentFileError::DocumentFileError;
 };
 
 // The groups and last identifier that one .kdl file holds.
@@ -103,8 +110,11 @@ class CTarnelDoc {
   // Opens a .kdl file into a fresh set of records; the document changes only when the whole
   // file was read. Throws DocumentFileError.
   void OpenFile(const std::string& path);
+  // The same for the bytes of a .kdl file already in memory; errors name `name`.
+  void OpenBytes(std::string_view bytes, const std::string& name);
   // Writes to a temporary file beside `path` and renames it over `path` once everything is
-  // flushed. Throws DocumentFileError; the previous file stays as it was.
+  // flushed (see WriteFileAtomically). Throws DocumentFileError; the previous file stays as
+  // it was.
   void SaveFile(const std::string& path);
   // The bytes a save writes.
   std::string SaveToBytes();
@@ -132,7 +142,14 @@ inline bool CanHold(const CRecord* parent, const CRecord* child) {
   return child && CanHold(GetKind(parent), child->Kind());
 }
 
-// Reads a whole file into memory. Throws DocumentFileError naming the file.
+// Reads a whole regular file into memory, to its end. Anything else (a folder, a FIFO, a
+// device) is refused before a byte is read. Throws DocumentFileError naming the file.
 std::string ReadFileBytes(const std::string& path);
-// Writes through a temporary file in the same folder and renames it over `path`.
+// Replaces the file at `path` (at the file a symlink there names) by `bytes` in one step,
+// keeping its owner and permissions; a temporary file of an earlier save that was killed goes.
+// Throws DocumentFileError, ReadOnlyFileError for a read-only target; nothing at the target
+// changes then.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
+// How the names of the temporary files of a save to a file named `fileName` begin (they lie
+// in the same folder); the same for every save of that name, whatever its length.
+std::string TemporaryNamePrefix(const std::string& fileName);

@@ -1,5 +1,9 @@
 #include "input_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,13 +24,25 @@ InputFile ReadInputFile(const std::string& path, int64_t maxSize) {
     f.cause = "is a folder, not a file";
     return f;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!in) {
+  // Without blocking: a FIFO is refused below rather than waited on for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
     f.cause = std::string("cannot open: ") + std::strerror(errno);
     return f;
   }
-  // Read in pieces rather than trusting a size reported up front: pipes and special files
-  // have none, and a file may grow while it is read.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(::fdopen(fd, "rb"), std::fclose);
+  if (!in) {
+    ::close(fd);
+    f.cause = std::string("cannot open: ") + std::strerror(errno);
+    return f;
+  }
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    f.cause = "is not a regular file";
+    return f;
+  }
+  // Read in pieces rather than trusting a size reported up front: a file may grow or shrink
+  // while it is read.
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, in.get())) > 0) {

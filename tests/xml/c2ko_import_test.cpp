@@ -1,5 +1,6 @@
 // The c2ko text import: tokens, lines, nesting by indentation, property lines, failures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "model/value_types.h"
 #include "xml/c2ko_import.h"
@@ -189,6 +190,13 @@ TEST(InputFileTest, SizeLimitAndKindsOfFailure) {
   InputFile folder = ReadInputFile(dir.Path(""), 10);
   EXPECT_FALSE(folder.ok);
   EXPECT_FALSE(folder.notFound);
+  // A FIFO nobody writes to and an endless device are refused, not waited on or read.
+  ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  for (const std::string& odd : {dir.Path("fifo"), std::string("/dev/zero")}) {
+    InputFile f = ReadInputFile(odd, 1 << 20);
+    EXPECT_FALSE(f.ok) << odd;
+    EXPECT_EQ(f.cause, "is not a regular file") << odd;
+  }
 }
 
 }  // namespace
