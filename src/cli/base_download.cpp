@@ -1,8 +1,11 @@
 #include "base_download.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -26,19 +29,40 @@ void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeou
   std::unique_ptr<QCoreApplication> app;
   if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
 
+  QDeadlineTimer deadline{std::chrono::seconds(timeoutSeconds)};
+  const int silenceMs = std::min(timeoutSeconds, kSilenceSeconds) * 1000;
+  auto noAnswer = [&](int seconds) {
+    return CliError(kExitFailure, peer + ": no answer within " + std::to_string(seconds) + " s");
+  };
+
   CBaseSession session(doc);
-  session.SetConnectTimeout(timeoutSeconds * 1000);
-  if (!session.Connect(host, port)) throw CliError(kExitFailure, session.LastError().toStdString());
+  session.SetConnectTimeout(silenceMs);
+  if (!session.Connect(host, port)) {
+    if (deadline.hasExpired()) throw noAnswer(timeoutSeconds);
+    throw CliError(kExitFailure, session.LastError().toStdString());
+  }
 
   bool replaced = false;
   bool closed = false;
+  bool silent = false;
+  bool heard = false;
   QEventLoop loop;
-  // The answer may be large: the deadline counts from the last bytes that came in.
+  // Probes and trickled bytes keep the connection from being silent, not the download from
+  // its deadline.
   QTimer idle;
   idle.setSingleShot(true);
-  idle.setInterval(timeoutSeconds * 1000);
-  QObject::connect(&idle, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QObject::connect(&session, &CNetClient::bytesArrived, &idle, [&idle] { idle.start(); });
+  idle.setInterval(silenceMs);
+  QObject::connect(&idle, &QTimer::timeout, &loop, [&] {
+    silent = true;
+    loop.quit();
+  });
+  QObject::connect(&session, &CNetClient::bytesArrived, &idle, [&] {
+    heard = true;
+    idle.start();
+  });
+  QTimer whole;
+  whole.setSingleShot(true);
+  QObject::connect(&whole, &QTimer::timeout, &loop, &QEventLoop::quit);
   QObject::connect(&session, &CBaseSession::baseReplaced, &loop, [&] {
     replaced = true;
     loop.quit();
@@ -49,11 +73,16 @@ void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeou
   });
   if (!session.RequestBase()) throw CliError(kExitFailure, session.LastError().toStdString());
   idle.start();
+  whole.start(std::max<qint64>(deadline.remainingTime(), 0));
   loop.exec();
   if (!replaced) {
     if (closed) throw CliError(kExitFailure, session.LastError().toStdString());
+    if (!heard) throw noAnswer(silent ? silenceMs / 1000 : timeoutSeconds);
+    if (silent)
+      throw CliError(kExitFailure, peer + ": silent for " + std::to_string(silenceMs / 1000) +
+                                       " s before the base was complete");
     throw CliError(kExitFailure,
-                   peer + ": no answer within " + std::to_string(timeoutSeconds) + " s");
+                   peer + ": no complete base within " + std::to_string(timeoutSeconds) + " s");
   }
   session.Disconnect();
 }

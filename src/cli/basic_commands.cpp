@@ -1,5 +1,6 @@
 // new, resave and check: the verbs that only open and save documents.
 #include <cstdio>
+#include <filesystem>
 
 #include "command.h"
 #include "model/consistency.h"
@@ -43,6 +44,12 @@ class CheckCommand : public Command {
     CTarnelDoc doc;
     OpenDocument(doc, args[0]);
     auto problems = CheckConsistency(doc);
+    // An empty file opens as a base without groups, but no save ever writes one: it is what
+    // is left of a file that was cut off or never written.
+    std::error_code ec;
+    if (std::filesystem::file_size(args[0], ec) == 0 && !ec)
+      problems.insert(problems.begin(),
+                      "the file is empty (0 bytes): no groups, no last identifier");
     for (const auto& p : problems) std::printf("%s: %s\n", args[0].c_str(), p.c_str());
     return problems.empty() ? kExitOk : kExitProblems;
   }

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "model/document.h"
 #include "model/value_types.h"
 
@@ -129,6 +131,15 @@ TEST_F(CliTest, ResaveAndCheck) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("names no property"), std::string::npos) << r.out;
 
+  // An empty file opens as the empty base, yet check names it as a problem.
+  std::ofstream(Path("empty.kdl"), std::ios::binary).flush();
+  r = Run("check " + Path("empty.kdl"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("empty.kdl: the file is empty"), std::string::npos) << r.out;
+  r = Run("dump " + Path("empty.kdl"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"groups\":[]"), std::string::npos) << r.out;
+
   Run("new " + Path("good.kdl"));
   r = Run("check " + Path("good.kdl"));
   EXPECT_EQ(r.code, 0);
@@ -138,6 +149,8 @@ TEST_F(CliTest, ResaveAndCheck) {
 TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
   std::ofstream(Path("damaged.kdl"), std::ios::binary)
       << std::string("\x03\x00\xFF\xFF\x01\x00", 6);
+  ASSERT_EQ(::mkfifo(Path("fifo.kdl").c_str(), 0644), 0);
+  Run("new " + Path("good.kdl"));
   struct Case {
     std::string args;
     int code;
@@ -150,7 +163,10 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
       {"dump " + Path("missing.kdl"), 3, Path("missing.kdl")},
       {"dump " + Path("damaged.kdl"), 3, "damaged.kdl: damaged file, at byte"},
       {"check " + dir_.string(), 3, "folder"},
+      {"check /dev/zero", 3, "/dev/zero: is a device"},
+      {"dump " + Path("fifo.kdl"), 3, "fifo.kdl: is a pipe"},
       {"new " + Path("no/such/dir/x.kdl"), 3, "x.kdl: cannot write"},
+      {"resave " + Path("good.kdl") + " /dev/null", 3, "/dev/null: is a device"},
   };
   for (const Case& c : cases) {
     Result r = Run(c.args);
