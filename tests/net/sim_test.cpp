@@ -8,15 +8,19 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "model/cp1251.h"
 #include "model/document.h"
 #include "model/value_types.h"
 #include "net/base_session.h"
+#include "net/net_client.h"
+#include "net/net_message.h"
 #include "sample_base.h"
 #include "sim_motion.h"
 #include "sim_server.h"
@@ -226,6 +230,56 @@ TEST_F(Sim, AMisbehavingClientIsDroppedAndOthersAreStillServed) {
   ASSERT_TRUE(WaitUntil([&] { return sim.ClientCount() == 0; }));
   Fetcher client(sim.Port());
   ASSERT_TRUE(client.Fetch());
+}
+
+TEST_F(Sim, ClientsOverTheLimitsGoWhileAGoodClientIsStillServed) {
+  sim.SetLimits(4, size_t(1) << 20);
+  QStringList log;
+  QObject::connect(&sim, &CSimServer::logLine, [&](const QString& line) { log << line; });
+  Fetcher good(sim.Port());
+  ASSERT_TRUE(WaitUntil([&] { return sim.ClientCount() == 1; }));
+  auto connectOne = [&] {
+    auto s = std::make_unique<QTcpSocket>();
+    s->connectToHost(QHostAddress::LocalHost, sim.Port());
+    EXPECT_TRUE(s->waitForConnected(5000));
+    return s;
+  };
+
+  // Two clients that begin a message of 2 MiB and stop after 700 KiB: together over the
+  // budget, so one of them goes.
+  std::string filler(2 << 20, 'x');
+  CNetMessage endless(kMsgValueText);
+  endless.Append(CNetMessageData::Buffer(filler.data(), uint32_t(filler.size())));
+  std::string endlessBytes;
+  CNetMessageStream().Encode(endless, &endlessBytes);
+  std::vector<std::unique_ptr<QTcpSocket>> others;
+  for (int i = 0; i < 2; ++i) {
+    others.push_back(connectOne());
+    others.back()->write(endlessBytes.data(), 700 << 10);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return log.filter("dropped").size() == 1; }))
+      << log.join('\n').toStdString();
+  // One that asks for the base again and again and reads nothing.
+  others.push_back(connectOne());
+  QTcpSocket& deaf = *others.back();
+  deaf.setReadBufferSize(1);
+  CNetMessage request(kMsgBase);
+  request.Append(CNetMessageData(0.0f));
+  std::string requests;
+  CNetMessageStream writer;
+  for (int i = 0; i < 200; ++i) writer.Encode(request, &requests);
+  deaf.write(requests.data(), qint64(requests.size()));
+  ASSERT_TRUE(WaitUntil([&] { return sim.ClientCount() == 1; })) << log.join('\n').toStdString();
+  EXPECT_GE(log.filter("dropped").size(), 2);
+
+  // Over the count of clients: a fifth is turned away.
+  for (int i = 0; i < 4; ++i) others.push_back(connectOne());
+  ASSERT_TRUE(WaitUntil([&] { return log.filter("refused").size() == 1; }))
+      << log.join('\n').toStdString();
+  EXPECT_EQ(sim.ClientCount(), 4);
+
+  ASSERT_TRUE(good.Fetch());
+  EXPECT_TRUE(BytesWithoutLastId(good.doc) == BytesWithoutLastId(opened));
 }
 
 TEST_F(Sim, ShutdownTellsClientsWithReasonOne) {
@@ -465,6 +519,51 @@ TEST_F(Programs, DropAfterClosesEveryConnectionAndKeepsListening) {
   EXPECT_EQ(reasons, std::vector<int>{kReasonReceiveFailed});
   ASSERT_TRUE(client.session.Connect("127.0.0.1", serverPort));
   EXPECT_TRUE(client.Fetch());
+}
+
+TEST_F(Programs, FetchEndsAtItsDeadlineHoweverTheServerKeepsItBusy) {
+  // A base the server never finishes: its first bytes, one every tick.
+  CNetMessage base(kMsgBase);
+  for (const auto& g : original.groups) base.Append(CNetMessageData::Record(g.get()));
+  std::string baseBytes;
+  CNetMessageStream().Encode(base, &baseBytes);
+  const int timeout = 2;
+  const int slackMs = 15000;
+  for (bool trickle : {false, true}) {
+    SCOPED_TRACE(trickle ? "one byte at a time" : "probes only");
+    TestPeer peer;
+    QString out = dir.filePath("busy.kdl");
+    QProcess fetch;
+    fetch.start(KANDREL_CLI_PATH, {"fetch", "127.0.0.1", QString::number(peer.Port()), "-o", out,
+                                   "--timeout", QString::number(timeout)});
+    ASSERT_TRUE(peer.Accept());
+    size_t sent = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+      peer.Poll();
+      if (!trickle) {
+        CNetMessage probe(kCtlProbe);
+        probe.Append(CNetMessageData::Counter(NetTickCount()));
+        peer.Send(probe);
+      } else if (sent + 1 < baseBytes.size()) {
+        peer.SendBytes(baseBytes.substr(sent++, 1));
+      }
+    });
+    feed.start(100);
+    bool ended =
+        WaitUntil([&] { return fetch.state() == QProcess::NotRunning; }, timeout * 1000 + slackMs);
+    feed.stop();
+    if (!ended) {
+      fetch.kill();
+      fetch.waitForFinished();
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(fetch.exitCode(), 3);
+    QByteArray err = fetch.readAllStandardError();
+    EXPECT_EQ(err, "kandrel-cli: 127.0.0.1:" + QByteArray::number(peer.Port()) +
+                       ": no complete base within 2 s\n");
+    EXPECT_FALSE(QFile::exists(out));
+  }
 }
 
 TEST_F(Programs, BadArgumentsAreUsageErrors) {

@@ -1,6 +1,7 @@
 // kandrel-sim: a small base server for demos and tests.
 //   kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl] [--tick MS]
 //               [--move PATH-PREFIX ...] [--drop-after S] [--probe MS] [--save-on-exit FILE.kdl]
+//               [--max-clients 64] [--max-buffer-mb 256]
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,6 +37,8 @@ struct Options {
   int probeMs = 5000;
   int dropAfterSeconds = 0;
   std::vector<std::string> movePrefixes;  // windows-1251
+  int maxClients = 64;
+  int maxBufferMb = 256;
 };
 
 [[noreturn]] void Usage(const char* problem) {
@@ -43,7 +46,8 @@ struct Options {
   std::fprintf(problem ? stderr : stdout,
                "usage: kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl]\n"
                "                   [--tick MS] [--move PATH-PREFIX ...] [--drop-after S]\n"
-               "                   [--probe MS] [--save-on-exit FILE.kdl]\n");
+               "                   [--probe MS] [--save-on-exit FILE.kdl]\n"
+               "                   [--max-clients 64] [--max-buffer-mb 256]\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -85,6 +89,10 @@ Options Parse(int argc, char** argv) {
       auto n = Number(v, 1, 86400);
       if (!n) Usage("--drop-after takes seconds from 1 to 86400");
       o.dropAfterSeconds = int(*n);
+    } else if (a == "--max-clients" || a == "--max-buffer-mb") {
+      auto n = Number(v, 1, 1000000);
+      if (!n) Usage((a + " takes a number from 1 to 1000000").c_str());
+      (a == "--max-clients" ? o.maxClients : o.maxBufferMb) = int(*n);
     } else {
       Usage(("unknown option " + a).c_str());
     }
@@ -119,6 +127,7 @@ int main(int argc, char** argv) {
   server.SetTickInterval(options.tickMs);
   server.SetProbeInterval(options.probeMs);
   server.SetDropInterval(options.dropAfterSeconds * 1000);
+  server.SetLimits(options.maxClients, size_t(options.maxBufferMb) << 20);
 
   // SIGINT and SIGTERM end the event loop through a pipe: nothing else is safe in a handler.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {

@@ -1,6 +1,7 @@
 #include "sim_peer.h"
 
 #include <QTcpSocket>
+#include <algorithm>
 #include <stdexcept>
 
 #include "model/archive.h"
@@ -34,17 +35,29 @@ bool CSimPeer::Send(const CNetMessage& message) {
     Fail(QStringLiteral("does not take what is sent"));
     return false;
   }
+  if (socket_->bytesToWrite() > 0) emit bufferGrew(this);
   return !gone_;
 }
 
+size_t CSimPeer::Buffered() const {
+  return stream_.Buffered() + size_t(std::max<qint64>(socket_->bytesToWrite(), 0)) +
+         size_t(std::max<qint64>(socket_->bytesAvailable(), 0));
+}
+
 void CSimPeer::OnReadable() {
-  if (gone_) return;
+  // A socket that is closed has nothing left to read, and reading it would only complain.
+  if (gone_ || !socket_->isOpen()) return;
   QByteArray bytes = socket_->readAll();
+  if (bytes.isEmpty()) return;
   stream_.Feed(bytes.constData(), size_t(bytes.size()));
   while (!gone_) {
     CNetMessage message;
     try {
-      if (!stream_.Next(&message)) return;
+      if (!stream_.Next(&message)) {
+        // What is left is the beginning of a message, held until the rest comes.
+        if (stream_.Buffered() > 0) emit bufferGrew(this);
+        return;
+      }
     } catch (const ArchiveError& e) {
       Fail(QStringLiteral("damaged message: ") + QString::fromStdString(e.what()));
       return;

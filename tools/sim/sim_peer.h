@@ -25,15 +25,21 @@ class CSimPeer : public QObject {
   // Closes the connection; `gone` is not raised for this.
   void Close();
   bool IsGone() const { return gone_; }
+  // Bytes held for this client: the part of a message it has begun to send, and what waits to
+  // go out to it.
+  size_t Buffered() const;
+  // Drops the client; `gone` is raised with `why`.
+  void Fail(const QString& why);
 
  signals:
   void messageReceived(CSimPeer* peer, CNetMessage* message);
   // The client closed, failed or misbehaved; `why` says which.
   void gone(CSimPeer* peer, const QString& why);
+  // More bytes are held for the client than before (Buffered grew).
+  void bufferGrew(CSimPeer* peer);
 
  private:
   void OnReadable();
-  void Fail(const QString& why);
 
   QTcpSocket* socket_;
   QString name_;

@@ -38,6 +38,10 @@ void CollectMovable(const CRecord* r, const std::vector<std::string>& prefixes,
 
 CSimServer::CSimServer(QObject* parent) : QObject(parent) {
   connect(&server_, &QTcpServer::newConnection, this, &CSimServer::OnNewConnection);
+  connect(&server_, &QTcpServer::acceptError, this, &CSimServer::OnAcceptError);
+  acceptRetry_.setSingleShot(true);
+  acceptRetry_.setInterval(1000);
+  connect(&acceptRetry_, &QTimer::timeout, this, &CSimServer::ResumeAccepting);
   connect(&tickTimer_, &QTimer::timeout, this, &CSimServer::Tick);
   connect(&probeTimer_, &QTimer::timeout, this, &CSimServer::Probe);
   connect(&dropTimer_, &QTimer::timeout, this, &CSimServer::DropAllClients);
@@ -99,14 +103,71 @@ void CSimServer::SetProbeInterval(int ms) {
     probeTimer_.stop();
 }
 
+void CSimServer::SetLimits(int maxClients, size_t maxBufferBytes) {
+  maxClients_ = maxClients;
+  maxBufferBytes_ = maxBufferBytes;
+}
+
 void CSimServer::OnNewConnection() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
+    if (ClientCount() >= maxClients_) {
+      emit logLine(QStringLiteral("%1:%2: refused, %3 clients are connected already")
+                       .arg(socket->peerAddress().toString())
+                       .arg(socket->peerPort())
+                       .arg(ClientCount()));
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
+    acceptErrorLogged_ = false;  // accepting works again: a new shortage is worth a line
     auto* peer = new CSimPeer(socket, this);
     connect(peer, &CSimPeer::messageReceived, this, &CSimServer::OnMessage);
     connect(peer, &CSimPeer::gone, this, &CSimServer::Drop);
+    connect(peer, &CSimPeer::bufferGrew, this, &CSimServer::CheckBudget);
     peers_.push_back(peer);
     emit logLine(peer->Name() + QStringLiteral(": connected"));
     emit clientCountChanged(ClientCount());
+  }
+}
+
+// Out of descriptors (or another failure to accept): trying again at once would only fail
+// again, so accepting rests until a client leaves or a second has passed.
+void CSimServer::OnAcceptError(QAbstractSocket::SocketError) {
+  server_.pauseAccepting();
+  if (!acceptErrorLogged_)
+    emit logLine(QStringLiteral("cannot accept connections: %1; waiting for one to close")
+                     .arg(server_.errorString()));
+  acceptErrorLogged_ = true;
+  acceptPaused_ = true;
+  acceptRetry_.start();
+}
+
+void CSimServer::ResumeAccepting() {
+  if (!acceptPaused_) return;
+  acceptPaused_ = false;
+  acceptRetry_.stop();
+  server_.resumeAccepting();
+}
+
+void CSimServer::CheckBudget() {
+  for (;;) {
+    size_t total = 0;
+    CSimPeer* largest = nullptr;
+    size_t largestBytes = 0;
+    for (CSimPeer* p : peers_) {
+      size_t n = p->Buffered();
+      total += n;
+      if (n > largestBytes) {
+        largest = p;
+        largestBytes = n;
+      }
+    }
+    if (total <= maxBufferBytes_ || !largest) return;
+    // The client that holds the most goes: the one that sends an endless message or reads
+    // nothing, rather than whoever happened to ask last. Failing drops it from peers_.
+    largest->Fail(QStringLiteral("dropped: holds %1 KiB, all clients together over %2 KiB")
+                      .arg(largestBytes >> 10)
+                      .arg(maxBufferBytes_ >> 10));
   }
 }
 
@@ -119,6 +180,7 @@ void CSimServer::Drop(CSimPeer* peer, const QString& why) {
   peer->deleteLater();
   emit logLine(peer->Name() + QStringLiteral(": ") + why);
   emit clientCountChanged(ClientCount());
+  ResumeAccepting();
 }
 
 void CSimServer::OnMessage(CSimPeer* peer, CNetMessage* message) {

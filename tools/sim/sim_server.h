@@ -39,6 +39,11 @@ class CSimServer : public QObject {
   quint16 Port() const { return server_.serverPort(); }
   int ClientCount() const { return int(peers_.size()); }
 
+  // How many clients may be connected at once (more are refused) and how many bytes all
+  // clients together may hold in buffers, incoming and outgoing; past that the client that
+  // holds the most is dropped.
+  void SetLimits(int maxClients, size_t maxBufferBytes);
+
   // Periodic work; 0 turns it off.
   void SetTickInterval(int ms);
   void SetProbeInterval(int ms);
@@ -63,6 +68,9 @@ class CSimServer : public QObject {
 
  private:
   void OnNewConnection();
+  void OnAcceptError(QAbstractSocket::SocketError error);
+  void ResumeAccepting();
+  void CheckBudget();
   void OnMessage(CSimPeer* peer, CNetMessage* message);
   void Drop(CSimPeer* peer, const QString& why);
   void SendBase(CSimPeer* peer);
@@ -82,4 +90,10 @@ class CSimServer : public QObject {
   std::vector<std::string> movePrefixes_;
   std::vector<SimMotion> motions_;                    // the properties that Tick moves
   std::unordered_map<uint32_t, size_t> motionIndex_;  // identifier -> position in motions_
+  // Retries accepting a while after the system ran out of descriptors.
+  QTimer acceptRetry_;
+  bool acceptPaused_ = false;
+  bool acceptErrorLogged_ = false;
+  int maxClients_ = 64;
+  size_t maxBufferBytes_ = size_t(256) << 20;
 };
