@@ -26,7 +26,8 @@ class FileIoTest : public ::testing::Test {
   void SetUp() override {
     dir_ = fs::path(::testing::TempDir()) /
            ("kandrel-io-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()));  // other checkouts may run the same test meanwhile
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
