@@ -34,7 +34,7 @@ const std::string& DecPointPath() {
     doc.OnNewDocument();
     CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[1].get()));
     for (int i = 0; i < 60000; ++i) {
-      CPropertyItem* p = doc.NewProperty(atom, false);
+      CPropertyItem* p = doc.NewProperty(atom);
       p->name = "DecPoint";
       p->typeCode = kTypeShort;
       p->valueText = "2";

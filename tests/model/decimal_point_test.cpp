@@ -46,7 +46,7 @@ TEST(DecimalPointTest, RebuildSetsWhatTheDefiningWalkSets) {
       CAtom* atom = doc.NewAtom(o);
       int n = int(random() % 12);
       for (int i = 0; i < n; ++i) {
-        CPropertyItem* p = doc.NewProperty(atom, false);
+        CPropertyItem* p = doc.NewProperty(atom);
         p->name = names[random() % std::size(names)];
         p->typeCode = kTypeShort;
         p->valueText = std::to_string(random() % 9);
