@@ -155,7 +155,9 @@ TEST(Reconnect, TimerCountsDownSaysWhenToTryAndStopsWhenCancelled) {
 class CountingSink : public IDocumentObserver {
  public:
   void ValueChanged(CPropertyItem*, uint32_t) override { ++posted; }
+  void RecordChanged(CRecord*) override { ++changed; }
   int posted = 0;
+  int changed = 0;
 };
 
 // Every record's identifier, kind, name, type and place, without values.
@@ -182,7 +184,7 @@ struct Resync : ::testing::Test {
     std::string bytes = open.SaveToBytes();
     ArchiveReader ar(bytes.data(), bytes.size());
     fresh.TakeContents(CTarnelDoc::ReadContents(ar));
-    sink.posted = 0;
+    sink.posted = sink.changed = 0;
   }
   void TearDown() override { open.events().RemoveObserver(&sink); }
 
@@ -230,7 +232,8 @@ TEST_F(Resync, TakesOverChangedValuesSilentlyAndLeavesStructureAndLinksAlone) {
   EXPECT_EQ(Same(open, file)->valueText, "other.xml");
   EXPECT_EQ(Same(open, link)->GetRawValue(), linkRaw);
   EXPECT_EQ(Structure(open), structure);
-  EXPECT_EQ(sink.posted, 0);  // nothing would go out as message 203
+  EXPECT_EQ(sink.posted, 0);   // nothing would go out as message 203
+  EXPECT_EQ(sink.changed, 4);  // but the views hear of each
   EXPECT_EQ(ResyncValues(open, fresh).changed, 0);
 }
 

@@ -1,6 +1,7 @@
 #include "net/monitor/value_resync.h"
 
 #include "model/document.h"
+#include "model/document_events.h"
 #include "model/value_types.h"
 
 namespace {
@@ -17,6 +18,7 @@ bool SamePlace(const CRecord* a, const CRecord* b) {
 }
 
 struct Resync {
+  CTarnelDoc& open;
   const CTarnelDoc& fresh;
   const std::function<void(const CPropertyItem&)>& changed;
   ValueResyncResult result;
@@ -41,16 +43,19 @@ void Resync::Walk(CRecord* r) {
     return;
   }
   if (p->typeCode == kTypeLinkTo) return;
-  if (IsNumber(p->typeCode)) {
-    // The text of a number is made from its pattern (as for message 203); the same pattern
-    // written differently, "1.5" against "1.500", is no change.
-    if (p->GetRawValue() == q->GetRawValue()) return;
+  // The text of a number is made from its pattern (as for message 203); the same pattern
+  // written differently, "1.5" against "1.500", is no change.
+  bool number = IsNumber(p->typeCode);
+  if (p->GetRawValue() == q->GetRawValue() && (number || p->valueText == q->valueText)) return;
+  {
+    // Observers see the record's fields change; ValueChanged, which would go out to the server
+    // as message 203, is not told: the value came from there.
+    RecordChange change(open.events(), p);
     p->InitRawValue(q->GetRawValue());
-    p->UpdateTextFromRaw(p->valueText);
-  } else {
-    if (p->GetRawValue() == q->GetRawValue() && p->valueText == q->valueText) return;
-    p->InitRawValue(q->GetRawValue());
-    p->valueText = q->valueText;
+    if (number)
+      p->UpdateTextFromRaw(p->valueText);
+    else
+      p->valueText = q->valueText;
   }
   ++result.changed;
   if (changed) changed(*p);
@@ -60,7 +65,7 @@ void Resync::Walk(CRecord* r) {
 
 ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh,
                                const std::function<void(const CPropertyItem&)>& changed) {
-  Resync resync{fresh, changed, {}};
+  Resync resync{open, fresh, changed, {}};
   for (const auto& g : open.groups) resync.Walk(g.get());
   return resync.result;
 }

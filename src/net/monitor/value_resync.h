@@ -17,7 +17,8 @@ struct ValueResyncResult {
 // path, of the same type), takes over the server's raw value, and with it the value text
 // (numbers: the text made from the pattern; BIN, DATETIME, FILE: the server's text). The structure
 // is not touched, LINK_TO values stay as they are (they are structure), and the new values are
-// stored as state, not as edits: no value-changed notification, so no message 203 goes out.
-// `changed` hears of each property whose value was taken over, after the fact.
+// stored as state, not as edits: the document's observers hear RecordChanged for each, never
+// ValueChanged, so no message 203 goes out. `changed` hears of each property whose value was
+// taken over, after the fact.
 ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh,
                                const std::function<void(const CPropertyItem&)>& changed = {});
