@@ -42,64 +42,20 @@ CPropertyItem* LinkTargetOf(CTarnelDoc& doc, const CPropertyItem* p) {
                                     : nullptr;
 }
 
-// The link bookkeeping of a branch that leaves the document.
+// The link bookkeeping of a branch that leaves the document, told as field changes.
 void UnlinkBranch(CTarnelDoc& doc, CRecord* r) {
   if (CPropertyItem* p = AsProperty(r)) {
     for (const CIncomingLink& link : p->incomingLinks)
-      if (CPropertyItem* source = AsProperty(doc.LookupRecord(link.sourceId)))
+      if (CPropertyItem* source = AsProperty(doc.LookupRecord(link.sourceId))) {
+        RecordChange change(doc.events(), source);
         source->typeCode = kTypeBin;
-    if (CPropertyItem* t = LinkTargetOf(doc, p)) t->RemoveIncomingLink(p->id);
+      }
+    if (CPropertyItem* t = LinkTargetOf(doc, p)) {
+      RecordChange change(doc.events(), t);
+      t->RemoveIncomingLink(p->id);
+    }
   }
   ForEachChild(r, [&](const CRecord* c) { UnlinkBranch(doc, const_cast<CRecord*>(c)); });
-}
-
-std::unique_ptr<CRecord> Detach(CTarnelDoc& doc, CRecord* r) {
-  if (CAtom* atom = AsAtom(r->parent)) {
-    if (CPropertyItem* p = AsProperty(r)) return atom->DetachProperty(p);
-    return nullptr;
-  }
-  if (CChildHolder* h = AsChildHolder(r->parent)) return h->DetachChild(r);
-  for (auto it = doc.groups.begin(); it != doc.groups.end(); ++it)
-    if (it->get() == r) {
-      std::unique_ptr<CRecord> out(it->release());
-      doc.groups.erase(it);
-      return out;
-    }
-  return nullptr;
-}
-
-// The record's place in its parent's list (null parent: the groups), -1 when it is not there.
-int IndexIn(const CTarnelDoc& doc, const CRecord* parent, const CRecord* r) {
-  if (!parent) {
-    for (size_t i = 0; i < doc.groups.size(); ++i)
-      if (doc.groups[i].get() == r) return int(i);
-    return -1;
-  }
-  if (auto* h = AsChildHolder(const_cast<CRecord*>(parent))) return h->children.IndexOf(r);
-  if (auto* a = AsAtom(const_cast<CRecord*>(parent))) return a->properties.IndexOf(r);
-  return -1;
-}
-
-// Inserts where the kinds fit; on a misfit `r` stays with the caller and the answer is false.
-bool InsertAt(CTarnelDoc& doc, CRecord* parent, int index, std::unique_ptr<CRecord>& r) {
-  int kind = GetKind(r.get());
-  if (!parent) {
-    if (kind != kKindGroup) return false;
-    index = std::clamp(index, 0, int(doc.groups.size()));
-    doc.groups.emplace(doc.groups.begin() + index, static_cast<CBase*>(r.release()));
-    doc.groups[size_t(index)]->parent = nullptr;
-    return true;
-  }
-  if (CChildHolder* h = AsChildHolder(parent); h && (kind == kKindObject || kind == kKindAtom)) {
-    h->InsertChild(index, std::move(r));
-    return true;
-  }
-  if (CAtom* a = AsAtom(parent); a && kind == kKindProperty) {
-    a->InsertProperty(index,
-                      std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
-    return true;
-  }
-  return false;
 }
 
 int DepthOf(const CRecord* r) {
@@ -144,15 +100,6 @@ std::unique_ptr<CRecord> MakeRecord(const RecordData& d) {
   }
   r->name = d.name;
   return r;
-}
-
-// The decimal-point property as opening a file assigns it.
-void RefreshDecimalPoints(CAtom* atom) {
-  for (const auto& p : atom->properties) {
-    p->decimalPoint = nullptr;
-    if (p->name == "DecPoint")
-      for (const auto& q : atom->properties) q->decimalPoint = p.get();
-  }
 }
 
 class TakeOverRun {
@@ -214,11 +161,12 @@ class TakeOverRun {
       CRecord* rec = a_[size_t(d->first)];
       UnlinkBranch(doc_, rec);
       Touch(rec->parent, parent);
-      Detach(doc_, rec).reset();
+      doc_.RemoveRecord(rec);
       ++out_.removed;
     }
     for (auto [rec, id] : waitingForId_)
       if (!doc_.LookupRecord(id)) {
+        RecordChange change(doc_.events(), rec);
         doc_.idMap.SetAt(id, rec);  // its interim entry goes
         rec->id = id;
         --out_.freshIds;
@@ -226,7 +174,7 @@ class TakeOverRun {
     for (int32_t j : linksToSet)
       SetLink(AsProperty(created_[size_t(j)]), j, addedAt_[size_t(j)]->secondData);
     for (const Difference* d : changed) Change(*d);
-    for (CAtom* atom : touchedAtoms_) RefreshDecimalPoints(atom);
+    for (CAtom* atom : touchedAtoms_) doc_.RefreshDecimalPoints(atom);
   }
 
  private:
@@ -249,9 +197,9 @@ class TakeOverRun {
   // The position is counted as the list will be without `moving`.
   int InsertIndex(CRecord* parent, int32_t j, const CRecord* moving = nullptr) const {
     for (int32_t s = bTree_.prevSibling[size_t(j)]; s >= 0; s = bTree_.prevSibling[size_t(s)])
-      if (CRecord* x = InFirst(s); x && x->parent == parent && !staysMoved_[size_t(s)])
-        if (int at = IndexIn(doc_, parent, x); at >= 0) {
-          int own = moving && moving->parent == parent ? IndexIn(doc_, parent, moving) : -1;
+      if (CRecord* x = InFirst(s); x && CTarnelDoc::ListOf(x) == parent && !staysMoved_[size_t(s)])
+        if (int at = doc_.RowOf(x); at >= 0) {
+          int own = moving && CTarnelDoc::ListOf(moving) == parent ? doc_.RowOf(moving) : -1;
           return own >= 0 && own < at ? at : at + 1;
         }
     return 0;
@@ -290,9 +238,9 @@ class TakeOverRun {
       if (key != 0) waitingForId_.push_back({rec.get(), d.id});
     }
     CRecord* raw = rec.get();
-    if (!InsertAt(doc_, parent, InsertIndex(parent, j), rec)) {
+    if (!doc_.InsertRecord(parent, InsertIndex(parent, j), std::move(rec))) {
       ++out_.notTaken;
-      return false;  // `rec` goes, and with it its registry entry
+      return false;  // the record went, and with it its registry entry
     }
     created_[size_t(j)] = raw;
     Touch(raw, -1);
@@ -307,18 +255,11 @@ class TakeOverRun {
     size_t i = size_t(r_.secondToFirst[size_t(j)]);
     CRecord* rec = a_[i];
     CRecord* parent = nullptr;
-    bool placeable =
-        ParentOf(j, &parent) && (!parent || DepthOf(parent) + HeightOf(rec) <= archive::kMaxDepth);
-    for (const CRecord* x = parent; placeable && x; x = x->parent) placeable = x != rec;
-    if (!placeable) {
-      ++out_.notTaken;
-      return;
-    }
-    int row = InsertIndex(parent, j, rec);
-    CRecord* oldParent = rec->parent;
-    std::unique_ptr<CRecord> taken = Detach(doc_, rec);
-    if (!taken || !InsertAt(doc_, parent, row, taken)) {
-      if (taken) InsertAt(doc_, oldParent, 1 << 30, taken);
+    CRecord* oldParent = CTarnelDoc::ListOf(rec);
+    // The document refuses a move into the record's own branch or under a parent of a kind
+    // that may not hold it.
+    if (!ParentOf(j, &parent) || (parent && DepthOf(parent) + HeightOf(rec) > archive::kMaxDepth) ||
+        !doc_.MoveRecord(rec, parent, InsertIndex(parent, j, rec))) {
       ++out_.notTaken;
       return;
     }
@@ -337,44 +278,53 @@ class TakeOverRun {
       if (!target) {
         // Its target could not be made: as an import does with a link that names nothing,
         // the property keeps the path as text and stops being a link.
+        RecordChange change(doc_.events(), p);
         p->typeCode = kTypeBin;
         p->valueText = addedAt_[size_t(t)] ? addedAt_[size_t(t)]->secondPath : b.valueText;
         ++out_.unresolvedLinks;
         return;
       }
-      p->valueText = std::to_string(int32_t(target->id));
     } else {
-      p->valueText = b.valueText;  // names nothing on the other side either: kept as it is
       target = doc_.LookupRecord(uint32_t(AtoI(b.valueText)));
     }
-    p->typeCode = kTypeLinkTo;
-    if (CPropertyItem* tp = AsProperty(target)) tp->AddIncomingLink(p->id);
+    {
+      RecordChange change(doc_.events(), p);
+      // A link that names nothing on the other side either keeps its text.
+      p->valueText = t >= 0 ? std::to_string(int32_t(target->id)) : b.valueText;
+      p->typeCode = kTypeLinkTo;
+    }
+    if (CPropertyItem* tp = AsProperty(target)) {
+      RecordChange change(doc_.events(), tp);
+      tp->AddIncomingLink(p->id);
+    }
   }
 
   void Change(const Difference& d) {
     if (dead_[size_t(d.first)]) return;
     CRecord* rec = a_[size_t(d.first)];
     const RecordData& b = d.secondData;
-    if (d.fields & kFieldName) {
-      rec->name = b.name;
-      Touch(rec->parent, -1);
-    }
-    if (CAtom* atom = AsAtom(rec); atom && (d.fields & kFieldType)) atom->type = b.atomType;
-    if (CPropertyItem* p = AsProperty(rec)) {
-      if (d.fields & kFieldFlags) p->flags = b.flags;
-      if (d.fields & kFieldEoc) p->eoc = b.eoc;
-      if (d.fields & (kFieldType | kFieldLink))
-        if (CPropertyItem* old = LinkTargetOf(doc_, p)) old->RemoveIncomingLink(p->id);
-      if (d.fields & kFieldType) p->typeCode = b.typeCode;
-      if ((d.fields & kFieldLink) && b.typeCode == kTypeLinkTo) {
-        SetLink(p, d.second, b);
-      } else if (d.fields & (kFieldLink | kFieldValue)) {
-        p->valueText = b.valueText;
-        p->SetRawValue(b.rawValue);
-      } else if (d.fields & kFieldRaw) {
-        p->SetRawValue(b.rawValue);
+    CPropertyItem* p = AsProperty(rec);
+    if (p && (d.fields & (kFieldType | kFieldLink)))
+      if (CPropertyItem* old = LinkTargetOf(doc_, p)) {
+        RecordChange change(doc_.events(), old);
+        old->RemoveIncomingLink(p->id);
+      }
+    bool setsValue = d.fields & (kFieldValue | kFieldRaw) ||
+                     ((d.fields & kFieldLink) && b.typeCode != kTypeLinkTo);
+    if (d.fields & ~kFieldRaw) {
+      RecordChange change(doc_.events(), rec);
+      if (d.fields & kFieldName) rec->name = b.name;
+      if (CAtom* atom = AsAtom(rec); atom && (d.fields & kFieldType)) atom->type = b.atomType;
+      if (p) {
+        if (d.fields & kFieldFlags) p->flags = b.flags;
+        if (d.fields & kFieldEoc) p->eoc = b.eoc;
+        if (d.fields & kFieldType) p->typeCode = b.typeCode;
+        if (setsValue && !(d.fields & kFieldRaw)) p->valueText = b.valueText;
       }
     }
+    if (d.fields & kFieldName) Touch(rec->parent, -1);
+    if (p && (d.fields & kFieldLink) && b.typeCode == kTypeLinkTo) SetLink(p, d.second, b);
+    if (p && setsValue) p->SetRawValue(b.rawValue);  // told as a value change of its own
     ++out_.changed;
   }
 
@@ -497,5 +447,5 @@ bool TakeOverAll(CTarnelDoc& doc, const CompareResult& result, TakeOverOutcome* 
 void DeleteRecordWithLinks(CTarnelDoc& doc, CRecord* record) {
   if (!record) return;
   UnlinkBranch(doc, record);
-  Detach(doc, record).reset();
+  doc.RemoveRecord(record);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <set>
 
@@ -379,6 +380,52 @@ void RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
   }
 }
 
+// Follows the length of every list through the document's events alone, as the editor's tree
+// model does: a take-over that changed a list without telling leaves a count behind.
+struct RowCounter : IDocumentObserver {
+  CTarnelDoc& doc;
+  std::map<const CRecord*, int> rows;  // null: the groups
+  int openChanges = 0;
+
+  explicit RowCounter(CTarnelDoc& d) : doc(d) {
+    Count(nullptr);
+    doc.events().AddObserver(this);
+  }
+  ~RowCounter() override { doc.events().RemoveObserver(this); }
+  void Count(const CRecord* list) {
+    rows[list] = doc.RowCount(list);
+    for (int i = 0; i < doc.RowCount(list); ++i)
+      if (CRecord* c = doc.RecordAt(list, i); c->Kind() != kKindProperty) Count(c);
+  }
+  void Forget(const CRecord* r) {
+    rows.erase(r);
+    ForEachChild(r, [&](const CRecord* c) { Forget(c); });
+  }
+  void RowsInserted(CRecord* parent, int first, int count) override {
+    rows[parent] += count;
+    for (int i = first; i < first + count; ++i)
+      if (CRecord* c = doc.RecordAt(parent, i); c->Kind() != kKindProperty) Count(c);
+  }
+  void RowsAboutToBeRemoved(CRecord* parent, int first, int count) override {
+    for (int i = first; i < first + count; ++i) Forget(doc.RecordAt(parent, i));
+  }
+  void RowsRemoved(CRecord* parent, int, int count) override { rows[parent] -= count; }
+  void RowsMoved(CRecord* from, int, int count, CRecord* to, int) override {
+    rows[from] -= count;
+    rows[to] += count;
+  }
+  void RecordAboutToChange(CRecord*) override { ++openChanges; }
+  void RecordChanged(CRecord*) override { --openChanges; }
+
+  void ExpectInStep() {
+    std::map<const CRecord*, int> told = std::move(rows);
+    rows.clear();
+    Count(nullptr);
+    EXPECT_EQ(told, rows);
+    EXPECT_EQ(openChanges, 0);
+  }
+};
+
 std::string Signature(const Difference& d) {
   return std::to_string(int(d.kind)) + ":" + std::to_string(d.firstId) + ":" +
          std::to_string(d.secondId) + ":" + std::to_string(d.fields) + ":" +
@@ -408,7 +455,11 @@ TEST(BaseCompare, TakingOverAPartLeavesTheRestAndUndoGivesTheBytesBack) {
     DocumentState before = CaptureState(a);
     std::string beforeBytes = a.SaveToBytes();
     TakeOverOutcome outcome;
-    ASSERT_TRUE(TakeOver(a, r, selected, &outcome));
+    {
+      RowCounter counter(a);
+      ASSERT_TRUE(TakeOver(a, r, selected, &outcome));
+      counter.ExpectInStep();
+    }
     EXPECT_EQ(outcome.notTaken, 0);
     EXPECT_EQ(CheckConsistency(a), std::vector<std::string>{});
     std::multiset<std::string> got;
