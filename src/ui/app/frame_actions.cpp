@@ -9,6 +9,9 @@
 
 #include "ui/app/command_ids.h"
 #include "ui/app/enable_rules.h"
+#include "ui/app/frame_files.h"
+#include "ui/app/frame_records.h"
+#include "ui/app/frame_undo_find.h"
 #include "ui/app/lock_indicators.h"
 #include "ui/app/main_frame.h"
 #include "ui/form/property_form.h"
@@ -266,25 +269,25 @@ void CMainFrame::Execute(int id) {
   if (!IsCommandEnabled(id, state)) return;  // a shortcut of a disabled command
   switch (id) {
     case cmd::kFileNew:
-      NewDocument();
+      files_->NewDocument();
       break;
     case cmd::kFileOpen:
-      OpenDocument(QString());
+      files_->OpenDocument(QString());
       break;
     case cmd::kFileSave:
-      SaveDocument();
+      files_->SaveDocument();
       break;
     case cmd::kFileSaveAs:
-      SaveDocumentAs();
+      files_->SaveDocumentAs();
       break;
     case cmd::kAppExit:
       close();
       break;
     case cmd::kEditCopy:
-      if (!formView_->HandleEditCommand(id)) OnCopy();
+      if (!formView_->HandleEditCommand(id)) records_->OnCopy();
       break;
     case cmd::kEditPaste:
-      if (!formView_->HandleEditCommand(id)) OnPaste();
+      if (!formView_->HandleEditCommand(id)) records_->OnPaste();
       break;
     case cmd::kEditCut:
       formView_->HandleEditCommand(id);  // the tree has nothing to cut
@@ -300,28 +303,28 @@ void CMainFrame::Execute(int id) {
       RedoChange();
       break;
     case cmd::kEditFind:
-      OnFind();
+      undoFind_->OnFind();
       break;
     case cmd::kEditReferences:
-      OnReferences();
+      undoFind_->OnReferences();
       break;
     case cmd::kAddGroup:
     case cmd::kAddObject:
     case cmd::kAddAtom:
     case cmd::kAddProperty:
-      OnAdd(id);
+      records_->OnAdd(id);
       break;
     case cmd::kDeleteGroup:
     case cmd::kDeleteObject:
     case cmd::kDeleteAtom:
     case cmd::kDeleteProperty:
-      OnDelete();
+      records_->OnDelete();
       break;
     case cmd::kImport:
-      OnImport();
+      records_->OnImport();
       break;
     case cmd::kExport:
-      OnExport();
+      records_->OnExport();
       break;
     case cmd::kNextPane:
       OnSwitchPane(true);

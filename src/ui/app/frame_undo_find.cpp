@@ -1,5 +1,7 @@
-// Undo and redo of document changes, finding records and the references list: the frame's
-// side, which keeps the views in step with what the history restored.
+#include "ui/app/frame_undo_find.h"
+
+#include "ui/app/frame_files.h"
+#include "ui/app/frame_records.h"
 #include "ui/app/main_frame.h"
 #include "ui/dialogs/references_dlg.h"
 #include "ui/form/property_form.h"
@@ -7,66 +9,66 @@
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 
-bool CMainFrame::UndoChange() {
-  if (!history_.CanUndo()) return false;
-  treeView_->recordModel()->BeginReload();
-  history_.Undo(doc_);
-  treeView_->recordModel()->EndReload();
+bool FrameUndoFind::UndoChange() {
+  if (!frame_->history_.CanUndo()) return false;
+  frame_->treeView_->recordModel()->BeginReload();
+  frame_->history_.Undo(frame_->doc_);
+  frame_->treeView_->recordModel()->EndReload();
   AfterUndoRedo();
   return true;
 }
 
-bool CMainFrame::RedoChange() {
-  if (!history_.CanRedo()) return false;
-  treeView_->recordModel()->BeginReload();
-  history_.Redo(doc_);
-  treeView_->recordModel()->EndReload();
+bool FrameUndoFind::RedoChange() {
+  if (!frame_->history_.CanRedo()) return false;
+  frame_->treeView_->recordModel()->BeginReload();
+  frame_->history_.Redo(frame_->doc_);
+  frame_->treeView_->recordModel()->EndReload();
   AfterUndoRedo();
   return true;
 }
 
-void CMainFrame::BeforeExternalChange() {
-  history_.NoteExternalChangeComing(doc_);
-  treeView_->recordModel()->BeginReload();
+void FrameUndoFind::BeforeExternalChange() {
+  frame_->history_.NoteExternalChangeComing(frame_->doc_);
+  frame_->treeView_->recordModel()->BeginReload();
 }
 
-void CMainFrame::AfterExternalChange() {
-  treeView_->recordModel()->EndReload();
+void FrameUndoFind::AfterExternalChange() {
+  frame_->treeView_->recordModel()->EndReload();
 }
 
-void CMainFrame::AfterUndoRedo() {
+void FrameUndoFind::AfterUndoRedo() {
   // The restored records may be other objects than the ones the views knew: everything is
   // found again by identifier.
-  uint32_t keep = selectedRecord() ? selectedId_ : 0;
-  if (!copiedRecord()) copiedId_ = 0;
-  linkPickMode_ = false;
-  hasShown_ = false;
+  uint32_t keep = frame_->selectedRecord() ? frame_->selectedId_ : 0;
+  frame_->records_->DropStaleCopy();
+  frame_->linkPickMode_ = false;
+  frame_->hasShown_ = false;
   // The tree kept its open branches and its current row where the records still stand.
-  QModelIndex item = keep ? treeView_->IndexOfId(keep) : QModelIndex();
+  QModelIndex item = keep ? frame_->treeView_->IndexOfId(keep) : QModelIndex();
   if (item.isValid()) {
-    treeView_->SelectIndex(item);
-    treeView_->scrollTo(item);
+    frame_->treeView_->SelectIndex(item);
+    frame_->treeView_->scrollTo(item);
   } else {
-    treeView_->ResetSelection();
-    formView_->OnInitialUpdate();
+    frame_->treeView_->ResetSelection();
+    frame_->formView_->OnInitialUpdate();
   }
-  SetModified(!history_.IsClean());
-  UpdateActions();
+  frame_->SetModified(!frame_->history_.IsClean());
+  frame_->UpdateActions();
 }
 
-void CMainFrame::RevealRecord(uint32_t id) {
-  treeView_->Reveal(id);
+void FrameUndoFind::RevealRecord(uint32_t id) {
+  frame_->treeView_->Reveal(id);
 }
 
-void CMainFrame::OnFind() {
-  findBar_->Open();
+void FrameUndoFind::OnFind() {
+  frame_->findBar_->Open();
 }
 
-void CMainFrame::OnReferences() {
-  CRecord* record = selectedRecord();
+void FrameUndoFind::OnReferences() {
+  CRecord* record = frame_->selectedRecord();
   if (!record) return;
-  auto* dlg = findChild<CReferencesDlg*>(QStringLiteral("referencesDialog"));
-  if (!dlg) dlg = new CReferencesDlg(this);
+  auto* dlg = frame_->findChild<CReferencesDlg*>(QStringLiteral("referencesDialog"));
+  if (!dlg) dlg = new CReferencesDlg(frame_);
   dlg->ShowFor(record->id);
   dlg->show();
   dlg->raise();

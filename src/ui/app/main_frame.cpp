@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -10,8 +13,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/app/frame_files.h"
+#include "ui/app/frame_records.h"
+#include "ui/app/frame_undo_find.h"
 #include "ui/app/modal_runner.h"
 #include "ui/app/ui_resources.h"
+#include "ui/dialogs/html_about.h"
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
 #include "ui/links/links_dialog.h"
@@ -20,7 +27,11 @@
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent),
+      files_(std::make_unique<FrameFiles>(this)),
+      records_(std::make_unique<FrameRecords>(this)),
+      undoFind_(std::make_unique<FrameUndoFind>(this)) {
   InitUiResources();
   setObjectName(QStringLiteral("CMainFrame"));
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
@@ -78,7 +89,63 @@ CRecord* CMainFrame::shownRecord() const {
 }
 
 CRecord* CMainFrame::copiedRecord() const {
-  return copiedId_ ? doc_.LookupRecord(copiedId_) : nullptr;
+  return records_->copiedRecord();
+}
+
+bool CMainFrame::NewDocument() {
+  return files_->NewDocument();
+}
+
+bool CMainFrame::OpenDocument(const QString& path) {
+  return files_->OpenDocument(path);
+}
+
+bool CMainFrame::SaveDocument() {
+  return files_->SaveDocument();
+}
+
+bool CMainFrame::SaveDocumentAs() {
+  return files_->SaveDocumentAs();
+}
+
+const QString& CMainFrame::filePath() const {
+  return files_->filePath();
+}
+
+bool CMainFrame::MaySwitchDocument() {
+  return files_->MaySwitchDocument();
+}
+
+void CMainFrame::SetModified(bool modified) {
+  files_->SetModified(modified);
+}
+
+void CMainFrame::LoadRecentFiles() {
+  files_->LoadRecentFiles();
+}
+
+bool CMainFrame::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
+  return records_->RunImport(std::move(command), targetId);
+}
+
+bool CMainFrame::UndoChange() {
+  return undoFind_->UndoChange();
+}
+
+bool CMainFrame::RedoChange() {
+  return undoFind_->RedoChange();
+}
+
+void CMainFrame::BeforeExternalChange() {
+  undoFind_->BeforeExternalChange();
+}
+
+void CMainFrame::AfterExternalChange() {
+  undoFind_->AfterExternalChange();
+}
+
+void CMainFrame::RevealRecord(uint32_t id) {
+  undoFind_->RevealRecord(id);
 }
 
 void CMainFrame::SelectRecord(uint32_t id) {
@@ -170,15 +237,14 @@ void CMainFrame::AfterApply() {
 
 void CMainFrame::AfterTreeChanged() {
   // Deletes and pastes can change links anywhere; the icons and the form follow.
-  if (CRecord* copied = copiedRecord(); !copied) copiedId_ = 0;
+  records_->DropStaleCopy();
   formView_->RefreshForm();
   UpdateActions();
 }
 
 void CMainFrame::InitialUpdate() {
   history_.Clear();
-  copiedId_ = 0;
-  pasteTargetId_ = 0;
+  records_->ForgetCopy();
   linkPickMode_ = false;
   hasShown_ = false;
   treeView_->OnInitialUpdate();
@@ -187,8 +253,7 @@ void CMainFrame::InitialUpdate() {
 }
 
 void CMainFrame::AfterTreeRebuilt() {
-  copiedId_ = 0;
-  pasteTargetId_ = 0;
+  records_->ForgetCopy();
   linkPickMode_ = false;
   hasShown_ = false;
   // The tree kept its open branches and its current row where the same records still stand;
@@ -203,37 +268,6 @@ void CMainFrame::AfterTreeRebuilt() {
   UpdateActions();
 }
 
-namespace {
-
-// The identifiers in the list the record holds (null: the groups).
-std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
-  std::vector<uint32_t> ids;
-  if (holder)
-    ForEachChild(holder, [&](const CRecord* c) { ids.push_back(c->id); });
-  else
-    for (const auto& g : doc.groups) ids.push_back(g->id);
-  return ids;
-}
-
-}  // namespace
-
-bool CMainFrame::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
-  std::vector<uint32_t> had = ListIds(doc_, doc_.LookupRecord(targetId));
-  int before = doc_.idMap.Count();
-  bool changed = RunCommand(std::move(command));
-  int added = std::max(0, doc_.idMap.Count() - before);
-  statusBar()->showMessage(tr("Импортировано записей: %1").arg(added));
-  // What came is shown: the branches that joined the target's list, the first one selected.
-  uint32_t first = 0;
-  for (uint32_t id : ListIds(doc_, doc_.LookupRecord(targetId)))
-    if (std::find(had.begin(), had.end(), id) == had.end()) {
-      first = id;
-      break;
-    }
-  if (first) treeView_->Reveal(first);
-  return changed;
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (!MaySwitchDocument()) {
     event->ignore();
@@ -241,4 +275,39 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   network_->Close();
   event->accept();
+}
+
+void CMainFrame::OnSwitchPane(bool) {
+  // Two panes: forward and back both lead to the other one.
+  if (formView_->isAncestorOf(focusWidget())) {
+    treeView_->setFocus(Qt::ShortcutFocusReason);
+  } else {
+    // The form's first field, or the form itself when it has none (the empty form).
+    QWidget* first = formView_->widget()->nextInFocusChain();
+    if (first && formView_->isAncestorOf(first))
+      first->setFocus(Qt::ShortcutFocusReason);
+    else
+      formView_->setFocus(Qt::ShortcutFocusReason);
+  }
+}
+
+void CMainFrame::ShowAbout() {
+  CHTMLAbout about(this);
+  RunModal(about);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
+      event->mimeData()->urls().first().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  QString path = urls.first().toLocalFile();
+  // Opened after the drop has finished, so the dialogs it may show do not run inside it.
+  QMetaObject::invokeMethod(
+      this, [this, path] { OpenDocument(path); }, Qt::QueuedConnection);
 }

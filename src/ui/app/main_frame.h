@@ -1,7 +1,8 @@
 // The main window: menus, toolbar, status bar and the splitter with the structure tree on the
-// left and the property form on the right. It is the hub between the two views, carries the
-// record commands, runs every change of the document through its edit history, and keeps the
-// document's file.
+// left and the property form on the right. It is the hub between the two views and runs every
+// change of the document through its edit history; each feature has an owner of its own:
+// files (FrameFiles), records (FrameRecords), undo and find (FrameUndoFind) and the network
+// (FrameNetwork).
 #pragma once
 
 #include <QMainWindow>
@@ -14,6 +15,9 @@
 #include "ui/history/edit_command.h"
 
 class CFindBar;
+class FrameFiles;
+class FrameRecords;
+class FrameUndoFind;
 class CLeftView;
 class CLinksDialog;
 class CTarnelView;
@@ -59,7 +63,6 @@ class CMainFrame : public QMainWindow {
   CRecord* selectedRecord() const;
   CRecord* shownRecord() const;
   int shownKind() const { return shownKind_; }
-  CRecord* copiedRecord() const;
 
   // Runs one change of the document; marks the document modified when it changed and tells
   // the user when it could not be made. True when the document changed.
@@ -70,36 +73,36 @@ class CMainFrame : public QMainWindow {
   // After the document was replaced or rebuilt (a base download, an import): the form shows
   // the tree's current row again when its record is still there, else nothing.
   void AfterTreeRebuilt();
-  // Runs an import command into the target (0: the top level), reveals and selects the first
-  // branch it added and says in the status bar how many records it added.
-  bool RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId);
-  // After records were added or removed in place: icons, the copied record, the form.
+  // After records were added or removed in place: the copied record, the form.
   void AfterTreeChanged();
   // Sets every action's enabled state from the frame's state.
   void UpdateActions();
   void Execute(int commandId);
 
-  // Files. Each asks about unsaved changes first where it would replace the document; false
-  // when nothing happened (cancelled or failed).
+  // Files (FrameFiles). Each asks about unsaved changes first where it would replace the
+  // document; false when nothing happened (cancelled or failed).
   bool NewDocument();
   bool OpenDocument(const QString& path);
   bool SaveDocument();
   bool SaveDocumentAs();
-  const QString& filePath() const { return filePath_; }
+  const QString& filePath() const;
   // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
   // the save fails.
   bool MaySwitchDocument();
   void SetModified(bool modified);
-  // Re-reads the recent-file list from the settings into the "Файл" menu.
   void LoadRecentFiles();
 
-  // Undo and redo of document changes; false when there was nothing to do.
+  // Records (FrameRecords).
+  CRecord* copiedRecord() const;
+  bool RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId);
+
+  // Undo and find (FrameUndoFind); false when there was nothing to do.
   bool UndoChange();
   bool RedoChange();
   // The document is about to change outside a command (a base download), and has changed.
   void BeforeExternalChange();
   void AfterExternalChange();
-  // Selects the record's tree item, opening the branches above it and scrolling to it.
+  // Selects the record's tree row, opening the branches above it and scrolling to it.
   void RevealRecord(uint32_t id);
   CFindBar* GetFindBar() const { return findBar_; }
 
@@ -116,23 +119,14 @@ class CMainFrame : public QMainWindow {
   void CreateToolBar();
   void CreateStatusBar();
   QAction* AddAction(int id, const QString& text, const char* objectName);
-  void InitialUpdate();
-  void UpdateTitle();
-  void AddRecentFile(const QString& path);
-  bool SaveTo(const QString& path);
+  // The owners reach the window's parts; they are its features, split off.
+  friend class FrameFiles;
+  friend class FrameRecords;
+  friend class FrameUndoFind;
 
-  // Record commands.
-  void OnCopy();
-  void OnPaste();
-  void OnDelete();
-  void OnAdd(int commandId);
-  void OnExport();
-  void OnImport();
+  void InitialUpdate();
   void OnSwitchPane(bool forward);
   void ShowAbout();
-  void OnFind();
-  void OnReferences();
-  void AfterUndoRedo();
 
   CTarnelDoc doc_;
   CEditHistory history_;
@@ -145,6 +139,9 @@ class CMainFrame : public QMainWindow {
   QAction* recentSeparator_ = nullptr;
   QLabel* connectionPane_ = nullptr;
   LockIndicators* lockIndicators_ = nullptr;
+  std::unique_ptr<FrameFiles> files_;
+  std::unique_ptr<FrameRecords> records_;
+  std::unique_ptr<FrameUndoFind> undoFind_;
   std::unique_ptr<FrameNetwork> network_;
   QPointer<CLinksDialog> linksEditor_;
 
@@ -152,13 +149,8 @@ class CMainFrame : public QMainWindow {
   bool hasShown_ = false;
   uint32_t shownId_ = 0;
   int shownKind_ = 0;
-  uint32_t copiedId_ = 0;
-  uint32_t pasteTargetId_ = 0;
   bool linkPickMode_ = false;
   bool linksEditorPicking_ = false;
   int formReplacements_ = 0;
   CFindBar* findBar_ = nullptr;
-
-  QString filePath_;
-  bool modified_ = false;
 };

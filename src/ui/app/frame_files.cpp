@@ -1,11 +1,8 @@
-// New, Open, Save, Save As, the recent files, dropped files and the question about unsaved
-// changes.
+#include "ui/app/frame_files.h"
+
 #include <QAction>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMimeData>
 #include <QSettings>
 
 #include "ui/app/command_ids.h"
@@ -50,21 +47,21 @@ QString DocumentName(const QString& path) {
 
 }  // namespace
 
-void CMainFrame::SetModified(bool modified) {
+void FrameFiles::SetModified(bool modified) {
   modified_ = modified;
   // Unmodified means as saved (or as opened): undoing back to here clears the mark again.
-  if (!modified) history_.MarkClean();
+  if (!modified) frame_->history_.MarkClean();
   UpdateTitle();
 }
 
-void CMainFrame::UpdateTitle() {
-  setWindowTitle(QStringLiteral("%1[*] - Kandrel").arg(DocumentName(filePath_)));
-  setWindowModified(modified_);
+void FrameFiles::UpdateTitle() {
+  frame_->setWindowTitle(QStringLiteral("%1[*] - Kandrel").arg(DocumentName(filePath_)));
+  frame_->setWindowModified(modified_);
 }
 
-bool CMainFrame::MaySwitchDocument() {
+bool FrameFiles::MaySwitchDocument() {
   if (!modified_) return true;
-  switch (AskSaveChanges(this, DocumentName(filePath_))) {
+  switch (AskSaveChanges(frame_, DocumentName(filePath_))) {
     case SaveAnswer::kSave:
       return SaveDocument();
     case SaveAnswer::kDiscard:
@@ -75,22 +72,22 @@ bool CMainFrame::MaySwitchDocument() {
   return false;
 }
 
-bool CMainFrame::NewDocument() {
+bool FrameFiles::NewDocument() {
   if (!MaySwitchDocument()) return false;
-  treeView_->recordModel()->BeginReload();
-  doc_.OnNewDocument();
-  treeView_->recordModel()->EndReload();
+  frame_->treeView_->recordModel()->BeginReload();
+  frame_->doc_.OnNewDocument();
+  frame_->treeView_->recordModel()->EndReload();
   filePath_.clear();
-  InitialUpdate();
+  frame_->InitialUpdate();
   SetModified(false);
   return true;
 }
 
-bool CMainFrame::OpenDocument(const QString& givenPath) {
+bool FrameFiles::OpenDocument(const QString& givenPath) {
   if (!MaySwitchDocument()) return false;
   QString path = givenPath;
   if (path.isEmpty()) {
-    QFileDialog dlg(this, tr("Открыть"));
+    QFileDialog dlg(frame_, CMainFrame::tr("Открыть"));
     dlg.setObjectName(QStringLiteral("openDialog"));
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setNameFilter(Filter());
@@ -100,26 +97,26 @@ bool CMainFrame::OpenDocument(const QString& givenPath) {
   }
   try {
     // The document changes only when the whole file has been read.
-    treeView_->recordModel()->BeginReload();
-    doc_.OpenFile(QFile::encodeName(path).toStdString());
-    treeView_->recordModel()->EndReload();
+    frame_->treeView_->recordModel()->BeginReload();
+    frame_->doc_.OpenFile(QFile::encodeName(path).toStdString());
+    frame_->treeView_->recordModel()->EndReload();
   } catch (const DocumentFileError& e) {
-    treeView_->recordModel()->EndReload();
-    ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    frame_->treeView_->recordModel()->EndReload();
+    ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }
   filePath_ = QFileInfo(path).absoluteFilePath();
-  InitialUpdate();
+  frame_->InitialUpdate();
   SetModified(false);
   AddRecentFile(filePath_);
   return true;
 }
 
-bool CMainFrame::SaveTo(const QString& path) {
+bool FrameFiles::SaveTo(const QString& path) {
   try {
-    doc_.SaveFile(QFile::encodeName(path).toStdString());
+    frame_->doc_.SaveFile(QFile::encodeName(path).toStdString());
   } catch (const DocumentFileError& e) {
-    ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }
   filePath_ = QFileInfo(path).absoluteFilePath();
@@ -128,12 +125,12 @@ bool CMainFrame::SaveTo(const QString& path) {
   return true;
 }
 
-bool CMainFrame::SaveDocument() {
+bool FrameFiles::SaveDocument() {
   return filePath_.isEmpty() ? SaveDocumentAs() : SaveTo(filePath_);
 }
 
-bool CMainFrame::SaveDocumentAs() {
-  QFileDialog dlg(this, tr("Сохранить как"));
+bool FrameFiles::SaveDocumentAs() {
+  QFileDialog dlg(frame_, CMainFrame::tr("Сохранить как"));
   dlg.setObjectName(QStringLiteral("saveDialog"));
   dlg.setAcceptMode(QFileDialog::AcceptSave);
   dlg.setNameFilter(Filter());
@@ -146,7 +143,7 @@ bool CMainFrame::SaveDocumentAs() {
   return SaveTo(path);
 }
 
-void CMainFrame::AddRecentFile(const QString& path) {
+void FrameFiles::AddRecentFile(const QString& path) {
   QStringList files = ReadRecent();
   files.removeAll(path);
   files.prepend(path);
@@ -155,10 +152,10 @@ void CMainFrame::AddRecentFile(const QString& path) {
   LoadRecentFiles();
 }
 
-void CMainFrame::LoadRecentFiles() {
+void FrameFiles::LoadRecentFiles() {
   QStringList files = ReadRecent();
   for (int i = 0; i < cmd::kFileMruCount; ++i) {
-    QAction* a = action(cmd::kFileMru1 + i);
+    QAction* a = frame_->action(cmd::kFileMru1 + i);
     bool used = i < files.size();
     a->setVisible(used);
     a->setProperty("path", used ? files[i] : QString());
@@ -168,21 +165,5 @@ void CMainFrame::LoadRecentFiles() {
       a->setStatusTip(files[i]);
     }
   }
-  recentPlaceholder_->setVisible(files.isEmpty());
-}
-
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
-      event->mimeData()->urls().first().isLocalFile())
-    event->acceptProposedAction();
-}
-
-void CMainFrame::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-  event->acceptProposedAction();
-  QString path = urls.first().toLocalFile();
-  // Opened after the drop has finished, so the dialogs it may show do not run inside it.
-  QMetaObject::invokeMethod(
-      this, [this, path] { OpenDocument(path); }, Qt::QueuedConnection);
+  frame_->recentPlaceholder_->setVisible(files.isEmpty());
 }

@@ -1,0 +1,35 @@
+// The frame's files: New, Open, Save, Save As, the recent-file list and the question about
+// unsaved changes. It keeps the document's path and its modified mark.
+#pragma once
+
+#include <QString>
+
+class CMainFrame;
+
+class FrameFiles {
+ public:
+  explicit FrameFiles(CMainFrame* frame) : frame_(frame) {}
+
+  // Each asks about unsaved changes first where it would replace the document; false when
+  // nothing happened (cancelled or failed).
+  bool NewDocument();
+  bool OpenDocument(const QString& path);
+  bool SaveDocument();
+  bool SaveDocumentAs();
+  const QString& filePath() const { return filePath_; }
+  // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
+  // the save fails.
+  bool MaySwitchDocument();
+  void SetModified(bool modified);
+  // Re-reads the recent-file list from the settings into the "Файл" menu.
+  void LoadRecentFiles();
+
+ private:
+  void UpdateTitle();
+  void AddRecentFile(const QString& path);
+  bool SaveTo(const QString& path);
+
+  CMainFrame* frame_;
+  QString filePath_;
+  bool modified_ = false;
+};

@@ -1,0 +1,122 @@
+#include "ui/app/frame_records.h"
+
+#include <QFileDialog>
+#include <QStatusBar>
+#include <algorithm>
+#include <vector>
+
+#include "ui/app/command_ids.h"
+#include "ui/app/main_frame.h"
+#include "ui/app/modal_runner.h"
+#include "ui/dialogs/import_dlg.h"
+#include "ui/form/property_form.h"
+#include "ui/history/record_commands.h"
+#include "ui/tree/structure_tree.h"
+#include "xml/export_file.h"
+
+void FrameRecords::OnCopy() {
+  // Remembered by identifier: once the record is deleted there is nothing to paste.
+  copiedId_ = frame_->selectedRecord() ? frame_->selectedId_ : 0;
+}
+
+void FrameRecords::OnPaste() {
+  pasteTargetId_ = frame_->selectedId_;
+  CRecord* copied = copiedRecord();
+  if (!copied || copied == frame_->selectedRecord()) return;
+  if (frame_->RunCommand(std::make_unique<PasteCommand>(copiedId_, pasteTargetId_)))
+    frame_->AfterTreeChanged();
+}
+
+void FrameRecords::OnDelete() {
+  // The selection moves on as it does when a row leaves the tree.
+  uint32_t deleted = frame_->treeView_->currentId();
+  uint32_t next = frame_->treeView_->NeighbourOf(deleted);
+  if (!frame_->RunCommand(std::make_unique<DeleteRecordCommand>(frame_->selectedId_))) return;
+  if (deleted && !frame_->doc_.LookupRecord(deleted))
+    frame_->treeView_->SelectIndex(frame_->treeView_->IndexOfId(next));
+  frame_->AfterTreeChanged();
+}
+
+void FrameRecords::OnAdd(int commandId) {
+  switch (commandId) {
+    case cmd::kAddGroup:
+      frame_->treeView_->OnAddGroup();
+      break;
+    case cmd::kAddObject:
+      frame_->treeView_->OnAddObject(frame_->selectedId_);
+      break;
+    case cmd::kAddAtom:
+      frame_->treeView_->OnAddAtom(frame_->selectedId_);
+      break;
+    case cmd::kAddProperty:
+      frame_->treeView_->OnAddProperty(frame_->selectedId_);
+      break;
+  }
+}
+
+void FrameRecords::OnExport() {
+  // The branch of the selected record, or the whole tree when "Root" is selected.
+  QFileDialog dlg(frame_, CMainFrame::tr("Экспорт структуры"));
+  dlg.setObjectName(QStringLiteral("exportDialog"));
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setNameFilter(CMainFrame::tr("XML Files (*.xml)"));
+  dlg.setDefaultSuffix(QStringLiteral("xml"));
+  dlg.setOption(QFileDialog::DontUseNativeDialog);
+  if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
+  CExportFile file(frame_->doc_, frame_->selectedRecord(),
+                   dlg.selectedFiles().first().toStdString());
+  if (!file.Export()) {
+    ShowError(frame_, CMainFrame::tr("Error"), QString::fromStdString(file.GetError()));
+    return;
+  }
+  ShowInformation(frame_, CMainFrame::tr("Inforamtion"), CMainFrame::tr("Export completed"));
+}
+
+void FrameRecords::OnImport() {
+  CImportDlg dlg(frame_, frame_->selectedRecord() ? frame_->selectedId_ : 0);
+  dlg.RunModal();
+}
+
+namespace {
+
+// The identifiers in the list the record holds (null: the groups).
+std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
+  std::vector<uint32_t> ids;
+  if (holder)
+    ForEachChild(holder, [&](const CRecord* c) { ids.push_back(c->id); });
+  else
+    for (const auto& g : doc.groups) ids.push_back(g->id);
+  return ids;
+}
+
+}  // namespace
+
+bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
+  std::vector<uint32_t> had = ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId));
+  int before = frame_->doc_.idMap.Count();
+  bool changed = frame_->RunCommand(std::move(command));
+  int added = std::max(0, frame_->doc_.idMap.Count() - before);
+  frame_->statusBar()->showMessage(CMainFrame::tr("Импортировано записей: %1").arg(added));
+  // What came is shown: the branches that joined the target's list, the first one selected.
+  uint32_t first = 0;
+  for (uint32_t id : ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId)))
+    if (std::find(had.begin(), had.end(), id) == had.end()) {
+      first = id;
+      break;
+    }
+  if (first) frame_->treeView_->Reveal(first);
+  return changed;
+}
+
+CRecord* FrameRecords::copiedRecord() const {
+  return copiedId_ ? frame_->doc_.LookupRecord(copiedId_) : nullptr;
+}
+
+void FrameRecords::ForgetCopy() {
+  copiedId_ = 0;
+  pasteTargetId_ = 0;
+}
+
+void FrameRecords::DropStaleCopy() {
+  if (!copiedRecord()) copiedId_ = 0;
+}

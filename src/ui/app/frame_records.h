@@ -1,0 +1,38 @@
+// The frame's record commands: copy and paste, delete, the add commands, export and import.
+// It keeps the copied record by identifier, so once the record is deleted there is nothing
+// to paste.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class CEditCommand;
+class CMainFrame;
+class CRecord;
+
+class FrameRecords {
+ public:
+  explicit FrameRecords(CMainFrame* frame) : frame_(frame) {}
+
+  void OnCopy();
+  void OnPaste();
+  void OnDelete();
+  void OnAdd(int commandId);
+  void OnExport();
+  void OnImport();
+  // Runs an import command into the target (0: the top level), reveals and selects the first
+  // branch it added and says in the status bar how many records it added.
+  bool RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId);
+
+  // The copied record while it still exists.
+  CRecord* copiedRecord() const;
+  // Nothing copied, no paste target: the records may all be new.
+  void ForgetCopy();
+  // Forgets the copied record when it is gone.
+  void DropStaleCopy();
+
+ private:
+  CMainFrame* frame_;
+  uint32_t copiedId_ = 0;
+  uint32_t pasteTargetId_ = 0;
+};

@@ -1,0 +1,28 @@
+// The frame's undo and redo of document changes, finding records and the references list:
+// it keeps the views in step with what the history restored.
+#pragma once
+
+#include <cstdint>
+
+class CMainFrame;
+
+class FrameUndoFind {
+ public:
+  explicit FrameUndoFind(CMainFrame* frame) : frame_(frame) {}
+
+  // False when there was nothing to do.
+  bool UndoChange();
+  bool RedoChange();
+  // The document is about to change outside a command (a base download), and has changed.
+  void BeforeExternalChange();
+  void AfterExternalChange();
+  // Selects the record's row, opening the branches above it and scrolling to it.
+  void RevealRecord(uint32_t id);
+  void OnFind();
+  void OnReferences();
+
+ private:
+  void AfterUndoRedo();
+
+  CMainFrame* frame_;
+};
