@@ -37,9 +37,13 @@ CRecord* ChildAt(const CRecord* r, int row) {
 }  // namespace
 
 CRecordModel::CRecordModel(CTarnelDoc& doc, Top top, QObject* parent)
-    : QAbstractItemModel(parent), doc_(doc), top_(top) {}
+    : QAbstractItemModel(parent), doc_(doc), top_(top) {
+  doc_.events().AddObserver(this);
+}
 
-CRecordModel::~CRecordModel() = default;
+CRecordModel::~CRecordModel() {
+  doc_.events().RemoveObserver(this);
+}
 
 CRecord* CRecordModel::RecordOf(const QModelIndex& index) const {
   if (!index.isValid() || index.model() != this || index.internalPointer() == &gRootTag)
@@ -165,6 +169,58 @@ Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {
 }
 
 void CRecordModel::Reload() {
-  beginResetModel();
-  endResetModel();
+  BeginReload();
+  EndReload();
+}
+
+void CRecordModel::BeginReload() {
+  if (reloading_++ == 0) beginResetModel();
+}
+
+void CRecordModel::EndReload() {
+  if (--reloading_ == 0) endResetModel();
+}
+
+void CRecordModel::RowsAboutToBeInserted(CRecord* parent, int first, int count) {
+  if (!reloading_) beginInsertRows(ListIndex(parent), first, first + count - 1);
+}
+
+void CRecordModel::RowsInserted(CRecord*, int, int) {
+  if (!reloading_) endInsertRows();
+}
+
+void CRecordModel::RowsAboutToBeRemoved(CRecord* parent, int first, int count) {
+  if (!reloading_) beginRemoveRows(ListIndex(parent), first, first + count - 1);
+}
+
+void CRecordModel::RowsRemoved(CRecord*, int, int) {
+  if (!reloading_) endRemoveRows();
+}
+
+void CRecordModel::RowsAboutToBeMoved(CRecord* from, int first, int count, CRecord* to, int row) {
+  if (reloading_) return;
+  // Qt refuses a move that changes nothing; then there is nothing to end either.
+  movesStarted_.push_back(
+      beginMoveRows(ListIndex(from), first, first + count - 1, ListIndex(to), row));
+}
+
+void CRecordModel::RowsMoved(CRecord*, int, int, CRecord*, int) {
+  if (reloading_ || movesStarted_.empty()) return;
+  bool started = movesStarted_.back();
+  movesStarted_.pop_back();
+  if (started) endMoveRows();
+}
+
+void CRecordModel::RecordChanged(CRecord* record) {
+  if (reloading_) return;
+  QModelIndex index = IndexOf(record);
+  if (index.isValid()) emit dataChanged(index, index, {Qt::DisplayRole, Qt::DecorationRole});
+}
+
+void CRecordModel::AboutToReset() {
+  BeginReload();
+}
+
+void CRecordModel::Reset() {
+  EndReload();
 }

@@ -2,16 +2,20 @@
 // the model holds nothing per record, so rows exist only while a view asks for them, and a
 // record's index is found from the record itself: its parent and its place in the parent's
 // list. The structure tree shows the groups under one "Root" row; the link target picker
-// shows them at the top.
+// shows them at the top. The document's events drive the model: rows inserted, removed and
+// moved, a record's label or icon changed, and resets.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <cstdint>
+#include <vector>
+
+#include "model/document_events.h"
 
 class CRecord;
 class CTarnelDoc;
 
-class CRecordModel : public QAbstractItemModel {
+class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   Q_OBJECT
  public:
   enum Role : int {
@@ -47,14 +51,28 @@ class CRecordModel : public QAbstractItemModel {
 
   // Everything may have changed: the views ask again.
   void Reload();
-  // The same around a change of the document: Begin while the records are still as the views
-  // know them, End when the document is as it will stay.
-  void BeginReload() { beginResetModel(); }
-  void EndReload() { endResetModel(); }
+  // The same around a change of the document that may not tell everything it does: Begin
+  // while the records are still as the views know them, End when the document is as it will
+  // stay. The document's events in between are covered by the reset.
+  void BeginReload();
+  void EndReload();
 
  private:
   int RowOf(const CRecord* record) const;
 
+  // IDocumentObserver
+  void RowsAboutToBeInserted(CRecord* parent, int first, int count) override;
+  void RowsInserted(CRecord* parent, int first, int count) override;
+  void RowsAboutToBeRemoved(CRecord* parent, int first, int count) override;
+  void RowsRemoved(CRecord* parent, int first, int count) override;
+  void RowsAboutToBeMoved(CRecord* from, int first, int count, CRecord* to, int row) override;
+  void RowsMoved(CRecord* from, int first, int count, CRecord* to, int row) override;
+  void RecordChanged(CRecord* record) override;
+  void AboutToReset() override;
+  void Reset() override;
+
   CTarnelDoc& doc_;
   Top top_;
+  int reloading_ = 0;               // inside BeginReload .. EndReload: events are covered
+  std::vector<bool> movesStarted_;  // per move told: whether Qt took it as a move
 };
