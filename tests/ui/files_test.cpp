@@ -174,6 +174,35 @@ class FilesTest : public QObject {
     QVERIFY(f.frame().close());
   }
 
+  void aReadOnlyFileIsKeptAndSaveAsOffered() {
+    UiFixture f;
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("ro.kdl"));
+    QString other = dir.filePath(QStringLiteral("other.kdl"));
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("keep");
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    f.frame().SetModified(true);
+    QString offer;
+    f.Expect(ChooseFile(path));
+    f.Expect([&](QDialog& d) {
+      offer = static_cast<QMessageBox&>(d).text();
+      return Press(d, "saveAsButton");
+    });
+    f.Expect(ChooseFile(other));
+    f.Trigger(cmd::kFileSaveAs);
+    QVERIFY(f.AllAnswered());
+    QVERIFY2(offer.contains(QStringLiteral("read-only")), qPrintable(offer));
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("keep"));
+    QVERIFY(QFileInfo::exists(other));
+    QVERIFY(!f.frame().isWindowModified());
+  }
+
   void saveFailureIsReported() {
     UiFixture f;
     f.frame().SetModified(true);

@@ -4,12 +4,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+#include <vector>
 
 #include "net/base_session.h"
+#include "net/message_stream.h"
+#include "net/net_message.h"
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
 #include "ui/network/frame_network.h"
@@ -122,6 +127,44 @@ class NetworkTest : public QObject {
     f.Trigger(cmd::kDisconnect);
     QVERIFY(!f.frame().network()->session().IsConnected());
     QVERIFY(f.Enabled(cmd::kConnect));
+  }
+
+  void getBaseGivesUpWhenNoWholeBaseArrives() {
+    // A server that answers nothing but probes, however long it is asked.
+    QTcpServer busy;
+    QVERIFY(busy.listen(QHostAddress::LocalHost, 0));
+    std::vector<QTcpSocket*> clients;
+    connect(&busy, &QTcpServer::newConnection, &busy,
+            [&] { clients.push_back(busy.nextPendingConnection()); });
+    CNetMessageStream writer;
+    QTimer probes;
+    connect(&probes, &QTimer::timeout, &busy, [&] {
+      CNetMessage probe(net::kCtlProbe);
+      probe.Append(CNetMessageData::Counter(NetTickCount()));
+      for (QTcpSocket* c : clients) {
+        std::string bytes;
+        writer.Encode(probe, &bytes);
+        c->write(bytes.data(), qint64(bytes.size()));
+      }
+    });
+    probes.start(100);
+    QSettings().setValue(kBaseTimeoutKey, 1);
+
+    UiFixture f;
+    f.Expect(ConnectTo(busy.serverPort()));
+    f.Trigger(cmd::kConnect);
+    QVERIFY(f.frame().network()->session().IsConnected());
+    std::string before = f.doc().SaveToBytes();
+    f.ExpectMessage();
+    f.Trigger(cmd::kGetBase);
+    QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 15000);
+    QSettings().remove(kBaseTimeoutKey);
+    QVERIFY2(f.messages[0].contains(QStringLiteral("не прислал базу целиком за 1 с")),
+             qPrintable(f.messages[0]));
+    QVERIFY(!f.frame().network()->session().IsConnected());
+    QVERIFY(f.Enabled(cmd::kConnect));
+    QVERIFY(f.doc().SaveToBytes() == before);
+    QVERIFY(!f.frame().isWindowModified());
   }
 
   void failedConnectKeepsTheDialogOpenAndSaysWhy() {

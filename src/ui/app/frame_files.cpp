@@ -115,6 +115,10 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
 bool FrameFiles::SaveTo(const QString& path) {
   try {
     frame_->doc_.SaveFile(QFile::encodeName(path).toStdString());
+  } catch (const ReadOnlyFileError& e) {
+    // The read-only file stays as it is; the document may still go elsewhere.
+    if (AskSaveElsewhere(frame_, QString::fromStdString(e.what()))) return SaveDocumentAs();
+    return false;
   } catch (const DocumentFileError& e) {
     ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;

@@ -61,3 +61,22 @@ SaveAnswer AskSaveChanges(QWidget* parent, const QString& documentName) {
   if (box.clickedButton() == discard) return SaveAnswer::kDiscard;
   return SaveAnswer::kCancel;
 }
+
+bool AskSaveElsewhere(QWidget* parent, const QString& reason) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Kandrel"), reason, QMessageBox::NoButton,
+                  parent);
+  box.setInformativeText(
+      QCoreApplication::translate("ModalRunner",
+                                  "Файл доступен только для чтения. Сохранить документ под другим "
+                                  "именем?"));
+  QPushButton* saveAs = box.addButton(QCoreApplication::translate("ModalRunner", "Сохранить как"),
+                                      QMessageBox::AcceptRole);
+  QPushButton* cancel =
+      box.addButton(QCoreApplication::translate("ModalRunner", "Отмена"), QMessageBox::RejectRole);
+  saveAs->setObjectName(QStringLiteral("saveAsButton"));
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  box.setDefaultButton(saveAs);
+  box.setEscapeButton(cancel);
+  RunModal(box);
+  return box.clickedButton() == saveAs;
+}

@@ -22,3 +22,6 @@ void ShowInformation(QWidget* parent, const QString& caption, const QString& tex
 // "Сохранить изменения?" with save, discard and cancel.
 enum class SaveAnswer { kSave, kDiscard, kCancel };
 SaveAnswer AskSaveChanges(QWidget* parent, const QString& documentName);
+// A save refused because the file is read-only: `reason` and the offer to save under another
+// name. True for "Сохранить как".
+bool AskSaveElsewhere(QWidget* parent, const QString& reason);

@@ -1,5 +1,7 @@
 #include "ui/network/frame_network.h"
 
+#include <QSettings>
+
 #include "net/base_session.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
@@ -30,7 +32,12 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
           [this](quint32) { frame_->GetFormView()->RefreshForm(); });
   connect(session_.get(), &CBaseSession::rawValueReceived, this,
           [this](quint32 id) { frame_->GetFormView()->RefreshIfShowing(id); });
-  connect(session_.get(), &CBaseSession::disconnected, this, [this] { frame_->UpdateActions(); });
+  connect(session_.get(), &CBaseSession::disconnected, this, [this] {
+    baseTimer_.stop();
+    frame_->UpdateActions();
+  });
+  baseTimer_.setSingleShot(true);
+  connect(&baseTimer_, &QTimer::timeout, this, &FrameNetwork::OnBaseTimeout);
 }
 
 FrameNetwork::~FrameNetwork() = default;
@@ -60,7 +67,30 @@ void FrameNetwork::OnGetBase() {
   // Without a connection nothing is sent, so there is nothing to ask either.
   if (!session_->IsConnected()) return;
   if (!frame_->MaySwitchDocument()) return;
-  session_->RequestBase();
+  if (!session_->RequestBase()) return;
+  // A server that keeps the connection busy (probes, a trickle) without ever completing the
+  // base must not keep the request open for ever.
+  int seconds = QSettings().value(kBaseTimeoutKey, kDefaultBaseTimeoutSeconds).toInt();
+  if (seconds <= 0) seconds = kDefaultBaseTimeoutSeconds;
+  baseTimer_.start(seconds * 1000);
+}
+
+void FrameNetwork::OnBaseTimeout() {
+  if (!session_->IsConnected()) return;
+  QString peer = QStringLiteral("%1:%2")
+                     .arg(QString::fromStdString(session_->GetAddress()))
+                     .arg(session_->GetPort());
+  int seconds = baseTimer_.interval() / 1000;
+  // The connection goes with the request: a base that came later would replace the document
+  // when nobody asks for it any more.
+  session_->Disconnect();
+  connected_ = false;
+  frame_->UpdateActions();
+  ShowError(frame_, QStringLiteral("Kandrel"),
+            tr("Получить базу: сервер %1 не прислал базу целиком за %2 с. Соединение закрыто, "
+               "документ не изменён.")
+                .arg(peer)
+                .arg(seconds));
 }
 
 void FrameNetwork::Close() {
@@ -68,6 +98,7 @@ void FrameNetwork::Close() {
 }
 
 void FrameNetwork::OnBaseReplaced() {
+  baseTimer_.stop();
   frame_->AfterExternalChange();
   frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());

@@ -4,10 +4,15 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class CBaseSession;
 class CMainFrame;
+
+// How long "Получить базу" waits for a whole base (seconds) and where that is set.
+inline constexpr int kDefaultBaseTimeoutSeconds = 120;
+inline constexpr char kBaseTimeoutKey[] = "network/baseTimeoutSeconds";
 
 class FrameNetwork : public QObject {
   Q_OBJECT
@@ -30,8 +35,11 @@ class FrameNetwork : public QObject {
 
  private:
   void OnBaseReplaced();
+  // No whole base within the limit: the request is given up with the connection.
+  void OnBaseTimeout();
 
   CMainFrame* frame_;
   std::unique_ptr<CBaseSession> session_;
   bool connected_ = false;
+  QTimer baseTimer_;
 };

@@ -610,6 +610,10 @@
         <source>Нет подключения</source>
         <translation>Not connected</translation>
     </message>
+    <message>
+        <source>Получить базу: сервер %1 не прислал базу целиком за %2 с. Соединение закрыто, документ не изменён.</source>
+        <translation>Get base: server %1 did not send a complete base within %2 s. The connection is closed; the document is unchanged.</translation>
+    </message>
 </context>
 <context>
     <name>ImportCommands</name>
@@ -635,6 +639,14 @@
     <message>
         <source>Отмена</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Файл доступен только для чтения. Сохранить документ под другим именем?</source>
+        <translation>The file is read-only. Save the document under another name?</translation>
+    </message>
+    <message>
+        <source>Сохранить как</source>
+        <translation>Save as</translation>
     </message>
 </context>
 <context>
