@@ -11,10 +11,10 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "model/document_edits.h"
 #include "model/value_types.h"
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
-#include "ui/history/property_apply.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/tree/tree_icons.h"
 #include "ui_fixture.h"

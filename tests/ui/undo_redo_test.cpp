@@ -485,7 +485,7 @@ class UndoRedoTest : public QObject {
     Moment start = Take(f.doc());
     size_t whole = CaptureState(f.doc()).MemoryBytes();
     CEditHistory history(100, 5 * whole);
-    EditContext ctx{f.doc(), {}, {}};
+    EditContext ctx{f.doc(), {}, {}, {}};
     for (int i = 0; i < 6; ++i)
       history.Run(std::make_unique<ApplyRecordCommand>(p.atom, "N" + std::to_string(i), false, 0),
                   ctx);

@@ -1,21 +1,15 @@
 #include "ui/app/enable_rules.h"
 
-#include "model/records.h"
+#include "model/document.h"
+#include "model/document_edits.h"
 #include "ui/app/command_ids.h"
 
 namespace {
 
 bool PasteEnabled(const CommandState& s) {
   if (s.formEditFocused) return true;
-  switch (s.copiedKind) {
-    case kKindObject:
-    case kKindAtom:
-      return s.shownKind == kKindGroup || s.shownKind == kKindObject;
-    case kKindProperty:
-      return s.shownKind == kKindAtom;
-    default:
-      return false;
-  }
+  // Enabled exactly where the paste would paste.
+  return s.shownKind != kKindNone && CanPaste(s.copiedKind, s.shownKind);
 }
 
 }  // namespace
@@ -23,11 +17,11 @@ bool PasteEnabled(const CommandState& s) {
 bool IsCommandEnabled(int commandId, const CommandState& s) {
   switch (commandId) {
     case cmd::kAddObject:
-      return s.shownKind == kKindGroup || s.shownKind == kKindObject;
+      return s.shownKind != kKindNone && CanHold(s.shownKind, kKindObject);
     case cmd::kAddAtom:
-      return s.shownKind == kKindObject;
+      return s.shownKind != kKindNone && CanHold(s.shownKind, kKindAtom);
     case cmd::kAddProperty:
-      return s.shownKind == kKindAtom;
+      return s.shownKind != kKindNone && CanHold(s.shownKind, kKindProperty);
     case cmd::kDeleteGroup:
       return s.shownKind == kKindGroup;
     case cmd::kDeleteObject:

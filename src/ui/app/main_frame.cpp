@@ -220,13 +220,14 @@ void CMainFrame::HideLinksEditor() {
 }
 
 bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
-  EditContext ctx{doc_, {}, {}};
+  EditContext ctx{doc_, {}, {}, {}};
   treeView_->recordModel()->BeginReload();
   bool changed = history_.Run(std::move(command), ctx);
   treeView_->recordModel()->EndReload();
   if (changed) SetModified(true);
   if (!ctx.error.isEmpty()) ShowError(this, QStringLiteral("Kandrel"), ctx.error);
   if (!ctx.notice.isEmpty()) ShowInformation(this, QStringLiteral("Kandrel"), ctx.notice);
+  if (!ctx.refusal.isEmpty()) statusBar()->showMessage(ctx.refusal, 8000);
   UpdateActions();
   return changed;
 }

@@ -10,13 +10,13 @@
 #include <QPushButton>
 
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "model/value_types.h"
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/form/cp1251_input.h"
 #include "ui/form/flag_labels.h"
-#include "ui/history/property_apply.h"
 #include "ui/history/record_commands.h"
 #include "ui/links/link_picker.h"
 #include "ui/tree/structure_tree.h"

@@ -15,8 +15,9 @@ struct DocumentChange;
 
 struct EditContext {
   CTarnelDoc& doc;
-  QString error;   // set by a command that could not be carried out, for the user
-  QString notice;  // something the user should know about a command that was carried out
+  QString error;    // set by a command that could not be carried out, for the user
+  QString notice;   // something the user should know about a command that was carried out
+  QString refusal;  // why a command changed nothing, for the status bar
 };
 
 class CEditCommand {

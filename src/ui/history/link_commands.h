@@ -1,5 +1,5 @@
-// Links made by the links editor and the link target picker, as edit commands. Each keeps the
-// targets' incoming-link lists right at once, so the form shows them without a rebuild.
+// Links made by the links editor and the link target picker, as edit commands: calls of the
+// document's link edits, which keep the targets' incoming-link lists right at once.
 #pragma once
 
 #include <cstdint>
@@ -7,19 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/document_edits.h"
 #include "ui/history/edit_command.h"
-
-class CRecord;
-class CPropertyItem;
-
-// Makes the property a LINK_TO to the target: type 7, the target's identifier as value text;
-// the old target forgets the property and a property target lists it. True when it changed.
-bool SetLinkTarget(CTarnelDoc& doc, CPropertyItem* property, const CRecord* target);
-// When `atom` is an atom with a property named exactly `name`, links `property` to it.
-bool LinkToAtomProperty(CTarnelDoc& doc, CRecord* atom, const std::string& name,
-                        CPropertyItem* property);
-// A LINK_TO property becomes a SHORT one; its target forgets it. True when it was a link.
-bool UnlinkToShort(CTarnelDoc& doc, CPropertyItem* property);
 
 // The checked entries of the links editor: each property to the picked atom's property of the
 // given name.

@@ -13,156 +13,81 @@ QString DocumentFullMessage() {
       "чтобы добавить новые.");
 }
 
-namespace {
-
-bool IsFull(const CTarnelDoc& doc) {
-  return doc.idMap.Count() >= 0xFFFF;
-}
-
-// A LINK_TO property that enters the document announces itself to its target, so that the
-// target's incoming list is right before the next rebuild.
-void LinkToTargets(CTarnelDoc& doc, CRecord* r) {
-  if (CPropertyItem* p = AsProperty(r)) {
-    if (p->typeCode == kTypeLinkTo)
-      if (CPropertyItem* t = AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText)))))
-        t->AddIncomingLink(p->id);
-  } else if (CAtom* a = AsAtom(r)) {
-    for (const auto& q : a->properties) LinkToTargets(doc, q.get());
-  } else if (CChildHolder* h = AsChildHolder(r)) {
-    for (const auto& c : h->children) LinkToTargets(doc, c.get());
+QString RefusalMessage(EditRefusal why) {
+  switch (why) {
+    case EditRefusal::kDone:
+      return {};
+    case EditRefusal::kNoRecord:
+      return QCoreApplication::translate("RecordCommands", "Записи больше нет в документе.");
+    case EditRefusal::kWrongKind:
+      return QCoreApplication::translate(
+          "RecordCommands",
+          "Сюда такую запись поместить нельзя: объекты лежат в базах и объектах, атомы в "
+          "объектах, свойства в атомах.");
+    case EditRefusal::kOwnBranch:
+      return QCoreApplication::translate("RecordCommands",
+                                         "Запись нельзя перенести в её собственную ветвь.");
+    case EditRefusal::kTooDeep:
+      return QCoreApplication::translate(
+          "RecordCommands", "Ветвь легла бы глубже, чем может хранить файл документа.");
+    case EditRefusal::kDocumentFull:
+      return DocumentFullMessage();
   }
+  return {};
 }
 
-void CollectProperties(CRecord* r, std::vector<CPropertyItem*>* out) {
-  if (CPropertyItem* p = AsProperty(r)) {
-    out->push_back(p);
-  } else if (CAtom* a = AsAtom(r)) {
-    for (const auto& q : a->properties) out->push_back(q.get());
-  } else if (CChildHolder* h = AsChildHolder(r)) {
-    for (const auto& c : h->children) CollectProperties(c.get(), out);
-  }
+void Report(EditContext& ctx, const EditResult& result) {
+  if (result.refusal == EditRefusal::kDocumentFull)
+    ctx.error = DocumentFullMessage();
+  else if (result.refusal != EditRefusal::kDone)
+    ctx.refusal = RefusalMessage(result.refusal);
 }
-
-// The link bookkeeping of a property that is about to be destroyed.
-void UnlinkProperty(CTarnelDoc& doc, CPropertyItem* p) {
-  for (const CIncomingLink& link : p->incomingLinks)
-    if (CPropertyItem* source = AsProperty(doc.LookupRecord(link.sourceId)))
-      source->typeCode = kTypeBin;
-  if (p->typeCode == kTypeLinkTo)
-    if (CPropertyItem* t = AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText)))))
-      t->RemoveIncomingLink(p->id);
-}
-
-}  // namespace
 
 bool AddGroupCommand::Execute(EditContext& ctx) {
-  CBase* g = ctx.doc.NewGroup();
-  if (!g) {
-    ctx.error = DocumentFullMessage();
-    return false;
-  }
-  g->SetName(name_);
-  return true;
+  EditResult r = AddGroup(ctx.doc, name_);
+  Report(ctx, r);
+  return r.changed;
 }
 
 bool AddChildCommand::Execute(EditContext& ctx) {
   CRecord* parent = ctx.doc.LookupRecord(parentId_);
-  if (IsFull(ctx.doc)) {
-    ctx.error = DocumentFullMessage();
-    return false;
-  }
-  if (kind_ == kObject) {
-    CObj* o = ctx.doc.NewObject(parent);
-    if (!o) return false;
-    o->SetName(name_);
-  } else {
-    CAtom* a = ctx.doc.NewAtom(parent);
-    if (!a) return false;
-    a->SetName(name_);
-    a->type = int8_t(atomType_);
-  }
-  return true;
+  EditResult r = kind_ == kObject ? AddObject(ctx.doc, parent, name_)
+                                  : AddAtom(ctx.doc, parent, name_, int8_t(atomType_));
+  Report(ctx, r);
+  return r.changed;
 }
 
 bool AddPropertyCommand::Execute(EditContext& ctx) {
-  if (IsFull(ctx.doc)) {
-    ctx.error = DocumentFullMessage();
-    return false;
-  }
-  CPropertyItem* p = ctx.doc.NewProperty(ctx.doc.LookupRecord(parentId_));
-  if (!p) return false;
-  p->name = draft_.name;
-  p->valueText = draft_.valueText;
-  p->typeCode = draft_.typeCode;
-  p->flags = draft_.flags;
-  LinkToTargets(ctx.doc, p);
-  return true;
+  EditResult r = AddProperty(ctx.doc, ctx.doc.LookupRecord(parentId_), draft_);
+  Report(ctx, r);
+  return r.changed;
 }
 
 bool ApplyRecordCommand::Execute(EditContext& ctx) {
-  CRecord* r = ctx.doc.LookupRecord(id_);
-  int kind = GetKind(r);
-  if (kind < kKindGroup || kind > kKindAtom) return false;
-  r->SetName(name_);
-  if (setType_ && kind == kKindAtom) static_cast<CAtom*>(r)->type = int8_t(type_);
-  return true;
+  EditResult r =
+      ApplyRecordEdit(ctx.doc, ctx.doc.LookupRecord(id_), name_, setType_, int8_t(type_));
+  return r.changed;
 }
 
 bool ApplyPropertyCommand::Execute(EditContext& ctx) {
   CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id_));
   if (!p) return false;
-  ApplyOutcome outcome = ApplyPropertyEdit(ctx.doc.idMap, *p, edit_);
+  ApplyOutcome outcome = ApplyPropertyEdit(ctx.doc, *p, edit_);
   if (outcome_) *outcome_ = outcome;
   return true;
 }
 
 bool SetEndOfChainCommand::Execute(EditContext& ctx) {
-  CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id_));
-  if (!p || p->eoc == eoc_) return false;
-  p->eoc = eoc_;
-  return true;
+  return SetEndOfChain(ctx.doc, AsProperty(ctx.doc.LookupRecord(id_)), eoc_);
 }
 
 bool DeleteRecordCommand::Execute(EditContext& ctx) {
-  CRecord* r = ctx.doc.LookupRecord(id_);
-  if (!r) return false;
-  std::vector<CPropertyItem*> doomed;
-  CollectProperties(r, &doomed);
-  for (CPropertyItem* p : doomed) UnlinkProperty(ctx.doc, p);
-  switch (GetKind(r)) {
-    case kKindGroup:
-      ctx.doc.RemoveGroup(static_cast<CBase*>(r));
-      break;
-    case kKindObject:
-    case kKindAtom:
-      if (CChildHolder* h = AsChildHolder(r->parent)) h->RemoveChild(r);
-      break;
-    case kKindProperty:
-      if (CAtom* a = AsAtom(r->parent)) a->RemoveProperty(static_cast<CPropertyItem*>(r));
-      break;
-    default:
-      break;
-  }
-  return true;
+  return DeleteRecord(ctx.doc, ctx.doc.LookupRecord(id_)).changed;
 }
 
 bool PasteCommand::Execute(EditContext& ctx) {
-  CRecord* source = ctx.doc.LookupRecord(sourceId_);
-  CRecord* target = ctx.doc.LookupRecord(targetId_);
-  if (!source || !target || source == target) return false;
-  int kind = GetKind(source);
-  int targetKind = GetKind(target);
-  bool fits = kind == kKindProperty ? targetKind == kKindAtom
-                                    : (kind == kKindObject || kind == kKindAtom) &&
-                                          (targetKind == kKindGroup || targetKind == kKindObject);
-  if (!fits) return false;
-  // CopyInto copies the branch as it was, also when the target lies inside it.
-  CRecord* copy = ctx.doc.CopyInto(source, target);
-  if (!copy) {
-    if (IsFull(ctx.doc)) ctx.error = DocumentFullMessage();
-    return false;
-  }
-  LinkToTargets(ctx.doc, copy);
-  ctx.doc.ShowSubtree(copy, nullptr);
-  return true;
+  EditResult r =
+      PasteRecord(ctx.doc, ctx.doc.LookupRecord(sourceId_), ctx.doc.LookupRecord(targetId_));
+  Report(ctx, r);
+  return r.changed;
 }

@@ -1,15 +1,20 @@
-// The commands that change records: add, apply, end-of-chain, delete and paste. Each keeps the
-// document and the structure tree in step.
+// The commands that change records: add, apply, end-of-chain, delete and paste, each a call of
+// the document edit of the same name.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "model/document_edits.h"
 #include "ui/history/edit_command.h"
-#include "ui/history/property_apply.h"
 
 // Shown when a creation fails because every identifier is taken.
 QString DocumentFullMessage();
+// What the user is told when an edit was refused; empty for kDone.
+QString RefusalMessage(EditRefusal why);
+// Reports a refused edit in the context: a full document as an error, the rest as the reason
+// the edit did not happen.
+void Report(EditContext& ctx, const EditResult& result);
 
 class AddGroupCommand : public CEditCommand {
  public:
@@ -33,13 +38,6 @@ class AddChildCommand : public CEditCommand {
   uint32_t parentId_;
   std::string name_;
   uint8_t atomType_;
-};
-
-struct PropertyDraft {
-  std::string name;
-  std::string valueText;
-  uint8_t typeCode = 0;
-  uint8_t flags = 0;
 };
 
 class AddPropertyCommand : public CEditCommand {

@@ -655,5 +655,21 @@
         <source>Документ заполнен: все 65535 идентификаторов заняты. Удалите ненужные записи, чтобы добавить новые.</source>
         <translation>The document is full: all 65535 identifiers are taken. Delete records you do not need to add new ones.</translation>
     </message>
+    <message>
+        <source>Записи больше нет в документе.</source>
+        <translation>The record is no longer in the document.</translation>
+    </message>
+    <message>
+        <source>Сюда такую запись поместить нельзя: объекты лежат в базах и объектах, атомы в объектах, свойства в атомах.</source>
+        <translation>A record of this kind cannot go here: objects go into groups and objects, atoms into objects, properties into atoms.</translation>
+    </message>
+    <message>
+        <source>Запись нельзя перенести в её собственную ветвь.</source>
+        <translation>A record cannot be moved into its own branch.</translation>
+    </message>
+    <message>
+        <source>Ветвь легла бы глубже, чем может хранить файл документа.</source>
+        <translation>The branch would lie deeper than a document file can hold.</translation>
+    </message>
 </context>
 </TS>
