@@ -1,5 +1,5 @@
 // The find bar over the tree (Cyrillic names in any case, paths, identifiers, next and
-// previous with wrap-around, "n of m") and the references list with its jump to a link.
+// previous with wrap-around, "n из m") and the references list with its jump to a link.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -66,10 +66,10 @@ class FindReferencesTest : public QObject {
       QTest::sendKeyEvent(QTest::Click, FindText(f), Qt::Key_unknown, QString(c), {});
       QVERIFY(f.frame().selectedId() != 0);
     }
-    QCOMPARE(CountText(f), QStringLiteral("1 of 2"));
+    QCOMPARE(CountText(f), QStringLiteral("1 из 2"));
     QCOMPARE(f.frame().selectedId(), p.boiler);
     Key(f, Qt::Key_Return);
-    QCOMPARE(CountText(f), QStringLiteral("2 of 2"));
+    QCOMPARE(CountText(f), QStringLiteral("2 из 2"));
     QCOMPARE(f.frame().selectedId(), p.pump);
     QVERIFY(f.frame().GetTreeView()->isExpanded(f.ItemOf(p.pump).parent()));
     QCOMPARE(f.frame().GetTreeView()->currentIndex(), f.ItemOf(p.pump));
@@ -77,7 +77,7 @@ class FindReferencesTest : public QObject {
     QCOMPARE(f.frame().selectedId(), p.boiler);
     Key(f, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(f.frame().selectedId(), p.pump);
-    QCOMPARE(CountText(f), QStringLiteral("2 of 2"));
+    QCOMPARE(CountText(f), QStringLiteral("2 из 2"));
 
     // A deep record: every branch above it opens.
     FindText(f)->setText(QStringLiteral("ТЕМПЕРАТУРА"));
@@ -86,9 +86,9 @@ class FindReferencesTest : public QObject {
       QVERIFY(f.frame().GetTreeView()->isExpanded(i));
     // Ё is not Е, and text the code page cannot hold is in no name.
     FindText(f)->setText(QStringLiteral("котел"));
-    QCOMPARE(CountText(f), QStringLiteral("0 of 0"));
+    QCOMPARE(CountText(f), QStringLiteral("0 из 0"));
     FindText(f)->setText(QStringLiteral("温度"));
-    QCOMPARE(CountText(f), QStringLiteral("0 of 0"));
+    QCOMPARE(CountText(f), QStringLiteral("0 из 0"));
     FindText(f)->clear();
     QCOMPARE(CountText(f), QString());
     Key(f, Qt::Key_Escape);
@@ -102,16 +102,16 @@ class FindReferencesTest : public QObject {
     auto* mode = Child<QComboBox>(*f.frame().GetFindBar(), "findMode");
     mode->setCurrentIndex(1);
     FindText(f)->setText(QStringLiteral("/logic/котёл/горелка/"));
-    QCOMPARE(CountText(f), QStringLiteral("1 of 3"));  // inside the burner, not the burner
+    QCOMPARE(CountText(f), QStringLiteral("1 из 3"));  // inside the burner, not the burner
     QCOMPARE(f.frame().selectedId(), p.flame);
     FindText(f)->setText(QStringLiteral("пламя/своя"));
     QCOMPARE(f.frame().selectedId(), p.self);
     mode->setCurrentIndex(2);
     FindText(f)->setText(QString::number(p.link));
-    QCOMPARE(CountText(f), QStringLiteral("1 of 1"));
+    QCOMPARE(CountText(f), QStringLiteral("1 из 1"));
     QCOMPARE(f.frame().selectedId(), p.link);
     FindText(f)->setText(QStringLiteral("12a"));
-    QCOMPARE(CountText(f), QStringLiteral("0 of 0"));
+    QCOMPARE(CountText(f), QStringLiteral("0 из 0"));
   }
 
   void matchesFollowEditsMadeSinceTyping() {
@@ -125,7 +125,7 @@ class FindReferencesTest : public QObject {
     f.Trigger(cmd::kDeleteObject);
     Key(f, Qt::Key_Return);
     QCOMPARE(f.frame().selectedId(), p.pump);
-    QCOMPARE(CountText(f), QStringLiteral("1 of 1"));
+    QCOMPARE(CountText(f), QStringLiteral("1 из 1"));
   }
 
   void referencesListsLinksAndJumps() {

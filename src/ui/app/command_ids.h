@@ -39,6 +39,16 @@ enum CommandId : int {
   kExport = 32790,
   kEditUndoChange = 32795,  // the document's last change, wherever the focus is
   kEditReferences = 32796,
+  // Keys and the structure tree's context menu.
+  kEditDelete = 32810,  // every selected record, Del
+  kEditRename = 32811,  // the current row's name in place, F2
+  kEditInsert = 32812,  // a record of the kind the selection holds, Ins
+  kMoveUp = 32813,      // Alt+Up among its siblings
+  kMoveDown = 32814,    // Alt+Down
+  kFindFromHere = 32815,
+  kCopyPath = 32816,
+  kExpandBranch = 32817,
+  kCollapseBranch = 32818,
 };
 
 }  // namespace cmd

@@ -43,7 +43,15 @@ bool IsCommandEnabled(int commandId, const CommandState& s) {
     case cmd::kEditRedo:
       return s.canRedo;
     case cmd::kEditReferences:
+    case cmd::kEditRename:
+    case cmd::kCopyPath:
       return s.shownKind != kKindNone;
+    case cmd::kEditDelete:
+      return s.selectedCount > 0 || s.shownKind != kKindNone;
+    case cmd::kMoveUp:
+      return s.canMoveUp;
+    case cmd::kMoveDown:
+      return s.canMoveDown;
     default:
       return true;
   }

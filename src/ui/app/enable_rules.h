@@ -9,6 +9,9 @@ struct CommandState {
   bool connected = false;
   bool canUndo = false;  // the edit history has a change to take back
   bool canRedo = false;
+  int selectedCount = 0;   // records selected in the tree ("Root" not counted)
+  bool canMoveUp = false;  // the current record has a sibling above it that it may pass
+  bool canMoveDown = false;
 };
 
 // True when the command is enabled. Commands without a rule of their own are always enabled;

@@ -17,6 +17,7 @@
 #include "ui/form/property_form.h"
 #include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
 
 namespace {
 
@@ -64,6 +65,25 @@ const ActionEntry kActions[] = {
      "actionEditReferences", nullptr,
      QT_TRANSLATE_NOOP("CMainFrame",
                        "Свойства LINK_TO, которые ссылаются на выбранную запись или её ветвь")},
+    {cmd::kEditDelete, QT_TRANSLATE_NOOP("CMainFrame", "Удалить"), "actionEditDelete", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Удалить выделенные записи с их ветвями")},
+    {cmd::kEditRename, QT_TRANSLATE_NOOP("CMainFrame", "Переименовать"), "actionEditRename",
+     nullptr, QT_TRANSLATE_NOOP("CMainFrame", "Переименовать запись прямо в дереве")},
+    {cmd::kEditInsert, QT_TRANSLATE_NOOP("CMainFrame", "Добавить запись"), "actionEditInsert",
+     nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Добавить запись того вида, который содержит выделенная")},
+    {cmd::kMoveUp, QT_TRANSLATE_NOOP("CMainFrame", "Переместить вверх"), "actionMoveUp", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Поставить запись перед предыдущей соседней")},
+    {cmd::kMoveDown, QT_TRANSLATE_NOOP("CMainFrame", "Переместить вниз"), "actionMoveDown", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Поставить запись после следующей соседней")},
+    {cmd::kFindFromHere, QT_TRANSLATE_NOOP("CMainFrame", "Найти отсюда..."), "actionFindFromHere",
+     nullptr, QT_TRANSLATE_NOOP("CMainFrame", "Найти запись в ветви выбранной записи")},
+    {cmd::kCopyPath, QT_TRANSLATE_NOOP("CMainFrame", "Копировать путь"), "actionCopyPath", nullptr,
+     QT_TRANSLATE_NOOP("CMainFrame", "Копировать путь записи в буфер обмена")},
+    {cmd::kExpandBranch, QT_TRANSLATE_NOOP("CMainFrame", "Развернуть ветвь"), "actionExpandBranch",
+     nullptr, nullptr},
+    {cmd::kCollapseBranch, QT_TRANSLATE_NOOP("CMainFrame", "Свернуть ветвь"),
+     "actionCollapseBranch", nullptr, nullptr},
     {cmd::kImport, QT_TRANSLATE_NOOP("CMainFrame", "Импорт структуры"), "actionImport", nullptr,
      nullptr},
     {cmd::kExport, QT_TRANSLATE_NOOP("CMainFrame", "Экспорт структуры"), "actionExport", nullptr,
@@ -194,6 +214,10 @@ void CMainFrame::CreateMenus() {
   edit->addSeparator();
   for (int id : {cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste}) edit->addAction(action(id));
   edit->addSeparator();
+  for (int id :
+       {cmd::kEditDelete, cmd::kEditRename, cmd::kEditInsert, cmd::kMoveUp, cmd::kMoveDown})
+    edit->addAction(action(id));
+  edit->addSeparator();
   edit->addAction(action(cmd::kEditFind));
   edit->addAction(action(cmd::kEditReferences));
   edit->addSeparator();
@@ -248,8 +272,7 @@ void CMainFrame::CreateStatusBar() {
   connect(action(cmd::kViewStatusBar), &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
-void CMainFrame::UpdateActions() {
-  if (!treeView_ || !formView_) return;
+CommandState CMainFrame::CurrentCommandState() const {
   CommandState state;
   state.shownKind = shownKind_;
   state.copiedKind = GetKind(copiedRecord());
@@ -257,16 +280,23 @@ void CMainFrame::UpdateActions() {
   state.connected = network_ && network_->connected();
   state.canUndo = history_.CanUndo();
   state.canRedo = history_.CanRedo();
+  if (treeEditing_) treeEditing_->FillState(&state);
+  return state;
+}
+
+void CMainFrame::UpdateActions() {
+  if (!treeView_ || !formView_) return;
+  CommandState state = CurrentCommandState();
   for (auto& [id, a] : actions_) a->setEnabled(IsCommandEnabled(id, state));
   if (network_) connectionPane_->setText(network_->StatusText());
 }
 
 void CMainFrame::Execute(int id) {
-  CommandState state{shownKind_, GetKind(copiedRecord()), formView_->EditFieldFocused(),
-                     network_ && network_->connected()};
-  state.canUndo = history_.CanUndo();
-  state.canRedo = history_.CanRedo();
-  if (!IsCommandEnabled(id, state)) return;  // a shortcut of a disabled command
+  if (!IsCommandEnabled(id, CurrentCommandState())) return;  // a shortcut of a disabled command
+  if (treeEditing_ && treeEditing_->Execute(id)) {
+    UpdateActions();
+    return;
+  }
   switch (id) {
     case cmd::kFileNew:
       files_->NewDocument();

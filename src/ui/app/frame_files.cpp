@@ -8,6 +8,7 @@
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/app/recovery_keeper.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 
@@ -52,6 +53,12 @@ void FrameFiles::SetModified(bool modified) {
   // Unmodified means as saved (or as opened): undoing back to here clears the mark again.
   if (!modified) frame_->history_.MarkClean();
   UpdateTitle();
+  if (CRecoveryKeeper* recovery = frame_->recovery()) {
+    if (modified)
+      recovery->DocumentChanged();
+    else
+      recovery->Forget();
+  }
 }
 
 void FrameFiles::UpdateTitle() {
@@ -109,6 +116,24 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   frame_->InitialUpdate();
   SetModified(false);
   AddRecentFile(filePath_);
+  return true;
+}
+
+bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& originalPath) {
+  if (!MaySwitchDocument()) return false;
+  try {
+    frame_->treeView_->recordModel()->BeginReload();
+    frame_->doc_.OpenFile(QFile::encodeName(copyPath).toStdString());
+    frame_->treeView_->recordModel()->EndReload();
+  } catch (const DocumentFileError& e) {
+    frame_->treeView_->recordModel()->EndReload();
+    ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    return false;
+  }
+  SetModified(false);  // the old document's copy goes
+  filePath_ = originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
+  frame_->InitialUpdate();
+  SetModified(true);
   return true;
 }
 

@@ -16,6 +16,7 @@ class FrameFiles {
   bool OpenDocument(const QString& path);
   bool SaveDocument();
   bool SaveDocumentAs();
+  bool OpenRecoveryCopy(const QString& copyPath, const QString& originalPath);
   const QString& filePath() const { return filePath_; }
   // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
   // the save fails.

@@ -11,19 +11,26 @@
 #include "ui/dialogs/import_dlg.h"
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
+#include "ui/history/selection_commands.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
 #include "xml/export_file.h"
 
 void FrameRecords::OnCopy() {
-  // Remembered by identifier: once the record is deleted there is nothing to paste.
-  copiedId_ = frame_->selectedRecord() ? frame_->selectedId_ : 0;
+  // Remembered by identifier: once the record is deleted there is nothing to paste. Every
+  // selected record is copied; the first one decides where the paste fits.
+  copiedIds_ = frame_->treeEditing()->SelectedIds();
+  copiedId_ = copiedIds_.empty() ? 0 : copiedIds_.front();
 }
 
 void FrameRecords::OnPaste() {
   pasteTargetId_ = frame_->selectedId_;
-  CRecord* copied = copiedRecord();
-  if (!copied || copied == frame_->selectedRecord()) return;
-  if (frame_->RunCommand(std::make_unique<PasteCommand>(copiedId_, pasteTargetId_)))
+  if (!copiedRecord()) return;
+  std::vector<uint32_t> sources;
+  for (uint32_t id : copiedIds_)
+    if (id != frame_->selectedId_ && frame_->doc_.LookupRecord(id)) sources.push_back(id);
+  if (sources.empty()) return;
+  if (frame_->RunCommand(std::make_unique<PasteRecordsCommand>(sources, pasteTargetId_)))
     frame_->AfterTreeChanged();
 }
 

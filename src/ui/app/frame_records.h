@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CEditCommand;
 class CMainFrame;
@@ -34,5 +35,6 @@ class FrameRecords {
  private:
   CMainFrame* frame_;
   uint32_t copiedId_ = 0;
+  std::vector<uint32_t> copiedIds_;  // every record copied, in tree order
   uint32_t pasteTargetId_ = 0;
 };

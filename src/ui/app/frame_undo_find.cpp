@@ -3,6 +3,7 @@
 #include "ui/app/frame_files.h"
 #include "ui/app/frame_records.h"
 #include "ui/app/main_frame.h"
+#include "ui/app/recovery_keeper.h"
 #include "ui/dialogs/references_dlg.h"
 #include "ui/form/property_form.h"
 #include "ui/tree/find_bar.h"
@@ -34,6 +35,7 @@ void FrameUndoFind::BeforeExternalChange() {
 
 void FrameUndoFind::AfterExternalChange() {
   frame_->treeView_->recordModel()->EndReload();
+  frame_->recovery()->WriteNow();  // a whole base is a large change
 }
 
 void FrameUndoFind::AfterUndoRedo() {

@@ -17,6 +17,7 @@
 #include "ui/app/frame_records.h"
 #include "ui/app/frame_undo_find.h"
 #include "ui/app/modal_runner.h"
+#include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_resources.h"
 #include "ui/dialogs/html_about.h"
 #include "ui/form/property_form.h"
@@ -26,6 +27,7 @@
 #include "ui/tree/find_bar.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent),
@@ -62,6 +64,9 @@ CMainFrame::CMainFrame(QWidget* parent)
   splitter_->setSizes({500, 700});
   setCentralWidget(splitter_);
 
+  recovery_ = new CRecoveryKeeper(this);
+  treeEditing_ = new CTreeEditing(this, treeView_);
+  treeEditing_->AttachKeys();
   network_ = std::make_unique<FrameNetwork>(this);
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
   // The window opens as large as the screen, maximised.
@@ -275,6 +280,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   network_->Close();
+  recovery_->Forget();  // a clean exit leaves no recovery copy
   event->accept();
 }
 
@@ -311,4 +317,8 @@ void CMainFrame::dropEvent(QDropEvent* event) {
   // Opened after the drop has finished, so the dialogs it may show do not run inside it.
   QMetaObject::invokeMethod(
       this, [this, path] { OpenDocument(path); }, Qt::QueuedConnection);
+}
+
+bool CMainFrame::OpenRecoveryCopy(const QString& copyPath, const QString& originalPath) {
+  return files_->OpenRecoveryCopy(copyPath, originalPath);
 }

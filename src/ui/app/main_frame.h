@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "model/document.h"
 #include "ui/history/edit_command.h"
@@ -20,6 +21,8 @@ class FrameRecords;
 class FrameUndoFind;
 class CLeftView;
 class CLinksDialog;
+class CTreeEditing;
+struct CommandState;
 class CTarnelView;
 class FrameNetwork;
 class LockIndicators;
@@ -77,6 +80,9 @@ class CMainFrame : public QMainWindow {
   void AfterTreeChanged();
   // Sets every action's enabled state from the frame's state.
   void UpdateActions();
+  CommandState CurrentCommandState() const;
+  // The tree's keys and context menu.
+  CTreeEditing* treeEditing() const { return treeEditing_; }
   void Execute(int commandId);
 
   // Files (FrameFiles). Each asks about unsaved changes first where it would replace the
@@ -86,6 +92,12 @@ class CMainFrame : public QMainWindow {
   bool SaveDocument();
   bool SaveDocumentAs();
   const QString& filePath() const;
+  // Opens a recovery copy as a modified document bound to `originalPath` (empty: unnamed); the
+  // user's file is not touched until the user saves.
+  bool OpenRecoveryCopy(const QString& copyPath, const QString& originalPath);
+  class CRecoveryKeeper* recovery() const {
+    return recovery_;
+  }
   // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
   // the save fails.
   bool MaySwitchDocument();
@@ -153,4 +165,6 @@ class CMainFrame : public QMainWindow {
   bool linksEditorPicking_ = false;
   int formReplacements_ = 0;
   CFindBar* findBar_ = nullptr;
+  CTreeEditing* treeEditing_ = nullptr;  // owned by the tree
+  CRecoveryKeeper* recovery_ = nullptr;  // owned by the frame
 };

@@ -4,6 +4,7 @@
 
 #include "ui/app/command_line.h"
 #include "ui/app/main_frame.h"
+#include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_language.h"
 #include "ui/app/ui_resources.h"
 
@@ -34,5 +35,7 @@ bool CTarnelApp::InitInstance() {
   frame_->showMaximized();
   // A file that cannot be opened has been reported; the new document stays open then.
   if (!commandLine.file.isEmpty()) frame_->OpenDocument(commandLine.file);
+  // Copies a crashed Kandrel left behind are offered once the window is up.
+  frame_->recovery()->OfferRecovery();
   return true;
 }

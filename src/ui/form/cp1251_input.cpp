@@ -24,13 +24,16 @@ QString FirstUnencodable(const QString& text) {
 
 }  // namespace
 
+QString UnencodableTextMessage(const QString& fieldName, const QString& text) {
+  return QCoreApplication::translate("Cp1251Input",
+                                     "Поле «%1» содержит символ «%2», которого нет в кодировке "
+                                     "windows-1251. Текст не сохранён; замените этот символ.")
+      .arg(fieldName, FirstUnencodable(text));
+}
+
 bool EncodeUserText(QWidget* parent, const QString& fieldName, const QString& text,
                     std::string* out) {
   if (ToCp1251(text, out)) return true;
-  ShowError(parent, QStringLiteral("Kandrel"),
-            QCoreApplication::translate("Cp1251Input",
-                                        "Поле «%1» содержит символ «%2», которого нет в кодировке "
-                                        "windows-1251. Текст не сохранён; замените этот символ.")
-                .arg(fieldName, FirstUnencodable(text)));
+  ShowError(parent, QStringLiteral("Kandrel"), UnencodableTextMessage(fieldName, text));
   return false;
 }

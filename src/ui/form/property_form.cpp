@@ -15,6 +15,7 @@
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/form/bulk_form.h"
 #include "ui/form/cp1251_input.h"
 #include "ui/form/flag_labels.h"
 #include "ui/history/record_commands.h"
@@ -72,7 +73,9 @@ void CTarnelView::OnInitialUpdate() {
 
 void CTarnelView::RefreshForm() {
   frame_->HideLinksEditor();
-  if (template_ == kFormProperty)
+  if (bulk())
+    bulk_->Show(bulk_->ids());
+  else if (template_ == kFormProperty)
     ShowProperty(frame_->shownRecord());
   else if (template_ == kFormRecord)
     ShowRecord(frame_->selectedRecord());
@@ -95,6 +98,7 @@ void CTarnelView::ShowRecord(CRecord* record) {
 void CTarnelView::ShowProperty(CRecord* record) {
   CPropertyItem* p = AsProperty(record);
   if (template_ != kFormProperty || !p) return;
+  if (bulk_) bulk_->Leave();
   CTarnelDoc& doc = frame_->document();
   c_.kind->setText(tr("Свойство"));
   c_.id->setText(QString::number(int32_t(p->id)));
@@ -131,6 +135,24 @@ void CTarnelView::ShowProperty(CRecord* record) {
     frame_->OpenLinksEditor(e->id);
     frame_->ShowLinksEditor(e->typeCode == kTypeFile ? FromCp1251(e->valueText) : QString());
   }
+}
+
+void CTarnelView::ShowBulk(const std::vector<uint32_t>& ids) {
+  if (template_ != kFormProperty) return;
+  if (ids.size() < 2) {
+    if (bulk()) {
+      bulk_->Leave();
+      ShowProperty(frame_->shownRecord());
+    }
+    return;
+  }
+  if (!bulk_) bulk_ = new CBulkForm(frame_, c_, this);
+  frame_->HideLinksEditor();
+  bulk_->Show(ids);
+}
+
+bool CTarnelView::bulk() const {
+  return bulk_ && !bulk_->ids().empty();
 }
 
 void CTarnelView::ShowPickedId(uint32_t id) {
@@ -199,9 +221,10 @@ bool CTarnelView::ApplyProperty() {
 void CTarnelView::OnApply() {
   // The frame may replace this view while a message box is up; keep to the frame after that.
   CMainFrame* frame = frame_;
-  bool done = template_ == kFormProperty ? ApplyProperty()
-              : template_ == kFormRecord ? ApplyRecord()
-                                         : false;
+  bool done = bulk()                       ? bulk_->Apply()
+              : template_ == kFormProperty ? ApplyProperty()
+              : template_ == kFormRecord   ? ApplyRecord()
+                                           : false;
   if (frame->linkPickMode()) frame->SetLinkPickMode(false);
   if (!done) return;
   frame->AfterApply();

@@ -4,6 +4,7 @@
 
 #include <QScrollArea>
 #include <cstdint>
+#include <vector>
 
 #include "ui/form/form_layouts.h"
 
@@ -28,6 +29,9 @@ class CTarnelView : public QScrollArea {
   void ShowProperty(CRecord* record);
   void ShowPickedId(uint32_t id);
   void RefreshIfShowing(uint32_t id);
+  // Several properties at once on the property form (fewer than two: the shown record again).
+  void ShowBulk(const std::vector<uint32_t>& ids);
+  bool bulk() const;
 
   // Copy, cut, paste and undo on the focused field of the form; false when no field of the
   // form has the focus.
@@ -48,4 +52,5 @@ class CTarnelView : public QScrollArea {
   CMainFrame* frame_;
   int template_;
   FormControls c_;
+  class CBulkForm* bulk_ = nullptr;
 };

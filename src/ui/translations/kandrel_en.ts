@@ -32,6 +32,21 @@
     </message>
 </context>
 <context>
+    <name>CBulkForm</name>
+    <message>
+        <source>(разные)</source>
+        <translation>(mixed)</translation>
+    </message>
+    <message>
+        <source>Свойства: %1</source>
+        <translation>Properties: %1</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+</context>
+<context>
     <name>CFindBar</name>
     <message>
         <source>Имя</source>
@@ -62,11 +77,15 @@
         <translation>Close (Esc)</translation>
     </message>
     <message>
-        <source>0 of 0</source>
+        <source>Найти в ветви</source>
+        <translation>Find in branch</translation>
+    </message>
+    <message>
+        <source>0 из 0</source>
         <translation>0 of 0</translation>
     </message>
     <message>
-        <source>%1 of %2</source>
+        <source>%1 из %2</source>
         <translation>%1 of %2</translation>
     </message>
 </context>
@@ -411,6 +430,70 @@
         <source>Импортировано записей: %1</source>
         <translation>Records imported: %1</translation>
     </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Удалить выделенные записи с их ветвями</source>
+        <translation>Delete the selected records with their branches</translation>
+    </message>
+    <message>
+        <source>Переименовать</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>Переименовать запись прямо в дереве</source>
+        <translation>Rename the record in the tree</translation>
+    </message>
+    <message>
+        <source>Добавить запись</source>
+        <translation>Add record</translation>
+    </message>
+    <message>
+        <source>Добавить запись того вида, который содержит выделенная</source>
+        <translation>Add a record of the kind the selected one holds</translation>
+    </message>
+    <message>
+        <source>Переместить вверх</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>Поставить запись перед предыдущей соседней</source>
+        <translation>Put the record before its previous sibling</translation>
+    </message>
+    <message>
+        <source>Переместить вниз</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>Поставить запись после следующей соседней</source>
+        <translation>Put the record after its next sibling</translation>
+    </message>
+    <message>
+        <source>Найти отсюда...</source>
+        <translation>Find from here...</translation>
+    </message>
+    <message>
+        <source>Найти запись в ветви выбранной записи</source>
+        <translation>Find a record in the branch of the selected record</translation>
+    </message>
+    <message>
+        <source>Копировать путь</source>
+        <translation>Copy path</translation>
+    </message>
+    <message>
+        <source>Копировать путь записи в буфер обмена</source>
+        <translation>Copy the record&apos;s path to the clipboard</translation>
+    </message>
+    <message>
+        <source>Развернуть ветвь</source>
+        <translation>Expand branch</translation>
+    </message>
+    <message>
+        <source>Свернуть ветвь</source>
+        <translation>Collapse branch</translation>
+    </message>
 </context>
 <context>
     <name>CNetConnectToDlg</name>
@@ -460,6 +543,40 @@
     <message>
         <source>Static</source>
         <translation>Static</translation>
+    </message>
+</context>
+<context>
+    <name>CRecordModel</name>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>CRecoveryKeeper</name>
+    <message>
+        <source>без имени</source>
+        <translation>untitled</translation>
+    </message>
+    <message>
+        <source>Kandrel был завершён, не сохранив документ «%1». Найдена его копия восстановления, записанная %2.
+
+Восстановить документ из неё?</source>
+        <translation>Kandrel ended without saving the document “%1”. A recovery copy of it written %2 was found.
+
+Restore the document from it?</translation>
+    </message>
+    <message>
+        <source>Восстановить</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>Удалить копию</source>
+        <translation>Discard copy</translation>
+    </message>
+    <message>
+        <source>Позже</source>
+        <translation>Later</translation>
     </message>
 </context>
 <context>
@@ -514,6 +631,25 @@
     <message>
         <source>Значение</source>
         <translation>Value</translation>
+    </message>
+</context>
+<context>
+    <name>CTreeEditing</name>
+    <message>
+        <source>Добавить базу</source>
+        <translation>Add group</translation>
+    </message>
+    <message>
+        <source>Добавить объект</source>
+        <translation>Add object</translation>
+    </message>
+    <message>
+        <source>Добавить атом</source>
+        <translation>Add atom</translation>
+    </message>
+    <message>
+        <source>Добавить свойство</source>
+        <translation>Add property</translation>
     </message>
 </context>
 <context>

@@ -8,8 +8,10 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "model/document.h"
 #include "model/record_search.h"
 #include "ui/app/main_frame.h"
+#include "ui/history/drop_commands.h"
 #include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
@@ -31,7 +33,7 @@ CFindBar::CFindBar(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_
   count_ = new QLabel(this);
   count_->setObjectName(QStringLiteral("findCount"));
   count_->setMinimumWidth(
-      count_->fontMetrics().horizontalAdvance(QStringLiteral("00000 of 00000")));
+      count_->fontMetrics().horizontalAdvance(QStringLiteral("00000 из 00000")));
   auto button = [this](const char* name, const QString& text, const QString& tip) {
     auto* b = new QToolButton(this);
     b->setObjectName(QLatin1String(name));
@@ -58,6 +60,12 @@ CFindBar::CFindBar(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_
 }
 
 void CFindBar::Open() {
+  OpenIn(0);
+}
+
+void CFindBar::OpenIn(uint32_t scopeId) {
+  scopeId_ = scopeId;
+  text_->setPlaceholderText(scopeId ? tr("Найти в ветви") : tr("Найти"));
   show();
   text_->setFocus(Qt::ShortcutFocusReason);
   text_->selectAll();
@@ -90,14 +98,21 @@ void CFindBar::Search() {
   std::string text;
   unencodable_ = !ToCp1251(text_->text(), &text);
   // Text the code page cannot hold is in no name.
-  matches_ = unencodable_
-                 ? std::vector<uint32_t>()
-                 : FindRecords(frame_->document(), text, FindMode(mode_->currentData().toInt()));
+  matches_ = unencodable_ ? std::vector<uint32_t>() : Matches(text);
   current_ = -1;
   if (!matches_.empty())
     GoTo(0);
   else
     ShowCount();
+}
+
+std::vector<uint32_t> CFindBar::Matches(const std::string& text) const {
+  const CTarnelDoc& doc = frame_->document();
+  std::vector<uint32_t> found = FindRecords(doc, text, FindMode(mode_->currentData().toInt()));
+  const CRecord* scope = scopeId_ ? doc.LookupRecord(scopeId_) : nullptr;
+  if (!scope) return found;
+  std::erase_if(found, [&](uint32_t id) { return !IsInBranch(doc.LookupRecord(id), scope); });
+  return found;
 }
 
 void CFindBar::GoNext() {
@@ -113,8 +128,7 @@ void CFindBar::Step(int delta) {
   int oldIndex = current_;
   std::string text;
   matches_.clear();
-  if (ToCp1251(text_->text(), &text))
-    matches_ = FindRecords(frame_->document(), text, FindMode(mode_->currentData().toInt()));
+  if (ToCp1251(text_->text(), &text)) matches_ = Matches(text);
   if (matches_.empty()) {
     current_ = -1;
     ShowCount();
@@ -136,8 +150,8 @@ void CFindBar::GoTo(int index) {
 
 QString CFindBar::countText() const {
   if (text_->text().isEmpty()) return QString();
-  if (matches_.empty()) return tr("0 of 0");
-  return tr("%1 of %2").arg(current_ + 1).arg(matches_.size());
+  if (matches_.empty()) return tr("0 из 0");
+  return tr("%1 из %2").arg(current_ + 1).arg(matches_.size());
 }
 
 void CFindBar::ShowCount() {

@@ -19,6 +19,10 @@ class CFindBar : public QWidget {
 
   // Shows the bar and puts the focus into its text, all of it selected.
   void Open();
+  // The same, finding only in the branch of the record (0: everywhere) until the bar is
+  // opened again without one.
+  void OpenIn(uint32_t scopeId);
+  uint32_t scopeId() const { return scopeId_; }
   // Hides the bar; the tree gets the focus back.
   void Close();
   // Next (Enter) and previous (Shift+Enter) match, wrapping around. The search runs again
@@ -38,6 +42,7 @@ class CFindBar : public QWidget {
   void Step(int delta);
   void GoTo(int index);
   void ShowCount();
+  std::vector<uint32_t> Matches(const std::string& text) const;
 
   CMainFrame* frame_;
   QComboBox* mode_;
@@ -49,4 +54,5 @@ class CFindBar : public QWidget {
   std::vector<uint32_t> matches_;
   int current_ = -1;
   bool unencodable_ = false;
+  uint32_t scopeId_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "model/document.h"
 #include "model/records.h"
+#include "ui/form/cp1251_input.h"
 #include "ui/tree/tree_icons.h"
 #include "xml/text_codec.h"
 
@@ -151,6 +152,7 @@ QVariant CRecordModel::data(const QModelIndex& index, int role) const {
   if (!r) return {};
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
       return FromCp1251(r->name);
     case Qt::DecorationRole:
       return TreeIcons::Get().ForRecord(r);
@@ -165,7 +167,26 @@ QVariant CRecordModel::data(const QModelIndex& index, int role) const {
 
 Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (renameHandler_ && RecordOf(index)) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool CRecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  const CRecord* r = RecordOf(index);
+  if (role != Qt::EditRole || !r || !renameHandler_) return false;
+  QString text = value.toString();
+  std::string name;
+  if (text.isEmpty()) {
+    emit renameRefused(QString());
+    return false;
+  }
+  if (!ToCp1251(text, &name)) {
+    emit renameRefused(UnencodableTextMessage(tr("Название"), text));
+    return false;
+  }
+  if (name != r->name) renameHandler_(r->id, name);
+  return true;
 }
 
 void CRecordModel::Reload() {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <functional>
+#include <string>
 #include "model/document_events.h"
 
 class CRecord;
@@ -34,6 +36,13 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   bool hasChildren(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // A name typed in place (F2). The name must be windows-1251 text and not empty; a refused one
+  // is told through renameRefused (with the form's message, or empty for an empty name), an
+  // accepted one goes to the rename handler, which makes the change. Without a handler no
+  // record is editable.
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  using RenameHandler = std::function<void(uint32_t id, const std::string& name)>;
+  void SetRenameHandler(RenameHandler handler) { renameHandler_ = std::move(handler); }
 
   CTarnelDoc& document() const { return doc_; }
   // The record of the index; null for "Root" and for an invalid index.
@@ -57,6 +66,9 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   void BeginReload();
   void EndReload();
 
+ signals:
+  void renameRefused(const QString& message);
+
  private:
   int RowOf(const CRecord* record) const;
 
@@ -75,4 +87,5 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   Top top_;
   int reloading_ = 0;               // inside BeginReload .. EndReload: events are covered
   std::vector<bool> movesStarted_;  // per move told: whether Qt took it as a move
+  RenameHandler renameHandler_;
 };

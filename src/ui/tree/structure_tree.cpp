@@ -100,8 +100,12 @@ void CLeftView::SaveState() {
   if (forgetting_) {
     savedHadCurrent_ = savedRootCurrent_ = false;
     savedCurrent_.clear();
+    savedSelection_.clear();
     return;
   }
+  savedSelection_.clear();
+  for (const QModelIndex& index : selectionModel()->selectedRows())
+    if (uint32_t id = IdOf(index)) savedSelection_.push_back(PathOf(id));
   QModelIndex current = currentIndex();
   savedRootCurrent_ = model_->IsRootRow(current);
   savedHadCurrent_ = current.isValid();
@@ -119,6 +123,10 @@ void CLeftView::RestoreState() {
   if (rootOpen_) expand(model_->RootRow());
   QModelIndex current = savedRootCurrent_ ? model_->RootRow() : IndexOfPath(savedCurrent_);
   if (current.isValid()) setCurrentIndex(current);
+  if (savedSelection_.size() > 1)
+    for (const IdPath& path : savedSelection_)
+      if (QModelIndex index = IndexOfPath(path); index.isValid())
+        selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
   clearing_ = false;
   restoring_ = false;
 }

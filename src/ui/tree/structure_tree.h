@@ -70,6 +70,7 @@ class CLeftView : public QTreeView {
   void CancelDrag();
   bool dragging() const { return dragActive_; }
   uint32_t draggedId() const { return draggedId_; }
+  const std::vector<uint32_t>& draggedIds() const { return draggedIds_; }
   // The row under the cursor while dragging (invalid over nothing).
   QModelIndex dropHighlight() const;
   QWidget* dragImage() const { return dragImage_; }
@@ -108,6 +109,7 @@ class CLeftView : public QTreeView {
   bool restoring_ = false;
   bool forgetting_ = false;  // a reset that keeps nothing: the records are all new
   IdPath savedCurrent_;
+  std::vector<IdPath> savedSelection_;  // the selected rows besides the current one
   bool savedHadCurrent_ = false;
   bool savedRootCurrent_ = false;
 
@@ -115,6 +117,7 @@ class CLeftView : public QTreeView {
   QPoint pressPoint_;
   bool dragActive_ = false;
   uint32_t draggedId_ = 0;
+  std::vector<uint32_t> draggedIds_;  // the dragged row's record, or every selected one
   uint32_t dropHighlightId_ = 0;
   bool dropHighlightRoot_ = false;
   QPointer<QWidget> dragImage_;  // the dragged row's picture under the cursor

@@ -10,8 +10,10 @@
 #include "model/document.h"
 #include "ui/app/main_frame.h"
 #include "ui/history/drop_commands.h"
+#include "ui/history/selection_commands.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
 
 namespace {
 
@@ -120,6 +122,9 @@ void CLeftView::OnBeginDrag(const QModelIndex& index, const QPoint& point) {
   viewport()->grabMouse();
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   draggedId_ = IdOf(index);
+  // A selected row takes the other selected records along.
+  draggedIds_ = selectionModel()->isSelected(index) ? frame_->treeEditing()->SelectedIds()
+                                                    : std::vector<uint32_t>{draggedId_};
   dragActive_ = true;
   viewport()->update();
 }
@@ -151,6 +156,7 @@ void CLeftView::SetDropHighlight(const QModelIndex& index) {
 void CLeftView::OnDrop(Qt::KeyboardModifiers keys) {
   if (!dragging()) return;
   uint32_t draggedId = draggedId_;
+  std::vector<uint32_t> draggedIds = draggedIds_;
   // Released over nothing: onto itself.
   uint32_t targetId = dropHighlightId_ || dropHighlightRoot_ ? dropHighlightId_ : draggedId;
   bool reorder = keys & Qt::ShiftModifier;
@@ -160,11 +166,15 @@ void CLeftView::OnDrop(Qt::KeyboardModifiers keys) {
   // The moved row arrives collapsed and unselected, as a new branch would: the selection
   // goes where it goes when the row leaves its place.
   uint32_t next = currentId() == draggedId ? NeighbourOf(draggedId) : currentId();
-  bool moved = reorder
-                   ? frame_->RunCommand(std::make_unique<DropReorderCommand>(draggedId, targetId))
-                   : frame_->RunCommand(std::make_unique<DropMoveCommand>(draggedId, targetId));
+  bool moved = false;
+  if (draggedIds.size() > 1)
+    moved = frame_->RunCommand(std::make_unique<DropRecordsCommand>(draggedIds, targetId, reorder));
+  else if (reorder)
+    moved = frame_->RunCommand(std::make_unique<DropReorderCommand>(draggedId, targetId));
+  else
+    moved = frame_->RunCommand(std::make_unique<DropMoveCommand>(draggedId, targetId));
   if (moved) {
-    CollapseBranch(draggedId);
+    for (uint32_t id : draggedIds) CollapseBranch(id);
     if (currentId() == draggedId) SelectIndex(IndexOfId(next));
   }
   viewport()->update();
@@ -180,6 +190,7 @@ void CLeftView::EndDrag() {
   viewport()->releaseMouse();
   QGuiApplication::restoreOverrideCursor();
   draggedId_ = 0;
+  draggedIds_.clear();
   dragActive_ = false;
   dropHighlightId_ = 0;
   dropHighlightRoot_ = false;
