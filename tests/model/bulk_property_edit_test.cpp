@@ -13,8 +13,8 @@ class BulkPropertyEditTest : public ::testing::Test {
   void SetUp() override {
     doc.OnNewDocument();
     CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[1].get()));
-    for (int i = 0; i < 3; ++i) p[i] = doc.NewProperty(atom, false);
-    target = doc.NewProperty(atom, false);
+    for (int i = 0; i < 3; ++i) p[i] = doc.NewProperty(atom);
+    target = doc.NewProperty(atom);
     p[0]->typeCode = p[1]->typeCode = p[2]->typeCode = kTypeInt;
     p[0]->valueText = "5";
     p[1]->valueText = "5";

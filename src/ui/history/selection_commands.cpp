@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/document.h"
+#include "model/document_events.h"
 #include "ui/history/drop_commands.h"
 #include "ui/history/record_commands.h"
 
@@ -25,6 +26,7 @@ std::vector<CRecord*> OutermostRecords(const CTarnelDoc& doc, const std::vector<
 bool RenameRecordCommand::Execute(EditContext& ctx) {
   CRecord* r = ctx.doc.LookupRecord(id_);
   if (!r || name_.empty() || r->name == name_) return false;
+  RecordChange change(ctx.doc.events(), r);
   r->SetName(name_);
   return true;
 }
@@ -106,7 +108,9 @@ bool DropRecordsCommand::Execute(EditContext& ctx) {
 bool BulkApplyCommand::Execute(EditContext& ctx) {
   bool changed = false;
   for (uint32_t id : ids_)
-    if (CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id)))
+    if (CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id))) {
+      RecordChange change(ctx.doc.events(), p);
       changed |= edit_.ApplyTo(ctx.doc.idMap, *p);
+    }
   return changed;
 }
