@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "model/document_events.h"
 #include "ui/history/drop_commands.h"
 #include "ui/history/record_commands.h"

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "model/record_search.h"
 #include "ui/app/main_frame.h"
-#include "ui/history/drop_commands.h"
 #include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
