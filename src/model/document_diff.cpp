@@ -129,6 +129,7 @@ size_t DocumentChange::MemoryBytes() const {
     n += sizeof(l) + (l.before.capacity() + l.after.capacity()) * sizeof(uint16_t);
   if (wholeBefore) n += wholeBefore->MemoryBytes();
   if (wholeAfter) n += wholeAfter->MemoryBytes();
+  if (then) n += then->MemoryBytes();
   return n;
 }
 
@@ -199,6 +200,16 @@ DocumentChange DiffStates(const DocumentState& before, const DocumentState& afte
 }
 
 void ApplyChange(CTarnelDoc& doc, const DocumentChange& change, bool forward) {
+  if (change.then) {
+    if (!forward) ApplyChange(doc, *change.then, false);
+    DocumentChange::ApplyOwn(doc, change, forward);
+    if (forward) ApplyChange(doc, *change.then, true);
+    return;
+  }
+  DocumentChange::ApplyOwn(doc, change, forward);
+}
+
+void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, bool forward) {
   if (change.wholeBefore) {
     RestoreState(doc, forward ? *change.wholeAfter : *change.wholeBefore);
     return;

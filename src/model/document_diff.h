@@ -34,12 +34,17 @@ struct DocumentChange {
   // change then restores whole documents.
   std::unique_ptr<DocumentState> wholeBefore;
   std::unique_ptr<DocumentState> wholeAfter;
+  // A second change made after this one in the same step (the whole document replaced half
+  // way through it): applied after this one forward, before it backward.
+  std::unique_ptr<DocumentChange> then;
 
   bool Empty() const {
-    return !wholeBefore && removed.empty() && added.empty() && changed.empty() && lists.empty() &&
-           lastIdBefore == lastIdAfter;
+    return !wholeBefore && !then && removed.empty() && added.empty() && changed.empty() &&
+           lists.empty() && lastIdBefore == lastIdAfter;
   }
   size_t MemoryBytes() const;
+  // This change without `then`.
+  static void ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, bool forward);
 };
 
 // The change that leads from `before` to `after`. A change that has to keep whole documents

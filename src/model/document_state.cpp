@@ -73,6 +73,29 @@ class Capture {
 
 }  // namespace
 
+void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
+  RecordData& d = *out;
+  d = RecordData();
+  d.id = r->id;
+  d.kind = uint8_t(r->Kind());
+  d.parent = -1;
+  d.name = r->name;
+  d.registered = doc.idMap.Lookup(r->id) == r;
+  if (const CAtom* a = AsAtom(const_cast<CRecord*>(r))) d.atomType = a->type;
+  if (const CPropertyItem* p = AsProperty(r)) {
+    d.typeCode = p->typeCode;
+    d.flags = p->flags;
+    d.eoc = p->eoc;
+    d.valueText = p->valueText;
+    d.rawValue = p->GetRawValue();
+    for (const CIncomingLink& l : p->incomingLinks) d.incoming.push_back(l.sourceId);
+    if (p->decimalPoint)
+      if (const CAtom* atom = AsAtom(p->parent))
+        for (const auto& q : atom->properties)
+          if (q.get() == p->decimalPoint) d.decimalPointKey = KeyOf(q->id);
+  }
+}
+
 size_t DocumentState::MemoryBytes() const {
   size_t n = sizeof(*this);
   for (const RecordData& r : records) n += r.MemoryBytes();

@@ -7,6 +7,7 @@
 #include <vector>
 
 class CTarnelDoc;
+class CRecord;
 
 // One record as the document holds it, without its children.
 struct RecordData {
@@ -52,6 +53,9 @@ struct DocumentState {
 inline uint16_t KeyOf(uint32_t id) {
   return uint16_t(id & 0xFFFF);
 }
+
+// One record's own data as a picture holds it (its place in the tree is left at -1).
+void DescribeRecord(const CTarnelDoc& doc, const CRecord* record, RecordData* out);
 
 // Reads the document without changing anything: no value is converted, no notification posted.
 DocumentState CaptureState(const CTarnelDoc& doc);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/change_recorder.h"
 #include "model/document_state.h"
 
 class CTarnelDoc;
@@ -74,10 +75,10 @@ class CEditHistory {
   std::deque<std::unique_ptr<DocumentChange>> done_;
   std::vector<std::unique_ptr<DocumentChange>> undone_;
   long cleanAt_ = 0;  // steps done at the saved state; -1 when no sequence leads back to it
-  // The pictures around a command, kept between commands only for their memory.
-  DocumentState before_;
-  DocumentState after_;
-  bool beforeTaken_ = false;
+  void Follow(CTarnelDoc& doc);
+
+  // Records each step from the document's events; made for the first document run against.
+  std::unique_ptr<CChangeRecorder> recorder_;
   const DocumentChange* lastApplied_ =
       nullptr;  // before_ holds the document ahead of an outside change
 };

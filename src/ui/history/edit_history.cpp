@@ -9,11 +9,11 @@ CEditHistory::CEditHistory(size_t limit, size_t memoryLimit)
 CEditHistory::~CEditHistory() = default;
 
 bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) {
-  if (!beforeTaken_) CaptureState(ctx.doc, &before_);
-  beforeTaken_ = false;
-  if (!command->Execute(ctx)) return false;
-  CaptureState(ctx.doc, &after_);
-  auto change = std::make_unique<DocumentChange>(DiffStates(before_, after_));
+  Follow(ctx.doc);
+  recorder_->Begin();  // goes on when an outside change began the step
+  bool changed = command->Execute(ctx);
+  std::unique_ptr<DocumentChange> change = recorder_->End();
+  if (!changed) return false;
   if (change->Empty()) return true;  // reported as a change, but nothing to take back
   if (cleanAt_ > long(done_.size())) cleanAt_ = -1;  // the saved state was undone: gone now
   for (auto& step : undone_) Drop(step);
@@ -31,8 +31,8 @@ bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) 
 }
 
 void CEditHistory::NoteExternalChangeComing(const CTarnelDoc& doc) {
-  CaptureState(doc, &before_);
-  beforeTaken_ = true;
+  Follow(const_cast<CTarnelDoc&>(doc));
+  recorder_->Begin();
 }
 
 bool CEditHistory::Undo(CTarnelDoc& doc) {
@@ -65,10 +65,15 @@ void CEditHistory::Clear() {
   bytes_ = 0;
   done_.clear();
   undone_.clear();
-  beforeTaken_ = false;
+  if (recorder_ && recorder_->Recording()) recorder_->End();
   cleanAt_ = 0;
 }
 
 void CEditHistory::MarkClean() {
   cleanAt_ = long(done_.size());
+}
+
+void CEditHistory::Follow(CTarnelDoc& doc) {
+  if (!recorder_ || &recorder_->document() != &doc)
+    recorder_ = std::make_unique<CChangeRecorder>(doc);
 }
