@@ -29,14 +29,24 @@ bool CBaseSession::RequestBase() {
   CNetMessage request(kMsgBase);
   request.AppendFloat(0.0f);
   if (!Send(request)) return false;
-  pendingBases_.push_back(false);
+  pendingBases_.push_back(BaseUse::kReplace);
   return true;
 }
 
 bool CBaseSession::RequestValueResync() {
   if (!RequestBase()) return false;
-  pendingBases_.back() = true;
+  pendingBases_.back() = BaseUse::kResync;
   return true;
+}
+
+bool CBaseSession::RequestBaseCopy() {
+  if (!RequestBase()) return false;
+  pendingBases_.back() = BaseUse::kCopy;
+  return true;
+}
+
+std::unique_ptr<CTarnelDoc> CBaseSession::TakeBaseCopy() {
+  return std::move(baseCopy_);
 }
 
 bool CBaseSession::SendRawValue(uint32_t id, uint32_t rawValue) {
@@ -63,10 +73,15 @@ void CBaseSession::OnMessageReceived(CNetMessage& message) {
 }
 
 void CBaseSession::TakeBase(CNetMessage& message) {
-  bool resync = !pendingBases_.empty() && pendingBases_.front();
+  BaseUse use = pendingBases_.empty() ? BaseUse::kReplace : pendingBases_.front();
   if (!pendingBases_.empty()) pendingBases_.pop_front();
-  if (resync) {
+  if (use == BaseUse::kResync) {
     ResyncFrom(message);
+    return;
+  }
+  if (use == BaseUse::kCopy) {
+    baseCopy_ = ReadBase(message);
+    emit baseCopyArrived();
     return;
   }
   emit aboutToReplaceBase();
@@ -79,16 +94,21 @@ void CBaseSession::TakeBase(CNetMessage& message) {
   emit baseReplaced();
 }
 
-void CBaseSession::ResyncFrom(CNetMessage& message) {
-  CTarnelDoc fresh;
+std::unique_ptr<CTarnelDoc> CBaseSession::ReadBase(CNetMessage& message) {
+  auto fresh = std::make_unique<CTarnelDoc>();
   for (int i = 0; i < message.GetElementCount(); ++i)
     if (std::unique_ptr<CBase> group = message.TakeGroupAt(i))
-      fresh.groups.push_back(std::move(group));
+      fresh->groups.push_back(std::move(group));
   ReopenStreams();
-  fresh.RebuildTree();
+  fresh->RebuildTree();
+  return fresh;
+}
+
+void CBaseSession::ResyncFrom(CNetMessage& message) {
+  std::unique_ptr<CTarnelDoc> fresh = ReadBase(message);
   std::vector<uint32_t> changed;
   ValueResyncResult r =
-      ResyncValues(doc_, fresh, [&changed](const CPropertyItem& p) { changed.push_back(p.id); });
+      ResyncValues(doc_, *fresh, [&changed](const CPropertyItem& p) { changed.push_back(p.id); });
   for (uint32_t id : changed) emit rawValueReceived(id);
   emit valuesResynced(r.changed, r.unmatched);
 }

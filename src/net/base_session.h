@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 
 #include "model/document_events.h"
 #include "net/net_client.h"
@@ -35,6 +36,11 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // is reported with rawValueReceived, and valuesResynced tells how many changed. For
   // bringing the open document back in step after a reconnect. False when not connected.
   bool RequestValueResync();
+  // Asks for the base into a document of its own, leaving the open one as it is: the editor
+  // compares with it. baseCopyArrived tells when TakeBaseCopy has it. False when not connected.
+  bool RequestBaseCopy();
+  // The base a RequestBaseCopy brought (null before it came); the caller owns it from now on.
+  std::unique_ptr<CTarnelDoc> TakeBaseCopy();
   // Message 203 for a property. False when not connected.
   bool SendRawValue(uint32_t id, uint32_t rawValue);
 
@@ -51,6 +57,8 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // The answer to RequestValueResync has been taken over; `unmatched` properties of the
   // document are not in the server's base (or not at the same place, or of another type).
   void valuesResynced(int changed, int unmatched);
+  // The answer to RequestBaseCopy is ready for TakeBaseCopy.
+  void baseCopyArrived();
   // The connection ended; reasons in net::DisconnectReason, LastError() says more.
   void disconnected(int reason);
   void roundTrip(quint32 elapsedMs);
@@ -63,13 +71,17 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
  private:
   void TakeBase(CNetMessage& message);
   void ResyncFrom(CNetMessage& message);
+  // The groups of a base message as a document of their own.
+  std::unique_ptr<CTarnelDoc> ReadBase(CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void TakeRawValue(const CNetMessage& message);
   void ValueChanged(CPropertyItem* property, uint32_t previous) override;
 
   CTarnelDoc& doc_;
-  // What each base asked for on this connection will be used for, in the order asked: true
-  // for a value resync. A base nobody asked for replaces the document, as always.
-  std::deque<bool> pendingBases_;
+  // What each base asked for on this connection will be used for, in the order asked. A base
+  // nobody asked for replaces the document, as always.
+  enum class BaseUse : uint8_t { kReplace, kResync, kCopy };
+  std::deque<BaseUse> pendingBases_;
+  std::unique_ptr<CTarnelDoc> baseCopy_;
   bool reportsValues_ = true;
 };

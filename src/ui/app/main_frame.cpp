@@ -19,6 +19,7 @@
 #include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_resources.h"
+#include "ui/compare/compare_owner.h"
 #include "ui/dialogs/html_about.h"
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
@@ -68,6 +69,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   treeEditing_ = new CTreeEditing(this, treeView_);
   treeEditing_->AttachKeys();
   network_ = std::make_unique<FrameNetwork>(this);
+  compare_ = std::make_unique<CCompareOwner>(this);
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
   // The window opens as large as the screen, maximised.
   if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -79,6 +81,8 @@ CMainFrame::CMainFrame(QWidget* parent)
 CMainFrame::~CMainFrame() {
   // Closing the window moves the focus; nothing may update the actions being destroyed.
   disconnect(qApp, nullptr, this, nullptr);
+  // The comparison marks the tree and follows the session: it goes while both exist.
+  compare_.reset();
   // The links editor reports to the frame when it hides: it goes while the frame is whole.
   delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.

@@ -15,6 +15,7 @@
 #include "model/document.h"
 #include "ui/history/edit_command.h"
 
+class CCompareOwner;
 class CFindBar;
 class FrameFiles;
 class FrameRecords;
@@ -119,6 +120,8 @@ class CMainFrame : public QMainWindow {
   CFindBar* GetFindBar() const { return findBar_; }
 
   FrameNetwork* network() const { return network_.get(); }
+  // The comparison with another base: its menu, dock and the tree's marks.
+  CCompareOwner* compare() const { return compare_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,6 +158,7 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<FrameRecords> records_;
   std::unique_ptr<FrameUndoFind> undoFind_;
   std::unique_ptr<FrameNetwork> network_;
+  std::unique_ptr<CCompareOwner> compare_;
   QPointer<CLinksDialog> linksEditor_;
 
   uint32_t selectedId_ = 0;

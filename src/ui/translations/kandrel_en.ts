@@ -47,6 +47,232 @@
     </message>
 </context>
 <context>
+    <name>CCompareOwner</name>
+    <message>
+        <source>Документ изменился после сравнения; сравнение обновлено, повторите перенос.</source>
+        <translation>The document changed after the comparison; the comparison has been refreshed, take the differences over again.</translation>
+    </message>
+    <message>
+        <source>Сравнить с файлом…</source>
+        <translation>Compare with File…</translation>
+    </message>
+    <message>
+        <source>Сравнить документ с другим файлом .kdl, не меняя документ</source>
+        <translation>Compare the document with another .kdl file without changing the document</translation>
+    </message>
+    <message>
+        <source>Сравнить с сервером</source>
+        <translation>Compare with Server</translation>
+    </message>
+    <message>
+        <source>Сравнить документ с базой, которую держит сервер</source>
+        <translation>Compare the document with the base the server holds</translation>
+    </message>
+    <message>
+        <source>Следующее различие</source>
+        <translation>Next Difference</translation>
+    </message>
+    <message>
+        <source>Следующее различие (F8)</source>
+        <translation>Next difference (F8)</translation>
+    </message>
+    <message>
+        <source>Предыдущее различие</source>
+        <translation>Previous Difference</translation>
+    </message>
+    <message>
+        <source>Предыдущее различие (Shift+F8)</source>
+        <translation>Previous difference (Shift+F8)</translation>
+    </message>
+    <message>
+        <source>Перенести выбранные</source>
+        <translation>Take Over Selected</translation>
+    </message>
+    <message>
+        <source>Перенести выбранные различия из другой базы в документ</source>
+        <translation>Take the selected differences over from the other base into the document</translation>
+    </message>
+    <message>
+        <source>Перенести все</source>
+        <translation>Take Over All</translation>
+    </message>
+    <message>
+        <source>Перенести все различия из другой базы в документ</source>
+        <translation>Take every difference over from the other base into the document</translation>
+    </message>
+    <message>
+        <source>Отправить значения</source>
+        <translation>Send Values</translation>
+    </message>
+    <message>
+        <source>Отправить серверу значения документа, которые отличаются от его</source>
+        <translation>Send the server the document&apos;s values that differ from its own</translation>
+    </message>
+    <message>
+        <source>Закрыть сравнение</source>
+        <translation>Close Comparison</translation>
+    </message>
+    <message>
+        <source>Сравнить с файлом</source>
+        <translation>Compare with File</translation>
+    </message>
+    <message>
+        <source>Сравнение</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>Различия</source>
+        <translation>Differences</translation>
+    </message>
+    <message>
+        <source>Показывать или скрывать различия этого вида</source>
+        <translation>Show or hide differences of this kind</translation>
+    </message>
+    <message>
+        <source>Значения тоже</source>
+        <translation>Values too</translation>
+    </message>
+    <message>
+        <source>Сравнивать и значения свойств, а не только структуру</source>
+        <translation>Compare property values too, not only the structure</translation>
+    </message>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Идентификатор</source>
+        <translation>Identifier</translation>
+    </message>
+    <message>
+        <source>Не удалось сравнить с файлом %1: %2</source>
+        <translation>Cannot compare with the file %1: %2</translation>
+    </message>
+    <message>
+        <source>Файл: %1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>Нет подключения к серверу: сравнивать не с чем.</source>
+        <translation>Not connected to a server: there is nothing to compare with.</translation>
+    </message>
+    <message>
+        <source>Запрошена база сервера для сравнения…</source>
+        <translation>Asked the server for its base to compare…</translation>
+    </message>
+    <message>
+        <source>Сервер: %1:%2</source>
+        <translation>Server: %1:%2</translation>
+    </message>
+    <message>
+        <source>Документ</source>
+        <translation>Document</translation>
+    </message>
+    <message>
+        <source>Различий нет</source>
+        <translation>No differences</translation>
+    </message>
+    <message>
+        <source>Документ ↔ %1: различий нет</source>
+        <translation>Document ↔ %1: no differences</translation>
+    </message>
+    <message>
+        <source>Документ ↔ %1</source>
+        <translation>Document ↔ %1</translation>
+    </message>
+    <message>
+        <source>(нет записи)</source>
+        <translation>(no record)</translation>
+    </message>
+    <message>
+        <source>нет в другой базе</source>
+        <translation>not in the other base</translation>
+    </message>
+    <message>
+        <source>изменено</source>
+        <translation>changed</translation>
+    </message>
+    <message>
+        <source>перемещено</source>
+        <translation>moved</translation>
+    </message>
+    <message>
+        <source>ниже добавлены записи</source>
+        <translation>records added below</translation>
+    </message>
+    <message>
+        <source>Не выбрано ни одного различия</source>
+        <translation>No difference is selected</translation>
+    </message>
+    <message>
+        <source>Перенесено: удалено %1, добавлено %2, изменено %3, перемещено %4</source>
+        <translation>Taken over: %1 removed, %2 added, %3 changed, %4 moved</translation>
+    </message>
+    <message>
+        <source>; не перенесено: %1</source>
+        <translation>; not taken over: %1</translation>
+    </message>
+    <message>
+        <source>Отправлено значений: %1</source>
+        <translation>Values sent: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CDifferenceModel</name>
+    <message>
+        <source>удалено</source>
+        <translation>removed</translation>
+    </message>
+    <message>
+        <source>добавлено</source>
+        <translation>added</translation>
+    </message>
+    <message>
+        <source>изменено</source>
+        <translation>changed</translation>
+    </message>
+    <message>
+        <source>перемещено</source>
+        <translation>moved</translation>
+    </message>
+    <message>
+        <source>имя</source>
+        <translation>name</translation>
+    </message>
+    <message>
+        <source>тип</source>
+        <translation>type</translation>
+    </message>
+    <message>
+        <source>флаги</source>
+        <translation>flags</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>шаблон</source>
+        <translation>pattern</translation>
+    </message>
+    <message>
+        <source>ссылка</source>
+        <translation>link</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>Различие</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>Подробности</source>
+        <translation>Details</translation>
+    </message>
+</context>
+<context>
     <name>CFindBar</name>
     <message>
         <source>Имя</source>

@@ -160,9 +160,19 @@ QVariant CRecordModel::data(const QModelIndex& index, int role) const {
       return r->id;
     case kKindRole:
       return int(r->Kind());
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole:
+    case Qt::ToolTipRole:
+      return marks_ ? marks_->MarkData(r->id, role) : QVariant();
     default:
       return {};
   }
+}
+
+void CRecordModel::SetMarks(const IRecordMarks* marks) {
+  marks_ = marks;
+  // Rows the views have not asked for yet ask when they appear.
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
 }
 
 Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {

@@ -17,6 +17,15 @@
 class CRecord;
 class CTarnelDoc;
 
+// Extra looks of single records, asked by identifier (a comparison marks what differs). Only
+// the colour and tooltip roles are asked, so a provider keeps a hash of identifiers at most.
+class IRecordMarks {
+ public:
+  virtual ~IRecordMarks() = default;
+  // The value of `role` for the record, or an invalid QVariant for the model's own.
+  virtual QVariant MarkData(uint32_t id, int role) const = 0;
+};
+
 class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   Q_OBJECT
  public:
@@ -58,6 +67,11 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   // "Root" row (or the invalid index when there is none).
   QModelIndex ListIndex(const CRecord* holder) const;
 
+  // The marks shown from now on (null: none); the views repaint. The provider must outlive
+  // the model or be taken away first.
+  void SetMarks(const IRecordMarks* marks);
+  const IRecordMarks* marks() const { return marks_; }
+
   // Everything may have changed: the views ask again.
   void Reload();
   // The same around a change of the document that may not tell everything it does: Begin
@@ -88,4 +102,5 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   int reloading_ = 0;               // inside BeginReload .. EndReload: events are covered
   std::vector<bool> movesStarted_;  // per move told: whether Qt took it as a move
   RenameHandler renameHandler_;
+  const IRecordMarks* marks_ = nullptr;
 };

@@ -1,0 +1,590 @@
+#include "ui/compare/compare_owner.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "model/base_takeover.h"
+#include "model/document.h"
+#include "model/records.h"
+#include "net/base_session.h"
+#include "ui/app/main_frame.h"
+#include "ui/app/modal_runner.h"
+#include "ui/compare/difference_model.h"
+#include "ui/history/edit_command.h"
+#include "ui/network/frame_network.h"
+#include "ui/tree/structure_tree.h"
+#include "xml/text_codec.h"
+
+namespace {
+
+// Takes differences over as one step of the edit history; the history's pictures make it
+// undoable like any other change.
+class TakeOverCommand : public CEditCommand {
+ public:
+  TakeOverCommand(std::shared_ptr<const CompareResult> result, std::vector<uint8_t> selected,
+                  TakeOverOutcome* outcome)
+      : result_(std::move(result)), selected_(std::move(selected)), outcome_(outcome) {}
+  bool Execute(EditContext& ctx) override {
+    if (!TakeOver(ctx.doc, *result_, selected_, outcome_)) {
+      ctx.error = CCompareOwner::tr(
+          "Документ изменился после сравнения; сравнение обновлено, повторите перенос.");
+      return false;
+    }
+    return outcome_->removed + outcome_->added + outcome_->changed + outcome_->moved > 0;
+  }
+
+ private:
+  std::shared_ptr<const CompareResult> result_;
+  std::vector<uint8_t> selected_;
+  TakeOverOutcome* outcome_;
+};
+
+// The fields the side-by-side table shows, after the path and the identifier.
+constexpr int kFieldRowsStart = 2;
+
+}  // namespace
+
+CCompareOwner::CCompareOwner(CMainFrame* frame) : QObject(nullptr), frame_(frame) {
+  refreshTimer_ = new QTimer(this);
+  refreshTimer_->setSingleShot(true);
+  refreshTimer_->setInterval(0);
+  connect(refreshTimer_, &QTimer::timeout, this, &CCompareOwner::Refresh);
+  CreateActions();
+  CreateDock();
+  // Any change of the document shows in the structure tree's model: the comparison follows.
+  CRecordModel* tree = frame_->GetTreeView()->recordModel();
+  connect(tree, &QAbstractItemModel::modelReset, this, &CCompareOwner::ScheduleRefresh);
+  connect(tree, &QAbstractItemModel::rowsInserted, this, &CCompareOwner::ScheduleRefresh);
+  connect(tree, &QAbstractItemModel::rowsRemoved, this, &CCompareOwner::ScheduleRefresh);
+  connect(tree, &QAbstractItemModel::rowsMoved, this, &CCompareOwner::ScheduleRefresh);
+  CBaseSession& session = frame_->network()->session();
+  connect(&session, &CBaseSession::baseCopyArrived, this, &CCompareOwner::OnBaseCopyArrived);
+  connect(&session, &CBaseSession::disconnected, this, [this] {
+    awaitingServer_ = false;
+    UpdateActions();
+  });
+  UpdateActions();
+}
+
+CCompareOwner::~CCompareOwner() {
+  if (CLeftView* tree = frame_->GetTreeView())
+    if (tree->recordModel()->marks() == this) tree->recordModel()->SetMarks(nullptr);
+}
+
+void CCompareOwner::CreateActions() {
+  auto make = [this](const QString& text, const char* name, const QString& tip) {
+    auto* a = new QAction(text, frame_);
+    a->setObjectName(QLatin1String(name));
+    a->setStatusTip(tip);
+    a->setToolTip(tip);
+    frame_->addAction(a);  // the keys work wherever the focus is in the window
+    return a;
+  };
+  compareFile_ = make(tr("Сравнить с файлом…"), "actionCompareFile",
+                      tr("Сравнить документ с другим файлом .kdl, не меняя документ"));
+  compareServer_ = make(tr("Сравнить с сервером"), "actionCompareServer",
+                        tr("Сравнить документ с базой, которую держит сервер"));
+  next_ = make(tr("Следующее различие"), "actionNextDifference", tr("Следующее различие (F8)"));
+  next_->setShortcut(QKeySequence(Qt::Key_F8));
+  previous_ = make(tr("Предыдущее различие"), "actionPreviousDifference",
+                   tr("Предыдущее различие (Shift+F8)"));
+  previous_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
+  takeSelected_ = make(tr("Перенести выбранные"), "actionTakeOverSelected",
+                       tr("Перенести выбранные различия из другой базы в документ"));
+  takeAll_ = make(tr("Перенести все"), "actionTakeOverAll",
+                  tr("Перенести все различия из другой базы в документ"));
+  sendValues_ = make(tr("Отправить значения"), "actionSendValues",
+                     tr("Отправить серверу значения документа, которые отличаются от его"));
+  close_ = make(tr("Закрыть сравнение"), "actionCloseCompare", tr("Закрыть сравнение"));
+
+  connect(compareFile_, &QAction::triggered, this, [this] {
+    QFileDialog dlg(frame_, tr("Сравнить с файлом"));
+    dlg.setObjectName(QStringLiteral("compareFileDialog"));
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilter(CMainFrame::tr("Kandrel Files (*.kdl) "));
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
+    CompareWithFile(dlg.selectedFiles().first());
+  });
+  connect(compareServer_, &QAction::triggered, this, [this] { CompareWithServer(); });
+  connect(next_, &QAction::triggered, this, [this] { Step(true); });
+  connect(previous_, &QAction::triggered, this, [this] { Step(false); });
+  connect(takeSelected_, &QAction::triggered, this, [this] { TakeOverSelected(); });
+  connect(takeAll_, &QAction::triggered, this, [this] { TakeOverAll(); });
+  connect(sendValues_, &QAction::triggered, this, [this] { SendValues(); });
+  connect(close_, &QAction::triggered, this, [this] { Close(); });
+
+  menu_ = new QMenu(tr("Сравнение"), frame_);
+  menu_->setObjectName(QStringLiteral("menuCompare"));
+  menu_->addAction(compareFile_);
+  menu_->addAction(compareServer_);
+  menu_->addSeparator();
+  menu_->addAction(next_);
+  menu_->addAction(previous_);
+  menu_->addSeparator();
+  menu_->addAction(takeSelected_);
+  menu_->addAction(takeAll_);
+  menu_->addAction(sendValues_);
+  menu_->addSeparator();
+  menu_->addAction(close_);
+  connect(menu_, &QMenu::aboutToShow, this, &CCompareOwner::UpdateActions);
+  // Before "О программе", which stays last.
+  QMenuBar* bar = frame_->menuBar();
+  QMenu* about = bar->findChild<QMenu*>(QStringLiteral("menuAbout"));
+  if (about)
+    bar->insertMenu(about->menuAction(), menu_);
+  else
+    bar->addMenu(menu_);
+}
+
+void CCompareOwner::CreateDock() {
+  dock_ = new QDockWidget(tr("Различия"), frame_);
+  dock_->setObjectName(QStringLiteral("differencesDock"));
+  dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
+  dock_->installEventFilter(this);
+  auto* body = new QWidget(dock_);
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(4, 2, 4, 4);
+  layout->setSpacing(2);
+
+  auto* bar = new QHBoxLayout;
+  bar->setSpacing(4);
+  title_ = new QLabel(body);
+  title_->setObjectName(QStringLiteral("compareTitle"));
+  bar->addWidget(title_);
+  bar->addSpacing(8);
+  for (int k = 0; k < kDifferenceKindCount; ++k) {
+    auto* b = new QToolButton(body);
+    b->setObjectName(QStringLiteral("kindFilter%1").arg(k));
+    b->setCheckable(true);
+    b->setChecked(true);
+    b->setAutoRaise(true);
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setIcon(DifferenceIcon(DifferenceKind(k)));
+    b->setToolTip(tr("Показывать или скрывать различия этого вида"));
+    connect(b, &QToolButton::toggled, this, [this] {
+      uint8_t kinds = 0;
+      for (int i = 0; i < kDifferenceKindCount; ++i)
+        if (kindButtons_[i]->isChecked()) kinds |= uint8_t(1 << i);
+      model_->SetKindFilter(kinds);
+      list_->expandToDepth(0);
+      UpdateActions();
+    });
+    kindButtons_[k] = b;
+    bar->addWidget(b);
+  }
+  valuesToo_ = new QCheckBox(tr("Значения тоже"), body);
+  valuesToo_->setObjectName(QStringLiteral("valuesToo"));
+  valuesToo_->setToolTip(tr("Сравнивать и значения свойств, а не только структуру"));
+  valuesToo_->setChecked(true);
+  connect(valuesToo_, &QCheckBox::toggled, this, &CCompareOwner::SetValuesToo);
+  bar->addWidget(valuesToo_);
+  bar->addStretch(1);
+  for (QAction* a : {previous_, next_, takeSelected_, takeAll_, sendValues_}) {
+    auto* b = new QToolButton(body);
+    b->setDefaultAction(a);
+    b->setAutoRaise(true);
+    bar->addWidget(b);
+  }
+  layout->addLayout(bar);
+
+  auto* split = new QSplitter(Qt::Horizontal, body);
+  split->setChildrenCollapsible(false);
+  model_ = new CDifferenceModel(dock_);
+  list_ = new QTreeView(split);
+  list_->setObjectName(QStringLiteral("differencesList"));
+  list_->setModel(model_);
+  list_->setUniformRowHeights(true);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setAllColumnsShowFocus(true);
+  list_->header()->setStretchLastSection(true);
+  list_->setColumnWidth(CDifferenceModel::kColumnRecord, 260);
+  list_->setColumnWidth(CDifferenceModel::kColumnKind, 110);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &CCompareOwner::OnCurrentChanged);
+
+  sides_ = new QTableWidget(kFieldRowsStart + kDifferenceFieldCount, 2, split);
+  sides_->setObjectName(QStringLiteral("differenceSides"));
+  sides_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Long paths keep their end, the record's own name, in sight.
+  sides_->setWordWrap(false);
+  sides_->setTextElideMode(Qt::ElideLeft);
+  sides_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  sides_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  QStringList rows{tr("Путь"), tr("Идентификатор")};
+  for (int f = 0; f < kDifferenceFieldCount; ++f) rows << DifferenceFieldText(f);
+  sides_->setVerticalHeaderLabels(rows);
+  split->addWidget(list_);
+  split->addWidget(sides_);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+  layout->addWidget(split, 1);
+
+  dock_->setWidget(body);
+  frame_->addDockWidget(Qt::BottomDockWidgetArea, dock_);
+  frame_->resizeDocks({dock_}, {300}, Qt::Vertical);
+  dock_->hide();
+}
+
+bool CCompareOwner::eventFilter(QObject* watched, QEvent* event) {
+  // The dock's close button ends the comparison, marks included.
+  if (watched == dock_ && event->type() == QEvent::Close && IsOpen())
+    QTimer::singleShot(0, this, &CCompareOwner::Close);
+  return QObject::eventFilter(watched, event);
+}
+
+bool CCompareOwner::CompareWithFile(const QString& path) {
+  auto other = std::make_unique<CTarnelDoc>();
+  try {
+    other->OpenFile(QFile::encodeName(path).toStdString());
+  } catch (const DocumentFileError& e) {
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не удалось сравнить с файлом %1: %2")
+                  .arg(QDir::toNativeSeparators(path), QString::fromStdString(e.what())));
+    return false;
+  }
+  options_.ignoreValues = false;
+  Open(std::move(other), tr("Файл: %1").arg(QFileInfo(path).fileName()), false);
+  return true;
+}
+
+bool CCompareOwner::CompareWithServer() {
+  CBaseSession& session = frame_->network()->session();
+  if (!session.IsConnected() || !session.RequestBaseCopy()) {
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Нет подключения к серверу: сравнивать не с чем."));
+    return false;
+  }
+  awaitingServer_ = true;
+  resending_ = false;
+  frame_->statusBar()->showMessage(tr("Запрошена база сервера для сравнения…"));
+  UpdateActions();
+  return true;
+}
+
+void CCompareOwner::OnBaseCopyArrived() {
+  std::unique_ptr<CTarnelDoc> other = frame_->network()->session().TakeBaseCopy();
+  if (!other || !awaitingServer_) return;
+  awaitingServer_ = false;
+  if (resending_ && IsOpen() && otherIsServer_) {
+    // The base after "Отправить значения": the same comparison, on the server's new values.
+    resending_ = false;
+    other_ = std::move(other);
+    Refresh();
+    return;
+  }
+  CBaseSession& session = frame_->network()->session();
+  // A live server's values move all the time: the structure comes first.
+  options_.ignoreValues = true;
+  Open(std::move(other),
+       tr("Сервер: %1:%2").arg(QString::fromStdString(session.GetAddress())).arg(session.GetPort()),
+       true);
+}
+
+void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server) {
+  other_ = std::move(other);
+  otherName_ = otherName;
+  otherIsServer_ = server;
+  {
+    QSignalBlocker block(valuesToo_);
+    valuesToo_->setChecked(!options_.ignoreValues);
+  }
+  sides_->setHorizontalHeaderLabels({tr("Документ"), otherName_});
+  dock_->show();
+  Refresh();
+  list_->setFocus();
+  if (result_ && result_->Equal())
+    frame_->statusBar()->showMessage(tr("Различий нет"));
+  else
+    Step(true);
+}
+
+void CCompareOwner::ScheduleRefresh() {
+  if (IsOpen() && !refreshing_) refreshTimer_->start();
+}
+
+void CCompareOwner::Refresh() {
+  refreshTimer_->stop();
+  if (!other_) return;
+  refreshing_ = true;
+  ShowResult(std::make_shared<const CompareResult>(
+      CompareDocuments(frame_->document(), *other_, options_)));
+  refreshing_ = false;
+}
+
+void CCompareOwner::ShowResult(std::shared_ptr<const CompareResult> result) {
+  // The current row stays where the same record still differs.
+  std::string current;
+  if (int d = CurrentDifference(); result_ && d >= 0)
+    current = result_->differences[size_t(d)].Path();
+  result_ = std::move(result);
+  model_->SetResult(result_);
+  list_->expandToDepth(0);
+  if (!current.empty()) {
+    QModelIndex again = model_->IndexOfPath(current);
+    if (again.isValid()) {
+      QSignalBlocker block(list_->selectionModel());
+      list_->setCurrentIndex(again);
+      list_->scrollTo(again);
+    }
+  }
+  ShowSides(CurrentDifference());
+  title_->setText(result_ && result_->Equal() ? tr("Документ ↔ %1: различий нет").arg(otherName_)
+                                              : tr("Документ ↔ %1").arg(otherName_));
+  UpdateMarks();
+  UpdateCounts();
+  UpdateActions();
+}
+
+void CCompareOwner::Close() {
+  refreshTimer_->stop();
+  other_.reset();
+  result_.reset();
+  awaitingServer_ = false;
+  resending_ = false;
+  model_->SetResult(nullptr);
+  marks_.clear();
+  frame_->GetTreeView()->recordModel()->SetMarks(nullptr);
+  frame_->GetTreeView()->viewport()->update();
+  dock_->hide();
+  UpdateActions();
+}
+
+void CCompareOwner::SetValuesToo(bool on) {
+  if (valuesToo_->isChecked() != on) {
+    QSignalBlocker block(valuesToo_);
+    valuesToo_->setChecked(on);
+  }
+  options_.ignoreValues = !on;
+  Refresh();
+}
+
+void CCompareOwner::Step(bool forward) {
+  if (!IsOpen()) return;
+  QModelIndex next = model_->Step(list_->currentIndex(), forward);
+  if (!next.isValid()) {
+    frame_->statusBar()->showMessage(tr("Различий нет"));
+    return;
+  }
+  list_->selectionModel()->setCurrentIndex(
+      next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  list_->scrollTo(next);
+}
+
+uint32_t CCompareOwner::NearestRecord(const Difference& d) const {
+  const CompareResult& r = *result_;
+  if (d.first >= 0) return d.firstId;
+  // An added record: its nearest ancestor the document holds (0: "Root").
+  int32_t p = r.secondParents[size_t(d.second)];
+  while (p >= 0 && r.secondToFirst[size_t(p)] < 0) p = r.secondParents[size_t(p)];
+  return p >= 0 ? r.firstIds[size_t(r.secondToFirst[size_t(p)])] : 0;
+}
+
+int CCompareOwner::CurrentDifference() const {
+  QVariant d = model_->data(list_->currentIndex(), CDifferenceModel::kDifferenceRole);
+  return d.isValid() ? d.toInt() : -1;
+}
+
+void CCompareOwner::OnCurrentChanged() {
+  int d = CurrentDifference();
+  ShowSides(d);
+  if (d < 0 || !result_) return;
+  uint32_t id = NearestRecord(result_->differences[size_t(d)]);
+  if (id && !frame_->document().LookupRecord(id)) return;
+  // The structure tree shows the record; the focus stays in the list, so F8 goes on from here.
+  QWidget* focus = QApplication::focusWidget();
+  frame_->RevealRecord(id);
+  if (focus) focus->setFocus();
+}
+
+void CCompareOwner::ShowSides(int difference) {
+  for (int row = 0; row < sides_->rowCount(); ++row)
+    for (int col = 0; col < 2; ++col) sides_->setItem(row, col, nullptr);
+  if (difference < 0 || !result_) return;
+  // Every difference of the record's row counts: a changed and moved record shows both.
+  std::vector<int> all = model_->DifferencesAt(list_->currentIndex());
+  if (all.empty()) all.push_back(difference);
+  const Difference& d = result_->differences[size_t(difference)];
+  uint8_t fields = 0;
+  bool pathDiffers = false;
+  for (int i : all) {
+    const Difference& e = result_->differences[size_t(i)];
+    if (e.kind == DifferenceKind::kChanged) fields |= e.fields;
+    if (e.kind == DifferenceKind::kMoved) pathDiffers = true;
+  }
+  auto put = [this](int row, int col, const QString& text, bool differs) {
+    auto* item = new QTableWidgetItem(text);
+    if (differs) {
+      item->setBackground(DifferenceTint(DifferenceKind::kChanged));
+      QFont f = item->font();
+      f.setBold(true);
+      item->setFont(f);
+    }
+    sides_->setItem(row, col, item);
+  };
+  bool both = d.first >= 0 && d.second >= 0;
+  for (int col = 0; col < 2; ++col) {
+    bool second = col == 1;
+    bool has = second ? d.second >= 0 : d.first >= 0;
+    if (!has) {
+      put(0, col, tr("(нет записи)"), true);
+      continue;
+    }
+    put(0, col, FromCp1251(second ? d.secondPath : d.firstPath), pathDiffers);
+    put(1, col, QString::number(second ? d.secondId : d.firstId), false);
+    // A field stands out where the comparison found it differs, and where its two texts do
+    // (a pattern that goes with a changed value text).
+    for (int f = 0; f < kDifferenceFieldCount; ++f)
+      put(kFieldRowsStart + f, col, FromCp1251(d.FieldText(second, f)),
+          (fields & (1 << f)) || (both && d.FieldText(false, f) != d.FieldText(true, f)));
+  }
+}
+
+void CCompareOwner::UpdateMarks() {
+  marks_.clear();
+  if (result_) {
+    for (const Difference& d : result_->differences) {
+      if (d.kind == DifferenceKind::kAdded) {
+        marks_[NearestRecord(d)] |= KindBit(DifferenceKind::kAdded);
+      } else {
+        marks_[d.firstId] |= KindBit(d.kind);
+      }
+    }
+  }
+  CRecordModel* tree = frame_->GetTreeView()->recordModel();
+  tree->SetMarks(result_ ? this : nullptr);
+  frame_->GetTreeView()->viewport()->update();
+}
+
+QVariant CCompareOwner::MarkData(uint32_t id, int role) const {
+  auto it = marks_.find(id);
+  if (it == marks_.end()) return {};
+  // One colour per record: removed over changed over moved over added below.
+  static const DifferenceKind kOrder[] = {DifferenceKind::kRemoved, DifferenceKind::kChanged,
+                                          DifferenceKind::kMoved, DifferenceKind::kAdded};
+  DifferenceKind kind = DifferenceKind::kAdded;
+  for (DifferenceKind k : kOrder)
+    if (it->second & KindBit(k)) {
+      kind = k;
+      break;
+    }
+  switch (role) {
+    case Qt::ForegroundRole:
+      return DifferenceColor(kind);
+    case Qt::BackgroundRole:
+      return DifferenceTint(kind);
+    case Qt::ToolTipRole: {
+      QStringList texts;
+      if (it->second & KindBit(DifferenceKind::kRemoved)) texts << tr("нет в другой базе");
+      if (it->second & KindBit(DifferenceKind::kChanged)) texts << tr("изменено");
+      if (it->second & KindBit(DifferenceKind::kMoved)) texts << tr("перемещено");
+      if (it->second & KindBit(DifferenceKind::kAdded)) texts << tr("ниже добавлены записи");
+      return texts.join(QStringLiteral(", "));
+    }
+    default:
+      return {};
+  }
+}
+
+void CCompareOwner::UpdateCounts() {
+  for (int k = 0; k < kDifferenceKindCount; ++k)
+    kindButtons_[k]->setText(QStringLiteral("%1: %2")
+                                 .arg(DifferenceKindText(DifferenceKind(k)))
+                                 .arg(model_->Count(DifferenceKind(k))));
+}
+
+void CCompareOwner::UpdateActions() {
+  bool connected = frame_->network()->connected() && frame_->network()->session().IsConnected();
+  bool differs = result_ && !result_->Equal();
+  compareFile_->setEnabled(true);
+  compareServer_->setEnabled(connected && !awaitingServer_);
+  next_->setEnabled(IsOpen() && model_->ShownCount() > 0);
+  previous_->setEnabled(IsOpen() && model_->ShownCount() > 0);
+  takeSelected_->setEnabled(differs);
+  takeAll_->setEnabled(differs);
+  sendValues_->setEnabled(IsOpen() && otherIsServer_ && connected);
+  close_->setEnabled(IsOpen());
+}
+
+bool CCompareOwner::TakeOverSelected() {
+  if (!result_) return false;
+  std::vector<uint8_t> selected(result_->differences.size(), 0);
+  bool any = false;
+  for (const QModelIndex& row : list_->selectionModel()->selectedRows())
+    for (int i : model_->DifferencesAt(row)) selected[size_t(i)] = any = true;
+  if (!any) {
+    frame_->statusBar()->showMessage(tr("Не выбрано ни одного различия"));
+    return false;
+  }
+  return RunTakeOver(std::move(selected));
+}
+
+bool CCompareOwner::TakeOverAll() {
+  if (!result_) return false;
+  return RunTakeOver(std::vector<uint8_t>(result_->differences.size(), 1));
+}
+
+bool CCompareOwner::RunTakeOver(std::vector<uint8_t> selected) {
+  TakeOverOutcome outcome;
+  bool changed =
+      frame_->RunCommand(std::make_unique<TakeOverCommand>(result_, std::move(selected), &outcome));
+  frame_->AfterTreeRebuilt();
+  Refresh();
+  QString text = tr("Перенесено: удалено %1, добавлено %2, изменено %3, перемещено %4")
+                     .arg(outcome.removed)
+                     .arg(outcome.added)
+                     .arg(outcome.changed)
+                     .arg(outcome.moved);
+  if (outcome.notTaken) text += tr("; не перенесено: %1").arg(outcome.notTaken);
+  frame_->statusBar()->showMessage(text);
+  return changed;
+}
+
+int CCompareOwner::SendValues() {
+  CBaseSession& session = frame_->network()->session();
+  if (!other_ || !otherIsServer_ || !session.IsConnected()) return 0;
+  // Values count here whatever the switch says.
+  CompareOptions withValues = options_;
+  withValues.ignoreValues = false;
+  CompareResult r = CompareDocuments(frame_->document(), *other_, withValues);
+  int sent = 0;
+  for (const Difference& d : r.differences) {
+    if (d.kind != DifferenceKind::kChanged || !(d.fields & (kFieldValue | kFieldRaw))) continue;
+    const RecordData& mine = d.firstData;
+    const RecordData& theirs = d.secondData;
+    // Only a pattern the server's property reads the same way.
+    if (mine.kind != kKindProperty || theirs.kind != kKindProperty ||
+        mine.typeCode != theirs.typeCode || mine.rawValue == theirs.rawValue)
+      continue;
+    if (!session.SendRawValue(d.secondId, mine.rawValue)) break;
+    ++sent;
+  }
+  frame_->statusBar()->showMessage(tr("Отправлено значений: %1").arg(sent));
+  // The server applies them in order, so the base asked for next holds them: the comparison
+  // is brought up to date with it.
+  if (sent > 0 && session.RequestBaseCopy()) {
+    awaitingServer_ = true;
+    resending_ = true;
+  }
+  return sent;
+}

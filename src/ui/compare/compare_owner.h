@@ -1,0 +1,117 @@
+// The comparison of the open document with another base: the "Сравнение" menu, the
+// differences dock, the marks in the structure tree and taking differences over. The other
+// base (a .kdl file or what the server holds) is read into a document of its own; the open
+// document changes only through a take-over, which is one step of the edit history.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "model/base_compare.h"
+#include "ui/tree/record_model.h"
+
+class CDifferenceModel;
+class CMainFrame;
+class CTarnelDoc;
+class QAction;
+class QCheckBox;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+class CCompareOwner : public QObject, public IRecordMarks {
+  Q_OBJECT
+ public:
+  explicit CCompareOwner(CMainFrame* frame);
+  ~CCompareOwner() override;
+
+  // Reads the .kdl into a document of its own and compares the open document with it. False,
+  // with a message naming the file and the cause, when it cannot be read.
+  bool CompareWithFile(const QString& path);
+  // Asks the connected server for its base; the comparison opens when it has arrived. False
+  // when there is no connection.
+  bool CompareWithServer();
+  bool IsOpen() const { return other_ != nullptr; }
+  // Compares again with the current options (after the document changed, or the switch).
+  void Refresh();
+  // Ends the comparison: the dock hides and the tree loses its marks.
+  void Close();
+  // The "values too" switch: the comparison runs again with or without values.
+  void SetValuesToo(bool on);
+  bool valuesToo() const { return !options_.ignoreValues; }
+  // F8 / Shift+F8: the next or previous difference becomes the current one.
+  void Step(bool forward);
+  // Takes the selected differences (or all) from the other base into the document as one
+  // undoable step, then compares again. False when nothing changed.
+  bool TakeOverSelected();
+  bool TakeOverAll();
+  // Message 203 for each property whose raw value differs and that both sides hold with the
+  // same type; the number sent.
+  int SendValues();
+
+  const CompareResult* result() const { return result_.get(); }
+  CDifferenceModel* model() const { return model_; }
+  QTreeView* list() const { return list_; }
+  QTableWidget* sides() const { return sides_; }
+  QDockWidget* dock() const { return dock_; }
+  QMenu* menu() const { return menu_; }
+
+  QVariant MarkData(uint32_t id, int role) const override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateDock();
+  void Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server);
+  void ShowResult(std::shared_ptr<const CompareResult> result);
+  void UpdateMarks();
+  void UpdateCounts();
+  void UpdateActions();
+  // The result's index of the list's current row's first difference; -1 for none.
+  int CurrentDifference() const;
+  void OnCurrentChanged();
+  void ShowSides(int difference);
+  bool RunTakeOver(std::vector<uint8_t> selected);
+  uint32_t NearestRecord(const Difference& d) const;
+  void ScheduleRefresh();
+  void OnBaseCopyArrived();
+
+  CMainFrame* frame_;
+  std::unique_ptr<CTarnelDoc> other_;
+  QString otherName_;
+  bool otherIsServer_ = false;
+  bool awaitingServer_ = false;
+  bool resending_ = false;  // the base awaited refreshes the open comparison
+  CompareOptions options_;
+  std::shared_ptr<const CompareResult> result_;
+  // The document's records each kind marks, as KindBit()s; added-below marks the nearest
+  // record the document holds above an added one.
+  std::unordered_map<uint32_t, uint8_t> marks_;
+
+  QMenu* menu_ = nullptr;
+  QAction* compareFile_ = nullptr;
+  QAction* compareServer_ = nullptr;
+  QAction* next_ = nullptr;
+  QAction* previous_ = nullptr;
+  QAction* takeSelected_ = nullptr;
+  QAction* takeAll_ = nullptr;
+  QAction* sendValues_ = nullptr;
+  QAction* close_ = nullptr;
+
+  QDockWidget* dock_ = nullptr;
+  QLabel* title_ = nullptr;
+  QToolButton* kindButtons_[4] = {};
+  QCheckBox* valuesToo_ = nullptr;
+  QTreeView* list_ = nullptr;
+  QTableWidget* sides_ = nullptr;
+  CDifferenceModel* model_ = nullptr;
+  QTimer* refreshTimer_ = nullptr;
+  bool refreshing_ = false;
+};

@@ -1,0 +1,311 @@
+#include "ui/compare/difference_model.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+
+#include "xml/text_codec.h"
+
+namespace {
+
+const char* const kKindTexts[] = {
+    QT_TRANSLATE_NOOP("CDifferenceModel", "удалено"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "добавлено"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "изменено"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "перемещено"),
+};
+
+const char* const kFieldTexts[] = {
+    QT_TRANSLATE_NOOP("CDifferenceModel", "имя"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "тип"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "флаги"),
+    "EOC",
+    QT_TRANSLATE_NOOP("CDifferenceModel", "значение"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "шаблон"),
+    QT_TRANSLATE_NOOP("CDifferenceModel", "ссылка"),
+};
+
+// The symbol drawn into each kind's icon.
+const char kSymbols[] = {'-', '+', '~', '>'};
+
+}  // namespace
+
+QColor DifferenceColor(DifferenceKind kind) {
+  switch (kind) {
+    case DifferenceKind::kRemoved:
+      return QColor(0xc6, 0x28, 0x28);
+    case DifferenceKind::kAdded:
+      return QColor(0x2e, 0x7d, 0x32);
+    case DifferenceKind::kChanged:
+      return QColor(0xc7, 0x6a, 0x00);
+    case DifferenceKind::kMoved:
+      return QColor(0x6a, 0x1b, 0x9a);
+  }
+  return {};
+}
+
+QColor DifferenceTint(DifferenceKind kind) {
+  QColor c = DifferenceColor(kind);
+  // A fifth of the colour over white.
+  return QColor(255 - (255 - c.red()) / 5, 255 - (255 - c.green()) / 5, 255 - (255 - c.blue()) / 5);
+}
+
+QIcon DifferenceIcon(DifferenceKind kind) {
+  // Drawn once per kind: a rounded square of the kind's colour with its symbol.
+  static QIcon icons[kDifferenceKindCount];
+  QIcon& icon = icons[int(kind)];
+  if (icon.isNull()) {
+    for (int size : {16, 32}) {
+      QPixmap pixmap(size, size);
+      pixmap.fill(Qt::transparent);
+      QPainter p(&pixmap);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setPen(Qt::NoPen);
+      p.setBrush(DifferenceColor(kind));
+      qreal r = size / 8.0;
+      p.drawRoundedRect(QRectF(r / 2, r / 2, size - r, size - r), r * 1.5, r * 1.5);
+      QPen pen(Qt::white, size / 8.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+      p.setPen(pen);
+      qreal a = size * 0.3, b = size * 0.7, m = size * 0.5;
+      switch (kSymbols[int(kind)]) {
+        case '+':
+          p.drawLine(QPointF(m, a), QPointF(m, b));
+          [[fallthrough]];
+        case '-':
+          p.drawLine(QPointF(a, m), QPointF(b, m));
+          break;
+        case '~':
+          p.drawLine(QPointF(a, size * 0.38), QPointF(b, size * 0.38));
+          p.drawLine(QPointF(a, size * 0.62), QPointF(b, size * 0.62));
+          break;
+        default:  // '>': an arrow
+          p.drawLine(QPointF(a, m), QPointF(b, m));
+          p.drawLine(QPointF(m, a), QPointF(b, m));
+          p.drawLine(QPointF(m, b), QPointF(b, m));
+          break;
+      }
+      p.end();
+      icon.addPixmap(pixmap);
+    }
+  }
+  return icon;
+}
+
+QString DifferenceKindText(DifferenceKind kind) {
+  return QCoreApplication::translate("CDifferenceModel", kKindTexts[int(kind)]);
+}
+
+QString DifferenceFieldText(int fieldIndex) {
+  if (fieldIndex < 0 || fieldIndex >= kDifferenceFieldCount) return {};
+  return QCoreApplication::translate("CDifferenceModel", kFieldTexts[fieldIndex]);
+}
+
+CDifferenceModel::CDifferenceModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+CDifferenceModel::~CDifferenceModel() = default;
+
+void CDifferenceModel::SetResult(std::shared_ptr<const CompareResult> result) {
+  beginResetModel();
+  result_ = std::move(result);
+  Build();
+  endResetModel();
+}
+
+void CDifferenceModel::SetKindFilter(uint8_t kinds) {
+  if (kinds == filter_) return;
+  beginResetModel();
+  filter_ = kinds;
+  Build();
+  endResetModel();
+}
+
+void CDifferenceModel::Build() {
+  nodes_.clear();
+  top_.clear();
+  ordered_.clear();
+  byPath_.clear();
+  std::fill(std::begin(counts_), std::end(counts_), 0);
+  shown_ = 0;
+  if (!result_) return;
+  const std::vector<Difference>& list = result_->differences;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const Difference& d = list[i];
+    ++counts_[int(d.kind)];
+    if (!(filter_ & KindBit(d.kind))) continue;
+    ++shown_;
+    // The node of every prefix of the path, made where missing. Records are named by their
+    // first-side path where they have one, so a moved record stands where it is now.
+    const std::string& path = d.Path();
+    int node = -1;
+    size_t end = 0;
+    while (end < path.size()) {
+      size_t start = end + 1;
+      end = path.find('/', start);
+      if (end == std::string::npos) end = path.size();
+      std::string prefix = path.substr(0, end);
+      auto [it, made] = byPath_.try_emplace(std::move(prefix), int(nodes_.size()));
+      if (made) {
+        Node n;
+        n.parent = node;
+        n.label = FromCp1251(path.substr(start, end - start));
+        std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
+        n.row = int(siblings.size());
+        siblings.push_back(int(nodes_.size()));
+        nodes_.push_back(std::move(n));
+      }
+      node = it->second;
+    }
+    if (node < 0) continue;  // an empty path names nothing
+    nodes_[size_t(node)].differences.push_back(int(i));
+    nodes_[size_t(node)].kinds |= KindBit(d.kind);
+  }
+  // Tree order, for stepping.
+  std::vector<int> stack(top_.rbegin(), top_.rend());
+  int pre = 0;
+  while (!stack.empty()) {
+    int n = stack.back();
+    stack.pop_back();
+    Node& node = nodes_[size_t(n)];
+    node.pre = pre++;
+    if (!node.differences.empty()) {
+      node.order = int(ordered_.size());
+      ordered_.push_back(n);
+    }
+    stack.insert(stack.end(), node.children.rbegin(), node.children.rend());
+  }
+}
+
+int CDifferenceModel::NodeOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != this) return -1;
+  return int(index.internalId());
+}
+
+QModelIndex CDifferenceModel::IndexOfNode(int node, int column) const {
+  if (node < 0) return {};
+  return createIndex(nodes_[size_t(node)].row, column, quintptr(node));
+}
+
+std::vector<int> CDifferenceModel::DifferencesAt(const QModelIndex& index) const {
+  int n = NodeOf(index);
+  return n < 0 ? std::vector<int>() : nodes_[size_t(n)].differences;
+}
+
+QModelIndex CDifferenceModel::Step(const QModelIndex& from, bool forward) const {
+  if (ordered_.empty()) return {};
+  int n = NodeOf(from);
+  int count = int(ordered_.size());
+  int next;
+  if (n < 0) {
+    next = forward ? 0 : count - 1;
+  } else if (nodes_[size_t(n)].order >= 0) {
+    next = (nodes_[size_t(n)].order + (forward ? 1 : count - 1)) % count;
+  } else {
+    // A path row: the first row with differences below it in tree order, or the last above.
+    int pre = nodes_[size_t(n)].pre;
+    auto it = std::upper_bound(ordered_.begin(), ordered_.end(), pre,
+                               [this](int p, int node) { return p < nodes_[size_t(node)].pre; });
+    int after = int(it - ordered_.begin());
+    next = forward ? after % count : (after + count - 1) % count;
+  }
+  return IndexOfNode(ordered_[size_t(next)]);
+}
+
+QModelIndex CDifferenceModel::IndexOfPath(const std::string& path) const {
+  auto it = byPath_.find(path);
+  return it == byPath_.end() ? QModelIndex() : IndexOfNode(it->second);
+}
+
+QModelIndex CDifferenceModel::index(int row, int column, const QModelIndex& parent) const {
+  if (row < 0 || column < 0 || column >= kColumnCount) return {};
+  if (parent.isValid() && parent.column() != 0) return {};
+  int p = NodeOf(parent);
+  const std::vector<int>& rows = p < 0 ? top_ : nodes_[size_t(p)].children;
+  if (row >= int(rows.size())) return {};
+  return createIndex(row, column, quintptr(rows[size_t(row)]));
+}
+
+QModelIndex CDifferenceModel::parent(const QModelIndex& child) const {
+  int n = NodeOf(child);
+  return n < 0 ? QModelIndex() : IndexOfNode(nodes_[size_t(n)].parent);
+}
+
+int CDifferenceModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() && parent.column() != 0) return 0;
+  int p = NodeOf(parent);
+  return int(p < 0 ? top_.size() : nodes_[size_t(p)].children.size());
+}
+
+int CDifferenceModel::columnCount(const QModelIndex&) const {
+  return kColumnCount;
+}
+
+QString CDifferenceModel::Details(const Node& node) const {
+  QStringList parts;
+  for (int i : node.differences) {
+    const Difference& d = result_->differences[size_t(i)];
+    if (d.kind == DifferenceKind::kChanged) {
+      QStringList fields;
+      for (int f = 0; f < kDifferenceFieldCount; ++f)
+        if (d.fields & (1 << f)) fields << DifferenceFieldText(f);
+      parts << fields.join(QStringLiteral(", "));
+    } else if (d.kind == DifferenceKind::kMoved) {
+      parts << QStringLiteral("→ ") + FromCp1251(d.secondPath);
+    }
+  }
+  return parts.join(QStringLiteral("; "));
+}
+
+QVariant CDifferenceModel::data(const QModelIndex& index, int role) const {
+  int n = NodeOf(index);
+  if (n < 0) return {};
+  const Node& node = nodes_[size_t(n)];
+  DifferenceKind first = node.differences.empty()
+                             ? DifferenceKind::kChanged
+                             : result_->differences[size_t(node.differences.front())].kind;
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      switch (index.column()) {
+        case kColumnRecord:
+          if (role == Qt::ToolTipRole && !node.differences.empty())
+            return FromCp1251(result_->differences[size_t(node.differences.front())].Path());
+          return node.label;
+        case kColumnKind: {
+          QStringList kinds;
+          for (int k = 0; k < kDifferenceKindCount; ++k)
+            if (node.kinds & (1 << k)) kinds << DifferenceKindText(DifferenceKind(k));
+          return kinds.join(QStringLiteral(", "));
+        }
+        default:
+          return Details(node);
+      }
+    case Qt::DecorationRole:
+      if (index.column() == kColumnRecord && !node.differences.empty())
+        return DifferenceIcon(first);
+      return {};
+    case Qt::ForegroundRole:
+      if (!node.differences.empty()) return DifferenceColor(first);
+      return {};
+    case kDifferenceRole:
+      return node.differences.empty() ? -1 : node.differences.front();
+    case kKindsRole:
+      return int(node.kinds);
+    default:
+      return {};
+  }
+}
+
+QVariant CDifferenceModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case kColumnRecord:
+      return tr("Запись");
+    case kColumnKind:
+      return tr("Различие");
+    case kColumnDetails:
+      return tr("Подробности");
+    default:
+      return {};
+  }
+}

@@ -1,0 +1,97 @@
+// The differences of a comparison as a Qt item model: a tree by record path, a row per record
+// that differs and per ancestor on the way to it. It keeps one small node per row, built once
+// per result or filter, so a result of 65,535 differences opens at once.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QColor>
+#include <QIcon>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/base_compare.h"
+
+// The look of each kind, shared by the differences pane and the marks in the structure tree.
+QColor DifferenceColor(DifferenceKind kind);
+// A light tint of the kind's colour for row backgrounds.
+QColor DifferenceTint(DifferenceKind kind);
+QIcon DifferenceIcon(DifferenceKind kind);
+QString DifferenceKindText(DifferenceKind kind);
+// The label of a field bit (DifferenceField's index) as the pane shows it.
+QString DifferenceFieldText(int fieldIndex);
+
+inline constexpr int kDifferenceKindCount = 4;
+inline uint8_t KindBit(DifferenceKind kind) {
+  return uint8_t(1u << int(kind));
+}
+inline constexpr uint8_t kAllKinds = 0x0f;
+
+class CDifferenceModel : public QAbstractItemModel {
+  Q_OBJECT
+ public:
+  enum Column { kColumnRecord, kColumnKind, kColumnDetails, kColumnCount };
+  enum Role : int {
+    // The index in the result of the row's first difference shown; -1 for a path row.
+    kDifferenceRole = Qt::UserRole + 1,
+    // KindBit() of every kind the row's differences have (0 for a path row).
+    kKindsRole,
+  };
+
+  explicit CDifferenceModel(QObject* parent = nullptr);
+  ~CDifferenceModel() override;
+
+  // A new result (null: none); the rows are built again.
+  void SetResult(std::shared_ptr<const CompareResult> result);
+  const std::shared_ptr<const CompareResult>& result() const { return result_; }
+  // The kinds shown, as KindBit()s.
+  void SetKindFilter(uint8_t kinds);
+  uint8_t kindFilter() const { return filter_; }
+  // Differences of the kind in the whole result, shown or not.
+  int Count(DifferenceKind kind) const { return counts_[int(kind)]; }
+  // Differences shown.
+  int ShownCount() const { return shown_; }
+
+  // The indices in the result of the row's differences that are shown.
+  std::vector<int> DifferencesAt(const QModelIndex& index) const;
+  // The row with differences after (or before) `from` in the tree's order, wrapping around at
+  // the ends; from an invalid index the first (or last) one. Invalid when nothing is shown.
+  QModelIndex Step(const QModelIndex& from, bool forward) const;
+  // The row of the record with this path (the result's Path()); invalid when it is not shown.
+  QModelIndex IndexOfPath(const std::string& path) const;
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ private:
+  struct Node {
+    int parent = -1;  // -1: a top row
+    int row = 0;
+    int pre = 0;     // place among all rows in tree order
+    int order = -1;  // place among the rows with differences, in tree order; -1 for none
+    uint8_t kinds = 0;
+    QString label;
+    std::vector<int> children;
+    std::vector<int> differences;
+  };
+  void Build();
+  int NodeOf(const QModelIndex& index) const;
+  QModelIndex IndexOfNode(int node, int column = 0) const;
+  QString Details(const Node& node) const;
+
+  std::shared_ptr<const CompareResult> result_;
+  uint8_t filter_ = kAllKinds;
+  int counts_[kDifferenceKindCount] = {};
+  int shown_ = 0;
+  std::vector<Node> nodes_;
+  std::vector<int> top_;
+  std::vector<int> ordered_;  // nodes with differences in tree order
+  std::unordered_map<std::string, int> byPath_;
+};

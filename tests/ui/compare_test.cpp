@@ -1,0 +1,299 @@
+// The comparison in the editor: the differences model over a real result, the kind filter,
+// F8 stepping, the tree's marks, take-over as one undoable step, and a comparison against
+// kandrel-sim over loopback.
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QHostAddress>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "model/base_takeover.h"
+#include "model/document.h"
+#include "model/records.h"
+#include "model/value_types.h"
+#include "net/base_session.h"
+#include "ui/compare/compare_owner.h"
+#include "ui/compare/difference_model.h"
+#include "ui/network/frame_network.h"
+#include "ui/tree/record_model.h"
+#include "ui/tree/structure_tree.h"
+#include "ui_fixture.h"
+
+namespace {
+
+QByteArray Saved(CTarnelDoc& doc, const QString& path) {
+  doc.SaveFile(QFile::encodeName(path).toStdString());
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+CPropertyItem* FirstProperty(CTarnelDoc& doc) {
+  for (uint32_t id = 1; id < 65536; ++id)
+    if (CPropertyItem* p = AsProperty(doc.LookupRecord(id)); p && p->typeCode == kTypeShort)
+      return p;
+  return nullptr;
+}
+
+// The document as sample.kdl with one object added, another deleted and a group renamed.
+struct Edits {
+  uint32_t added = 0, deleted = 0, deletedParent = 0, renamed = 0;
+};
+Edits EditSample(UiFixture& f) {
+  Edits e;
+  CTarnelDoc& doc = f.doc();
+  CRecord* group = doc.groups[0].get();
+  e.added = f.AddObject(group, "Новый шкаф")->id;
+  CRecord* victim = AsChildHolder(doc.groups[1].get())->GetChild(0);
+  e.deleted = victim->id;
+  e.deletedParent = doc.groups[1]->id;
+  DeleteRecordWithLinks(doc, victim);
+  doc.groups[2]->name = W("Network (правка)");
+  e.renamed = doc.groups[2]->id;
+  f.Rebuild();
+  return e;
+}
+
+}  // namespace
+
+class CompareTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void differencesModelFilterStepsAndMarks() {
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    Edits e = EditSample(f);
+    CCompareOwner& c = *f.frame().compare();
+    QVERIFY(c.CompareWithFile(QStringLiteral(KANDREL_SAMPLE)));
+    QVERIFY(c.IsOpen());
+    QVERIFY(c.dock()->isVisible() || !c.dock()->isHidden());
+    CDifferenceModel& m = *c.model();
+    QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    // The object added here is only in the document, the one deleted only in the file.
+    QVERIFY(m.Count(DifferenceKind::kRemoved) >= 1);
+    QVERIFY(m.Count(DifferenceKind::kAdded) >= 1);
+    QCOMPARE(m.Count(DifferenceKind::kChanged), 1);
+    QCOMPARE(m.Count(DifferenceKind::kMoved), 0);
+    QCOMPARE(m.ShownCount(), int(c.result()->differences.size()));
+
+    // The tree marks what differs by its colour.
+    CRecordModel& tree = *f.frame().GetTreeView()->recordModel();
+    auto colour = [&](uint32_t id) {
+      return tree.data(tree.IndexOfId(id), Qt::ForegroundRole).value<QColor>();
+    };
+    QCOMPARE(colour(e.renamed), DifferenceColor(DifferenceKind::kChanged));
+    QCOMPARE(colour(e.added), DifferenceColor(DifferenceKind::kRemoved));
+    QCOMPARE(colour(e.deletedParent), DifferenceColor(DifferenceKind::kAdded));
+    QVERIFY(!tree.data(tree.IndexOfId(f.doc().groups[1]->id), Qt::BackgroundRole).isValid() ||
+            f.doc().groups[1]->id == e.deletedParent);
+
+    // F8 visits every row with differences once, in the list's order, then starts over;
+    // Shift+F8 goes back the same way.
+    QAction* next = f.frame().findChild<QAction*>(QStringLiteral("actionNextDifference"));
+    QAction* prev = f.frame().findChild<QAction*>(QStringLiteral("actionPreviousDifference"));
+    QVERIFY(next && prev);
+    QCOMPARE(next->shortcut(), QKeySequence(Qt::Key_F8));
+    QVERIFY(next->toolTip().contains(QStringLiteral("F8")));
+    c.list()->setCurrentIndex({});
+    std::vector<QPersistentModelIndex> rows;
+    for (QModelIndex i = m.Step({}, true); i.isValid();) {
+      rows.push_back(i);
+      i = m.Step(i, true);
+      if (i == rows.front()) break;
+      QVERIFY(rows.size() < 10000);
+    }
+    QVERIFY(rows.size() >= 3);
+    std::vector<QPersistentModelIndex> visited;
+    for (size_t k = 0; k <= rows.size(); ++k) {
+      next->trigger();
+      visited.push_back(c.list()->currentIndex());
+    }
+    QCOMPARE(visited.back(), rows.front());
+    visited.pop_back();
+    QCOMPARE(visited, rows);
+    // Every row stepped to holds differences, in the list's top-to-bottom order.
+    for (size_t k = 1; k < rows.size(); ++k)
+      QVERIFY(c.list()->visualRect(rows[k - 1]).top() < c.list()->visualRect(rows[k]).top() ||
+              c.list()->visualRect(rows[k]).isEmpty());
+    prev->trigger();
+    QCOMPARE(QPersistentModelIndex(c.list()->currentIndex()), rows.back());
+
+    // Stepping to the renamed group selects it in the structure tree and shows both names.
+    QModelIndex renamedRow;
+    for (const auto& r : rows)
+      if (m.data(r, CDifferenceModel::kKindsRole).toInt() == KindBit(DifferenceKind::kChanged))
+        renamedRow = r;
+    QVERIFY(renamedRow.isValid());
+    c.list()->setCurrentIndex(renamedRow);
+    QCOMPARE(f.frame().selectedId(), e.renamed);
+    QCOMPARE(c.sides()->item(2, 0)->text(), QStringLiteral("Network (правка)"));
+    QCOMPARE(c.sides()->item(2, 1)->text(), QStringLiteral("Network"));
+    // An added record selects its nearest parent the document holds.
+    for (const auto& r : rows)
+      if (m.data(r, CDifferenceModel::kKindsRole).toInt() == KindBit(DifferenceKind::kAdded) &&
+          c.result()
+                  ->differences[size_t(m.data(r, CDifferenceModel::kDifferenceRole).toInt())]
+                  .secondId == e.deleted) {
+        c.list()->setCurrentIndex(r);
+        QCOMPARE(f.frame().selectedId(), e.deletedParent);
+      }
+
+    // The filter shows one kind; counts stay those of the whole result.
+    int added = m.Count(DifferenceKind::kAdded);
+    m.SetKindFilter(KindBit(DifferenceKind::kAdded));
+    QCOMPARE(m.ShownCount(), added);
+    QCOMPARE(m.Count(DifferenceKind::kChanged), 1);
+    for (QModelIndex i = m.Step({}, true), first = i; i.isValid();) {
+      QCOMPARE(m.data(i, CDifferenceModel::kKindsRole).toInt(),
+               int(KindBit(DifferenceKind::kAdded)));
+      i = m.Step(i, true);
+      if (i == first) break;
+    }
+    m.SetKindFilter(0);
+    QCOMPARE(m.rowCount(), 0);
+    QVERIFY(!m.Step({}, true).isValid());
+    m.SetKindFilter(kAllKinds);
+
+    // Closing takes the marks away.
+    c.Close();
+    QVERIFY(!tree.data(tree.IndexOfId(e.renamed), Qt::ForegroundRole).isValid());
+    QVERIFY(!next->isEnabled());
+  }
+
+  void valuesSwitchAndFileErrors() {
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    CPropertyItem* p = FirstProperty(f.doc());
+    QVERIFY(p);
+    p->SetRawValue(p->GetRawValue() + 7);
+    p->UpdateTextFromRaw(p->GetValueText());
+    CCompareOwner& c = *f.frame().compare();
+    QVERIFY(c.CompareWithFile(QStringLiteral(KANDREL_SAMPLE)));
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 1);
+    c.SetValuesToo(false);
+    QVERIFY(c.result()->Equal());
+    QCOMPARE(c.model()->rowCount(), 0);
+    c.SetValuesToo(true);
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 1);
+
+    // A file that cannot be read: one message naming it, the comparison stays as it was.
+    f.ExpectMessage();
+    QVERIFY(!c.CompareWithFile(QStringLiteral("/nonexistent/other.kdl")));
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages[0].contains(QStringLiteral("other.kdl")));
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 1);
+  }
+
+  void takeOverIsOneUndoableStep() {
+    QTemporaryDir dir;
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    EditSample(f);
+    QByteArray before = Saved(f.doc(), dir.filePath(QStringLiteral("before.kdl")));
+    CCompareOwner& c = *f.frame().compare();
+    QVERIFY(c.CompareWithFile(QStringLiteral(KANDREL_SAMPLE)));
+    size_t steps = f.frame().history().Count();
+
+    // One selected difference first: only it goes.
+    size_t total = c.result()->differences.size();
+    QModelIndex changed;
+    for (QModelIndex i = c.model()->Step({}, true), first = i; i.isValid();) {
+      if (c.model()->data(i, CDifferenceModel::kKindsRole).toInt() ==
+          KindBit(DifferenceKind::kChanged))
+        changed = i;
+      i = c.model()->Step(i, true);
+      if (i == first) break;
+    }
+    QVERIFY(changed.isValid());
+    c.list()->selectionModel()->select(
+        changed, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(c.TakeOverSelected());
+    QCOMPARE(c.result()->differences.size(), total - 1);
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 0);
+    QVERIFY(f.frame().UndoChange());
+    QTRY_COMPARE(c.result()->differences.size(), total);
+
+    QVERIFY(c.TakeOverAll());
+    QVERIFY(c.result()->Equal());
+    QCOMPARE(f.frame().history().Count(), steps + 1);
+    QVERIFY(f.frame().isWindowModified());
+    // Undo gives back the document as it was, byte for byte, and the differences.
+    QVERIFY(f.frame().UndoChange());
+    QCOMPARE(Saved(f.doc(), dir.filePath(QStringLiteral("undone.kdl"))), before);
+    QTRY_COMPARE(c.result()->differences.size(), total);
+  }
+
+#ifdef KANDREL_SIM
+  void compareWithServerAndSendValues() {
+    QProcess sim;
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    quint16 port = probe.serverPort();
+    probe.close();
+    sim.start(QStringLiteral(KANDREL_SIM),
+              {QStringLiteral("--port"), QString::number(port), QStringLiteral("--base"),
+               QStringLiteral(KANDREL_SAMPLE)});
+    QVERIFY(sim.waitForStarted(5000));
+    bool up = false;
+    for (int i = 0; i < 50 && !up; ++i) {
+      QTcpSocket s;
+      s.connectToHost(QHostAddress::LocalHost, port);
+      up = s.waitForConnected(100);
+      if (!up) QTest::qWait(100);
+    }
+    QVERIFY(up);
+
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    Edits e = EditSample(f);
+    // A value edited while not connected: nothing went to the server.
+    CPropertyItem* p = FirstProperty(f.doc());
+    uint32_t changedValue = p->GetRawValue() + 3;
+    p->SetRawValue(changedValue);
+    p->UpdateTextFromRaw(p->GetValueText());
+    CCompareOwner& c = *f.frame().compare();
+    QAction* server = f.frame().findChild<QAction*>(QStringLiteral("actionCompareServer"));
+    c.menu()->aboutToShow();
+    QVERIFY(!server->isEnabled());
+
+    CBaseSession& session = f.frame().network()->session();
+    QVERIFY(session.Connect("127.0.0.1", port));
+    int records = f.doc().idMap.Count();
+    QVERIFY(c.CompareWithServer());
+    QTRY_VERIFY_WITH_TIMEOUT(c.IsOpen(), 10000);
+    // The open document stays as it was.
+    QCOMPARE(f.doc().idMap.Count(), records);
+    QVERIFY(f.doc().LookupRecord(e.added));
+    // Structure only at first: a live server's values move.
+    QVERIFY(!c.valuesToo());
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 1);
+    QVERIFY(c.model()->Count(DifferenceKind::kAdded) >= 1);
+    c.SetValuesToo(true);
+    QCOMPARE(c.model()->Count(DifferenceKind::kChanged), 2);
+
+    // "Отправить значения": the server takes the document's value, and the comparison asked
+    // afresh no longer finds it.
+    QCOMPARE(c.SendValues(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(c.model()->Count(DifferenceKind::kChanged), 1, 10000);
+    QCOMPARE(p->GetRawValue(), changedValue);
+    session.Disconnect();
+    sim.terminate();
+    sim.waitForFinished(5000);
+  }
+#endif
+};
+
+QTEST_MAIN(CompareTest)
+#include "compare_test.moc"
