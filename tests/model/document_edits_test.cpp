@@ -97,9 +97,10 @@ TEST_F(Edits, LinksAreBookedOnAddPasteDeleteAndUnlink) {
   // Deleting a target: sources outside the branch lose their LINK_TO type.
   EXPECT_TRUE(MakeLinks(doc, b, {{l->id, "T"}}));
   EXPECT_EQ(l->typeCode, kTypeLinkTo);
+  const uint32_t deletedId = t->id;
   EXPECT_TRUE(DeleteRecord(doc, b).changed);
   EXPECT_EQ(l->typeCode, kTypeBin);
-  EXPECT_EQ(doc.LookupRecord(t->id), nullptr);
+  EXPECT_EQ(doc.LookupRecord(deletedId), nullptr);
 }
 
 TEST_F(Edits, ApplyOnTheEndOfTheChainMovesItsIncomingLink) {

@@ -87,6 +87,8 @@ CMainFrame::~CMainFrame() {
   delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
+  // The tree's model listens to the document: the views go before the document they show.
+  delete takeCentralWidget();
 }
 
 CRecord* CMainFrame::selectedRecord() const {
