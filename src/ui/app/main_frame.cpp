@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScreen>
@@ -87,8 +88,10 @@ CMainFrame::~CMainFrame() {
   delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
-  // The tree's model listens to the document: the views go before the document they show.
+  // Views listen to the document: the central views and every dock go before the document
+  // they show.
   delete takeCentralWidget();
+  qDeleteAll(findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 CRecord* CMainFrame::selectedRecord() const {
