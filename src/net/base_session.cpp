@@ -109,7 +109,10 @@ void CBaseSession::ResyncFrom(CNetMessage& message) {
   std::vector<uint32_t> changed;
   ValueResyncResult r =
       ResyncValues(doc_, *fresh, [&changed](const CPropertyItem& p) { changed.push_back(p.id); });
-  for (uint32_t id : changed) emit rawValueReceived(id);
+  for (uint32_t id : changed) {
+    emit valueResynced(id);
+    emit rawValueReceived(id);
+  }
   emit valuesResynced(r.changed, r.unmatched);
 }
 

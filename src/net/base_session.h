@@ -54,6 +54,9 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // Message 203 reached a property (or a value resync changed it): the form redraws it if it
   // shows it.
   void rawValueReceived(quint32 id);
+  // A value resync took the server's value over, silently for the document's observers: what
+  // shows values shows this one anew.
+  void valueResynced(quint32 id);
   // The answer to RequestValueResync has been taken over; `unmatched` properties of the
   // document are not in the server's base (or not at the same place, or of another type).
   void valuesResynced(int changed, int unmatched);

@@ -11,6 +11,7 @@
 #include "ui/app/recovery_keeper.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/watch/watch_dock.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ bool FrameFiles::NewDocument() {
   filePath_.clear();
   frame_->InitialUpdate();
   SetModified(false);
+  if (watchDock_) watchDock_->FileOpened(filePath_);
   return true;
 }
 
@@ -115,6 +117,7 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   filePath_ = QFileInfo(path).absoluteFilePath();
   frame_->InitialUpdate();
   SetModified(false);
+  if (watchDock_) watchDock_->FileOpened(filePath_);
   AddRecentFile(filePath_);
   return true;
 }
@@ -150,6 +153,7 @@ bool FrameFiles::SaveTo(const QString& path) {
   }
   filePath_ = QFileInfo(path).absoluteFilePath();
   SetModified(false);
+  if (watchDock_) watchDock_->FileSaved(filePath_);
   AddRecentFile(filePath_);
   return true;
 }

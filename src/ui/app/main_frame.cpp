@@ -10,10 +10,12 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
+#include "net/base_session.h"
 #include "ui/app/frame_files.h"
 #include "ui/app/frame_records.h"
 #include "ui/app/frame_undo_find.h"
@@ -30,6 +32,9 @@
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/tree/tree_context_menu.h"
+#include "ui/watch/value_highlight.h"
+#include "ui/watch/watch_dock.h"
+#include "ui/watch/watch_model.h"
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent),
@@ -56,6 +61,9 @@ CMainFrame::CMainFrame(QWidget* parent)
   leftLayout->setSpacing(0);
   findBar_ = new CFindBar(this, leftPane);
   treeView_ = new CLeftView(this, &doc_, leftPane);
+  // Beside each property its value, kept up to date cell by cell.
+  treeView_->recordModel()->SetShowsValues(true);
+  valueHighlight_ = new CValueHighlight(doc_, treeView_->recordModel(), this);
   leftLayout->addWidget(findBar_);
   leftLayout->addWidget(treeView_, 1);
   formView_ = new CTarnelView(this, splitter_);
@@ -71,6 +79,15 @@ CMainFrame::CMainFrame(QWidget* parent)
   treeEditing_->AttachKeys();
   network_ = std::make_unique<FrameNetwork>(this);
   compare_ = std::make_unique<CCompareOwner>(this);
+  watchDock_ = new CWatchDock(this);
+  addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
+  if (auto* bar = findChild<QToolBar*>(QStringLiteral("toolBar")))
+    bar->addAction(watchDock_->watchAction());
+  // Values a reconnect brought back in step changed without an edit: they show as changed.
+  connect(&network_->session(), &CBaseSession::valueResynced, this, [this](quint32 id) {
+    valueHighlight_->Mark(id);
+    watchDock_->model()->ValueTakenOver(id);
+  });
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
   // The window opens as large as the screen, maximised.
   if (QScreen* screen = QGuiApplication::primaryScreen())

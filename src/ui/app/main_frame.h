@@ -25,6 +25,8 @@ class CLinksDialog;
 class CTreeEditing;
 struct CommandState;
 class CTarnelView;
+class CValueHighlight;
+class CWatchDock;
 class FrameNetwork;
 class LockIndicators;
 class QAction;
@@ -122,6 +124,10 @@ class CMainFrame : public QMainWindow {
   FrameNetwork* network() const { return network_.get(); }
   // The comparison with another base: its menu, dock and the tree's marks.
   CCompareOwner* compare() const { return compare_.get(); }
+  // The "Наблюдение" dock with the watch list of the document file.
+  CWatchDock* watchDock() const { return watchDock_; }
+  // The tree's value column: which values just changed.
+  CValueHighlight* valueHighlight() const { return valueHighlight_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -159,6 +165,8 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<FrameUndoFind> undoFind_;
   std::unique_ptr<FrameNetwork> network_;
   std::unique_ptr<CCompareOwner> compare_;
+  CWatchDock* watchDock_ = nullptr;
+  CValueHighlight* valueHighlight_ = nullptr;
   QPointer<CLinksDialog> linksEditor_;
 
   uint32_t selectedId_ = 0;

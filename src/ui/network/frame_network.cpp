@@ -1,8 +1,10 @@
 #include "ui/network/frame_network.h"
 
 #include <QSettings>
+#include <QStatusBar>
 
 #include "net/base_session.h"
+#include "net/net_format.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/form/property_form.h"
@@ -38,11 +40,20 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
   });
   baseTimer_.setSingleShot(true);
   connect(&baseTimer_, &QTimer::timeout, this, &FrameNetwork::OnBaseTimeout);
+  connect(session_.get(), &CBaseSession::disconnected, this, &FrameNetwork::OnConnectionEnded);
+  connect(&reconnect_, &CReconnectTimer::countdown, this, [this](int) { frame_->UpdateActions(); });
+  connect(&reconnect_, &CReconnectTimer::attemptDue, this, &FrameNetwork::OnAttemptDue);
+  connect(session_.get(), &CBaseSession::valuesResynced, this, [this](int changed, int) {
+    frame_->statusBar()->showMessage(
+        tr("Переподключено; значений изменилось за время отключения: %1").arg(changed), 10000);
+    emit valuesCaughtUp(changed);
+  });
 }
 
 FrameNetwork::~FrameNetwork() = default;
 
 QString FrameNetwork::StatusText() const {
+  if (reconnect_.IsWaiting()) return tr("Переподключение через %1 с").arg(reconnect_.SecondsLeft());
   if (session_->IsConnected())
     return tr("Подключено: %1:%2")
         .arg(QString::fromStdString(session_->GetAddress()))
@@ -54,10 +65,17 @@ void FrameNetwork::OnConnect() {
   CNetConnectToDlg dlg(*session_, frame_);
   RunModal(dlg);
   connected_ = session_->IsConnected();
+  if (connected_) {
+    address_ = session_->GetAddress();
+    port_ = session_->GetPort();
+    reconnect_.ConnectionUp();
+  }
   frame_->UpdateActions();
 }
 
 void FrameNetwork::OnDisconnect() {
+  ++cancels_;
+  reconnect_.Cancel();
   if (session_->IsConnected()) session_->Disconnect();
   connected_ = session_->IsConnected();
   frame_->UpdateActions();
@@ -94,6 +112,8 @@ void FrameNetwork::OnBaseTimeout() {
 }
 
 void FrameNetwork::Close() {
+  ++cancels_;
+  reconnect_.Cancel();
   if (session_->IsConnected()) session_->Disconnect();
 }
 
@@ -102,4 +122,36 @@ void FrameNetwork::OnBaseReplaced() {
   frame_->AfterExternalChange();
   frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());
+}
+
+void FrameNetwork::OnConnectionEnded(int reason) {
+  // Only a connection the user still wants is tried again: not after "Отключиться" (reason 0,
+  // also told when an attempt starts), and not before the user has connected at all.
+  if (reason != net::kReasonDisconnect && connected_ && !attempting_ && !address_.empty() &&
+      !reconnect_.IsWaiting())
+    reconnect_.ConnectionLost();
+  frame_->UpdateActions();
+}
+
+void FrameNetwork::OnAttemptDue() {
+  if (!connected_ || attempting_) return;
+  int cancels = cancels_;
+  attempting_ = true;
+  bool up = session_->Connect(address_, port_);
+  attempting_ = false;
+  if (cancels != cancels_) {
+    // "Отключиться" came while the attempt ran.
+    if (session_->IsConnected()) session_->Disconnect();
+    frame_->UpdateActions();
+    return;
+  }
+  if (!up) {
+    reconnect_.ConnectionLost();
+    frame_->UpdateActions();
+    return;
+  }
+  reconnect_.ConnectionUp();
+  // The document stays; only the values that moved meanwhile are taken over.
+  session_->RequestValueResync();
+  frame_->UpdateActions();
 }

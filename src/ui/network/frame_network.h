@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <string>
+
+#include "net/monitor/reconnect_schedule.h"
 
 class CBaseSession;
 class CMainFrame;
@@ -32,14 +35,28 @@ class FrameNetwork : public QObject {
   void OnGetBase();
   // At exit: says goodbye to the server.
   void Close();
+  // A connection the user made and did not end is tried again after it drops.
+  CReconnectTimer& reconnect() { return reconnect_; }
+
+ signals:
+  // Reconnected and the values brought back in step: how many had changed meanwhile.
+  void valuesCaughtUp(int changed);
 
  private:
   void OnBaseReplaced();
   // No whole base within the limit: the request is given up with the connection.
   void OnBaseTimeout();
+  void OnConnectionEnded(int reason);
+  void OnAttemptDue();
 
   CMainFrame* frame_;
   std::unique_ptr<CBaseSession> session_;
   bool connected_ = false;
   QTimer baseTimer_;
+  // Where the user connected, for trying again.
+  std::string address_;
+  int port_ = 0;
+  CReconnectTimer reconnect_;
+  bool attempting_ = false;
+  int cancels_ = 0;  // counts "Отключиться", so an attempt running meanwhile gives up
 };

@@ -777,6 +777,14 @@
         <source>Название</source>
         <translation>Name</translation>
     </message>
+    <message>
+        <source>Структура</source>
+        <translation type="unfinished">Structure</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation type="unfinished">Value</translation>
+    </message>
 </context>
 <context>
     <name>CRecoveryKeeper</name>
@@ -879,6 +887,52 @@ Restore the document from it?</translation>
     </message>
 </context>
 <context>
+    <name>CWatchDock</name>
+    <message>
+        <source>Наблюдение</source>
+        <translation>Watch</translation>
+    </message>
+    <message>
+        <source>Наблюдать</source>
+        <translation>Watch</translation>
+    </message>
+    <message>
+        <source>Добавить выбранные свойства в список наблюдения</source>
+        <translation>Add the selected properties to the watch list</translation>
+    </message>
+    <message>
+        <source>Убрать</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Из списка наблюдения убрано свойств, которых больше нет: %1</source>
+        <translation>Properties that no longer exist removed from the watch list: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CWatchModel</name>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Изменено</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>Изменений</source>
+        <translation>Changes</translation>
+    </message>
+</context>
+<context>
     <name>Cp1251Input</name>
     <message>
         <source>Поле «%1» содержит символ «%2», которого нет в кодировке windows-1251. Текст не сохранён; замените этот символ.</source>
@@ -975,6 +1029,14 @@ Restore the document from it?</translation>
     <message>
         <source>Получить базу: сервер %1 не прислал базу целиком за %2 с. Соединение закрыто, документ не изменён.</source>
         <translation>Get base: server %1 did not send a complete base within %2 s. The connection is closed; the document is unchanged.</translation>
+    </message>
+    <message>
+        <source>Переподключено; значений изменилось за время отключения: %1</source>
+        <translation>Reconnected; values changed while away: %1</translation>
+    </message>
+    <message>
+        <source>Переподключение через %1 с</source>
+        <translation>Reconnecting in %1 s</translation>
     </message>
 </context>
 <context>

@@ -98,18 +98,18 @@ QModelIndex CRecordModel::ListIndex(const CRecord* holder) const {
 }
 
 QModelIndex CRecordModel::index(int row, int column, const QModelIndex& parent) const {
-  if (row < 0 || column != 0) return {};
+  if (row < 0 || column < 0 || column >= columnCount()) return {};
   if (!parent.isValid()) {
-    if (top_ == Top::kRootRow) return row == 0 ? RootRow() : QModelIndex();
-    return row < int(doc_.groups.size()) ? createIndex(row, 0, doc_.groups[size_t(row)].get())
+    if (top_ == Top::kRootRow) return row == 0 ? createIndex(0, column, &gRootTag) : QModelIndex();
+    return row < int(doc_.groups.size()) ? createIndex(row, column, doc_.groups[size_t(row)].get())
                                          : QModelIndex();
   }
   if (parent.column() != 0) return {};
   if (IsRootRow(parent))
-    return row < int(doc_.groups.size()) ? createIndex(row, 0, doc_.groups[size_t(row)].get())
+    return row < int(doc_.groups.size()) ? createIndex(row, column, doc_.groups[size_t(row)].get())
                                          : QModelIndex();
   CRecord* child = ChildAt(RecordOf(parent), row);
-  return child ? createIndex(row, 0, child) : QModelIndex();
+  return child ? createIndex(row, column, child) : QModelIndex();
 }
 
 QModelIndex CRecordModel::parent(const QModelIndex& child) const {
@@ -127,7 +127,29 @@ int CRecordModel::rowCount(const QModelIndex& parent) const {
 }
 
 int CRecordModel::columnCount(const QModelIndex&) const {
-  return 1;
+  return showsValues_ ? 2 : 1;
+}
+
+void CRecordModel::SetShowsValues(bool on) {
+  if (on == showsValues_) return;
+  beginResetModel();
+  showsValues_ = on;
+  endResetModel();
+}
+
+void CRecordModel::RefreshValue(const CRecord* record) {
+  if (!showsValues_ || GetKind(record) != kKindProperty) return;
+  int row = RowOf(record);
+  if (row < 0) return;
+  QModelIndex cell = createIndex(row, kValueColumn, const_cast<CRecord*>(record));
+  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::BackgroundRole});
+}
+
+QVariant CRecordModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section == 0) return tr("Структура");
+  if (section == kValueColumn) return tr("Значение");
+  return {};
 }
 
 bool CRecordModel::hasChildren(const QModelIndex& parent) const {
@@ -135,6 +157,23 @@ bool CRecordModel::hasChildren(const QModelIndex& parent) const {
 }
 
 QVariant CRecordModel::data(const QModelIndex& index, int role) const {
+  if (index.column() == kValueColumn) {
+    const CRecord* r = RecordOf(index);
+    if (GetKind(r) != kKindProperty) return {};
+    const auto* p = static_cast<const CPropertyItem*>(r);
+    switch (role) {
+      case Qt::DisplayRole:
+        return FromCp1251(p->GetValueText());
+      case Qt::BackgroundRole:
+        return valueBackground_ ? valueBackground_(p->id) : QVariant();
+      case kIdRole:
+        return p->id;
+      case kKindRole:
+        return int(kKindProperty);
+      default:
+        return {};
+    }
+  }
   if (IsRootRow(index)) {
     switch (role) {
       case Qt::DisplayRole:
@@ -178,13 +217,14 @@ void CRecordModel::SetMarks(const IRecordMarks* marks) {
 Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (renameHandler_ && RecordOf(index)) flags |= Qt::ItemIsEditable;
+  // Only the name is typed in place; the value goes through the form or the watch list.
+  if (renameHandler_ && RecordOf(index) && index.column() == 0) flags |= Qt::ItemIsEditable;
   return flags;
 }
 
 bool CRecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   const CRecord* r = RecordOf(index);
-  if (role != Qt::EditRole || !r || !renameHandler_) return false;
+  if (role != Qt::EditRole || !r || !renameHandler_ || index.column() != 0) return false;
   QString text = value.toString();
   std::string name;
   if (text.isEmpty()) {

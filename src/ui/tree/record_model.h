@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModel>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <functional>
@@ -52,6 +53,20 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   using RenameHandler = std::function<void(uint32_t id, const std::string& name)>;
   void SetRenameHandler(RenameHandler handler) { renameHandler_ = std::move(handler); }
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  // The value column (1): each property's value text beside its name. Off for the link picker.
+  static constexpr int kValueColumn = 1;
+  void SetShowsValues(bool on);
+  bool showsValues() const { return showsValues_; }
+  // Background of a property's value cell, by identifier (a value the server just changed).
+  void SetValueBackground(std::function<QVariant(uint32_t id)> background) {
+    valueBackground_ = std::move(background);
+  }
+  // The value cell of the record changed: only that cell is told, so a view that does not show
+  // the row does nothing.
+  void RefreshValue(const CRecord* record);
 
   CTarnelDoc& document() const { return doc_; }
   // The record of the index; null for "Root" and for an invalid index.
@@ -103,4 +118,6 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   std::vector<bool> movesStarted_;  // per move told: whether Qt took it as a move
   RenameHandler renameHandler_;
   const IRecordMarks* marks_ = nullptr;
+  bool showsValues_ = false;
+  std::function<QVariant(uint32_t)> valueBackground_;
 };

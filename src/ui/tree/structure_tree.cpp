@@ -42,6 +42,7 @@ CLeftView::CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent)
   setRootIsDecorated(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
   setModel(model_);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
@@ -224,6 +225,8 @@ QModelIndex CLeftView::FindIndexByPath(const std::string& path, const QModelInde
 void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTreeView::currentChanged(current, previous);
   if (clearing_ || !current.isValid()) return;
+  // Moving between the name and the value of one row is not a new selection.
+  if (previous.isValid() && current.siblingAtColumn(0) == previous.siblingAtColumn(0)) return;
   OnSelChanged(current);
 }
 

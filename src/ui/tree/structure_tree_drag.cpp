@@ -2,6 +2,7 @@
 // the tree keeps the mouse from the start of a drag to the release, shows the dragged row's
 // picture under the cursor, highlights the row under it and decides at the release.
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -14,6 +15,7 @@
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/tree/tree_context_menu.h"
+#include "ui/watch/watch_dock.h"
 
 namespace {
 
@@ -41,7 +43,9 @@ QModelIndex CLeftView::dropHighlight() const {
 void CLeftView::mousePressEvent(QMouseEvent* event) {
   if (dragging()) return;  // the release ends the drag; another button changes nothing
   QPoint point = event->position().toPoint();
-  QModelIndex index = event->button() == Qt::LeftButton ? indexAt(point) : QModelIndex();
+  // A press on the value column drags the record of its row.
+  QModelIndex index =
+      event->button() == Qt::LeftButton ? indexAt(point).siblingAtColumn(0) : QModelIndex();
   pressedIndex_ = index;
   pressPoint_ = point;
   QTreeView::mousePressEvent(event);
@@ -138,7 +142,7 @@ void CLeftView::OnDragMove(const QPoint& point) {
       viewport()->rect().contains(point) && (!top || top == window() || top == dragImage_.data());
   if (overTree) {
     QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
-    SetDropHighlight(indexAt(point));
+    SetDropHighlight(indexAt(point).siblingAtColumn(0));
   } else {
     QGuiApplication::changeOverrideCursor(Qt::ForbiddenCursor);  // the highlight stays
   }
@@ -157,6 +161,12 @@ void CLeftView::OnDrop(Qt::KeyboardModifiers keys) {
   if (!dragging()) return;
   uint32_t draggedId = draggedId_;
   std::vector<uint32_t> draggedIds = draggedIds_;
+  // Released over the watch list: the records are watched there, not moved.
+  if (CWatchDock* watch = frame_->watchDock(); watch && watch->AcceptsDropAt(QCursor::pos())) {
+    EndDrag();
+    watch->AddRecords(draggedIds.empty() ? std::vector<uint32_t>{draggedId} : draggedIds);
+    return;
+  }
   // Released over nothing: onto itself.
   uint32_t targetId = dropHighlightId_ || dropHighlightRoot_ ? dropHighlightId_ : draggedId;
   bool reorder = keys & Qt::ShiftModifier;

@@ -1,0 +1,275 @@
+#include "ui/watch/watch_model.h"
+
+#include <QSettings>
+#include <QTimer>
+#include <algorithm>
+#include <unordered_set>
+
+#include "model/document.h"
+#include "model/records.h"
+#include "model/value_types.h"
+#include "ui/watch/value_changes.h"
+#include "xml/text_codec.h"
+
+namespace {
+
+// The property at "/Group/Object/Atom/Property", or null.
+CPropertyItem* PropertyAtPath(const CTarnelDoc& doc, const std::string& path) {
+  if (path.size() < 2 || path[0] != '/') return nullptr;
+  std::vector<std::string> names;
+  size_t start = 1;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  const CRecord* r = nullptr;
+  for (const auto& g : doc.groups)
+    if (g->name == names[0]) {
+      r = g.get();
+      break;
+    }
+  for (size_t i = 1; r && i < names.size(); ++i) r = FindChild(r, names[i]);
+  return const_cast<CPropertyItem*>(AsProperty(r));
+}
+
+void CollectProperties(const CRecord* r, std::vector<const CPropertyItem*>* out) {
+  if (!r) return;
+  if (GetKind(r) == kKindProperty) {
+    out->push_back(static_cast<const CPropertyItem*>(r));
+    return;
+  }
+  ForEachChild(r, [&](const CRecord* c) { CollectProperties(c, out); });
+}
+
+}  // namespace
+
+CWatchModel::CWatchModel(CTarnelDoc& doc, QObject* parent)
+    : QAbstractTableModel(parent),
+      doc_(doc),
+      changes_(std::make_unique<CValueChanges>(
+          doc, [this](CPropertyItem* p, bool counts) { OnValue(p, counts); },
+          [this] { SchedulePrune(); })) {}
+
+CWatchModel::~CWatchModel() = default;
+
+int CWatchModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : int(entries_.size());
+}
+
+int CWatchModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CWatchModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= int(entries_.size())) return {};
+  const Entry& e = entries_[size_t(index.row())];
+  if (role == Qt::UserRole) return e.id;
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  const CPropertyItem* p = AsProperty(doc_.LookupRecord(e.id));
+  switch (index.column()) {
+    case kPathColumn:
+      return FromCp1251(p ? GetRecordPath(p) : e.path);
+    case kTypeColumn:
+      return p ? QString::fromLatin1(TypeCodeToName(p->typeCode)) : QString();
+    case kValueColumn:
+      return p ? FromCp1251(p->GetValueText()) : QString();
+    case kTimeColumn:
+      return e.lastChange.isValid() ? e.lastChange.toString(QStringLiteral("HH:mm:ss.zzz"))
+                                    : QString();
+    case kCountColumn:
+      return e.changes;
+    default:
+      return {};
+  }
+}
+
+QVariant CWatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case kPathColumn:
+      return tr("Путь");
+    case kTypeColumn:
+      return tr("Тип");
+    case kValueColumn:
+      return tr("Значение");
+    case kTimeColumn:
+      return tr("Изменено");
+    case kCountColumn:
+      return tr("Изменений");
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags CWatchModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() == kValueColumn && editor_) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+bool CWatchModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || index.column() != kValueColumn || !editor_ ||
+      index.row() >= int(entries_.size()))
+    return false;
+  // The document tells the new value back through its events, which update the row.
+  return editor_(entries_[size_t(index.row())].id, value.toString());
+}
+
+void CWatchModel::AddProperty(const CPropertyItem* p, std::vector<Entry>* added) {
+  Entry e;
+  e.id = p->id;
+  e.path = GetRecordPath(p);
+  added->push_back(std::move(e));
+}
+
+int CWatchModel::Add(const std::vector<uint32_t>& ids) {
+  std::unordered_set<uint32_t> have;
+  for (const Entry& e : entries_) have.insert(e.id);
+  std::vector<Entry> added;
+  for (uint32_t id : ids) {
+    std::vector<const CPropertyItem*> props;
+    CollectProperties(doc_.LookupRecord(id), &props);
+    for (const CPropertyItem* p : props)
+      if (have.insert(p->id).second) AddProperty(p, &added);
+  }
+  if (added.empty()) return 0;
+  int first = int(entries_.size());
+  beginInsertRows({}, first, first + int(added.size()) - 1);
+  for (Entry& e : added) entries_.push_back(std::move(e));
+  endInsertRows();
+  emit listChanged();
+  return int(added.size());
+}
+
+void CWatchModel::RemoveRowsAt(std::vector<int> rows) {
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  bool removed = false;
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+    if (*it < 0 || *it >= int(entries_.size())) continue;
+    beginRemoveRows({}, *it, *it);
+    entries_.erase(entries_.begin() + *it);
+    endRemoveRows();
+    removed = true;
+  }
+  if (removed) emit listChanged();
+}
+
+void CWatchModel::Clear() {
+  if (entries_.empty()) return;
+  beginResetModel();
+  entries_.clear();
+  endResetModel();
+  emit listChanged();
+}
+
+uint32_t CWatchModel::IdAt(int row) const {
+  return row >= 0 && row < int(entries_.size()) ? entries_[size_t(row)].id : 0;
+}
+
+int CWatchModel::RowOf(uint32_t id) const {
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].id == id) return int(i);
+  return -1;
+}
+
+int CWatchModel::ChangesAt(int row) const {
+  return row >= 0 && row < int(entries_.size()) ? entries_[size_t(row)].changes : 0;
+}
+
+void CWatchModel::OnValue(CPropertyItem* p, bool counts) {
+  int row = RowOf(p->id);
+  if (row < 0) return;
+  Entry& e = entries_[size_t(row)];
+  if (counts) {
+    e.lastChange = QDateTime::currentDateTime();
+    ++e.changes;
+  }
+  emit dataChanged(index(row, kValueColumn), index(row, kCountColumn));
+}
+
+void CWatchModel::ValueTakenOver(uint32_t id) {
+  if (CPropertyItem* p = AsProperty(doc_.LookupRecord(id))) OnValue(p, true);
+}
+
+void CWatchModel::SchedulePrune() {
+  // Records leave in the middle of an operation that may bring them back with the same
+  // identifier (undo puts a changed list back whole); look once it has finished.
+  if (prunePending_ || entries_.empty()) return;
+  prunePending_ = true;
+  QTimer::singleShot(0, this, &CWatchModel::Prune);
+}
+
+void CWatchModel::Prune() {
+  prunePending_ = false;
+  int gone = 0;
+  for (int row = int(entries_.size()) - 1; row >= 0; --row) {
+    if (AsProperty(doc_.LookupRecord(entries_[size_t(row)].id))) continue;
+    beginRemoveRows({}, row, row);
+    entries_.erase(entries_.begin() + row);
+    endRemoveRows();
+    ++gone;
+  }
+  if (gone == 0) return;
+  emit listChanged();
+  emit propertiesLeft(gone);
+}
+
+QStringList CWatchModel::Entries() const {
+  QStringList out;
+  for (const Entry& e : entries_) {
+    const CPropertyItem* p = AsProperty(doc_.LookupRecord(e.id));
+    out << QString::number(e.id) + QLatin1Char('\t') + FromCp1251(p ? GetRecordPath(p) : e.path);
+  }
+  return out;
+}
+
+int CWatchModel::SetEntries(const QStringList& list) {
+  beginResetModel();
+  entries_.clear();
+  std::unordered_set<uint32_t> have;
+  int missing = 0;
+  for (const QString& line : list) {
+    int tab = line.indexOf(QLatin1Char('\t'));
+    uint32_t id = tab > 0 ? line.left(tab).toUInt() : 0;
+    std::string path;
+    ToCp1251Lossy(tab >= 0 ? line.mid(tab + 1) : line, &path);
+    const CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
+    if (!p || GetRecordPath(p) != path) p = PropertyAtPath(doc_, path);
+    if (!p) {
+      ++missing;
+      continue;
+    }
+    if (!have.insert(p->id).second) continue;
+    Entry e;
+    e.id = p->id;
+    e.path = GetRecordPath(p);
+    entries_.push_back(std::move(e));
+  }
+  endResetModel();
+  return missing;
+}
+
+QString CWatchModel::SettingsKey(const QString& filePath) {
+  // A path holds slashes, which the settings read as groups.
+  return QStringLiteral("watch/") +
+         QString::fromLatin1(filePath.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
+                                                        QByteArray::OmitTrailingEquals));
+}
+
+void CWatchModel::Save(QSettings& settings, const QString& filePath) const {
+  if (filePath.isEmpty()) return;
+  if (entries_.empty())
+    settings.remove(SettingsKey(filePath));
+  else
+    settings.setValue(SettingsKey(filePath), Entries());
+}
+
+int CWatchModel::Load(QSettings& settings, const QString& filePath) {
+  QStringList list;
+  if (!filePath.isEmpty()) list = settings.value(SettingsKey(filePath)).toStringList();
+  return SetEntries(list);
+}
