@@ -88,7 +88,7 @@ bool FrameFiles::NewDocument() {
   filePath_.clear();
   frame_->InitialUpdate();
   SetModified(false);
-  if (watchDock_) watchDock_->FileOpened(filePath_);
+  if (CWatchDock* watch = frame_->watchDock()) watch->FileOpened(filePath_);
   return true;
 }
 
@@ -117,7 +117,7 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   filePath_ = QFileInfo(path).absoluteFilePath();
   frame_->InitialUpdate();
   SetModified(false);
-  if (watchDock_) watchDock_->FileOpened(filePath_);
+  if (CWatchDock* watch = frame_->watchDock()) watch->FileOpened(filePath_);
   AddRecentFile(filePath_);
   return true;
 }
@@ -153,7 +153,7 @@ bool FrameFiles::SaveTo(const QString& path) {
   }
   filePath_ = QFileInfo(path).absoluteFilePath();
   SetModified(false);
-  if (watchDock_) watchDock_->FileSaved(filePath_);
+  if (CWatchDock* watch = frame_->watchDock()) watch->FileSaved(filePath_);
   AddRecentFile(filePath_);
   return true;
 }
