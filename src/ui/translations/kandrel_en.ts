@@ -779,11 +779,11 @@
     </message>
     <message>
         <source>Структура</source>
-        <translation type="unfinished">Structure</translation>
+        <translation>Structure</translation>
     </message>
     <message>
         <source>Значение</source>
-        <translation type="unfinished">Value</translation>
+        <translation>Value</translation>
     </message>
 </context>
 <context>
