@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "ui/app/modal_runner.h"
 #include "ui/form/property_form.h"
@@ -13,6 +15,15 @@
 #include "xml/text_codec.h"
 
 UiFixture::UiFixture() {
+  // Settings of a test program stay its own: the recent files and per-file watch lists that one
+  // test writes are neither the user's nor those of a test running beside it.
+  static QTemporaryDir settingsDir;
+  static bool isolated = [] {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    return true;
+  }();
+  (void)isolated;
   SetModalHook([this](QDialog& d) -> int {
     if (script_.empty()) {
       unexpected << d.objectName() + QStringLiteral(" ") + d.windowTitle();

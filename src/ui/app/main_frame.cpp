@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
 #include <QDockWidget>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScreen>
@@ -106,7 +106,9 @@ CMainFrame::~CMainFrame() {
   // The connection goes first, with its close message, while the document still exists.
   network_.reset();
   // Views listen to the document: the central views and every dock go before the document
-  // they show.
+  // they show. The value highlight colours the tree's model: it goes first.
+  delete valueHighlight_;
+  valueHighlight_ = nullptr;
   delete takeCentralWidget();
   qDeleteAll(findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly));
 }
