@@ -94,16 +94,18 @@ class TreeEditingTest : public QObject {
   void contextMenuOffersWhatTheKindHolds() {
     UiFixture f;
     Tree t = BuildTree(f);
-    const QStringList common = {
-        Id(cmd::kEditDelete),       Id(cmd::kEditRename),     Id(cmd::kEditCopy),
-        Id(cmd::kEditPaste, false), Id(cmd::kEditReferences), Id(cmd::kFindFromHere),
-        Id(cmd::kCopyPath),         Id(cmd::kExpandBranch),   Id(cmd::kCollapseBranch)};
+    const QStringList common = {Id(cmd::kEditDelete),     Id(cmd::kEditRename),
+                                Id(cmd::kEditCopy),       Id(cmd::kEditPaste, false),
+                                Id(cmd::kEditReferences), Id(cmd::kFindFromHere),
+                                Id(cmd::kCopyPath),       Id(cmd::kExpandBranch),
+                                Id(cmd::kCollapseBranch), Id(cmd::kWatch)};
     f.Select(0);
-    QCOMPARE(Entries(f), QStringList({Id(cmd::kAddGroup), Id(cmd::kEditDelete, false),
-                                      Id(cmd::kEditRename, false), Id(cmd::kEditCopy),
-                                      Id(cmd::kEditPaste, false), Id(cmd::kEditReferences, false),
-                                      Id(cmd::kFindFromHere), Id(cmd::kCopyPath, false),
-                                      Id(cmd::kExpandBranch), Id(cmd::kCollapseBranch)}));
+    QCOMPARE(Entries(f),
+             QStringList({Id(cmd::kAddGroup), Id(cmd::kEditDelete, false),
+                          Id(cmd::kEditRename, false), Id(cmd::kEditCopy),
+                          Id(cmd::kEditPaste, false), Id(cmd::kEditReferences, false),
+                          Id(cmd::kFindFromHere), Id(cmd::kCopyPath, false), Id(cmd::kExpandBranch),
+                          Id(cmd::kCollapseBranch), Id(cmd::kWatch, false)}));
     f.Select(f.doc().groups[1]->id);
     QCOMPARE(Entries(f), QStringList({Id(cmd::kAddObject)}) + common);
     f.Select(t.object->id);

@@ -3,8 +3,12 @@
 // back with its file; a dropped connection to kandrel-sim is tried again and the values come
 // back in step without touching the document's structure or its history.
 #include <QAbstractItemModelTester>
+#include <QChart>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -14,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 
 #include "model/value_types.h"
 #include "net/base_session.h"
@@ -21,6 +26,10 @@
 #include "ui/network/frame_network.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
+#include "ui/watch/samples_csv_file.h"
+#include "ui/watch/trend_dock.h"
+#include "ui/watch/trend_points.h"
 #include "ui/watch/value_highlight.h"
 #include "ui/watch/watch_dock.h"
 #include "ui/watch/watch_model.h"
@@ -112,9 +121,17 @@ class WatchTest : public QObject {
     CWatchModel* m = dock->model();
     QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-    // An atom brings its properties; one already watched is not added twice.
+    // "Наблюдать" in the tree's context menu takes every selected record; an atom brings its
+    // properties, and one already watched is not added twice.
     QCOMPARE(dock->AddRecords({p.level->id}), 1);
-    QCOMPARE(dock->AddRecords({p.atom->id}), 1);
+    f.Select(p.atom->id);
+    CLeftView* tree = f.frame().GetTreeView();
+    tree->selectionModel()->select(f.ItemOf(p.level->id),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    std::unique_ptr<QMenu> menu(f.frame().treeEditing()->BuildContextMenu(&f.frame()));
+    QVERIFY(menu->actions().contains(dock->watchAction()));
+    QVERIFY(dock->watchAction()->isEnabled());
+    dock->watchAction()->trigger();
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(m->IdAt(1), p.mode->id);
     QCOMPARE(m->index(0, CWatchModel::kPathColumn).data().toString(),
@@ -131,6 +148,10 @@ class WatchTest : public QObject {
     }
     QCOMPARE(ValueCell(*m, 0), QStringLiteral("7"));
     QCOMPARE(m->ChangesAt(0), 1);
+    // Recorded for trends: the value when added, then the new one once.
+    const CValueRing& samples = m->SeriesOf(p.level->id)->samples;
+    QCOMPARE(samples.Size(), size_t(2));
+    QCOMPARE(samples.Latest().value, 7.0);
     {
       RecordChange change(f.doc().events(), p.mode);
       p.mode->SetValueText("3");
@@ -160,6 +181,92 @@ class WatchTest : public QObject {
 
     m->RemoveRowsAt({0});
     QCOMPARE(m->rowCount(), 0);
+  }
+
+  void trendPointsKeepPeaksAndEdges() {
+    CValueRing ring(1000);
+    for (int i = 0; i < 1000; ++i) ring.Push(i * 10, i % 100 == 50 ? 1000 : i % 7);
+    // Thinned to two samples a slice, a one-sample peak survives; the line reaches both edges.
+    TrendPoints thin = PointsInSpan(ring, 100, 9000, 20);
+    QVERIFY(thin.points.size() <= 2 * 20 + 2);
+    QCOMPARE(thin.points.front().x(), 90.0);
+    QCOMPARE(thin.points.back().x(), 9010.0);
+    QVERIFY(std::any_of(thin.points.begin(), thin.points.end(),
+                        [](const QPointF& pt) { return pt.y() == 1000; }));
+    for (int i = 1; i < thin.points.size(); ++i)
+      QVERIFY(thin.points[i - 1].x() < thin.points[i].x());
+    QCOMPARE(thin.low, 0.0);
+    QCOMPARE(thin.high, 1000.0);
+    // Few samples are all drawn; the one after the span is not part of the value range.
+    TrendPoints all = PointsInSpan(ring, 200, 300, 50);
+    QCOMPARE(all.points.size(), qsizetype(13));
+    QCOMPARE(all.high, 6.0);
+    QVERIFY(PointsInSpan(CValueRing(4), 0, 100, 10).points.isEmpty());
+  }
+
+  void trendDrawsWhatIsRecordedAndSavesIt() {
+    UiFixture f;
+    Plant p = MakePlant(f);
+    CWatchDock* dock = f.frame().watchDock();
+    dock->AddRecords({p.atom->id});
+    for (uint32_t v : {20u, 30u}) {
+      p.level->SetRawValue(v);
+      RecordChange change(f.doc().events(), p.level);
+      p.level->UpdateTextFromRaw(p.level->valueText);
+    }
+    CTrendDock* trend = dock->ShowTrend({p.level->id, p.mode->id});
+    QVERIFY(trend);
+    trend->Redraw();
+    QList<QAbstractSeries*> lines = trend->chart()->series();
+    QCOMPARE(lines.size(), 2);
+    auto* level = static_cast<QLineSeries*>(lines[0]);
+    QCOMPARE(level->count(), 3);
+    QCOMPARE(level->at(2).y(), 30.0);
+    auto* valueAxis = static_cast<QValueAxis*>(trend->chart()->axes(Qt::Vertical).front());
+    QVERIFY(valueAxis->min() <= 1 && valueAxis->max() >= 30);
+
+    // Paused, the picture holds while values go on being recorded; the wheel zooms around the
+    // pointer, and the reset returns to the chosen span.
+    trend->SetPaused(true);
+    int64_t from = trend->from(), to = trend->to();
+    p.level->SetRawValue(40);
+    QTest::qWait(3 * CTrendDock::kRedrawMs);
+    QCOMPARE(trend->to(), to);
+    QCOMPARE(level->count(), 3);
+    trend->Zoom(0.5, double(to));
+    QCOMPARE(trend->to(), to);
+    QCOMPARE(trend->to() - trend->from(), (to - from) / 2);
+    trend->ResetZoom();
+    QCOMPARE(trend->to() - trend->from(), to - from);
+    trend->SetPaused(false);
+    QCOMPARE(level->count(), 4);
+
+    // The CSV in the wide form (chosen by the file type), complete or not at all.
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("trend.csv"));
+    f.Expect([&](QDialog& d) {
+      auto& files = static_cast<QFileDialog&>(d);
+      files.selectNameFilter(files.nameFilters().at(1));
+      files.selectFile(path);
+      return int(QDialog::Accepted);
+    });
+    trend->findChild<QAction*>(QStringLiteral("trendSaveCsv"))->trigger();
+    QVERIFY(f.AllAnswered());
+    QFile csv(path);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    std::vector<const RecordedSeries*> both{dock->model()->SeriesOf(p.level->id),
+                                            dock->model()->SeriesOf(p.mode->id)};
+    QCOMPARE(csv.readAll(), QByteArray::fromStdString(SamplesToCsv(both, CsvForm::kWide)));
+    QString error;
+    QVERIFY(!WriteSamplesCsvFile(dir.filePath(QStringLiteral("none/x.csv")),
+                                 dock->model()->AllSeries(), CsvForm::kLong, &error));
+    QVERIFY(error.contains(QLatin1String("none/x.csv")));
+
+    // A property no longer watched leaves the trend.
+    dock->model()->RemoveRowsAt({0});
+    trend->Redraw();
+    QCOMPARE(trend->chart()->series().size(), 1);
+    QCOMPARE(trend->ids(), std::vector<uint32_t>{p.mode->id});
   }
 
   void watchListComesBackWithItsFile() {

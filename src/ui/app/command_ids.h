@@ -49,6 +49,8 @@ enum CommandId : int {
   kCopyPath = 32816,
   kExpandBranch = 32817,
   kCollapseBranch = 32818,
+  // The watch list.
+  kWatch = 32830,  // the tree's selected properties into the watch list
 };
 
 }  // namespace cmd

@@ -887,6 +887,37 @@ Restore the document from it?</translation>
     </message>
 </context>
 <context>
+    <name>CTrendDock</name>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>Сколько последних минут показывает тренд</source>
+        <translation>How many recent minutes the trend shows</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Остановить картину; значения записываются дальше</source>
+        <translation>Hold the picture; values go on being recorded</translation>
+    </message>
+    <message>
+        <source>Сбросить масштаб</source>
+        <translation>Reset zoom</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV…</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>Продолжить</source>
+        <translation>Resume</translation>
+    </message>
+</context>
+<context>
     <name>CWatchDock</name>
     <message>
         <source>Наблюдение</source>
@@ -907,6 +938,30 @@ Restore the document from it?</translation>
     <message>
         <source>Из списка наблюдения убрано свойств, которых больше нет: %1</source>
         <translation>Properties that no longer exist removed from the watch list: %1</translation>
+    </message>
+    <message>
+        <source>Тренд</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>Показать выбранные числовые значения линиями во времени</source>
+        <translation>Show the selected numeric values as lines over time</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV…</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>Записать в файл все записанные значения списка</source>
+        <translation>Write every value the list recorded to a file</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Тренд %1</source>
+        <translation>Trend %1</translation>
     </message>
 </context>
 <context>
@@ -1094,6 +1149,25 @@ Restore the document from it?</translation>
     <message>
         <source>Ветвь легла бы глубже, чем может хранить файл документа.</source>
         <translation>The branch would lie deeper than a document file can hold.</translation>
+    </message>
+</context>
+<context>
+    <name>SamplesCsv</name>
+    <message>
+        <source>Не удалось записать %1: %2</source>
+        <translation>Could not write %1: %2</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>CSV, строка на отсчёт (*.csv)</source>
+        <translation>CSV, one row per sample (*.csv)</translation>
+    </message>
+    <message>
+        <source>CSV, столбец на свойство (*.csv)</source>
+        <translation>CSV, one column per property (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -143,6 +143,9 @@ void CLeftView::OnDragMove(const QPoint& point) {
   if (overTree) {
     QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
     SetDropHighlight(indexAt(point).siblingAtColumn(0));
+  } else if (CWatchDock* watch = frame_->watchDock(); watch && watch->AcceptsDropAt(global)) {
+    // Over the watch list the records are added to it: a copy, the tree stays as it is.
+    QGuiApplication::changeOverrideCursor(Qt::DragCopyCursor);
   } else {
     QGuiApplication::changeOverrideCursor(Qt::ForbiddenCursor);  // the highlight stays
   }

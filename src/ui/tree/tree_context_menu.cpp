@@ -17,6 +17,7 @@
 #include "ui/tree/find_bar.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/watch/watch_dock.h"
 #include "xml/text_codec.h"
 
 namespace {
@@ -266,6 +267,10 @@ QMenu* CTreeEditing::BuildContextMenu(QWidget* parent) {
     for (int id : group)
       if (id) menu->addAction(frame_->action(id));
     menu->addSeparator();
+  }
+  if (CWatchDock* watch = frame_->watchDock()) {
+    watch->UpdateActions();
+    menu->addAction(watch->watchAction());
   }
   return menu;
 }

@@ -1,7 +1,8 @@
 // The structure tree's keys and context menu: delete every selected record (Del), rename in
 // place (F2), add a record of the natural kind (Ins), a step up or down among the siblings
 // (Alt+Up, Alt+Down), and the right-click menu with the add commands the record may hold,
-// delete, copy, paste, references, find from here, copy the path, open and close the branch.
+// delete, copy, paste, references, find from here, copy the path, open and close the branch,
+// and "Наблюдать" for the watch list.
 // Every entry runs the frame's command and follows the frame's enable rules.
 #pragma once
 

@@ -2,16 +2,23 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QIcon>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
+#include "ui/form/cp1251_input.h"
 #include "ui/history/record_commands.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/tree/tree_context_menu.h"
+#include "ui/watch/samples_csv_file.h"
+#include "ui/watch/trend_dock.h"
 #include "ui/watch/watch_model.h"
 #include "xml/text_codec.h"
 
@@ -45,9 +52,22 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   bar->setObjectName(QStringLiteral("watchBar"));
   watchAction_ = bar->addAction(tr("Наблюдать"), this, &CWatchDock::OnWatch);
   watchAction_->setObjectName(QStringLiteral("watchAdd"));
+  watchAction_->setData(cmd::kWatch);
   watchAction_->setToolTip(tr("Добавить выбранные свойства в список наблюдения"));
+  watchAction_->setIcon(QIcon(QStringLiteral(":/kandrel/toolbar/watch.svg")));
   removeAction_ = bar->addAction(tr("Убрать"), this, &CWatchDock::OnRemove);
   removeAction_->setObjectName(QStringLiteral("watchRemove"));
+  removeAction_->setShortcut(QKeySequence::Delete);
+  removeAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  bar->addSeparator();
+  trendAction_ = bar->addAction(QIcon(QStringLiteral(":/kandrel/toolbar/trend.svg")), tr("Тренд"),
+                                this, &CWatchDock::OnTrend);
+  trendAction_->setObjectName(QStringLiteral("watchTrend"));
+  trendAction_->setToolTip(tr("Показать выбранные числовые значения линиями во времени"));
+  saveCsvAction_ = bar->addAction(tr("Сохранить CSV…"), this, &CWatchDock::OnSaveCsv);
+  saveCsvAction_->setObjectName(QStringLiteral("watchSaveCsv"));
+  saveCsvAction_->setToolTip(tr("Записать в файл все записанные значения списка"));
+  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   table_ = new QTableView(body);
   table_->setObjectName(QStringLiteral("watchTable"));
   table_->setModel(model_);
@@ -57,6 +77,7 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeader()->setSectionResizeMode(CWatchModel::kPathColumn, QHeaderView::Stretch);
+  table_->addAction(removeAction_);
   layout->addWidget(bar);
   layout->addWidget(table_, 1);
   setWidget(body);
@@ -65,7 +86,8 @@ CWatchDock::CWatchDock(CMainFrame* frame)
     const CPropertyItem* p = AsProperty(frame_->document().LookupRecord(id));
     if (!p) return false;
     std::string bytes;
-    ToCp1251Lossy(text, &bytes);
+    // Text the base cannot hold is refused with a word, never stored altered.
+    if (!EncodeUserText(frame_, tr("Значение"), text, &bytes)) return false;
     if (bytes == p->GetValueText()) return false;
     if (!frame_->RunCommand(std::make_unique<ApplyPropertyCommand>(id, EditOfValue(*p, bytes))))
       return false;
@@ -78,6 +100,15 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   connect(tree, &QAbstractItemModel::modelReset, model_, &CWatchModel::SchedulePrune);
   connect(tree, &QAbstractItemModel::layoutChanged, model_, &CWatchModel::SchedulePrune);
   connect(model_, &CWatchModel::listChanged, this, &CWatchDock::Store);
+  QItemSelectionModel* treeSelection = frame_->GetTreeView()->selectionModel();
+  connect(treeSelection, &QItemSelectionModel::selectionChanged, this, &CWatchDock::UpdateActions);
+  connect(treeSelection, &QItemSelectionModel::currentChanged, this, &CWatchDock::UpdateActions);
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &CWatchDock::UpdateActions);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &CWatchDock::UpdateActions);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &CWatchDock::UpdateActions);
+  connect(model_, &QAbstractItemModel::modelReset, this, &CWatchDock::UpdateActions);
+  UpdateActions();
   connect(model_, &CWatchModel::propertiesLeft, this, [this](int n) {
     Note(tr("Из списка наблюдения убрано свойств, которых больше нет: %1").arg(n));
   });
@@ -94,13 +125,51 @@ int CWatchDock::AddRecords(const std::vector<uint32_t>& ids) {
   return added;
 }
 
-void CWatchDock::OnWatch() {
+std::vector<uint32_t> CWatchDock::TreeSelection() const {
+  CTreeEditing* editing = frame_->treeEditing();
+  if (!editing || frame_->linkPickMode()) return {};
+  return editing->SelectedIds();
+}
+
+void CWatchDock::UpdateActions() {
+  watchAction_->setEnabled(!TreeSelection().empty());
+  removeAction_->setEnabled(table_->selectionModel()->hasSelection());
+  bool numeric = false;
+  for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+    numeric = numeric || model_->IsNumericAt(index.row());
+  trendAction_->setEnabled(numeric);
+  saveCsvAction_->setEnabled(!model_->AllSeries().empty());
+}
+
+CTrendDock* CWatchDock::ShowTrend(const std::vector<uint32_t>& ids) {
+  std::vector<uint32_t> numeric;
+  for (uint32_t id : ids)
+    if (model_->IsNumericAt(model_->RowOf(id))) numeric.push_back(id);
+  if (numeric.empty()) return nullptr;
+  auto* trend = new CTrendDock(model_, numeric, tr("Тренд %1").arg(++trendsMade_), frame_);
+  // Beside the list, or beside the last trend, so the list and the trends are seen together.
+  QDockWidget* beside = lastTrend_ ? static_cast<QDockWidget*>(lastTrend_.data()) : this;
+  frame_->addDockWidget(frame_->dockWidgetArea(beside), trend);
+  frame_->splitDockWidget(beside, trend, Qt::Horizontal);
+  trend->show();
+  lastTrend_ = trend;
+  return trend;
+}
+
+void CWatchDock::OnTrend() {
   std::vector<uint32_t> ids;
-  CLeftView* tree = frame_->GetTreeView();
-  for (const QModelIndex& index : tree->selectionModel()->selectedRows())
-    if (uint32_t id = tree->IdOf(index)) ids.push_back(id);
-  if (ids.empty() && frame_->selectedId()) ids.push_back(frame_->selectedId());
-  AddRecords(ids);
+  QModelIndexList rows = table_->selectionModel()->selectedRows();
+  std::sort(rows.begin(), rows.end());
+  for (const QModelIndex& index : rows) ids.push_back(model_->IdAt(index.row()));
+  ShowTrend(ids);
+}
+
+void CWatchDock::OnSaveCsv() {
+  SaveSamplesAsCsv(frame_, model_->AllSeries());
+}
+
+void CWatchDock::OnWatch() {
+  AddRecords(TreeSelection());
 }
 
 void CWatchDock::OnRemove() {

@@ -8,6 +8,7 @@
 #include "model/document.h"
 #include "model/records.h"
 #include "model/value_types.h"
+#include "net/monitor/property_number.h"
 #include "ui/watch/value_changes.h"
 #include "xml/text_codec.h"
 
@@ -118,11 +119,55 @@ bool CWatchModel::setData(const QModelIndex& index, const QVariant& value, int r
   return editor_(entries_[size_t(index.row())].id, value.toString());
 }
 
-void CWatchModel::AddProperty(const CPropertyItem* p, std::vector<Entry>* added) {
+CWatchModel::Entry CWatchModel::MakeEntry(const CPropertyItem& p) {
   Entry e;
-  e.id = p->id;
-  e.path = GetRecordPath(p);
-  added->push_back(std::move(e));
+  e.id = p.id;
+  e.path = GetRecordPath(&p);
+  // The trend starts from the value the property has when it is added.
+  Record(e, p, QDateTime::currentMSecsSinceEpoch());
+  return e;
+}
+
+void CWatchModel::AddProperty(const CPropertyItem* p, std::vector<Entry>* added) {
+  added->push_back(MakeEntry(*p));
+}
+
+void CWatchModel::Record(Entry& e, const CPropertyItem& p, int64_t msecs) {
+  std::optional<double> number = PropertyNumber(p);
+  if (!number) return;
+  if (!e.series) {
+    e.series = std::make_unique<RecordedSeries>();
+    e.series->id = e.id;
+    e.series->path = e.path;
+    e.series->samples = CValueRing(samplesPerSeries_);
+  }
+  CValueRing& ring = e.series->samples;
+  // A new text over the same pattern (message 4) is no new number: the ring keeps its room.
+  if (!ring.Empty() && ring.Latest().value == *number) return;
+  ring.Push(msecs, *number);
+}
+
+void CWatchModel::ReindexRows() {
+  rows_.clear();
+  for (size_t i = 0; i < entries_.size(); ++i) rows_[entries_[i].id] = int(i);
+}
+
+const RecordedSeries* CWatchModel::SeriesOf(uint32_t id) const {
+  int row = RowOf(id);
+  return row < 0 ? nullptr : entries_[size_t(row)].series.get();
+}
+
+std::vector<const RecordedSeries*> CWatchModel::AllSeries() const {
+  std::vector<const RecordedSeries*> out;
+  for (const Entry& e : entries_)
+    if (e.series) out.push_back(e.series.get());
+  return out;
+}
+
+bool CWatchModel::IsNumericAt(int row) const {
+  if (row < 0 || row >= int(entries_.size())) return false;
+  const CPropertyItem* p = AsProperty(doc_.LookupRecord(entries_[size_t(row)].id));
+  return p && IsTrendableType(p->typeCode);
 }
 
 int CWatchModel::Add(const std::vector<uint32_t>& ids) {
@@ -139,6 +184,7 @@ int CWatchModel::Add(const std::vector<uint32_t>& ids) {
   int first = int(entries_.size());
   beginInsertRows({}, first, first + int(added.size()) - 1);
   for (Entry& e : added) entries_.push_back(std::move(e));
+  ReindexRows();
   endInsertRows();
   emit listChanged();
   return int(added.size());
@@ -152,6 +198,7 @@ void CWatchModel::RemoveRowsAt(std::vector<int> rows) {
     if (*it < 0 || *it >= int(entries_.size())) continue;
     beginRemoveRows({}, *it, *it);
     entries_.erase(entries_.begin() + *it);
+    ReindexRows();
     endRemoveRows();
     removed = true;
   }
@@ -162,6 +209,7 @@ void CWatchModel::Clear() {
   if (entries_.empty()) return;
   beginResetModel();
   entries_.clear();
+  rows_.clear();
   endResetModel();
   emit listChanged();
 }
@@ -171,9 +219,8 @@ uint32_t CWatchModel::IdAt(int row) const {
 }
 
 int CWatchModel::RowOf(uint32_t id) const {
-  for (size_t i = 0; i < entries_.size(); ++i)
-    if (entries_[i].id == id) return int(i);
-  return -1;
+  auto it = rows_.find(id);
+  return it == rows_.end() ? -1 : it->second;
 }
 
 int CWatchModel::ChangesAt(int row) const {
@@ -187,6 +234,8 @@ void CWatchModel::OnValue(CPropertyItem* p, bool counts) {
   if (counts) {
     e.lastChange = QDateTime::currentDateTime();
     ++e.changes;
+    // The pattern is already new when it is told, so the number is the new one.
+    Record(e, *p, e.lastChange.toMSecsSinceEpoch());
   }
   emit dataChanged(index(row, kValueColumn), index(row, kCountColumn));
 }
@@ -210,6 +259,7 @@ void CWatchModel::Prune() {
     if (AsProperty(doc_.LookupRecord(entries_[size_t(row)].id))) continue;
     beginRemoveRows({}, row, row);
     entries_.erase(entries_.begin() + row);
+    ReindexRows();
     endRemoveRows();
     ++gone;
   }
@@ -244,11 +294,9 @@ int CWatchModel::SetEntries(const QStringList& list) {
       continue;
     }
     if (!have.insert(p->id).second) continue;
-    Entry e;
-    e.id = p->id;
-    e.path = GetRecordPath(p);
-    entries_.push_back(std::move(e));
+    entries_.push_back(MakeEntry(*p));
   }
+  ReindexRows();
   endResetModel();
   return missing;
 }

@@ -1,8 +1,9 @@
 // The watch list: properties the user follows while connected, one row each with its record
 // path, type, value, the time of its last change and how many changes came since it was added.
 // Rows are kept by identifier; the value is read from the document when a view asks, so a
-// change costs one cell update. The list belongs to the document file: it is written to and
-// read from the settings under the file's path.
+// change costs one cell update. Numeric values are recorded as they change, each in a ring of a
+// fixed number of samples, for trends and CSV files. The list belongs to the document file: it is
+// written to and read from the settings under the file's path.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -12,7 +13,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "net/monitor/sample_csv.h"
 
 class CPropertyItem;
 class CTarnelDoc;
@@ -39,6 +43,18 @@ class CWatchModel : public QAbstractTableModel {
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
   void SetValueEditor(ValueEditor editor) { editor_ = std::move(editor); }
+
+  // Samples each numeric property keeps: a trend of ten minutes at five changes a second.
+  static constexpr size_t kDefaultSamplesPerSeries = 3000;
+  // For properties added from now on.
+  void SetSamplesPerSeries(size_t count) { samplesPerSeries_ = count; }
+  // What was recorded of a watched numeric property (its value when added, then each change);
+  // null for other types and for properties not watched.
+  const RecordedSeries* SeriesOf(uint32_t id) const;
+  // Every recorded series, in the list's order.
+  std::vector<const RecordedSeries*> AllSeries() const;
+  // Whether the row's property is a number a trend can plot.
+  bool IsNumericAt(int row) const;
 
   // Adds the properties among the records (with the properties of atoms, objects and groups
   // given, so a whole branch can be added at once) that are not watched yet. The number added.
@@ -76,8 +92,13 @@ class CWatchModel : public QAbstractTableModel {
     std::string path;  // as when added, for the settings and while the record is gone
     QDateTime lastChange;
     int changes = 0;
+    std::unique_ptr<RecordedSeries> series;  // numeric properties only
   };
   void OnValue(CPropertyItem* p, bool counts);
+  // Adds the property's current value to its series (made when the type became numeric).
+  void Record(Entry& e, const CPropertyItem& p, int64_t msecs);
+  Entry MakeEntry(const CPropertyItem& p);
+  void ReindexRows();
   void Prune();
   void AddProperty(const CPropertyItem* p, std::vector<Entry>* added);
 
@@ -86,4 +107,6 @@ class CWatchModel : public QAbstractTableModel {
   std::unique_ptr<CValueChanges> changes_;
   ValueEditor editor_;
   bool prunePending_ = false;
+  size_t samplesPerSeries_ = kDefaultSamplesPerSeries;
+  std::unordered_map<uint32_t, int> rows_;  // identifier -> row, for the value changes
 };
