@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -108,6 +109,22 @@ TEST_F(Sim, TicksMoveNumericValuesOnEveryClient) {
   EXPECT_FALSE(BytesWithoutLastId(sim.Document()) == BytesWithoutLastId(opened));
   ASSERT_TRUE(WaitUntil(
       [&] { return BytesWithoutLastId(client.doc) == BytesWithoutLastId(sim.Document()); }));
+}
+
+TEST_F(Sim, AClientsAnswersToValuesThatMovedOnDoNotPutThemBack) {
+  // The client answers every new value with the same 203, as the editor does. Two ticks go out
+  // before it has answered the first: its late answers are answers, not settings.
+  Fetcher client(sim.Port());
+  ASSERT_TRUE(client.Fetch());
+  sim.TickAt(1.0);
+  sim.TickAt(2.0);
+  std::string moved = BytesWithoutLastId(sim.Document());
+  ASSERT_TRUE(WaitUntil([&] { return BytesWithoutLastId(client.doc) == moved; }));
+  // Long enough for any answer to come back and be confirmed.
+  QDeadlineTimer settle(300);
+  while (!settle.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_TRUE(BytesWithoutLastId(sim.Document()) == moved);
+  EXPECT_TRUE(BytesWithoutLastId(client.doc) == moved);
 }
 
 // Calls `fn` with every property of the document.

@@ -39,6 +39,28 @@ bool CSimPeer::Send(const CNetMessage& message) {
   return !gone_;
 }
 
+void CSimPeer::NoteValueTold(uint32_t id, uint32_t raw) {
+  Told& t = told_[id];
+  if (t.count == t.raw.size()) {
+    std::move(t.raw.begin() + 1, t.raw.end(), t.raw.begin());
+    --t.count;
+  }
+  t.raw[t.count++] = raw;
+}
+
+bool CSimPeer::TakeAnswer(uint32_t id, uint32_t raw) {
+  auto it = told_.find(id);
+  if (it == told_.end()) return false;
+  Told& t = it->second;
+  auto end = t.raw.begin() + t.count;
+  auto at = std::find(t.raw.begin(), end, raw);
+  if (at == end) return false;
+  std::move(at + 1, end, t.raw.begin());
+  t.count = uint8_t(end - (at + 1));
+  if (t.count == 0) told_.erase(it);
+  return true;
+}
+
 size_t CSimPeer::Buffered() const {
   return stream_.Buffered() + size_t(std::max<qint64>(socket_->bytesToWrite(), 0)) +
          size_t(std::max<qint64>(socket_->bytesAvailable(), 0));

@@ -3,6 +3,9 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <unordered_map>
 
 #include "net/message_stream.h"
 
@@ -31,6 +34,16 @@ class CSimPeer : public QObject {
   // Drops the client; `gone` is raised with `why`.
   void Fail(const QString& why);
 
+  // A value told to this client with message 203. The editor answers every new value it is
+  // told with the same 203; taken as a setting, an answer that comes after the value has moved
+  // on would put the older value back and be confirmed to every client, whose answers would
+  // put the newer one back again: values would chase each other for ever, faster with each
+  // tick. So answers are recognised and not taken.
+  void NoteValueTold(uint32_t id, uint32_t raw);
+  // True when the client's 203 (id, raw) answers a value told to it; that value and those told
+  // before it are forgotten.
+  bool TakeAnswer(uint32_t id, uint32_t raw);
+
  signals:
   void messageReceived(CSimPeer* peer, CNetMessage* message);
   // The client closed, failed or misbehaved; `why` says which.
@@ -45,4 +58,11 @@ class CSimPeer : public QObject {
   QString name_;
   CNetMessageStream stream_;
   bool gone_ = false;
+  // The last values told per property and not answered yet, oldest first. A client that never
+  // answers costs a few bytes per moving property.
+  struct Told {
+    std::array<uint32_t, 4> raw{};
+    uint8_t count = 0;
+  };
+  std::unordered_map<uint32_t, Told> told_;
 };

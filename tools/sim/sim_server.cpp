@@ -189,7 +189,7 @@ void CSimServer::OnMessage(CSimPeer* peer, CNetMessage* message) {
       SendBase(peer);
       break;
     case kMsgRawValue:
-      TakeRawValue(*message);
+      TakeRawValue(peer, *message);
       break;
     case kMsgValueText:
       TakeValueText(*message);
@@ -216,19 +216,28 @@ void CSimServer::SendBase(CSimPeer* peer) {
   peer->ResetTables();
 }
 
-void CSimServer::TakeRawValue(const CNetMessage& message) {
+void CSimServer::TakeRawValue(CSimPeer* peer, const CNetMessage& message) {
   uint32_t id = 0, raw = 0;
   CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
-  if (!p || raw == p->GetRawValue()) return;
+  // The client's answer to a value we told it is no setting of its own.
+  if (!p || peer->TakeAnswer(id, raw) || raw == p->GetRawValue()) return;
   p->SetRawValue(raw);
   p->UpdateTextFromRaw(p->GetValueText());
   if (auto it = motionIndex_.find(p->id); it != motionIndex_.end())
     ContinueFrom(motions_[it->second], raw, Seconds());
   // A runtime confirms a change to everyone, the sender included.
-  CNetMessage answer(kMsgRawValue);
-  answer.AppendUInt(id);
-  answer.AppendUInt(raw);
-  Broadcast(answer);
+  BroadcastValue(id, raw);
+}
+
+void CSimServer::BroadcastValue(uint32_t id, uint32_t raw) {
+  CNetMessage message(kMsgRawValue);
+  message.AppendUInt(id);
+  message.AppendUInt(raw);
+  std::vector<CSimPeer*> all = peers_;  // a failed send drops its peer from peers_
+  for (CSimPeer* p : all) {
+    p->NoteValueTold(id, raw);
+    p->Send(message);
+  }
 }
 
 void CSimServer::TakeValueText(const CNetMessage& message) {
@@ -260,10 +269,7 @@ void CSimServer::TickAt(double seconds) {
     if (raw == p->GetRawValue()) continue;
     p->SetRawValue(raw);
     p->UpdateTextFromRaw(p->GetValueText());
-    CNetMessage message(kMsgRawValue);
-    message.AppendUInt(m.id);
-    message.AppendUInt(raw);
-    Broadcast(message);
+    BroadcastValue(m.id, raw);
   }
 }
 

@@ -74,9 +74,11 @@ class CSimServer : public QObject {
   void OnMessage(CSimPeer* peer, CNetMessage* message);
   void Drop(CSimPeer* peer, const QString& why);
   void SendBase(CSimPeer* peer);
-  void TakeRawValue(const CNetMessage& message);
+  void TakeRawValue(CSimPeer* peer, const CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void Broadcast(const CNetMessage& message);
+  // Message 203 to every client, each noting it so that its answer is recognised.
+  void BroadcastValue(uint32_t id, uint32_t raw);
   void CollectMovable();
   double Seconds() const;
 
