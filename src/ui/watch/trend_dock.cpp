@@ -27,6 +27,12 @@ constexpr int64_t kLongestSpanMs = 24 * 3600 * 1000;
 constexpr int kSpanMinutes[] = {1, 5, 15, 60};
 constexpr int kDefaultSpanIndex = 1;
 
+// A legend has little room: the atom and the property name say which value a line is.
+QString LegendName(const QString& path) {
+  QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  return parts.size() > 2 ? parts.mid(parts.size() - 2).join(QLatin1Char('/')) : path;
+}
+
 // The chart view hands the wheel to the trend: one notch zooms by a fifth.
 class TrendChartView : public QChartView {
  public:
@@ -82,14 +88,14 @@ CTrendDock::CTrendDock(CWatchModel* model, std::vector<uint32_t> ids, const QStr
   chart_->setMargins(QMargins(4, 4, 4, 4));
   timeAxis_ = new QDateTimeAxis(chart_);
   timeAxis_->setFormat(QStringLiteral("HH:mm:ss"));
-  timeAxis_->setTickCount(6);
+  timeAxis_->setTickCount(5);
   valueAxis_ = new QValueAxis(chart_);
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(valueAxis_, Qt::AlignLeft);
   for (uint32_t id : ids_) {
     auto* line = new QLineSeries(chart_);
     const RecordedSeries* series = model_ ? model_->SeriesOf(id) : nullptr;
-    line->setName(series ? FromCp1251(series->path) : QString::number(id));
+    line->setName(series ? LegendName(FromCp1251(series->path)) : QString::number(id));
     chart_->addSeries(line);
     line->attachAxis(timeAxis_);
     line->attachAxis(valueAxis_);

@@ -75,7 +75,6 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeader()->setSectionResizeMode(CWatchModel::kPathColumn, QHeaderView::Stretch);
   table_->addAction(removeAction_);
   layout->addWidget(bar);
@@ -151,6 +150,12 @@ CTrendDock* CWatchDock::ShowTrend(const std::vector<uint32_t>& ids) {
   QDockWidget* beside = lastTrend_ ? static_cast<QDockWidget*>(lastTrend_.data()) : this;
   frame_->addDockWidget(frame_->dockWidgetArea(beside), trend);
   frame_->splitDockWidget(beside, trend, Qt::Horizontal);
+  // The plot needs room: the list and the trends share the width.
+  QList<QDockWidget*> row{this};
+  for (CTrendDock* t : frame_->findChildren<CTrendDock*>(Qt::FindDirectChildrenOnly))
+    if (t == trend || (t->isVisible() && !t->isFloating())) row.append(t);
+  QList<int> widths(row.size(), std::max(200, frame_->width() / int(row.size())));
+  frame_->resizeDocks(row, widths, Qt::Horizontal);
   trend->show();
   lastTrend_ = trend;
   return trend;
