@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CObj* target = doc.NewObject(doc.groups[0].get());
   std::string_view text(reinterpret_cast<const char*>(data), size);
   try {
-    ImportC2koText(doc, text, size % 2 ? static_cast<CRecord*>(target) : doc.groups[1].get(),
-                   nullptr);
+    ImportC2koText(doc, text, size % 2 ? static_cast<CRecord*>(target) : doc.groups[1].get());
   } catch (const C2koImportError&) {
   }
   reread.OpenBytes(doc.SaveToBytes(), "saved import");  // throws, and so fails, if unreadable

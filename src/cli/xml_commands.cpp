@@ -139,7 +139,7 @@ class ImportCommand : public Command {
                                      ": a c2ko file is imported under a group or an object; "
                                      "give its identifier with --target");
     try {
-      ImportC2koFile(doc, file, target, nullptr);
+      ImportC2koFile(doc, file, target);
     } catch (const C2koImportError& e) {
       if (e.fileNotFound) {
         char text[4096];

@@ -11,21 +11,6 @@ namespace {
 
 const char* const kDefaultGroups[] = {"Hardware", "Logic", "Network"};
 
-std::pair<int, int> ImagesOf(const CRecord* r) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-      return {kImageGroup, kImageGroup + 1};
-    case kKindObject:
-      return {kImageObject, kImageObject + 1};
-    case kKindAtom:
-      return {kImageAtom, kImageAtom + 1};
-    default:
-      if (static_cast<const CPropertyItem*>(r)->typeCode == kTypeLinkTo)
-        return {kImageLink, kImageLink + 1};
-      return {kImageProperty, kImageProperty + 1};
-  }
-}
-
 }  // namespace
 
 bool CanHold(int parentKind, int childKind) {
@@ -50,7 +35,6 @@ CTarnelDoc::CTarnelDoc() {
 CTarnelDoc::~CTarnelDoc() {
   // Nobody is told any more: observers may be gone before the document.
   idMap.SetEvents(nullptr);
-  treeView = nullptr;
   Clear();
 }
 
@@ -361,21 +345,16 @@ void CTarnelDoc::ReplaceGroups(std::vector<std::unique_ptr<CBase>> incoming) {
   RebuildTree();
 }
 
-void CTarnelDoc::RegisterSubtree(CRecord* record, TreeItemHandle parentItem) {
+void CTarnelDoc::RegisterSubtree(CRecord* record) {
   int kind = GetKind(record);
   if (kind == kKindNone) return;
   idMap.SetAt(record->id, record);
-  TreeItemHandle item = nullptr;
-  if (treeView) {
-    auto [image, selected] = ImagesOf(record);
-    item = treeView->InsertItem(parentItem, record->name, image, selected, record->id);
-  }
   switch (kind) {
     case kKindGroup:
     case kKindObject:
       for (const auto& c : static_cast<CChildHolder*>(record)->children) {
         c->parent = record;
-        RegisterSubtree(c.get(), item);
+        RegisterSubtree(c.get());
       }
       break;
     case kKindAtom: {
@@ -390,28 +369,12 @@ void CTarnelDoc::RegisterSubtree(CRecord* record, TreeItemHandle parentItem) {
         p->parent = atom;
         p->decimalPoint = decimalPoint;
         if (p.get() == decimalPoint) decimalPoint = nullptr;
-        RegisterSubtree(p.get(), item);
+        RegisterSubtree(p.get());
       }
       break;
     }
     default:
       break;
-  }
-}
-
-void CTarnelDoc::ShowSubtree(CRecord* record, TreeItemHandle parentItem) {
-  int kind = GetKind(record);
-  if (kind == kKindNone) return;
-  TreeItemHandle item = nullptr;
-  if (treeView) {
-    auto [image, selected] = ImagesOf(record);
-    item = treeView->InsertItem(parentItem, record->name, image, selected, record->id);
-  }
-  if (kind == kKindObject || kind == kKindGroup) {
-    for (const auto& c : static_cast<CChildHolder*>(record)->children)
-      RegisterSubtree(c.get(), item);
-  } else if (kind == kKindAtom) {
-    for (const auto& p : static_cast<CAtom*>(record)->properties) RegisterSubtree(p.get(), item);
   }
 }
 
@@ -447,12 +410,11 @@ void CTarnelDoc::ResolveLinks(CRecord* record) {
 
 void CTarnelDoc::RebuildTree() {
   ResetScope reset(events_);
-  TreeItemHandle root = nullptr;
-  if (treeView) {
-    treeView->DeleteAllItems();
-    root = treeView->InsertRoot();
-  }
-  for (const auto& g : groups) RegisterSubtree(g.get(), root);
+  RelinkAll();
+}
+
+void CTarnelDoc::RelinkAll() {
+  for (const auto& g : groups) RegisterSubtree(g.get());
   for (const auto& g : groups) ResolveLinks(g.get());
 }
 
@@ -486,14 +448,12 @@ void CTarnelDoc::TakeContents(DocumentContents contents) {
 bool CTarnelDoc::OnNewDocument() {
   ResetScope reset(events_);
   DeleteContents();
-  if (treeView) treeView->InsertRoot();
   CreateDefaultGroups();
   return true;
 }
 
 void CTarnelDoc::DeleteContents() {
   ResetScope reset(events_);
-  if (treeView) treeView->DeleteAllItems();
   Clear();
   idMap.Clear();
 }

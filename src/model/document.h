@@ -14,7 +14,6 @@
 #include "document_events.h"
 #include "id_map.h"
 #include "records.h"
-#include "tree_view.h"
 
 class ArchiveReader;
 class ArchiveWriter;
@@ -93,9 +92,13 @@ class CTarnelDoc {
   CRecord* RecordAt(const CRecord* parent, int row) const;
   CRecord* LookupRecord(uint32_t id) const { return idMap.Lookup(id); }
 
-  void RegisterSubtree(CRecord* record, TreeItemHandle parentItem);
-  void ShowSubtree(CRecord* record, TreeItemHandle parentItem);
+  // Enters a record and everything below it into the identifier map and sets their parents
+  // and "DecPoint" references.
+  void RegisterSubtree(CRecord* record);
   void ResolveLinks(CRecord* record);
+  // Registers every record again and resolves the links of the whole document; observers hear
+  // of the records whose links or flags changed. RebuildTree does the same as a reset.
+  void RelinkAll();
   void RebuildTree();
 
   // The archive layout of a document: the groups as an object array, then lastId.
@@ -120,7 +123,6 @@ class CTarnelDoc {
   std::string SaveToBytes();
 
   CIdMap idMap;
-  ITreeView* treeView = nullptr;
   bool groupMark = false;  // during ResolveLinks: inside the group "Hardware"
   // Read freely; changed only through the operations above, which tell the observers.
   std::vector<std::unique_ptr<CBase>> groups;

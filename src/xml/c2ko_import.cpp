@@ -185,23 +185,22 @@ bool C2koTokenReader::Next(std::string_view* token) {
   return true;
 }
 
-C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target,
-                               TreeItemHandle treeItem) {
+C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target) {
   C2koImporter importer(doc, target);
+  // Names are given after the records are made, so the "DecPoint" references of what was made
+  // are set once it is all there; what was made stays in the document also when it fails.
   try {
     C2koImportStats stats = importer.Run(text);
-    for (CRecord* r : importer.Direct()) doc.ShowSubtree(r, treeItem);
+    for (CRecord* r : importer.Direct()) doc.RegisterSubtree(r);
     return stats;
   } catch (...) {
-    // What was made stays in the document, so the tree shows it too.
-    for (CRecord* r : importer.Direct()) doc.ShowSubtree(r, treeItem);
+    for (CRecord* r : importer.Direct()) doc.RegisterSubtree(r);
     throw;
   }
 }
 
-C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target,
-                               TreeItemHandle treeItem) {
+C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target) {
   InputFile f = ReadInputFile(fileName, xmlfmt::kMaxFileSize);
   if (!f.ok) throw C2koImportError(0, f.cause, f.notFound);
-  return ImportC2koText(doc, f.bytes, target, treeItem);
+  return ImportC2koText(doc, f.bytes, target);
 }

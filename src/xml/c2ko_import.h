@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "model/tree_view.h"
-
 class CRecord;
 class CTarnelDoc;
 
@@ -59,11 +57,8 @@ struct C2koImportStats {
   int properties = 0;
 };
 
-// Imports the text under `target` (a group or an object) and shows every record it made
-// directly under the target in the tree view below `treeItem`, also when it fails. Throws
-// C2koImportError.
-C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target,
-                               TreeItemHandle treeItem);
+// Imports the text under `target` (a group or an object). What was made before a failure stays
+// in the document. Throws C2koImportError.
+C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target);
 // The same for a file. A missing file throws with fileNotFound set.
-C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target,
-                               TreeItemHandle treeItem);
+C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target);

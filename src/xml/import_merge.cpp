@@ -185,7 +185,7 @@ void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
 ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target) {
   ImportOutcome outcome;
   MergeChecked(doc, root, target, &outcome.merge);
-  doc.RebuildTree();
+  doc.RelinkAll();
   for (const auto& g : doc.groups) ResolveImportedLinks(doc, g.get(), &outcome.links);
   return outcome;
 }

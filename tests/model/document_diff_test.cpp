@@ -49,8 +49,11 @@ void ExpectSame(const Snapshot& want, CTarnelDoc& doc, const std::string& where)
     ASSERT_EQ(a.registered, b.registered) << where << ": record " << b.id;
   }
   // Every registered record is reachable by lookup and holds its parent pointer.
-  for (const RecordData& d : want.state.records)
-    if (d.registered) ASSERT_NE(doc.LookupRecord(d.id), nullptr) << where;
+  for (const RecordData& d : want.state.records) {
+    if (d.registered) {
+      ASSERT_NE(doc.LookupRecord(d.id), nullptr) << where;
+    }
+  }
   ASSERT_EQ(doc.idMap.Count(), int(std::count_if(got.state.records.begin(), got.state.records.end(),
                                                  [](const RecordData& d) { return d.registered; })))
       << where;

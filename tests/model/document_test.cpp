@@ -10,23 +10,6 @@
 
 namespace {
 
-// Records what the document asks of the tree view, one line per call.
-struct FakeTree : ITreeView {
-  std::vector<std::string> calls;
-  int next = 1;
-  void DeleteAllItems() override { calls.push_back("clear"); }
-  TreeItemHandle InsertRoot() override {
-    calls.push_back("root");
-    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
-  }
-  TreeItemHandle InsertItem(TreeItemHandle parent, const std::string& label, int image,
-                            int selected, uint32_t id) override {
-    calls.push_back(std::to_string(intptr_t(parent)) + ">" + label + ":" + std::to_string(image) +
-                    "/" + std::to_string(selected) + "#" + std::to_string(id));
-    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
-  }
-};
-
 class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override { doc.OnNewDocument(); }
@@ -170,29 +153,6 @@ TEST_F(DocumentTest, CopyThatRunsOutOfIdentifiersLeavesNothingBehind) {
   EXPECT_EQ(doc.idMap.Count(), 0xFFFF - 5);
 }
 
-TEST_F(DocumentTest, TreeViewGetsItemsInOrderWithTheirImages) {
-  FakeTree tree;
-  doc.treeView = &tree;
-  CObj* o = doc.NewObject(Group(2));
-  o->name = "O";
-  CAtom* a = doc.NewAtom(o);
-  a->name = "A";
-  Prop(a, "P", kTypeInt, "1");
-  Prop(a, "L", kTypeLinkTo, "7");
-  doc.RebuildTree();
-  std::vector<std::string> expected = {
-      "clear",     "root",      "1>Hardware:0/1#1", "1>Logic:0/1#2", "1>Network:0/1#3",
-      "4>O:2/3#4", "5>A:4/5#5", "6>P:6/7#6",        "6>L:8/9#7"};
-  EXPECT_EQ(tree.calls, expected);
-
-  tree.calls.clear();
-  CObj* pasted = static_cast<CObj*>(doc.CopyInto(o, Group(0)));
-  doc.ShowSubtree(pasted, reinterpret_cast<TreeItemHandle>(2));
-  ASSERT_EQ(tree.calls.size(), 4u);
-  EXPECT_EQ(tree.calls[0], "2>O:2/3#8");
-  doc.treeView = nullptr;
-}
-
 TEST_F(DocumentTest, SaveReplacesTheFileOnlyWhenEverythingIsWritten) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(::testing::TempDir()) / "kandrel-save";
@@ -217,13 +177,10 @@ TEST_F(DocumentTest, SaveReplacesTheFileOnlyWhenEverythingIsWritten) {
 }
 
 TEST_F(DocumentTest, DeleteContentsEmptiesEverything) {
-  FakeTree tree;
-  doc.treeView = &tree;
   doc.DeleteContents();
   EXPECT_TRUE(doc.groups.empty());
   EXPECT_EQ(doc.idMap.GetLastId(), 0);
-  EXPECT_EQ(tree.calls, std::vector<std::string>{"clear"});
-  doc.treeView = nullptr;
+  EXPECT_EQ(doc.idMap.Count(), 0);
 }
 
 }  // namespace

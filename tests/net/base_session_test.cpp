@@ -12,25 +12,6 @@ using namespace net;
 
 namespace {
 
-// Records what the document puts into the structure tree.
-struct RecordingTree : ITreeView {
-  std::vector<std::pair<std::string, uint32_t>> items;
-  int roots = 0;
-  void DeleteAllItems() override {
-    items.clear();
-    roots = 0;
-  }
-  TreeItemHandle InsertRoot() override {
-    ++roots;
-    return this;
-  }
-  TreeItemHandle InsertItem(TreeItemHandle, const std::string& label, int, int,
-                            uint32_t id) override {
-    items.emplace_back(label, id);
-    return this;
-  }
-};
-
 std::unique_ptr<CBase> Group(uint32_t id, const char* name) {
   auto g = std::make_unique<CBase>(id);
   g->name = name;
@@ -39,7 +20,6 @@ std::unique_ptr<CBase> Group(uint32_t id, const char* name) {
 
 struct Session : ::testing::Test {
   CTarnelDoc doc;
-  RecordingTree tree;
   TestPeer peer;
   std::unique_ptr<CBaseSession> session;
   int replaced = 0;
@@ -61,7 +41,6 @@ struct Session : ::testing::Test {
     QObject::connect(session.get(), &CBaseSession::disconnected,
                      [this](int r) { reasons.push_back(r); });
     // The session listens to the document from its start.
-    doc.treeView = &tree;
     doc.OnNewDocument();
     doc.RebuildTree();
     ASSERT_TRUE(session->Connect("127.0.0.1", peer.Port()));
@@ -134,9 +113,8 @@ TEST_F(Session, BaseOfThreeGroupsReplacesTheGroupsInMessageOrder) {
   SendBase(std::move(groups));
 
   EXPECT_EQ(GroupNames(), (std::vector<std::string>{"Gamma", "Alpha", "Beta"}));
-  EXPECT_EQ(tree.roots, 1);
-  ASSERT_EQ(tree.items.size(), 4u);
-  EXPECT_EQ(tree.items[2], (std::pair<std::string, uint32_t>{"Pump", 11}));
+  ASSERT_EQ(doc.groups[1]->GetChildCount(), 1);
+  EXPECT_EQ(doc.groups[1]->GetChild(0)->name, "Pump");
   // The old groups' identifiers find nothing; the new ones find their records.
   EXPECT_EQ(doc.LookupRecord(1), nullptr);
   EXPECT_EQ(doc.LookupRecord(2), nullptr);
@@ -150,8 +128,6 @@ TEST_F(Session, BaseOfThreeGroupsReplacesTheGroupsInMessageOrder) {
 TEST_F(Session, EmptyBaseLeavesOnlyTheRootAndASecondBaseReplacesTheFirst) {
   SendBase({});
   EXPECT_TRUE(doc.groups.empty());
-  EXPECT_EQ(tree.roots, 1);
-  EXPECT_TRUE(tree.items.empty());
 
   std::vector<std::unique_ptr<CRecord>> one;
   one.push_back(Group(5, "First"));

@@ -7,21 +7,6 @@
 
 #include "model/document.h"
 
-// Records what the document asks of the tree view, one line per insert.
-struct FakeTree : ITreeView {
-  std::vector<std::string> inserts;
-  int next = 1;
-  void DeleteAllItems() override { inserts.clear(); }
-  TreeItemHandle InsertRoot() override {
-    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
-  }
-  TreeItemHandle InsertItem(TreeItemHandle parent, const std::string& label, int, int,
-                            uint32_t) override {
-    inserts.push_back(std::to_string(intptr_t(parent)) + ">" + label);
-    return reinterpret_cast<TreeItemHandle>(intptr_t(next++));
-  }
-};
-
 // A folder of its own for the running test, removed again at the end.
 class TempDir {
  public:

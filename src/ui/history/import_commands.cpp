@@ -32,7 +32,7 @@ bool C2koImportCommand::Execute(EditContext& ctx) {
   if (!AsChildHolder(target)) return false;
   int before = ctx.doc.idMap.Count();
   try {
-    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target, nullptr);
+    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target);
   } catch (const C2koImportError& e) {
     outcome_->error = QString::fromStdString(e.what());
     outcome_->fileNotFound = e.fileNotFound;
