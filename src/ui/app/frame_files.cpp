@@ -82,9 +82,7 @@ bool FrameFiles::MaySwitchDocument() {
 
 bool FrameFiles::NewDocument() {
   if (!MaySwitchDocument()) return false;
-  frame_->treeView_->recordModel()->BeginReload();
   frame_->doc_.OnNewDocument();
-  frame_->treeView_->recordModel()->EndReload();
   filePath_.clear();
   frame_->InitialUpdate();
   SetModified(false);
@@ -106,11 +104,8 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   }
   try {
     // The document changes only when the whole file has been read.
-    frame_->treeView_->recordModel()->BeginReload();
     frame_->doc_.OpenFile(QFile::encodeName(path).toStdString());
-    frame_->treeView_->recordModel()->EndReload();
   } catch (const DocumentFileError& e) {
-    frame_->treeView_->recordModel()->EndReload();
     ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }
@@ -125,11 +120,8 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
 bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& originalPath) {
   if (!MaySwitchDocument()) return false;
   try {
-    frame_->treeView_->recordModel()->BeginReload();
     frame_->doc_.OpenFile(QFile::encodeName(copyPath).toStdString());
-    frame_->treeView_->recordModel()->EndReload();
   } catch (const DocumentFileError& e) {
-    frame_->treeView_->recordModel()->EndReload();
     ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }

@@ -12,29 +12,29 @@
 
 bool FrameUndoFind::UndoChange() {
   if (!frame_->history_.CanUndo()) return false;
-  frame_->treeView_->recordModel()->BeginReload();
-  frame_->history_.Undo(frame_->doc_);
-  frame_->treeView_->recordModel()->EndReload();
+  {
+    CMainFrame::ChangeHold hold(frame_);
+    frame_->history_.Undo(frame_->doc_);
+  }
   AfterUndoRedo();
   return true;
 }
 
 bool FrameUndoFind::RedoChange() {
   if (!frame_->history_.CanRedo()) return false;
-  frame_->treeView_->recordModel()->BeginReload();
-  frame_->history_.Redo(frame_->doc_);
-  frame_->treeView_->recordModel()->EndReload();
+  {
+    CMainFrame::ChangeHold hold(frame_);
+    frame_->history_.Redo(frame_->doc_);
+  }
   AfterUndoRedo();
   return true;
 }
 
 void FrameUndoFind::BeforeExternalChange() {
   frame_->history_.NoteExternalChangeComing(frame_->doc_);
-  frame_->treeView_->recordModel()->BeginReload();
 }
 
 void FrameUndoFind::AfterExternalChange() {
-  frame_->treeView_->recordModel()->EndReload();
   frame_->recovery()->WriteNow();  // a whole base is a large change
 }
 

@@ -182,6 +182,7 @@ void CMainFrame::RevealRecord(uint32_t id) {
 }
 
 void CMainFrame::SelectRecord(uint32_t id) {
+  if (changing_) return;
   selectedId_ = id;
   shownKind_ = kKindNone;
   CRecord* selected = selectedRecord();
@@ -254,9 +255,13 @@ void CMainFrame::HideLinksEditor() {
 
 bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
   EditContext ctx{doc_, {}, {}, {}};
-  treeView_->recordModel()->BeginReload();
-  bool changed = history_.Run(std::move(command), ctx);
-  treeView_->recordModel()->EndReload();
+  bool changed = false;
+  {
+    ChangeHold hold(this);
+    changed = history_.Run(std::move(command), ctx);
+  }
+  // The shown record went with the command: the form follows the row the tree stands on now.
+  if (selectedId_ && !selectedRecord()) SelectRecord(treeView_->currentId());
   if (changed) SetModified(true);
   if (!ctx.error.isEmpty()) ShowError(this, QStringLiteral("Kandrel"), ctx.error);
   if (!ctx.notice.isEmpty()) ShowInformation(this, QStringLiteral("Kandrel"), ctx.notice);

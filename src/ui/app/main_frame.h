@@ -145,6 +145,17 @@ class CMainFrame : public QMainWindow {
   friend class FrameRecords;
   friend class FrameUndoFind;
 
+  // While a command, an undo or a redo changes the document, the tree's current row may move
+  // as rows go; the frame ignores that and follows the tree once the change is complete, not
+  // in its middle (a pick in progress would otherwise take the neighbour of a removed row).
+  struct ChangeHold {
+    explicit ChangeHold(CMainFrame* f) : frame(f) { ++frame->changing_; }
+    ~ChangeHold() { --frame->changing_; }
+    ChangeHold(const ChangeHold&) = delete;
+    ChangeHold& operator=(const ChangeHold&) = delete;
+    CMainFrame* frame;
+  };
+
   void InitialUpdate();
   void OnSwitchPane(bool forward);
   void ShowAbout();
@@ -170,6 +181,7 @@ class CMainFrame : public QMainWindow {
   QPointer<CLinksDialog> linksEditor_;
 
   uint32_t selectedId_ = 0;
+  int changing_ = 0;
   bool hasShown_ = false;
   uint32_t shownId_ = 0;
   int shownKind_ = 0;

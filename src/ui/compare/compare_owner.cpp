@@ -66,7 +66,8 @@ constexpr int kFieldRowsStart = 2;
 CCompareOwner::CCompareOwner(CMainFrame* frame) : QObject(nullptr), frame_(frame) {
   refreshTimer_ = new QTimer(this);
   refreshTimer_->setSingleShot(true);
-  refreshTimer_->setInterval(0);
+  // At most ten refreshes a second, however fast the document changes (live values too).
+  refreshTimer_->setInterval(100);
   connect(refreshTimer_, &QTimer::timeout, this, &CCompareOwner::Refresh);
   CreateActions();
   CreateDock();
@@ -76,6 +77,7 @@ CCompareOwner::CCompareOwner(CMainFrame* frame) : QObject(nullptr), frame_(frame
   connect(tree, &QAbstractItemModel::rowsInserted, this, &CCompareOwner::ScheduleRefresh);
   connect(tree, &QAbstractItemModel::rowsRemoved, this, &CCompareOwner::ScheduleRefresh);
   connect(tree, &QAbstractItemModel::rowsMoved, this, &CCompareOwner::ScheduleRefresh);
+  connect(tree, &QAbstractItemModel::dataChanged, this, &CCompareOwner::ScheduleRefresh);
   CBaseSession& session = frame_->network()->session();
   connect(&session, &CBaseSession::baseCopyArrived, this, &CCompareOwner::OnBaseCopyArrived);
   connect(&session, &CBaseSession::disconnected, this, [this] {
@@ -320,7 +322,7 @@ void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& other
 }
 
 void CCompareOwner::ScheduleRefresh() {
-  if (IsOpen() && !refreshing_) refreshTimer_->start();
+  if (IsOpen() && !refreshing_ && !refreshTimer_->isActive()) refreshTimer_->start();
 }
 
 void CCompareOwner::Refresh() {

@@ -89,16 +89,15 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
 
   // Everything may have changed: the views ask again.
   void Reload();
-  // The same around a change of the document that may not tell everything it does: Begin
-  // while the records are still as the views know them, End when the document is as it will
-  // stay. The document's events in between are covered by the reset.
-  void BeginReload();
-  void EndReload();
 
  signals:
   void renameRefused(const QString& message);
 
  private:
+  // Around a reset of the document (which may nest): Begin while the records are still as the
+  // views know them, End when the document is as it will stay.
+  void BeginReload();
+  void EndReload();
   int RowOf(const CRecord* record) const;
 
   // IDocumentObserver
@@ -114,7 +113,7 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
 
   CTarnelDoc& doc_;
   Top top_;
-  int reloading_ = 0;               // inside BeginReload .. EndReload: events are covered
+  int reloading_ = 0;               // inside a reset: the events in it are covered
   std::vector<bool> movesStarted_;  // per move told: whether Qt took it as a move
   RenameHandler renameHandler_;
   const IRecordMarks* marks_ = nullptr;

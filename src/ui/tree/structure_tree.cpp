@@ -62,6 +62,19 @@ CLeftView::CLeftView(CMainFrame* frame, CTarnelDoc* doc, QWidget* parent)
   // Across a reset the open branches and the current row are kept by identifier path.
   connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &CLeftView::SaveState);
   connect(model_, &QAbstractItemModel::modelReset, this, &CLeftView::RestoreState);
+  // Rows that come back (an undone deletion) open as they were when they went.
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex& parent, int first, int last) {
+            for (int row = first; row <= last; ++row) ReopenBranch(model_->index(row, 0, parent));
+          });
+}
+
+void CLeftView::ReopenBranch(const QModelIndex& index) {
+  auto open = open_.find(model_->IdOf(index));
+  if (open == open_.end() || IndexOfPath(open->second) != index) return;
+  expand(index);
+  for (int row = 0, n = model_->rowCount(index); row < n; ++row)
+    ReopenBranch(model_->index(row, 0, index));
 }
 
 CLeftView::~CLeftView() {

@@ -92,6 +92,8 @@ class CLeftView : public QTreeView {
   QModelIndex IndexOfPath(const IdPath& path) const;
   void SaveState();
   void RestoreState();
+  // Opens the row again if it stood open before, and so on down the branch.
+  void ReopenBranch(const QModelIndex& index);
   void OnSelChanged(const QModelIndex& index);
   void SetDropHighlight(const QModelIndex& index);
   void EndDrag();
