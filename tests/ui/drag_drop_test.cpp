@@ -1,5 +1,5 @@
-// Drag and drop in the structure tree, driven with the mouse: moves by kinds, refusals, Shift
-// reorders, a release over nothing, Ctrl, and the feedback while dragging.
+// Drag and drop in the structure tree, driven with the mouse: a move with its branch, refused
+// gestures, Shift reorders, Ctrl, and the feedback while dragging.
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTest>
@@ -67,19 +67,19 @@ std::vector<uint32_t> PropertyIds(const CAtom* atom) {
 class DragDropTest : public QObject {
   Q_OBJECT
  private slots:
-  void kindsThatMayNotMoveStayPut() {
+  // Which kind may go where is the model's rule (tested there); here the gestures reach it.
+  void refusedDropsChangeNothing() {
     UiFixture f;
     Plant p = Build(f);
-    Drag(f, p.burner->id, 2);           // an atom onto a group
-    Drag(f, p.flame->id, p.loops->id);  // a property onto an object
-    Drag(f, 1, p.loops->id);            // a group onto an object
-    Drag(f, 2, 3);                      // a group onto a group
-    Drag(f, 0, 1);                      // "Root"
+    Drag(f, p.burner->id, 2);                              // an atom onto a group
+    Drag(f, p.pumps->id, p.pump1->id);                     // into its own branch
+    Drag(f, p.pump1->id, 0);                               // released over nothing
+    Drag(f, 0, 1);                                         // "Root"
+    Drag(f, p.flame->id, p.loops->id, Qt::ShiftModifier);  // a property next to an object
     QCOMPARE(p.burner->parent, p.boiler);
+    QCOMPARE(p.pump1->parent, static_cast<CRecord*>(p.pumps));
     QCOMPARE(p.flame->parent, p.burner);
-    QCOMPARE(f.doc().groups.size(), size_t(3));
     QCOMPARE(f.ItemOf(p.burner->id).parent(), f.ItemOf(p.boiler->id));
-    QCOMPARE(f.ItemOf(p.flame->id).parent(), f.ItemOf(p.burner->id));
     QVERIFY(!f.frame().isWindowModified());
     QVERIFY(!f.frame().GetTreeView()->dragging());
   }
@@ -111,45 +111,6 @@ class DragDropTest : public QObject {
     QCOMPARE(GetRecordPath(p.flame), std::string("/Logic/Loops/Boiler/Burner/Flame"));
   }
 
-  void atomAndPropertyMoveUnderTheirNewParents() {
-    UiFixture f;
-    Plant p = Build(f);
-    Drag(f, p.burner->id, p.pump1->id);
-    QCOMPARE(p.burner->parent, static_cast<CRecord*>(p.pump1));
-    QCOMPARE(p.boiler->GetChildCount(), 0);
-    f.frame().GetTreeView()->expandAll();
-    // DecPoint scales the properties up to itself: after Fuel, it scales Flame and Fuel.
-    Drag(f, p.dec->id, p.fuel->id, Qt::ShiftModifier);
-    QVERIFY(p.fuel->decimalPoint == p.dec);
-    QVERIFY(p.flame->decimalPoint == p.dec);
-    f.frame().GetTreeView()->expandAll();
-    // The property leaves the atom with a DecPoint: it no longer scales by it.
-    Drag(f, p.fuel->id, p.pid->id);
-    QCOMPARE(p.fuel->parent, static_cast<CRecord*>(p.pid));
-    QCOMPARE(p.pid->GetPropertyCount(), 2);
-    QVERIFY(p.fuel->decimalPoint == nullptr);
-    QCOMPARE(RowIds(f.ItemOf(p.pid->id)).back(), p.fuel->id);
-    // And the DecPoint itself moving away leaves its old atom unscaled.
-    f.frame().GetTreeView()->expandAll();
-    Drag(f, p.dec->id, p.pid->id);
-    QVERIFY(p.flame->decimalPoint == nullptr);
-    QVERIFY(p.fuel->decimalPoint == p.dec);
-  }
-
-  void dropsIntoTheOwnBranchOrOntoItselfChangeNothing() {
-    UiFixture f;
-    Plant p = Build(f);
-    Drag(f, p.pumps->id, p.pump1->id);  // into its own branch
-    Drag(f, p.pump1->id, p.pump1->id);  // onto itself
-    Drag(f, p.pump1->id, 0);            // released over nothing: onto itself
-    Drag(f, p.pump1->id, p.pumps->id);  // onto the parent it already has
-    QCOMPARE(p.pump1->parent, static_cast<CRecord*>(p.pumps));
-    QCOMPARE(p.pumps->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
-    QCOMPARE(f.ItemOf(p.pump1->id).parent(), f.ItemOf(p.pumps->id));
-    QCOMPARE(f.doc().groups[0]->GetChild(1), static_cast<CRecord*>(p.pumps));
-    QVERIFY(!f.frame().isWindowModified());
-  }
-
   void shiftReordersAmongSiblingsAndOntoTheParentPutsFirst() {
     UiFixture f;
     Plant p = Build(f);
@@ -169,25 +130,6 @@ class DragDropTest : public QObject {
     QCOMPARE(f.doc().groups[0]->GetChild(0), static_cast<CRecord*>(p.pumps));
     QCOMPARE(f.doc().groups[0]->GetChild(1), static_cast<CRecord*>(p.boiler));
     QCOMPARE(p.boiler->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
-  }
-
-  void shiftKeepsTheParentAndRefusesKindsAndRoot() {
-    UiFixture f;
-    Plant p = Build(f);
-    std::vector<uint32_t> before = PropertyIds(p.burner);
-    Drag(f, p.flame->id, p.loops->id, Qt::ShiftModifier);  // a property next to an object
-    Drag(f, 0, 1, Qt::ShiftModifier);                      // "Root"
-    Drag(f, 1, 2, Qt::ShiftModifier);                      // a group
-    Drag(f, p.flame->id, p.flame->id, Qt::ShiftModifier);  // itself
-    QCOMPARE(PropertyIds(p.burner), before);
-    QCOMPARE(f.doc().groups[0]->name, std::string("Hardware"));
-    QCOMPARE(Row(f.ItemOf(0), 0), f.ItemOf(1));
-    // After a property of another atom: it stays in its own atom, placed last.
-    f.frame().GetTreeView()->expandAll();
-    Drag(f, p.dec->id, p.pid->GetProperty(0)->id, Qt::ShiftModifier);
-    QCOMPARE(p.dec->parent, static_cast<CRecord*>(p.burner));
-    QCOMPARE(PropertyIds(p.burner).back(), p.dec->id);
-    QCOMPARE(RowIds(f.ItemOf(p.burner->id)), PropertyIds(p.burner));
   }
 
   void ctrlIsAPlainMove() {

@@ -124,35 +124,23 @@ class FrameCommandsTest : public QObject {
     QCOMPARE(f.frame().GetFormView(), form);  // the form stays in place
   }
 
-  void pasteRules() {
+  void pasteFollowsTheCopiedKindAndTheFocus() {
     UiFixture f;
     Tree t = BuildTree(f);
-    // An object pastes into a group or an object, not into an atom.
-    f.Select(t.inner->id);
-    f.Trigger(cmd::kEditCopy);
-    f.Select(t.group->id);
-    QVERIFY(f.Enabled(cmd::kEditPaste));
-    f.Select(t.atom->id);
-    QVERIFY(!f.Enabled(cmd::kEditPaste));
-    // A property pastes into an atom only.
+    // Where a copy may go is the model's rule; the action follows it.
     f.Select(t.property->id);
     f.Trigger(cmd::kEditCopy);
     f.Select(t.object->id);
     QVERIFY(!f.Enabled(cmd::kEditPaste));
     f.Select(t.atom->id);
     QVERIFY(f.Enabled(cmd::kEditPaste));
-    // A group is never pasted.
-    f.Select(t.group->id);
-    f.Trigger(cmd::kEditCopy);
-    f.Select(t.object->id);
-    QVERIFY(!f.Enabled(cmd::kEditPaste));
     // The form's name field with the focus enables it whatever was copied.
+    f.Select(t.object->id);
     QLineEdit* name = f.frame().GetFormView()->controls().name;
     name->setFocus();
     QTRY_VERIFY(name->hasFocus());
     QVERIFY(f.Enabled(cmd::kEditPaste));
   }
-
   void pasteCopiesADeepBranchWithFreshIdentifiers() {
     UiFixture f;
     Tree t = BuildTree(f);
@@ -171,24 +159,6 @@ class FrameCommandsTest : public QObject {
     QCOMPARE(Rows(f.ItemOf(t.group->id)), 2);
     QVERIFY(f.frame().windowTitle().contains(QStringLiteral("[*]")));
     QVERIFY(f.frame().isWindowModified());
-  }
-
-  void pasteIntoItsOwnBranchCopiesTheBranchOnce() {
-    UiFixture f;
-    Tree t = BuildTree(f);
-    f.Select(t.object->id);
-    f.Trigger(cmd::kEditCopy);
-    f.Select(t.inner->id);  // a child of the copied object
-    f.Trigger(cmd::kEditPaste);
-    QCOMPARE(t.inner->GetChildCount(), 2);
-    auto* copy = AsObject(t.inner->GetChild(1));
-    QVERIFY(copy);
-    // The copy holds the object's branch as it was: "Горелка" with its atom, nothing deeper.
-    QCOMPARE(copy->GetChildCount(), 1);
-    auto* copiedInner = AsObject(copy->GetChild(0));
-    QVERIFY(copiedInner);
-    QCOMPARE(copiedInner->GetChildCount(), 1);
-    QVERIFY(AsAtom(copiedInner->GetChild(0)));
   }
 
   void copiedRecordThatWasDeletedPastesNothing() {
@@ -224,18 +194,6 @@ class FrameCommandsTest : public QObject {
     for (CPropertyItem* s : sources)
       QCOMPARE(f.ItemOf(s->id).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
                TreeIcons::Get().ForKind(kKindProperty).cacheKey());
-  }
-
-  void deletingALinkSourceRemovesItsIncomingEntry() {
-    UiFixture f;
-    Tree t = BuildTree(f);
-    CPropertyItem* source =
-        f.AddProperty(t.atom, "Ссылка", kTypeLinkTo, std::to_string(t.property->id));
-    f.Rebuild();
-    QCOMPARE(t.property->GetIncomingLinkCount(), 1);
-    f.Select(source->id);
-    f.Trigger(cmd::kDeleteProperty);
-    QCOMPARE(t.property->GetIncomingLinkCount(), 0);
   }
 
   void deletingAGroupTakesItsBranchAndIdentifiers() {
