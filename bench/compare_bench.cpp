@@ -10,6 +10,7 @@
 #include "model/base_compare.h"
 #include "model/base_takeover.h"
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "model/value_types.h"
 #include "sample_base.h"
 
@@ -44,7 +45,7 @@ void EditADay(CTarnelDoc& doc) {
   for (int i = 0; i < 50; ++i) {  // deleted first: the document has no identifier left
     CRecord* atom = any(atoms);
     if (auto* a = AsAtom(atom); a->GetPropertyCount() > 1) {
-      DeleteRecordWithLinks(doc, a->GetProperty(a->GetPropertyCount() - 1));
+      DeleteRecord(doc, a->GetProperty(a->GetPropertyCount() - 1));
       grown.push_back(AsAtom(any(atoms)));
     }
   }

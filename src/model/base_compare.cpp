@@ -192,22 +192,6 @@ void FindReordered(const CompareResult& r, const std::vector<uint8_t>& acrossPar
   }
 }
 
-RecordData DataOf(const CRecord* r) {
-  RecordData d;
-  d.id = r->id;
-  d.kind = uint8_t(r->Kind());
-  d.name = r->name;
-  if (auto* a = AsAtom(const_cast<CRecord*>(r))) d.atomType = a->type;
-  if (const CPropertyItem* p = AsProperty(r)) {
-    d.typeCode = p->typeCode;
-    d.flags = p->flags;
-    d.eoc = p->eoc;
-    d.valueText = p->valueText;
-    d.rawValue = p->GetRawValue();
-  }
-  return d;
-}
-
 std::string LinkText(const Side& s, size_t i) {
   const CPropertyItem* p = AsProperty(s.records[i]);
   if (!p || p->typeCode != kTypeLinkTo) return {};
@@ -280,13 +264,13 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
     if (i >= 0) {
       d.firstId = a.ids[size_t(i)];
       d.firstPath = GetRecordPath(a.records[size_t(i)]);
-      d.firstData = DataOf(a.records[size_t(i)]);
+      d.firstData = FieldsOf(a.records[size_t(i)]);
       d.firstLink = LinkText(a, size_t(i));
     }
     if (j >= 0) {
       d.secondId = b.ids[size_t(j)];
       d.secondPath = GetRecordPath(b.records[size_t(j)]);
-      d.secondData = DataOf(b.records[size_t(j)]);
+      d.secondData = FieldsOf(b.records[size_t(j)]);
       d.secondLink = LinkText(b, size_t(j));
     }
   };

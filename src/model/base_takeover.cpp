@@ -4,6 +4,7 @@
 
 #include "archive_format.h"
 #include "document.h"
+#include "document_edits.h"
 #include "value_types.h"
 
 namespace {
@@ -43,21 +44,6 @@ CPropertyItem* LinkTargetOf(CTarnelDoc& doc, const CPropertyItem* p) {
 }
 
 // The link bookkeeping of a branch that leaves the document, told as field changes.
-void UnlinkBranch(CTarnelDoc& doc, CRecord* r) {
-  if (CPropertyItem* p = AsProperty(r)) {
-    for (const CIncomingLink& link : p->incomingLinks)
-      if (CPropertyItem* source = AsProperty(doc.LookupRecord(link.sourceId))) {
-        RecordChange change(doc.events(), source);
-        source->typeCode = kTypeBin;
-      }
-    if (CPropertyItem* t = LinkTargetOf(doc, p)) {
-      RecordChange change(doc.events(), t);
-      t->RemoveIncomingLink(p->id);
-    }
-  }
-  ForEachChild(r, [&](const CRecord* c) { UnlinkBranch(doc, const_cast<CRecord*>(c)); });
-}
-
 int DepthOf(const CRecord* r) {
   int depth = 0;
   for (; r; r = r->parent) ++depth;
@@ -159,9 +145,8 @@ class TakeOverRun {
       int32_t parent = r_.firstParents[size_t(d->first)];
       if (parent >= 0 && dead_[size_t(parent)]) continue;  // goes with its parent
       CRecord* rec = a_[size_t(d->first)];
-      UnlinkBranch(doc_, rec);
       Touch(rec->parent, parent);
-      doc_.RemoveRecord(rec);
+      DeleteRecord(doc_, rec);
       ++out_.removed;
     }
     for (auto [rec, id] : waitingForId_)
@@ -442,10 +427,4 @@ bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<ui
 
 bool TakeOverAll(CTarnelDoc& doc, const CompareResult& result, TakeOverOutcome* outcome) {
   return TakeOver(doc, result, std::vector<uint8_t>(result.differences.size(), 1), outcome);
-}
-
-void DeleteRecordWithLinks(CTarnelDoc& doc, CRecord* record) {
-  if (!record) return;
-  UnlinkBranch(doc, record);
-  doc.RemoveRecord(record);
 }

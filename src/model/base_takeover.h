@@ -41,7 +41,3 @@ std::vector<uint8_t> CloseSelection(const CompareResult& result, std::vector<uin
 bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<uint8_t>& selected,
               TakeOverOutcome* outcome = nullptr);
 bool TakeOverAll(CTarnelDoc& doc, const CompareResult& result, TakeOverOutcome* outcome = nullptr);
-
-// Deletes a record with its branch as the editor does: properties that link into the branch
-// lose their LINK_TO type, and targets outside it forget the branch's links.
-void DeleteRecordWithLinks(CTarnelDoc& doc, CRecord* record);

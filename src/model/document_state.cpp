@@ -73,14 +73,11 @@ class Capture {
 
 }  // namespace
 
-void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
-  RecordData& d = *out;
-  d = RecordData();
+RecordData FieldsOf(const CRecord* r) {
+  RecordData d;
   d.id = r->id;
   d.kind = uint8_t(r->Kind());
-  d.parent = -1;
   d.name = r->name;
-  d.registered = doc.idMap.Lookup(r->id) == r;
   if (const CAtom* a = AsAtom(const_cast<CRecord*>(r))) d.atomType = a->type;
   if (const CPropertyItem* p = AsProperty(r)) {
     d.typeCode = p->typeCode;
@@ -88,6 +85,16 @@ void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
     d.eoc = p->eoc;
     d.valueText = p->valueText;
     d.rawValue = p->GetRawValue();
+  }
+  return d;
+}
+
+void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
+  RecordData& d = *out;
+  d = FieldsOf(r);
+  d.parent = -1;
+  d.registered = doc.idMap.Lookup(r->id) == r;
+  if (const CPropertyItem* p = AsProperty(r)) {
     for (const CIncomingLink& l : p->incomingLinks) d.incoming.push_back(l.sourceId);
     if (p->decimalPoint)
       if (const CAtom* atom = AsAtom(p->parent))

@@ -56,6 +56,8 @@ inline uint16_t KeyOf(uint32_t id) {
 
 // One record's own data as a picture holds it (its place in the tree is left at -1).
 void DescribeRecord(const CTarnelDoc& doc, const CRecord* record, RecordData* out);
+// The record's own fields only: identifier, kind, name, atom type and the property's fields.
+RecordData FieldsOf(const CRecord* record);
 
 // Reads the document without changing anything: no value is converted, no notification posted.
 DocumentState CaptureState(const CTarnelDoc& doc);

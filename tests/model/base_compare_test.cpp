@@ -16,6 +16,7 @@
 #include "model/consistency.h"
 #include "model/document.h"
 #include "model/document_diff.h"
+#include "model/document_edits.h"
 #include "model/value_types.h"
 #include "sample_base.h"
 
@@ -206,7 +207,7 @@ TEST(BaseCompare, HandBuiltPairsAndTheirTakeOver) {
        byId,
        {"> /Logic/Fan -> /Logic/Fan"}},
       {"removed branch",
-       [](CTarnelDoc& b) { DeleteRecordWithLinks(b, At(b, "/Logic/Valve")); },
+       [](CTarnelDoc& b) { DeleteRecord(b, At(b, "/Logic/Valve")); },
        byId,
        {"- /Logic/Valve", "- /Logic/Valve/DO", "- /Logic/Valve/DO/Q"}},
       {"added branch with a link into it",
@@ -225,7 +226,7 @@ TEST(BaseCompare, HandBuiltPairsAndTheirTakeOver) {
         "+ /Network/Bus/Port/Peer", "+ /Network/Bus/Port/Speed"}},
       {"identifier reused for another record",
        [](CTarnelDoc& b) {
-         DeleteRecordWithLinks(b, At(b, "/Logic/Fan"));  // 12
+         DeleteRecord(b, At(b, "/Logic/Fan"));  // 12
          auto x = std::make_unique<CPropertyItem>(12);
          x->name = "X";
          b.idMap.SetAt(12, AsAtom(At(b, "/Logic/Valve/DO"))->AddProperty(std::move(x)));
@@ -344,7 +345,7 @@ void RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
       p->flags ^= 2;
       break;
     case 2:
-      DeleteRecordWithLinks(doc, rng() % 2 ? static_cast<CRecord*>(p) : o);
+      DeleteRecord(doc, rng() % 2 ? static_cast<CRecord*>(p) : o);
       break;
     case 3: {  // a new atom, its property linked to an old or the new one
       CAtom* atom = doc.NewAtom(to);

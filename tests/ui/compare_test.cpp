@@ -18,6 +18,7 @@
 
 #include "model/base_takeover.h"
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "model/records.h"
 #include "model/value_types.h"
 #include "net/base_session.h"
@@ -56,7 +57,7 @@ Edits EditSample(UiFixture& f) {
   CRecord* victim = AsChildHolder(doc.groups[1].get())->GetChild(0);
   e.deleted = victim->id;
   e.deletedParent = doc.groups[1]->id;
-  DeleteRecordWithLinks(doc, victim);
+  DeleteRecord(doc, victim);
   doc.groups[2]->name = W("Network (правка)");
   e.renamed = doc.groups[2]->id;
   f.Rebuild();
