@@ -28,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "loopback_listener.h"
 #include "model/document.h"
 #include "model/value_types.h"
 #include "net/base_session.h"
@@ -77,15 +78,7 @@ double ThreadCpuSeconds() {
 class StreamingServer {
  public:
   StreamingServer(const Sample& sample, int perSecond) : sample_(sample), perSecond_(perSecond) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 1);
-    socklen_t len = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listener_ = ListenOnLoopback(&port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~StreamingServer() {

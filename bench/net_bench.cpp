@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "loopback_listener.h"
 #include "model/document.h"
 #include "net/base_session.h"
 #include "net/message_stream.h"
@@ -60,15 +61,7 @@ Sample& TheSample() {
 class LoopbackServer {
  public:
   explicit LoopbackServer(const std::string& answer) : answer_(answer) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(listener_, 1);
-    socklen_t len = sizeof addr;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listener_ = ListenOnLoopback(&port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~LoopbackServer() {
