@@ -2,6 +2,9 @@
 //   BM_OpenIntoDocument     baseline: the file read into a document without a window
 //   BM_OpenInEditor         the same file opened in the editor until the tree is painted
 //   BM_SelectAndFillForm    one selection in the tree: the frame's report and the form filled
+//   BM_ComparePane          "Сравнить с файлом…" against a copy in which every record is renamed,
+//                           until the differences pane is painted; baseline: opening that copy
+//                           into a document alone
 //   BM_Memory               the editor's memory: with the file open, with a new document, and
 //                           the document alone; each measured in a fresh process of this program
 // extra_ms and extra_mb are what the editor adds to the document alone.
@@ -22,6 +25,8 @@
 #include "model/document.h"
 #include "sample_base.h"
 #include "ui/app/main_frame.h"
+#include "ui/compare/compare_owner.h"
+#include "ui/compare/difference_model.h"
 
 namespace {
 
@@ -113,6 +118,53 @@ void BM_SelectAndFillForm(benchmark::State& state) {
   for (auto _ : state) f.RevealRecord(ids[i++ % ids.size()]);
 }
 BENCHMARK(BM_SelectAndFillForm)->Unit(benchmark::kMicrosecond);
+
+// The sample with every record renamed: as many differences as records.
+const QString& RenamedPath() {
+  static const QString path = [] {
+    QString p = QDir::temp().filePath(QStringLiteral("kandrel_ui_bench_65535_renamed.kdl"));
+    CTarnelDoc doc;
+    BuildSampleBase(doc, 65535);
+    for (uint32_t id = 1; id <= 65535; ++id)
+      if (CRecord* r = doc.LookupRecord(id)) r->name += "'";
+    doc.SaveFile(QFile::encodeName(p).toStdString());
+    return p;
+  }();
+  return path;
+}
+
+void BM_ComparePane(benchmark::State& state) {
+  CMainFrame& f = Frame();
+  f.OpenDocument(SamplePath());
+  ShowTree(f);
+  CCompareOwner& compare = *f.compare();
+  std::string other = QFile::encodeName(RenamedPath()).toStdString();
+  double pane = 0, alone = 0;
+  size_t differences = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    compare.CompareWithFile(RenamedPath());
+    QApplication::processEvents();
+    compare.list()->viewport()->repaint();
+    pane += Seconds(t0);
+    state.PauseTiming();
+    differences = compare.result() ? compare.result()->differences.size() : 0;
+    auto t1 = std::chrono::steady_clock::now();
+    {
+      CTarnelDoc doc;
+      doc.OpenFile(other);
+      alone += Seconds(t1);
+    }
+    compare.Close();
+    QApplication::processEvents();
+    state.ResumeTiming();
+  }
+  double n = double(state.iterations());
+  state.counters["open_alone_ms"] = alone / n * 1e3;
+  state.counters["pane_ms"] = pane / n * 1e3;
+  state.counters["differences"] = double(differences);
+}
+BENCHMARK(BM_ComparePane)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 long RssKb() {
   std::ifstream status("/proc/self/status");

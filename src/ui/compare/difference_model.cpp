@@ -129,32 +129,48 @@ void CDifferenceModel::Build() {
   shown_ = 0;
   if (!result_) return;
   const std::vector<Difference>& list = result_->differences;
+  nodes_.reserve(list.size());
+  byPath_.reserve(list.size());
+  std::vector<size_t> prefixEnds;
   for (size_t i = 0; i < list.size(); ++i) {
     const Difference& d = list[i];
     ++counts_[int(d.kind)];
     if (!(filter_ & KindBit(d.kind))) continue;
     ++shown_;
     // The node of every prefix of the path, made where missing. Records are named by their
-    // first-side path where they have one, so a moved record stands where it is now.
+    // first-side path where they have one, so a moved record stands where it is now. The list
+    // runs in path order, so the parent's node is usually there already: the search goes up
+    // from the whole path to the deepest prefix that has a node, and makes the rest below it.
     const std::string& path = d.Path();
-    int node = -1;
-    size_t end = 0;
-    while (end < path.size()) {
-      size_t start = end + 1;
-      end = path.find('/', start);
+    std::vector<size_t>& ends = prefixEnds;
+    ends.clear();
+    for (size_t end = 0; end < path.size();) {
+      end = path.find('/', end + 1);
       if (end == std::string::npos) end = path.size();
-      std::string prefix = path.substr(0, end);
-      auto [it, made] = byPath_.try_emplace(std::move(prefix), int(nodes_.size()));
-      if (made) {
-        Node n;
-        n.parent = node;
-        n.label = FromCp1251(path.substr(start, end - start));
-        std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
-        n.row = int(siblings.size());
-        siblings.push_back(int(nodes_.size()));
-        nodes_.push_back(std::move(n));
+      ends.push_back(end);
+    }
+    int node = -1;
+    size_t have = ends.size();
+    while (have > 0) {
+      auto it = byPath_.find(path.substr(0, ends[have - 1]));
+      if (it != byPath_.end()) {
+        node = it->second;
+        break;
       }
-      node = it->second;
+      --have;
+    }
+    for (size_t k = have; k < ends.size(); ++k) {
+      size_t start = k == 0 ? 1 : ends[k - 1] + 1;
+      int made = int(nodes_.size());
+      byPath_.emplace(path.substr(0, ends[k]), made);
+      Node n;
+      n.parent = node;
+      n.label = FromCp1251(path.substr(start, ends[k] - start));
+      std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
+      n.row = int(siblings.size());
+      siblings.push_back(made);
+      nodes_.push_back(std::move(n));
+      node = made;
     }
     if (node < 0) continue;  // an empty path names nothing
     nodes_[size_t(node)].differences.push_back(int(i));
