@@ -58,10 +58,11 @@ class CSimPeer : public QObject {
   QString name_;
   CNetMessageStream stream_;
   bool gone_ = false;
-  // The last values told per property and not answered yet, oldest first. A client that never
-  // answers costs a few bytes per moving property.
+  // The last values told per property and not answered yet, oldest first: enough for a client
+  // that answers a second and a half late at ten changes a second. A client that never answers
+  // costs under a hundred bytes per moving property.
   struct Told {
-    std::array<uint32_t, 4> raw{};
+    std::array<uint32_t, 16> raw{};
     uint8_t count = 0;
   };
   std::unordered_map<uint32_t, Told> told_;

@@ -208,6 +208,7 @@ void CTrendDock::Redraw() {
   // A little room above and below; a flat line sits in the middle.
   double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
   valueAxis_->setRange(low - margin, high + margin);
+  valueAxis_->applyNiceNumbers();  // ticks on round values
 }
 
 void CTrendDock::SaveCsv() {
