@@ -4,6 +4,7 @@
 
 #include "archive_format.h"
 #include "cp1251.h"
+#include "progress.h"
 #include "records.h"
 
 using namespace archive;
@@ -73,6 +74,7 @@ void ArchiveWriter::WriteObjectRef(CRecord* record) {
     return;
   }
   static constexpr int kClassOfKind[] = {-1, kClassBase, kClassObj, kClassAtom, kClassProperty};
+  if (ticker_) ticker_->Add();
   WriteClassRef(kClassOfKind[record->Kind()]);
   ++nextNumber_;  // the object's own number
   WriteRecordFields(*this, *record);
@@ -234,6 +236,7 @@ int ArchiveReader::ReadClassOfNewObject(unsigned expected, int* schema) {
 std::unique_ptr<CRecord> ArchiveReader::ReadObjectRef(unsigned expected, int depth) {
   if (depth > kMaxDepth)
     Fail("records nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (ticker_) ticker_->At(Offset());
   int schema = 0;
   int classId = ReadClassOfNewObject(expected, &schema);
   if (classId < 0) return nullptr;

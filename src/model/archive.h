@@ -11,6 +11,7 @@
 #include <vector>
 
 class CRecord;
+class ProgressTicker;
 
 // A read that failed. `offset` is the byte at which the bad or missing data starts;
 // `truncated` tells that the input ended early (a network reader waits for more then).
@@ -45,11 +46,14 @@ class ArchiveWriter {
 
   void Reset();
   std::string* output() const { return out_; }
+  // Counts every record written on `ticker` (null: none).
+  void SetProgress(ProgressTicker* ticker) { ticker_ = ticker; }
 
  private:
   void WriteClassRef(int classId);
 
   std::string* out_;
+  ProgressTicker* ticker_ = nullptr;
   uint32_t nextNumber_ = 1;
   uint32_t classNumber_[5] = {};
 };
@@ -92,6 +96,9 @@ class ArchiveReader {
   void Rollback(const Mark& m);
   // Forgets every class and object read; numbering starts again.
   void Reset();
+  // Tells `ticker` the offset reached at every record (null: nobody); a ticker that was told
+  // to stop throws OperationCancelled out of the read.
+  void SetProgress(ProgressTicker* ticker) { ticker_ = ticker; }
 
   [[noreturn]] void Fail(const std::string& cause) const;
 
@@ -103,6 +110,7 @@ class ArchiveReader {
   const uint8_t* begin_ = nullptr;
   const uint8_t* p_ = nullptr;
   const uint8_t* limit_ = nullptr;
+  ProgressTicker* ticker_ = nullptr;
   // One entry per number handed out: the index into classes_ for a class, -1 for an object.
   std::vector<int32_t> entries_;
   struct ClassEntry {

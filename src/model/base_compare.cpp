@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "document.h"
+#include "progress.h"
 #include "value_types.h"
 
 namespace {
@@ -231,12 +232,16 @@ std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
 }
 
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
-                               const CompareOptions& options) {
+                               const CompareOptions& options, IProgress* progress) {
   CompareResult r;
   r.options = options;
   Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks);
   Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks);
   size_t na = a.records.size(), nb = b.records.size();
+  // The walk over the records of both sides, where the differences are described, is the part
+  // that grows with the bases.
+  ProgressTicker ticker(progress, na + nb, 4096);
+  ticker.At(0);
   r.firstToSecond.assign(na, -1);
   r.secondToFirst.assign(nb, -1);
   if (options.byPath)
@@ -275,6 +280,7 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
     }
   };
   for (size_t i = 0; i < na; ++i) {
+    ticker.At(i);
     int32_t j = r.firstToSecond[i];
     if (j < 0) {
       add(DifferenceKind::kRemoved, int32_t(i), -1, 0, false);
@@ -284,8 +290,10 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
       add(DifferenceKind::kChanged, int32_t(i), j, f, false);
     if (across[i] || reordered[i]) add(DifferenceKind::kMoved, int32_t(i), j, 0, across[i]);
   }
-  for (size_t j = 0; j < nb; ++j)
+  for (size_t j = 0; j < nb; ++j) {
+    ticker.At(na + j);
     if (r.secondToFirst[j] < 0) add(DifferenceKind::kAdded, -1, int32_t(j), 0, false);
+  }
 
   // Sorted through an index: a difference is too large to move about while sorting.
   std::vector<uint32_t> order(r.differences.size());
@@ -300,5 +308,6 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
   sorted.reserve(order.size());
   for (uint32_t k : order) sorted.push_back(std::move(r.differences[k]));
   r.differences = std::move(sorted);
+  ticker.Finish();
   return r;
 }

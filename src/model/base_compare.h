@@ -15,6 +15,7 @@
 #include "document_state.h"
 
 class CTarnelDoc;
+class IProgress;
 
 enum class DifferenceKind : uint8_t {
   kRemoved,  // only in the first document
@@ -91,5 +92,7 @@ struct CompareResult {
   bool Equal() const { return differences.empty(); }
 };
 
+// `progress` counts the records looked at; when it says stop, OperationCancelled is thrown
+// (neither document is touched either way).
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
-                               const CompareOptions& options = {});
+                               const CompareOptions& options = {}, IProgress* progress = nullptr);

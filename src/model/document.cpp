@@ -5,6 +5,7 @@
 
 #include "archive.h"
 #include "archive_format.h"
+#include "progress.h"
 #include "value_types.h"
 
 namespace {
@@ -458,28 +459,64 @@ void CTarnelDoc::DeleteContents() {
   idMap.Clear();
 }
 
-void CTarnelDoc::OpenFile(const std::string& path) {
-  OpenBytes(ReadFileBytes(path), path);
+namespace {
+// Shares of the progress bar: reading a cached file is quick beside decoding it, and writing
+// beside serialising.
+constexpr uint64_t kProgressScale = 10000;
+constexpr uint64_t kReadShare = kProgressScale / 4;
+constexpr uint64_t kSerializeShare = kProgressScale / 2;
+// Decoding reports every this many bytes; serialising every this many records.
+constexpr uint64_t kDecodeStep = 64 * 1024;
+constexpr uint64_t kSerializeStep = 1024;
+}  // namespace
+
+void CTarnelDoc::OpenFile(const std::string& path, IProgress* progress) {
+  ProgressShare reading(progress, 0, kReadShare, kProgressScale);
+  ProgressShare decoding(progress, kReadShare, kProgressScale, kProgressScale);
+  std::string bytes = ReadFileBytes(path, reading.get());
+  OpenBytes(bytes, path, decoding.get());
 }
 
-void CTarnelDoc::OpenBytes(std::string_view bytes, const std::string& name) {
+void CTarnelDoc::OpenBytes(std::string_view bytes, const std::string& name, IProgress* progress) {
   DocumentContents contents;
   try {
+    ProgressTicker ticker(progress, bytes.size(), kDecodeStep);
     ArchiveReader ar(bytes.data(), bytes.size());
+    ar.SetProgress(&ticker);
     contents = ReadContents(ar);
+    // The last chance to stop: from here on the document changes.
+    ticker.Finish();
   } catch (const ArchiveError& e) {
     throw DocumentFileError(name + ": damaged file, " + e.what());
   }
   TakeContents(std::move(contents));
 }
 
-std::string CTarnelDoc::SaveToBytes() {
+std::string CTarnelDoc::SaveToBytes(IProgress* progress) {
   std::string bytes;
   ArchiveWriter ar(&bytes);
+  ProgressTicker ticker(progress, progress ? CountRecords(*this) : 0, kSerializeStep, false);
+  ar.SetProgress(&ticker);
   Serialize(ar);
+  ticker.Finish();
   return bytes;
 }
 
-void CTarnelDoc::SaveFile(const std::string& path) {
-  WriteFileAtomically(path, SaveToBytes());
+void CTarnelDoc::SaveFile(const std::string& path, IProgress* progress) {
+  ProgressShare serializing(progress, 0, kSerializeShare, kProgressScale, false);
+  ProgressShare writing(progress, kSerializeShare, kProgressScale, kProgressScale, false);
+  WriteFileAtomically(path, SaveToBytes(serializing.get()), writing.get());
+}
+
+size_t CountRecords(const CTarnelDoc& doc) {
+  size_t n = 0;
+  std::vector<const CRecord*> todo;
+  for (const auto& g : doc.groups) todo.push_back(g.get());
+  while (!todo.empty()) {
+    const CRecord* r = todo.back();
+    todo.pop_back();
+    ++n;
+    ForEachChild(r, [&](const CRecord* c) { todo.push_back(c); });
+  }
+  return n;
 }

@@ -17,6 +17,7 @@
 
 class ArchiveReader;
 class ArchiveWriter;
+class IProgress;
 
 // A .kdl file that could not be read or written; the message names the file and the cause.
 class DocumentFileError : public std::runtime_error {
@@ -111,16 +112,17 @@ class CTarnelDoc {
   void DeleteContents();
 
   // Opens a .kdl file into a fresh set of records; the document changes only when the whole
-  // file was read. Throws DocumentFileError.
-  void OpenFile(const std::string& path);
+  // file was read. Throws DocumentFileError. `progress` hears of the bytes read and decoded;
+  // when it says stop, OperationCancelled is thrown and the document is as it was.
+  void OpenFile(const std::string& path, IProgress* progress = nullptr);
   // The same for the bytes of a .kdl file already in memory; errors name `name`.
-  void OpenBytes(std::string_view bytes, const std::string& name);
+  void OpenBytes(std::string_view bytes, const std::string& name, IProgress* progress = nullptr);
   // Writes to a temporary file beside `path` and renames it over `path` once everything is
   // flushed (see WriteFileAtomically). Throws DocumentFileError; the previous file stays as
-  // it was.
-  void SaveFile(const std::string& path);
-  // The bytes a save writes.
-  std::string SaveToBytes();
+  // it was. A save is never stopped half way: `progress` only hears how far it has come.
+  void SaveFile(const std::string& path, IProgress* progress = nullptr);
+  // The bytes a save writes; `progress` counts the records.
+  std::string SaveToBytes(IProgress* progress = nullptr);
 
   CIdMap idMap;
   bool groupMark = false;  // during ResolveLinks: inside the group "Hardware"
@@ -146,12 +148,18 @@ inline bool CanHold(const CRecord* parent, const CRecord* child) {
 
 // Reads a whole regular file into memory, to its end. Anything else (a folder, a FIFO, a
 // device) is refused before a byte is read. Throws DocumentFileError naming the file.
-std::string ReadFileBytes(const std::string& path);
+// `progress` hears of the bytes read against the size the file reports; when it says stop,
+// OperationCancelled is thrown.
+std::string ReadFileBytes(const std::string& path, IProgress* progress = nullptr);
 // Replaces the file at `path` (at the file a symlink there names) by `bytes` in one step,
 // keeping its owner and permissions; a temporary file of an earlier save that was killed goes.
 // Throws DocumentFileError, ReadOnlyFileError for a read-only target; nothing at the target
-// changes then.
-void WriteFileAtomically(const std::string& path, const std::string& bytes);
+// changes then. `progress` hears of the bytes written; when it says stop, the temporary file
+// goes, nothing at the target changes and OperationCancelled is thrown.
+void WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         IProgress* progress = nullptr);
+// Every record of the document: groups, objects, atoms and properties.
+size_t CountRecords(const CTarnelDoc& doc);
 // How the names of the temporary files of a save to a file named `fileName` begin (they lie
 // in the same folder); the same for every save of that name, whatever its length.
 std::string TemporaryNamePrefix(const std::string& fileName);

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -26,10 +27,13 @@
 #include <vector>
 
 #include "document.h"
+#include "progress.h"
 
 namespace {
 
 constexpr size_t kReadPiece = size_t(1) << 20;
+// Writes go out in pieces of this size so a progress bar can follow them.
+constexpr size_t kWritePiece = size_t(1) << 20;
 // Links followed before a target counts as a loop, as the kernel counts them.
 constexpr int kMaxLinkHops = 40;
 // The temporary names of one target: this prefix, 16 hex digits of a hash of the target's
@@ -70,18 +74,29 @@ const char* KindOf(mode_t mode) {
   return "is not a regular file";
 }
 
-// Writes all of `bytes` to `fd`; false with errno set on failure.
-bool WriteAll(int fd, const std::string& bytes) {
+// Writes all of `bytes` to `fd`; false with errno set on failure, ECANCELED when `progress`
+// said stop.
+bool WriteAll(int fd, const std::string& bytes, IProgress* progress) {
   const char* p = bytes.data();
   size_t left = bytes.size();
+  uint64_t done = 0;
   while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
+    if (progress && !progress->Step(done, bytes.size())) {
+      errno = ECANCELED;
+      return false;
+    }
+    ssize_t n = ::write(fd, p, std::min(left, kWritePiece));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     p += n;
     left -= size_t(n);
+    done += uint64_t(n);
+  }
+  if (progress && !progress->Step(done, bytes.size())) {
+    errno = ECANCELED;
+    return false;
   }
   return true;
 }
@@ -157,7 +172,7 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix,
 // alone. Returns the open descriptor, or -1 with errno set.
 int WriteTemporary(const std::string& dir, const std::string& prefix, mode_t mode,
                    const struct stat* owner, const std::string& bytes, bool unnamed,
-                   std::string* tmpPath) {
+                   std::string* tmpPath, IProgress* progress) {
   int raw = -1;
   if (unnamed) {
 #ifdef O_TMPFILE
@@ -175,7 +190,8 @@ int WriteTemporary(const std::string& dir, const std::string& prefix, mode_t mod
   // root may give a file away; anyone else keeps what they can (the group, if it is theirs).
   if (owner && ::fchown(fd.get(), owner->st_uid, owner->st_gid) != 0)
     (void)!::fchown(fd.get(), uid_t(-1), owner->st_gid);
-  bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes, progress) &&
+            ::fsync(fd.get()) == 0;
   if (ok && unnamed) {
     // The complete file gets its name: by descriptor where we may, through /proc otherwise.
     std::mt19937_64 random{std::random_device{}()};
@@ -205,7 +221,7 @@ int WriteTemporary(const std::string& dir, const std::string& prefix, mode_t mod
 
 }  // namespace
 
-std::string ReadFileBytes(const std::string& path) {
+std::string ReadFileBytes(const std::string& path, IProgress* progress) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer before it can be refused.
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) throw DocumentFileError(path + ": cannot open: " + Cause(errno));
@@ -213,8 +229,11 @@ std::string ReadFileBytes(const std::string& path) {
   if (::fstat(fd.get(), &st) != 0) throw DocumentFileError(path + ": " + Cause(errno));
   if (!S_ISREG(st.st_mode)) throw DocumentFileError(path + ": " + KindOf(st.st_mode));
 
+  // The size is only a hint for the progress bar: the ticker keeps to it whatever comes.
+  ProgressTicker ticker(progress, uint64_t(st.st_size), kReadPiece);
   std::string bytes;
   for (;;) {
+    ticker.At(bytes.size());
     size_t have = bytes.size();
     bytes.resize(have + kReadPiece);
     ssize_t n = ::read(fd.get(), bytes.data() + have, kReadPiece);
@@ -227,6 +246,7 @@ std::string ReadFileBytes(const std::string& path) {
     bytes.resize(have + size_t(n));
     if (n == 0) break;
   }
+  ticker.Finish();
   bytes.shrink_to_fit();
   return bytes;
 }
@@ -235,7 +255,7 @@ std::string TemporaryNamePrefix(const std::string& fileName) {
   return kTempPrefix + NameHash(fileName) + "-";
 }
 
-void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+void WriteFileAtomically(const std::string& path, const std::string& bytes, IProgress* progress) {
   if (path.empty()) throw DocumentFileError("cannot write a file without a name");
   const std::string target = FollowLinks(path);
   const std::string dir = DirName(target);
@@ -263,9 +283,10 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
 
   std::string tmpPath;
   const struct stat* owner = exists ? &st : nullptr;
-  int raw = WriteTemporary(dir, prefix, mode, owner, bytes, true, &tmpPath);
-  if (raw < 0 && errno != ENOSPC && errno != EDQUOT && errno != EIO)
-    raw = WriteTemporary(dir, prefix, mode, owner, bytes, false, &tmpPath);
+  int raw = WriteTemporary(dir, prefix, mode, owner, bytes, true, &tmpPath, progress);
+  if (raw < 0 && errno != ENOSPC && errno != EDQUOT && errno != EIO && errno != ECANCELED)
+    raw = WriteTemporary(dir, prefix, mode, owner, bytes, false, &tmpPath, progress);
+  if (raw < 0 && errno == ECANCELED) throw OperationCancelled();
   if (raw < 0) throw DocumentFileError(path + ": cannot write: " + Cause(errno));
   Fd fd(raw);
   if (::rename(tmpPath.c_str(), target.c_str()) != 0) {

@@ -45,6 +45,15 @@ bool CBaseSession::RequestBaseCopy() {
   return true;
 }
 
+bool CBaseSession::DropRequestedBase() {
+  for (auto it = pendingBases_.rbegin(); it != pendingBases_.rend(); ++it)
+    if (*it == BaseUse::kReplace || *it == BaseUse::kCopy) {
+      *it = BaseUse::kDrop;
+      return true;
+    }
+  return false;
+}
+
 std::unique_ptr<CTarnelDoc> CBaseSession::TakeBaseCopy() {
   return std::move(baseCopy_);
 }
@@ -77,6 +86,11 @@ void CBaseSession::TakeBase(CNetMessage& message) {
   if (!pendingBases_.empty()) pendingBases_.pop_front();
   if (use == BaseUse::kResync) {
     ResyncFrom(message);
+    return;
+  }
+  if (use == BaseUse::kDrop) {
+    // Its records go with the message; the numbering starts afresh as after any base.
+    ReopenStreams();
     return;
   }
   if (use == BaseUse::kCopy) {

@@ -41,6 +41,10 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   bool RequestBaseCopy();
   // The base a RequestBaseCopy brought (null before it came); the caller owns it from now on.
   std::unique_ptr<CTarnelDoc> TakeBaseCopy();
+  // The base last asked for with RequestBase (or RequestBaseCopy) is no longer wanted: when it
+  // comes, it is read and dropped, and the document stays as it is. False when no such request
+  // is waiting.
+  bool DropRequestedBase();
   // Message 203 for a property. False when not connected.
   bool SendRawValue(uint32_t id, uint32_t rawValue);
 
@@ -83,7 +87,7 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   CTarnelDoc& doc_;
   // What each base asked for on this connection will be used for, in the order asked. A base
   // nobody asked for replaces the document, as always.
-  enum class BaseUse : uint8_t { kReplace, kResync, kCopy };
+  enum class BaseUse : uint8_t { kReplace, kResync, kCopy, kDrop };
   std::deque<BaseUse> pendingBases_;
   std::unique_ptr<CTarnelDoc> baseCopy_;
   bool reportsValues_ = true;

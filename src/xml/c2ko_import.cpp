@@ -3,6 +3,7 @@
 #include "input_file.h"
 #include "model/archive_format.h"
 #include "model/document.h"
+#include "model/progress.h"
 #include "model/value_types.h"
 #include "xml_format.h"
 
@@ -27,7 +28,7 @@ class C2koImporter {
  public:
   C2koImporter(CTarnelDoc& doc, CRecord* target) : doc_(doc), target_(target) {}
 
-  C2koImportStats Run(std::string_view text) {
+  C2koImportStats Run(std::string_view text, IProgress* progress) {
     if (!AsChildHolder(target_))
       throw C2koImportError(0, "a c2ko file is imported under a group or an object");
     // Leave room below the deepest object for an atom and its properties.
@@ -36,7 +37,9 @@ class C2koImporter {
     auto& stack = stack_;
     stack.clear();
     stack.push_back(target_);
+    ProgressTicker ticker(progress, lines.Count(), 256);
     for (lineNo_ = 1; lineNo_ <= lines.Count(); ++lineNo_) {
+      ticker.At(lineNo_ - 1);
       C2koTokenReader reader(lines.Line(lineNo_ - 1));
       std::string_view token;
       while (reader.Next(&token)) {
@@ -51,6 +54,7 @@ class C2koImporter {
       }
     }
     if (stack.size() < 2) Fail(0, "the file holds no object line");
+    ticker.Finish();
     return stats_;
   }
 
@@ -185,12 +189,13 @@ bool C2koTokenReader::Next(std::string_view* token) {
   return true;
 }
 
-C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target) {
+C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target,
+                               IProgress* progress) {
   C2koImporter importer(doc, target);
   // Names are given after the records are made, so the "DecPoint" references of what was made
   // are set once it is all there; what was made stays in the document also when it fails.
   try {
-    C2koImportStats stats = importer.Run(text);
+    C2koImportStats stats = importer.Run(text, progress);
     for (CRecord* r : importer.Direct()) doc.RegisterSubtree(r);
     return stats;
   } catch (...) {
@@ -199,8 +204,9 @@ C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* 
   }
 }
 
-C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target) {
+C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target,
+                               IProgress* progress) {
   InputFile f = ReadInputFile(fileName, xmlfmt::kMaxFileSize);
   if (!f.ok) throw C2koImportError(0, f.cause, f.notFound);
-  return ImportC2koText(doc, f.bytes, target);
+  return ImportC2koText(doc, f.bytes, target, progress);
 }

@@ -11,6 +11,7 @@
 
 class CRecord;
 class CTarnelDoc;
+class IProgress;
 
 // The message the user sees for every import that failed.
 inline constexpr char kDataImportErrorText[] = "Error while data import";
@@ -58,7 +59,11 @@ struct C2koImportStats {
 };
 
 // Imports the text under `target` (a group or an object). What was made before a failure stays
-// in the document. Throws C2koImportError.
-C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target);
+// in the document. Throws C2koImportError. `progress` counts the lines; when it says stop,
+// OperationCancelled is thrown and the records made so far stay for the caller's edit history
+// to take back.
+C2koImportStats ImportC2koText(CTarnelDoc& doc, std::string_view text, CRecord* target,
+                               IProgress* progress = nullptr);
 // The same for a file. A missing file throws with fileNotFound set.
-C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target);
+C2koImportStats ImportC2koFile(CTarnelDoc& doc, const std::string& fileName, CRecord* target,
+                               IProgress* progress = nullptr);

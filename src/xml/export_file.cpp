@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "model/document.h"
+#include "model/progress.h"
 #include "model/value_types.h"
 #include "xml_format.h"
 
@@ -153,10 +154,14 @@ ExportDate LocalDateToday() {
 CExportFile::CExportFile(const CTarnelDoc& doc, const CRecord* record, std::string fileName)
     : doc_(doc), record_(record), fileName_(std::move(fileName)) {}
 
-bool CExportFile::Export() {
+bool CExportFile::Export(IProgress* progress) {
   error_.clear();
+  // Writing the text costs more than putting it on disk.
+  constexpr uint64_t kScale = 10000, kTextShare = kScale * 4 / 5;
+  ProgressShare text(progress, 0, kTextShare, kScale);
+  ProgressShare disk(progress, kTextShare, kScale, kScale);
   try {
-    WriteFileAtomically(fileName_, ExportToBytes(LocalDateToday()));
+    WriteFileAtomically(fileName_, ExportToBytes(LocalDateToday(), text.get()), disk.get());
     return true;
   } catch (const ExportError& e) {
     error_ = fileName_ + ": " + e.what();
@@ -168,7 +173,29 @@ bool CExportFile::Export() {
   return false;
 }
 
-std::string CExportFile::ExportToBytes(const ExportDate& date) const {
+std::string CExportFile::ExportToBytes(const ExportDate& date, IProgress* progress) const {
+  uint64_t total = 0;
+  if (progress) {
+    // The records the file will hold, to measure the way against.
+    std::vector<const CRecord*> todo;
+    if (record_)
+      todo.push_back(record_);
+    else
+      for (const auto& g : doc_.groups) todo.push_back(g.get());
+    while (!todo.empty()) {
+      const CRecord* r = todo.back();
+      todo.pop_back();
+      ++total;
+      ForEachChild(r, [&](const CRecord* c) { todo.push_back(c); });
+    }
+  }
+  ProgressTicker ticker(progress, total, 1024);
+  ticker.At(0);
+  ticker_ = progress ? &ticker : nullptr;
+  struct Forget {
+    const CExportFile* file;
+    ~Forget() { file->ticker_ = nullptr; }
+  } forget{this};
   std::string out = kHeader;
   char line[64];
   std::snprintf(line, sizeof line, "<!--  Date of generation %.2d.%.2d.%d  -->\r\n", date.day,
@@ -183,10 +210,12 @@ std::string CExportFile::ExportToBytes(const ExportDate& date) const {
     for (const auto& g : doc_.groups) WriteRecord(g.get(), &out);
   }
   out += kTrailer;
+  ticker.Finish();
   return out;
 }
 
 bool CExportFile::WriteRecord(const CRecord* record, std::string* out) const {
+  if (ticker_ && GetKind(record) != kKindNone) ticker_->Add();
   switch (GetKind(record)) {
     case kKindGroup:
     case kKindObject: {

@@ -3,6 +3,7 @@
 #include "import_selection.h"
 #include "model/archive_format.h"
 #include "model/document.h"
+#include "model/progress.h"
 #include "model/value_types.h"
 
 namespace {
@@ -61,11 +62,11 @@ CRecord* CopyOne(CTarnelDoc& doc, const CRecord* source, CRecord* target, bool* 
 }
 
 void Merge(CTarnelDoc& doc, const CImportItem& item, CRecord* target, int targetDepth,
-           MergeStats* stats) {
+           MergeStats* stats, ProgressTicker* ticker) {
   if (GetKind(target) == kKindProperty) return;
   for (const auto& child : item.children) {
     if (child->check != kChecked) {
-      Merge(doc, *child, target, targetDepth, stats);
+      Merge(doc, *child, target, targetDepth, stats, ticker);
       continue;
     }
     if (targetDepth + 1 > archive::kMaxDepth) {
@@ -79,7 +80,8 @@ void Merge(CTarnelDoc& doc, const CImportItem& item, CRecord* target, int target
       continue;
     }
     ++stats->copied;
-    Merge(doc, *child, made, targetDepth + 1, stats);
+    if (ticker) ticker->Add();
+    Merge(doc, *child, made, targetDepth + 1, stats, ticker);
   }
 }
 
@@ -113,7 +115,7 @@ bool HasChildren(const CTarnelDoc& doc, const CRecord* r) {
 
 void MergeChecked(CTarnelDoc& doc, const CImportItem& item, CRecord* target, MergeStats* stats) {
   MergeStats local;
-  Merge(doc, item, target, target ? DepthOf(target) : 0, stats ? stats : &local);
+  Merge(doc, item, target, target ? DepthOf(target) : 0, stats ? stats : &local, nullptr);
 }
 
 std::string ConvertLineEnds(std::string_view text) {
@@ -182,9 +184,14 @@ void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
   }
 }
 
-ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target) {
+ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target,
+                          IProgress* progress) {
   ImportOutcome outcome;
-  MergeChecked(doc, root, target, &outcome.merge);
+  ProgressTicker ticker(progress, progress ? uint64_t(CountTicked(root)) : 0, 256);
+  ticker.At(0);
+  Merge(doc, root, target, target ? DepthOf(target) : 0, &outcome.merge, &ticker);
+  // Once the copies are complete the import goes through to the end.
+  ticker.Finish();
   doc.RelinkAll();
   for (const auto& g : doc.groups) ResolveImportedLinks(doc, g.get(), &outcome.links);
   return outcome;

@@ -9,6 +9,7 @@
 
 class CRecord;
 class CTarnelDoc;
+class IProgress;
 struct CImportItem;
 
 struct MergeStats {
@@ -47,5 +48,8 @@ struct ImportOutcome {
 };
 
 // What the import dialog's "Применить" does: merges the ticked items under the target,
-// rebuilds the tree and resolves the links of every group.
-ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target);
+// rebuilds the tree and resolves the links of every group. `progress` counts the records
+// copied; when it says stop during the copying, OperationCancelled is thrown and the records
+// copied so far stay for the caller's edit history to take back.
+ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* target,
+                          IProgress* progress = nullptr);

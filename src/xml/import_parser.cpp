@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 
 #include "input_file.h"
+#include "model/progress.h"
 #include "model/records.h"
 #include "model/value_types.h"
 #include "text_codec.h"
@@ -49,13 +50,15 @@ int AttrInt(const QXmlStreamAttributes& attrs, QLatin1String name) {
 // costs no stack.
 class TreeBuilder {
  public:
-  TreeBuilder(QXmlStreamReader& xml, std::vector<std::unique_ptr<CRecord>>& records)
-      : xml_(xml), records_(records) {}
+  TreeBuilder(QXmlStreamReader& xml, std::vector<std::unique_ptr<CRecord>>& records,
+              ProgressTicker& ticker)
+      : xml_(xml), records_(records), ticker_(ticker) {}
 
   void Run() {
     while (!xml_.atEnd()) {
       switch (xml_.readNext()) {
         case QXmlStreamReader::StartElement:
+          ticker_.At(uint64_t(xml_.characterOffset()));
           Start();
           break;
         case QXmlStreamReader::EndElement:
@@ -197,6 +200,7 @@ class TreeBuilder {
 
   QXmlStreamReader& xml_;
   std::vector<std::unique_ptr<CRecord>>& records_;
+  ProgressTicker& ticker_;
   std::vector<Open> open_;
   size_t made_ = 0;
   CPropertyItem* value_ = nullptr;  // the property whose text is being collected
@@ -226,12 +230,12 @@ void CImportParser::Clear() {
   errorDetail_.clear();
 }
 
-bool CImportParser::Load(const std::string& fileName) {
+bool CImportParser::Load(const std::string& fileName, IProgress* progress) {
   Clear();
   InputFile f = ReadInputFile(fileName, xmlfmt::kMaxFileSize);
   try {
     if (!f.ok) throw XmlImportError(0, f.cause);
-    LoadBytes(f.bytes);
+    LoadBytes(f.bytes, progress);
     return true;
   } catch (const XmlImportError& e) {
     errorText_ = xmlfmt::kParseErrorText;
@@ -244,18 +248,25 @@ bool CImportParser::Load(const std::string& fileName) {
   return false;
 }
 
-void CImportParser::LoadBytes(const std::string& bytes) {
+void CImportParser::LoadBytes(const std::string& bytes, IProgress* progress) {
   Clear();
   if (int64_t(bytes.size()) > xmlfmt::kMaxFileSize)
     throw XmlImportError(0, "larger than " + std::to_string(xmlfmt::kMaxFileSize >> 20) + " MiB");
   QXmlStreamReader xml;
-  if (DeclaresCp1251(bytes))
-    xml.addData(FromCp1251(bytes));  // characters: the declaration's encoding is not consulted
-  else
+  // The reader counts characters: those of the decoded text, or at most one per byte.
+  uint64_t total = bytes.size();
+  if (DeclaresCp1251(bytes)) {
+    QString text = FromCp1251(bytes);
+    total = uint64_t(text.size());
+    xml.addData(text);  // characters: the declaration's encoding is not consulted
+  } else {
     xml.addData(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
-  TreeBuilder builder(xml, records_);
+  }
+  ProgressTicker ticker(progress, total, 64 * 1024);
+  TreeBuilder builder(xml, records_, ticker);
   try {
     builder.Run();
+    ticker.Finish();
   } catch (...) {
     records_.clear();
     throw;

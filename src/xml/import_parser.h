@@ -9,6 +9,7 @@
 #include <vector>
 
 class CRecord;
+class IProgress;
 
 // Why a file could not be read: the line (0 when no line applies) and a readable cause.
 class XmlImportError : public std::runtime_error {
@@ -27,10 +28,11 @@ class CImportParser {
 
   // Reads the file. False when it cannot be read or is not well-formed; then the import tree
   // is empty, GetErrorText() is the message for the user and GetErrorDetail() names the file,
-  // the line and the cause.
-  bool Load(const std::string& fileName);
+  // the line and the cause. `progress` hears how much of the text has been read; when it
+  // says stop, OperationCancelled is thrown and the import tree is empty.
+  bool Load(const std::string& fileName, IProgress* progress = nullptr);
   // The same for bytes in memory. Throws XmlImportError; the import tree is then empty.
-  void LoadBytes(const std::string& bytes);
+  void LoadBytes(const std::string& bytes, IProgress* progress = nullptr);
 
   // The records made from the element children of the root element, in file order.
   int GetRecordCount() const { return int(records_.size()); }
