@@ -4,11 +4,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStatusBar>
 
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/watch/watch_dock.h"
@@ -102,13 +104,8 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
     if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
     path = dlg.selectedFiles().first();
   }
-  try {
-    // The document changes only when the whole file has been read.
-    frame_->doc_.OpenFile(QFile::encodeName(path).toStdString());
-  } catch (const DocumentFileError& e) {
-    ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
-    return false;
-  }
+  // The document changes only when the whole file has been read.
+  if (!ReadInto(path)) return false;
   filePath_ = QFileInfo(path).absoluteFilePath();
   frame_->InitialUpdate();
   SetModified(false);
@@ -117,14 +114,25 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   return true;
 }
 
-bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& originalPath) {
-  if (!MaySwitchDocument()) return false;
+bool FrameFiles::ReadInto(const QString& path) {
+  CProgressDialog progress(frame_, CMainFrame::tr("Открытие файла…"), true);
   try {
-    frame_->doc_.OpenFile(QFile::encodeName(copyPath).toStdString());
+    frame_->doc_.OpenFile(QFile::encodeName(path).toStdString(), &progress);
+  } catch (const OperationCancelled&) {
+    // Stopped before the document was touched: the open one stays as it was.
+    frame_->statusBar()->showMessage(CMainFrame::tr("Открытие отменено"), 8000);
+    return false;
   } catch (const DocumentFileError& e) {
+    progress.Finish();
     ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
     return false;
   }
+  return true;
+}
+
+bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& originalPath) {
+  if (!MaySwitchDocument()) return false;
+  if (!ReadInto(copyPath)) return false;
   SetModified(false);  // the old document's copy goes
   filePath_ = originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
   frame_->InitialUpdate();
@@ -134,7 +142,9 @@ bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& origin
 
 bool FrameFiles::SaveTo(const QString& path) {
   try {
-    frame_->doc_.SaveFile(QFile::encodeName(path).toStdString());
+    // A save is not stopped half way: the dialog only shows how far it has come.
+    CProgressDialog progress(frame_, CMainFrame::tr("Сохранение файла…"), false);
+    frame_->doc_.SaveFile(QFile::encodeName(path).toStdString(), &progress);
   } catch (const ReadOnlyFileError& e) {
     // The read-only file stays as it is; the document may still go elsewhere.
     if (AskSaveElsewhere(frame_, QString::fromStdString(e.what()))) return SaveDocumentAs();

@@ -29,6 +29,9 @@ class FrameFiles {
   void UpdateTitle();
   void AddRecentFile(const QString& path);
   bool SaveTo(const QString& path);
+  // Reads a .kdl file into the document with a progress dialog; false (and the document as it
+  // was) when it failed, with a message, or was stopped.
+  bool ReadInto(const QString& path);
 
   CMainFrame* frame_;
   QString filePath_;

@@ -9,6 +9,7 @@
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/dialogs/import_dlg.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
 #include "ui/history/selection_commands.h"
@@ -72,7 +73,16 @@ void FrameRecords::OnExport() {
   if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
   CExportFile file(frame_->doc_, frame_->selectedRecord(),
                    dlg.selectedFiles().first().toStdString());
-  if (!file.Export()) {
+  bool exported;
+  try {
+    CProgressDialog progress(frame_, CMainFrame::tr("Экспорт структуры…"), true);
+    exported = file.Export(&progress);
+  } catch (const OperationCancelled&) {
+    // The target file is as it was: the text goes to a temporary file until it is complete.
+    frame_->statusBar()->showMessage(CMainFrame::tr("Экспорт отменён, файл не записан"));
+    return;
+  }
+  if (!exported) {
     ShowError(frame_, CMainFrame::tr("Error"), QString::fromStdString(file.GetError()));
     return;
   }
@@ -101,7 +111,15 @@ std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
 bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
   std::vector<uint32_t> had = ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId));
   int before = frame_->doc_.idMap.Count();
-  bool changed = frame_->RunCommand(std::move(command));
+  bool changed;
+  {
+    CProgressDialog progress(frame_, CMainFrame::tr("Импорт записей…"), true);
+    changed = frame_->RunCommand(std::move(command), &progress);
+    if (progress.WasCancelled() && !changed) {
+      frame_->statusBar()->showMessage(CMainFrame::tr("Импорт отменён, документ не изменён"));
+      return false;
+    }
+  }
   int added = std::max(0, frame_->doc_.idMap.Count() - before);
   frame_->statusBar()->showMessage(CMainFrame::tr("Импортировано записей: %1").arg(added));
   // What came is shown: the branches that joined the target's list, the first one selected.

@@ -24,6 +24,7 @@
 #include "ui/app/ui_resources.h"
 #include "ui/compare/compare_owner.h"
 #include "ui/dialogs/html_about.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
 #include "ui/links/links_dialog.h"
@@ -253,8 +254,8 @@ void CMainFrame::HideLinksEditor() {
   if (linksEditor_) linksEditor_->hide();
 }
 
-bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command) {
-  EditContext ctx{doc_, {}, {}, {}};
+bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command, IProgress* progress) {
+  EditContext ctx{doc_, {}, {}, {}, progress, false};
   bool changed = false;
   {
     ChangeHold hold(this);
@@ -308,7 +309,9 @@ void CMainFrame::AfterTreeRebuilt() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  if (!MaySwitchDocument()) {
+  // An open, save or import is under way on this thread: the window stays until it ends (its
+  // dialog offers "Отмена" where stopping loses nothing).
+  if (CProgressDialog::Busy() || !MaySwitchDocument()) {
     event->ignore();
     return;
   }

@@ -34,6 +34,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class CRecord;
+class IProgress;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -71,8 +72,9 @@ class CMainFrame : public QMainWindow {
   int shownKind() const { return shownKind_; }
 
   // Runs one change of the document; marks the document modified when it changed and tells
-  // the user when it could not be made. True when the document changed.
-  bool RunCommand(std::unique_ptr<CEditCommand> command);
+  // the user when it could not be made. True when the document changed. A long command
+  // reports to `progress` and may be stopped through it.
+  bool RunCommand(std::unique_ptr<CEditCommand> command, IProgress* progress = nullptr);
   const CEditHistory& history() const { return history_; }
   // After "Применить": the form shows the record as stored.
   void AfterApply();

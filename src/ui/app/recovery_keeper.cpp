@@ -8,6 +8,7 @@
 #include "model/document.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/dialogs/progress_dialog.h"
 
 int CRecoveryKeeper::IntervalMs() {
   bool ok = false;
@@ -32,6 +33,11 @@ void CRecoveryKeeper::WriteNow() {
 void CRecoveryKeeper::Write() {
   timer_.stop();
   if (!frame_->isWindowModified()) return;
+  if (CProgressDialog::Busy()) {
+    // Not in the middle of an import or a save: the copy follows once it has ended.
+    timer_.start(1000);
+    return;
+  }
   QString path = frame_->filePath();
   if (hasCopy_ && writtenFor_ != path) store_.Remove(writtenFor_);
   QByteArray bytes = QByteArray::fromStdString(frame_->document().SaveToBytes());

@@ -21,14 +21,17 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "model/base_takeover.h"
 #include "model/document.h"
+#include "model/progress.h"
 #include "model/records.h"
 #include "net/base_session.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/compare/difference_model.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/history/edit_command.h"
 #include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
@@ -82,12 +85,17 @@ CCompareOwner::CCompareOwner(CMainFrame* frame) : QObject(nullptr), frame_(frame
   connect(&session, &CBaseSession::baseCopyArrived, this, &CCompareOwner::OnBaseCopyArrived);
   connect(&session, &CBaseSession::disconnected, this, [this] {
     awaitingServer_ = false;
+    EndProgress();
     UpdateActions();
+  });
+  connect(&session, &CNetClient::bytesArrived, this, [this](qint64 n) {
+    if (progress_) progress_->AddReceived(n);
   });
   UpdateActions();
 }
 
 CCompareOwner::~CCompareOwner() {
+  delete progress_;
   if (CLeftView* tree = frame_->GetTreeView())
     if (tree->recordModel()->marks() == this) tree->recordModel()->SetMarks(nullptr);
 }
@@ -257,16 +265,28 @@ bool CCompareOwner::eventFilter(QObject* watched, QEvent* event) {
 
 bool CCompareOwner::CompareWithFile(const QString& path) {
   auto other = std::make_unique<CTarnelDoc>();
+  CProgressDialog progress(frame_, tr("Сравнение с файлом…"), true);
+  // Reading the other file costs more than comparing with it.
+  constexpr uint64_t kScale = 10000, kReadShare = kScale * 3 / 4;
+  ProgressShare reading(&progress, 0, kReadShare, kScale);
+  ProgressShare comparing(&progress, kReadShare, kScale, kScale);
   try {
-    other->OpenFile(QFile::encodeName(path).toStdString());
+    other->OpenFile(QFile::encodeName(path).toStdString(), &reading);
+    CompareOptions options = options_;
+    options.ignoreValues = false;
+    Open(std::move(other), tr("Файл: %1").arg(QFileInfo(path).fileName()), false, options,
+         &comparing);
+  } catch (const OperationCancelled&) {
+    // Nothing was shown yet: a comparison open before stays as it was.
+    frame_->statusBar()->showMessage(tr("Сравнение отменено"), 8000);
+    return false;
   } catch (const DocumentFileError& e) {
+    progress.Finish();
     ShowError(frame_, QStringLiteral("Kandrel"),
               tr("Не удалось сравнить с файлом %1: %2")
                   .arg(QDir::toNativeSeparators(path), QString::fromStdString(e.what())));
     return false;
   }
-  options_.ignoreValues = false;
-  Open(std::move(other), tr("Файл: %1").arg(QFileInfo(path).fileName()), false);
   return true;
 }
 
@@ -280,14 +300,33 @@ bool CCompareOwner::CompareWithServer() {
   awaitingServer_ = true;
   resending_ = false;
   frame_->statusBar()->showMessage(tr("Запрошена база сервера для сравнения…"));
+  EndProgress();
+  progress_ = new CProgressDialog(frame_, tr("Сравнение с сервером: получение базы…"), true);
+  connect(progress_, &CProgressDialog::cancelled, this, [this] {
+    // The base is dropped when it comes; a comparison open before stays as it was.
+    frame_->network()->session().DropRequestedBase();
+    awaitingServer_ = false;
+    EndProgress();
+    frame_->statusBar()->showMessage(tr("Сравнение отменено"), 8000);
+    UpdateActions();
+  });
+  progress_->Start();
   UpdateActions();
   return true;
+}
+
+void CCompareOwner::EndProgress() {
+  if (!progress_) return;
+  progress_->Finish();
+  // It may be its own signal that led here.
+  std::exchange(progress_, nullptr)->deleteLater();
 }
 
 void CCompareOwner::OnBaseCopyArrived() {
   std::unique_ptr<CTarnelDoc> other = frame_->network()->session().TakeBaseCopy();
   if (!other || !awaitingServer_) return;
   awaitingServer_ = false;
+  EndProgress();
   if (resending_ && IsOpen() && otherIsServer_) {
     // The base after "Отправить значения": the same comparison, on the server's new values.
     resending_ = false;
@@ -297,13 +336,20 @@ void CCompareOwner::OnBaseCopyArrived() {
   }
   CBaseSession& session = frame_->network()->session();
   // A live server's values move all the time: the structure comes first.
-  options_.ignoreValues = true;
+  CompareOptions options = options_;
+  options.ignoreValues = true;
   Open(std::move(other),
        tr("Сервер: %1:%2").arg(QString::fromStdString(session.GetAddress())).arg(session.GetPort()),
-       true);
+       true, options, nullptr);
 }
 
-void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server) {
+void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
+                         const CompareOptions& options, IProgress* progress) {
+  // Worked out before anything changes here, so a comparison that is stopped leaves the one
+  // open before as it was.
+  auto result = std::make_shared<const CompareResult>(
+      CompareDocuments(frame_->document(), *other, options, progress));
+  options_ = options;
   other_ = std::move(other);
   otherName_ = otherName;
   otherIsServer_ = server;
@@ -313,7 +359,10 @@ void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& other
   }
   sides_->setHorizontalHeaderLabels({tr("Документ"), otherName_});
   dock_->show();
-  Refresh();
+  refreshTimer_->stop();
+  refreshing_ = true;
+  ShowResult(std::move(result));
+  refreshing_ = false;
   list_->setFocus();
   if (result_ && result_->Equal())
     frame_->statusBar()->showMessage(tr("Различий нет"));

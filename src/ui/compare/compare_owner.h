@@ -15,7 +15,9 @@
 
 class CDifferenceModel;
 class CMainFrame;
+class CProgressDialog;
 class CTarnelDoc;
+class IProgress;
 class QAction;
 class QCheckBox;
 class QDockWidget;
@@ -69,7 +71,11 @@ class CCompareOwner : public QObject, public IRecordMarks {
  private:
   void CreateActions();
   void CreateDock();
-  void Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server);
+  // Compares with `other` (reporting to `progress`) and shows the result. Throws
+  // OperationCancelled, with nothing changed, when stopped.
+  void Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
+            const CompareOptions& options, IProgress* progress);
+  void EndProgress();
   void ShowResult(std::shared_ptr<const CompareResult> result);
   void UpdateMarks();
   void UpdateCounts();
@@ -114,4 +120,5 @@ class CCompareOwner : public QObject, public IRecordMarks {
   CDifferenceModel* model_ = nullptr;
   QTimer* refreshTimer_ = nullptr;
   bool refreshing_ = false;
+  CProgressDialog* progress_ = nullptr;  // while the server's base is on its way
 };

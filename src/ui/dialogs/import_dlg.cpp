@@ -10,8 +10,10 @@
 #include <QVBoxLayout>
 
 #include "model/document.h"
+#include "model/progress.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/history/import_commands.h"
 #include "ui/tree/tree_icons.h"
 #include "xml/import_parser.h"
@@ -130,26 +132,33 @@ bool CImportDlg::ChooseFile() {
   if (::RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
   QString path = dlg.selectedFiles().first();
   QString extension = QFileInfo(path).suffix();  // compared case-sensitively, as always
-  if (extension == QLatin1String("xml"))
-    LoadXml(path);
-  else if (extension == QLatin1String("c2ko"))
-    ImportC2ko(path);
+  if (extension == QLatin1String("xml")) return LoadXml(path);
+  if (extension == QLatin1String("c2ko")) ImportC2ko(path);
   return true;
 }
 
-void CImportDlg::LoadXml(const QString& path) {
+bool CImportDlg::LoadXml(const QString& path) {
   auto parser = std::make_unique<CImportParser>();
-  if (!parser->Load(QFile::encodeName(path).toStdString())) {
+  bool loaded;
+  try {
+    CProgressDialog progress(isVisible() ? static_cast<QWidget*>(this) : frame_,
+                             tr("Чтение файла импорта…"), true);
+    loaded = parser->Load(QFile::encodeName(path).toStdString(), &progress);
+  } catch (const OperationCancelled&) {
+    return false;  // the tree keeps what it showed
+  }
+  if (!loaded) {
     ShowError(this, QStringLiteral("Kandrel"),
               QString::fromStdString(parser->GetErrorText()) + QStringLiteral("\n") +
                   QString::fromStdString(parser->GetErrorDetail()));
-    return;  // the tree keeps what it showed
+    return true;  // the tree keeps what it showed
   }
   tree_->clear();
   root_ = FillImportTree(*parser, frame_->document().LookupRecord(targetId_));
   parser_ = std::move(parser);
   FillItem(tree_->invisibleRootItem(), *root_);
   tree_->collapseAll();
+  return true;
 }
 
 void CImportDlg::ImportC2ko(const QString& path) {

@@ -34,9 +34,10 @@ class CImportDlg : public QDialog {
   CImportTreeCtrl* tree() const { return tree_; }
 
  private:
-  // False when the file dialog was cancelled.
+  // False when the file dialog was cancelled, or the reading of the file was stopped.
   bool ChooseFile();
-  void LoadXml(const QString& path);
+  // False when the user stopped the reading.
+  bool LoadXml(const QString& path);
   void ImportC2ko(const QString& path);
   void OnMore();
   void OnClear();

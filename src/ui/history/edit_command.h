@@ -12,6 +12,7 @@
 #include "model/document_state.h"
 
 class CTarnelDoc;
+class IProgress;
 struct DocumentChange;
 
 struct EditContext {
@@ -19,6 +20,10 @@ struct EditContext {
   QString error;    // set by a command that could not be carried out, for the user
   QString notice;   // something the user should know about a command that was carried out
   QString refusal;  // why a command changed nothing, for the status bar
+  // A long command (an import) reports to this, and may be stopped through it.
+  IProgress* progress = nullptr;
+  // Set by a command that was stopped half way: the history takes back what it did.
+  bool cancelled = false;
 };
 
 class CEditCommand {
@@ -41,7 +46,8 @@ class CEditHistory {
   ~CEditHistory();
 
   // Runs the command; when it changed the document, what it changed becomes the newest step
-  // and the steps that were undone are forgotten. True when the document changed.
+  // and the steps that were undone are forgotten. True when the document changed. A command
+  // that says it was cancelled leaves no step: what it did so far is taken back at once.
   bool Run(std::unique_ptr<CEditCommand> command, EditContext& ctx);
   // The document is about to be changed outside a command (a base download replaces its
   // groups): the picture before is taken now, and the next Run records against it.

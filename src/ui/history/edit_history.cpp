@@ -13,6 +13,12 @@ bool CEditHistory::Run(std::unique_ptr<CEditCommand> command, EditContext& ctx) 
   recorder_->Begin();  // goes on when an outside change began the step
   bool changed = command->Execute(ctx);
   std::unique_ptr<DocumentChange> change = recorder_->End();
+  if (ctx.cancelled) {
+    // The same way back as an undo, so the document is exactly as before, identifier counter
+    // included.
+    if (!change->Empty()) ApplyChange(ctx.doc, *change, false);
+    return false;
+  }
   if (!changed) return false;
   if (change->Empty()) return true;  // reported as a change, but nothing to take back
   if (cleanAt_ > long(done_.size())) cleanAt_ = -1;  // the saved state was undone: gone now

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "model/document.h"
+#include "model/progress.h"
 #include "xml/c2ko_import.h"
 #include "xml/import_merge.h"
 #include "xml/import_parser.h"
@@ -17,7 +18,13 @@ XmlImportCommand::~XmlImportCommand() = default;
 
 bool XmlImportCommand::Execute(EditContext& ctx) {
   int altered = parser_->GetAlteredTextCount();
-  ImportOutcome out = ApplyImport(ctx.doc, *selection_, ctx.doc.LookupRecord(targetId_));
+  ImportOutcome out;
+  try {
+    out = ApplyImport(ctx.doc, *selection_, ctx.doc.LookupRecord(targetId_), ctx.progress);
+  } catch (const OperationCancelled&) {
+    ctx.cancelled = true;
+    return false;
+  }
   if (altered > 0)
     ctx.notice = QCoreApplication::translate(
                      "ImportCommands",
@@ -32,7 +39,10 @@ bool C2koImportCommand::Execute(EditContext& ctx) {
   if (!AsChildHolder(target)) return false;
   int before = ctx.doc.idMap.Count();
   try {
-    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target);
+    ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target, ctx.progress);
+  } catch (const OperationCancelled&) {
+    ctx.cancelled = true;
+    return false;
   } catch (const C2koImportError& e) {
     outcome_->error = QString::fromStdString(e.what());
     outcome_->fileNotFound = e.fileNotFound;

@@ -2,11 +2,13 @@
 
 #include <QSettings>
 #include <QStatusBar>
+#include <utility>
 
 #include "net/base_session.h"
 #include "net/net_format.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
 #include "ui/network/net_connect_dlg.h"
 #include "ui/tree/structure_tree.h"
@@ -36,7 +38,11 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
           [this](quint32 id) { frame_->GetFormView()->RefreshIfShowing(id); });
   connect(session_.get(), &CBaseSession::disconnected, this, [this] {
     baseTimer_.stop();
+    EndProgress();
     frame_->UpdateActions();
+  });
+  connect(session_.get(), &CNetClient::bytesArrived, this, [this](qint64 n) {
+    if (progress_) progress_->AddReceived(n);
   });
   baseTimer_.setSingleShot(true);
   connect(&baseTimer_, &QTimer::timeout, this, &FrameNetwork::OnBaseTimeout);
@@ -50,7 +56,9 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
   });
 }
 
-FrameNetwork::~FrameNetwork() = default;
+FrameNetwork::~FrameNetwork() {
+  delete progress_;
+}
 
 QString FrameNetwork::StatusText() const {
   if (reconnect_.IsWaiting()) return tr("Переподключение через %1 с").arg(reconnect_.SecondsLeft());
@@ -91,9 +99,29 @@ void FrameNetwork::OnGetBase() {
   int seconds = QSettings().value(kBaseTimeoutKey, kDefaultBaseTimeoutSeconds).toInt();
   if (seconds <= 0) seconds = kDefaultBaseTimeoutSeconds;
   baseTimer_.start(seconds * 1000);
+  // The size of a base is not known before it has all come: the dialog counts what came.
+  EndProgress();
+  progress_ = new CProgressDialog(frame_, tr("Получение базы с сервера…"), true);
+  connect(progress_, &CProgressDialog::cancelled, this, &FrameNetwork::OnBaseCancelled);
+  progress_->Start();
+}
+
+void FrameNetwork::OnBaseCancelled() {
+  baseTimer_.stop();
+  session_->DropRequestedBase();
+  EndProgress();
+  frame_->statusBar()->showMessage(tr("Получение базы отменено, документ не изменён"), 8000);
+}
+
+void FrameNetwork::EndProgress() {
+  if (!progress_) return;
+  progress_->Finish();
+  // It may be its own signal that led here.
+  std::exchange(progress_, nullptr)->deleteLater();
 }
 
 void FrameNetwork::OnBaseTimeout() {
+  EndProgress();
   if (!session_->IsConnected()) return;
   QString peer = QStringLiteral("%1:%2")
                      .arg(QString::fromStdString(session_->GetAddress()))
@@ -119,6 +147,7 @@ void FrameNetwork::Close() {
 
 void FrameNetwork::OnBaseReplaced() {
   baseTimer_.stop();
+  EndProgress();
   frame_->AfterExternalChange();
   frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());

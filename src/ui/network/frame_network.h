@@ -12,6 +12,7 @@
 
 class CBaseSession;
 class CMainFrame;
+class CProgressDialog;
 
 // How long "Получить базу" waits for a whole base (seconds) and where that is set.
 inline constexpr int kDefaultBaseTimeoutSeconds = 120;
@@ -48,6 +49,9 @@ class FrameNetwork : public QObject {
   void OnBaseTimeout();
   void OnConnectionEnded(int reason);
   void OnAttemptDue();
+  // "Отмена" while the base comes: it is dropped when it arrives; the document stays.
+  void OnBaseCancelled();
+  void EndProgress();
 
   CMainFrame* frame_;
   std::unique_ptr<CBaseSession> session_;
@@ -59,4 +63,5 @@ class FrameNetwork : public QObject {
   CReconnectTimer reconnect_;
   bool attempting_ = false;
   int cancels_ = 0;  // counts "Отключиться", so an attempt running meanwhile gives up
+  CProgressDialog* progress_ = nullptr;  // while a base is on its way
 };

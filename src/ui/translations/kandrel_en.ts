@@ -216,6 +216,18 @@
         <source>Отправлено значений: %1</source>
         <translation>Values sent: %1</translation>
     </message>
+    <message>
+        <source>Сравнение с файлом…</source>
+        <translation>Comparing with the file…</translation>
+    </message>
+    <message>
+        <source>Сравнение отменено</source>
+        <translation>Comparison cancelled</translation>
+    </message>
+    <message>
+        <source>Сравнение с сервером: получение базы…</source>
+        <translation>Comparing with the server: receiving the base…</translation>
+    </message>
 </context>
 <context>
     <name>CDifferenceModel</name>
@@ -383,6 +395,10 @@
     <message>
         <source>Error while data import</source>
         <translation>Error while data import</translation>
+    </message>
+    <message>
+        <source>Чтение файла импорта…</source>
+        <translation>Reading the import file…</translation>
     </message>
 </context>
 <context>
@@ -720,6 +736,34 @@
         <source>Свернуть ветвь</source>
         <translation>Collapse branch</translation>
     </message>
+    <message>
+        <source>Открытие файла…</source>
+        <translation>Opening the file…</translation>
+    </message>
+    <message>
+        <source>Открытие отменено</source>
+        <translation>Opening cancelled</translation>
+    </message>
+    <message>
+        <source>Сохранение файла…</source>
+        <translation>Saving the file…</translation>
+    </message>
+    <message>
+        <source>Экспорт структуры…</source>
+        <translation>Exporting the structure…</translation>
+    </message>
+    <message>
+        <source>Экспорт отменён, файл не записан</source>
+        <translation>Export cancelled, no file written</translation>
+    </message>
+    <message>
+        <source>Импорт записей…</source>
+        <translation>Importing records…</translation>
+    </message>
+    <message>
+        <source>Импорт отменён, документ не изменён</source>
+        <translation>Import cancelled, the document is unchanged</translation>
+    </message>
 </context>
 <context>
     <name>CNetConnectToDlg</name>
@@ -738,6 +782,21 @@
     <message>
         <source>Cancel</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CProgressDialog</name>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Получено: %1 КиБ</source>
+        <translation>Received: %1 KiB</translation>
+    </message>
+    <message>
+        <source>Остановка…</source>
+        <translation>Stopping…</translation>
     </message>
 </context>
 <context>
@@ -1092,6 +1151,14 @@ Restore the document from it?</translation>
     <message>
         <source>Переподключение через %1 с</source>
         <translation>Reconnecting in %1 s</translation>
+    </message>
+    <message>
+        <source>Получение базы с сервера…</source>
+        <translation>Receiving the base from the server…</translation>
+    </message>
+    <message>
+        <source>Получение базы отменено, документ не изменён</source>
+        <translation>Receiving the base cancelled, the document is unchanged</translation>
     </message>
 </context>
 <context>
