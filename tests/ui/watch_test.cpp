@@ -311,6 +311,31 @@ class WatchTest : public QObject {
     QCOMPARE(QSettings().value(CWatchModel::SettingsKey(file)).toStringList().size(), 1);
   }
 
+  void newContentsKeepTheWatchOnTheSamePaths() {
+    UiFixture f;
+    Plant p = MakePlant(f);
+    CWatchModel* m = f.frame().watchDock()->model();
+    m->Add({p.level->id, p.mode->id});
+    // A base whose records carry other identifiers, and which has no "Режим".
+    CTarnelDoc other;
+    other.OnNewDocument();
+    for (const char* name : {"Прочее", "Ещё"})
+      other.NewObject(other.groups[0].get())->name = W(name);
+    CObj* boiler = other.NewObject(other.groups[0].get());
+    boiler->name = W("Котёл");
+    CAtom* pump = other.NewAtom(boiler);
+    pump->name = W("Насос");
+    CPropertyItem* level = other.NewProperty(pump);
+    level->name = W("Уровень");
+    level->typeCode = kTypeInt;
+    uint32_t levelId = level->id;
+    QVERIFY(levelId != p.level->id);
+    f.doc().ReplaceGroups(std::move(other.groups));
+    QTRY_COMPARE(m->rowCount(), 1);
+    QCOMPARE(m->IdAt(0), levelId);
+    QCOMPARE(m->SeriesOf(levelId)->id, levelId);
+  }
+
   void droppedConnectionComesBackInStep() {
 #ifndef KANDREL_SIM
     QSKIP("kandrel-sim is not built");

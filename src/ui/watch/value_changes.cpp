@@ -36,10 +36,10 @@ void CValueChanges::RecordChanged(CRecord* record) {
 
 void CValueChanges::RowsRemoved(CRecord*, int, int) {
   lastPatternId_ = 0;
-  if (onStructure_) onStructure_();
+  if (onStructure_) onStructure_(false);
 }
 
 void CValueChanges::Reset() {
   lastPatternId_ = 0;
-  if (onStructure_) onStructure_();
+  if (onStructure_) onStructure_(true);
 }

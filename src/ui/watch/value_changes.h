@@ -16,8 +16,9 @@ class CValueChanges : private IDocumentObserver {
  public:
   // `counts`: a change of its own; false for the text that follows a new pattern.
   using Listener = std::function<void(CPropertyItem* property, bool counts)>;
-  // Structure changed (rows removed, the document reset): records may have gone.
-  using StructureListener = std::function<void()>;
+  // Structure changed (rows removed, or with `reset` the document's contents replaced): records
+  // may have gone, and after a reset an identifier may name another record.
+  using StructureListener = std::function<void(bool reset)>;
 
   CValueChanges(CTarnelDoc& doc, Listener onValue, StructureListener onStructure = {});
   ~CValueChanges() override;

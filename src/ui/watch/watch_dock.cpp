@@ -95,9 +95,10 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   });
   // Whatever takes rows out of the tree may have taken watched properties with it.
   CRecordModel* tree = frame_->GetTreeView()->recordModel();
-  connect(tree, &QAbstractItemModel::rowsRemoved, model_, &CWatchModel::SchedulePrune);
-  connect(tree, &QAbstractItemModel::modelReset, model_, &CWatchModel::SchedulePrune);
-  connect(tree, &QAbstractItemModel::layoutChanged, model_, &CWatchModel::SchedulePrune);
+  auto prune = [this] { model_->SchedulePrune(); };
+  connect(tree, &QAbstractItemModel::rowsRemoved, model_, prune);
+  connect(tree, &QAbstractItemModel::modelReset, model_, prune);
+  connect(tree, &QAbstractItemModel::layoutChanged, model_, prune);
   connect(model_, &CWatchModel::listChanged, this, &CWatchDock::Store);
   QItemSelectionModel* treeSelection = frame_->GetTreeView()->selectionModel();
   connect(treeSelection, &QItemSelectionModel::selectionChanged, this, &CWatchDock::UpdateActions);

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "model/document.h"
 #include "model/records.h"
@@ -51,7 +52,7 @@ CWatchModel::CWatchModel(CTarnelDoc& doc, QObject* parent)
       doc_(doc),
       changes_(std::make_unique<CValueChanges>(
           doc, [this](CPropertyItem* p, bool counts) { OnValue(p, counts); },
-          [this] { SchedulePrune(); })) {}
+          [this](bool reset) { SchedulePrune(reset); })) {}
 
 CWatchModel::~CWatchModel() = default;
 
@@ -244,7 +245,8 @@ void CWatchModel::ValueTakenOver(uint32_t id) {
   if (CPropertyItem* p = AsProperty(doc_.LookupRecord(id))) OnValue(p, true);
 }
 
-void CWatchModel::SchedulePrune() {
+void CWatchModel::SchedulePrune(bool reset) {
+  resetSeen_ = resetSeen_ || reset;
   // Records leave in the middle of an operation that may bring them back with the same
   // identifier (undo puts a changed list back whole); look once it has finished.
   if (prunePending_ || entries_.empty()) return;
@@ -254,18 +256,40 @@ void CWatchModel::SchedulePrune() {
 
 void CWatchModel::Prune() {
   prunePending_ = false;
+  bool reset = std::exchange(resetSeen_, false);
   int gone = 0;
+  bool moved = false;
   for (int row = int(entries_.size()) - 1; row >= 0; --row) {
-    if (AsProperty(doc_.LookupRecord(entries_[size_t(row)].id))) continue;
+    Entry& e = entries_[size_t(row)];
+    const CPropertyItem* p = AsProperty(doc_.LookupRecord(e.id));
+    if (reset && (!p || GetRecordPath(p) != e.path)) {
+      // New contents: the value watched is the one at the path, whatever its identifier now;
+      // one renamed before keeps its identifier when nothing else took its old path.
+      if (const CPropertyItem* atPath = PropertyAtPath(doc_, e.path);
+          atPath && (atPath->id == e.id || RowOf(atPath->id) < 0)) {
+        p = atPath;
+        moved = moved || p->id != e.id;
+        e.id = p->id;
+        if (e.series) e.series->id = p->id;
+      }
+    }
+    if (p) {
+      e.path = GetRecordPath(p);  // a rename is followed
+      continue;
+    }
     beginRemoveRows({}, row, row);
     entries_.erase(entries_.begin() + row);
     ReindexRows();
     endRemoveRows();
     ++gone;
   }
-  if (gone == 0) return;
+  if (moved) {
+    ReindexRows();
+    emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+  }
+  if (gone == 0 && !moved) return;
   emit listChanged();
-  emit propertiesLeft(gone);
+  if (gone > 0) emit propertiesLeft(gone);
 }
 
 QStringList CWatchModel::Entries() const {

@@ -65,8 +65,9 @@ class CWatchModel : public QAbstractTableModel {
   int RowOf(uint32_t id) const;
   int ChangesAt(int row) const;
   // Records may have left the document: the rows of those that did go, once the current
-  // operation is over.
-  void SchedulePrune();
+  // operation is over. After a reset (a file opened, a base downloaded) a row's property is the
+  // one at its record path, should the identifier now name another one.
+  void SchedulePrune(bool reset = false);
   // The property's value changed without the document's events telling it (a value resync).
   void ValueTakenOver(uint32_t id);
 
@@ -107,6 +108,7 @@ class CWatchModel : public QAbstractTableModel {
   std::unique_ptr<CValueChanges> changes_;
   ValueEditor editor_;
   bool prunePending_ = false;
+  bool resetSeen_ = false;  // a reset came since the last prune
   size_t samplesPerSeries_ = kDefaultSamplesPerSeries;
   std::unordered_map<uint32_t, int> rows_;  // identifier -> row, for the value changes
 };
