@@ -6,6 +6,8 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
@@ -84,6 +86,12 @@ CMainFrame::CMainFrame(QWidget* parent)
   addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
   if (auto* bar = findChild<QToolBar*>(QStringLiteral("toolBar")))
     bar->addAction(watchDock_->watchAction());
+  // A closed list comes back from "Вид".
+  if (auto* view = menuBar()->findChild<QMenu*>(QStringLiteral("menuView"))) {
+    QAction* shown = watchDock_->toggleViewAction();
+    shown->setObjectName(QStringLiteral("actionViewWatch"));
+    view->addAction(shown);
+  }
   // Values a reconnect brought back in step changed without an edit: they show as changed.
   connect(&network_->session(), &CBaseSession::valueResynced, this, [this](quint32 id) {
     valueHighlight_->Mark(id);
