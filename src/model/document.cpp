@@ -495,7 +495,9 @@ void CTarnelDoc::OpenBytes(std::string_view bytes, const std::string& name, IPro
 std::string CTarnelDoc::SaveToBytes(IProgress* progress) {
   std::string bytes;
   ArchiveWriter ar(&bytes);
-  ProgressTicker ticker(progress, progress ? CountRecords(*this) : 0, kSerializeStep, false);
+  // The registry counts every record (only a damaged file gives two records one identifier,
+  // and the ticker keeps to the total then).
+  ProgressTicker ticker(progress, uint64_t(idMap.Count()), kSerializeStep, false);
   ar.SetProgress(&ticker);
   Serialize(ar);
   ticker.Finish();
@@ -508,15 +510,3 @@ void CTarnelDoc::SaveFile(const std::string& path, IProgress* progress) {
   WriteFileAtomically(path, SaveToBytes(serializing.get()), writing.get());
 }
 
-size_t CountRecords(const CTarnelDoc& doc) {
-  size_t n = 0;
-  std::vector<const CRecord*> todo;
-  for (const auto& g : doc.groups) todo.push_back(g.get());
-  while (!todo.empty()) {
-    const CRecord* r = todo.back();
-    todo.pop_back();
-    ++n;
-    ForEachChild(r, [&](const CRecord* c) { todo.push_back(c); });
-  }
-  return n;
-}

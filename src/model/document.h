@@ -158,8 +158,6 @@ std::string ReadFileBytes(const std::string& path, IProgress* progress = nullptr
 // goes, nothing at the target changes and OperationCancelled is thrown.
 void WriteFileAtomically(const std::string& path, const std::string& bytes,
                          IProgress* progress = nullptr);
-// Every record of the document: groups, objects, atoms and properties.
-size_t CountRecords(const CTarnelDoc& doc);
 // How the names of the temporary files of a save to a file named `fileName` begin (they lie
 // in the same folder); the same for every save of that name, whatever its length.
 std::string TemporaryNamePrefix(const std::string& fileName);
