@@ -139,6 +139,25 @@ TEST_F(Session, EmptyBaseLeavesOnlyTheRootAndASecondBaseReplacesTheFirst) {
   EXPECT_EQ(doc.LookupRecord(5), nullptr);
 }
 
+TEST_F(Session, ADroppedBaseLeavesTheDocumentAndTheNextOneStillCounts) {
+  ASSERT_TRUE(session->RequestBase());
+  EXPECT_TRUE(session->DropRequestedBase());
+  EXPECT_FALSE(session->DropRequestedBase()) << "nothing else is waiting";
+  // The dropped base, then one asked for afterwards, both with records numbered from 1: the
+  // numbering must start afresh after the dropped one too.
+  CNetMessage dropped(kMsgBase);
+  auto g1 = Group(40, "Dropped");
+  dropped.Append(CNetMessageData::Record(g1.get()));
+  peer.Send(dropped);
+  peer.ResetTables();
+  ASSERT_TRUE(session->RequestBase());
+  std::vector<std::unique_ptr<CRecord>> wanted;
+  wanted.push_back(Group(41, "Wanted"));
+  SendBase(std::move(wanted));
+  EXPECT_EQ(replaced, 1) << "the dropped base replaced nothing";
+  EXPECT_EQ(GroupNames(), std::vector<std::string>{"Wanted"});
+}
+
 TEST_F(Session, ElementsOtherThanGroupsAreSkipped) {
   std::vector<std::unique_ptr<CRecord>> records;
   records.push_back(Group(1, "A"));
