@@ -164,6 +164,12 @@ void FrameNetwork::OnConnectionEnded(int reason) {
 
 void FrameNetwork::OnAttemptDue() {
   if (!connected_ || attempting_) return;
+  if (CProgressDialog::Busy()) {
+    // Connecting runs the event loop in full, and the values that follow would change the
+    // document under an open or an import: the attempt waits for it to end.
+    QTimer::singleShot(1000, this, &FrameNetwork::OnAttemptDue);
+    return;
+  }
   int cancels = cancels_;
   attempting_ = true;
   bool up = session_->Connect(address_, port_);
