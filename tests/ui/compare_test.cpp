@@ -239,22 +239,8 @@ class CompareTest : public QObject {
 #ifdef KANDREL_SIM
   void compareWithServerAndSendValues() {
     QProcess sim;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    quint16 port = probe.serverPort();
-    probe.close();
-    sim.start(QStringLiteral(KANDREL_SIM),
-              {QStringLiteral("--port"), QString::number(port), QStringLiteral("--base"),
-               QStringLiteral(KANDREL_SAMPLE)});
-    QVERIFY(sim.waitForStarted(5000));
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-      QTcpSocket s;
-      s.connectToHost(QHostAddress::LocalHost, port);
-      up = s.waitForConnected(100);
-      if (!up) QTest::qWait(100);
-    }
-    QVERIFY(up);
+    quint16 port = StartSim(sim, QStringLiteral(KANDREL_SIM), QStringLiteral(KANDREL_SAMPLE));
+    QVERIFY(port);
 
     UiFixture f;
     QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));

@@ -54,20 +54,9 @@ class NetworkTest : public QObject {
 #ifndef KANDREL_SIM
     QSKIP("kandrel-sim is not built");
 #else
-    port_ = FreePort();
-    sim_.start(QStringLiteral(KANDREL_SIM),
-               {QStringLiteral("--port"), QString::number(port_), QStringLiteral("--base"),
-                QStringLiteral(KANDREL_SAMPLE), QStringLiteral("--tick"), QStringLiteral("100")});
-    QVERIFY(sim_.waitForStarted(5000));
-    // Ready once it accepts connections.
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-      QTcpSocket s;
-      s.connectToHost(QHostAddress::LocalHost, port_);
-      up = s.waitForConnected(100);
-      if (!up) QTest::qWait(100);
-    }
-    QVERIFY(up);
+    port_ = StartSim(sim_, QStringLiteral(KANDREL_SIM), QStringLiteral(KANDREL_SAMPLE),
+                     {QStringLiteral("--tick"), QStringLiteral("100")});
+    QVERIFY(port_);
 #endif
   }
 

@@ -6,7 +6,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "ui/app/modal_runner.h"
 #include "ui/form/property_form.h"
@@ -155,4 +158,23 @@ void Type(QWidget& parent, const char* editName, const QString& text) {
     plain->setPlainText(text);
   else
     qFatal("no edit %s", editName);
+}
+
+quint16 StartSim(QProcess& sim, const QString& program, const QString& base,
+                 const QStringList& extra) {
+  QTcpServer probe;
+  if (!probe.listen(QHostAddress::LocalHost, 0)) return 0;
+  quint16 port = probe.serverPort();
+  probe.close();
+  sim.start(program, QStringList{QStringLiteral("--port"), QString::number(port),
+                                 QStringLiteral("--base"), base} +
+                         extra);
+  if (!sim.waitForStarted(5000)) return 0;
+  for (int i = 0; i < 50; ++i) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (s.waitForConnected(100)) return port;
+    QTest::qWait(100);
+  }
+  return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QModelIndex>
+#include <QProcess>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -60,6 +61,11 @@ QString Label(const QModelIndex& index);
 QModelIndex Row(const QModelIndex& parent, int row);
 int Rows(const QModelIndex& parent);
 std::vector<uint32_t> RowIds(const QModelIndex& parent);
+
+// Starts kandrel-sim (`program`) serving `base` on a free port of 127.0.0.1 with the extra
+// options, and waits until it accepts connections; the port, or 0 when it did not come up.
+quint16 StartSim(QProcess& sim, const QString& program, const QString& base,
+                 const QStringList& extra = {});
 
 // windows-1251 bytes of UTF-8 text, as the model keeps names.
 std::string W(const std::string& utf8);

@@ -53,12 +53,6 @@ Plant MakePlant(UiFixture& f) {
   return p;
 }
 
-quint16 FreePort() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  return probe.serverPort();
-}
-
 QString ValueCell(CWatchModel& m, int row) {
   return m.index(row, CWatchModel::kValueColumn).data().toString();
 }
@@ -340,22 +334,12 @@ class WatchTest : public QObject {
 #ifndef KANDREL_SIM
     QSKIP("kandrel-sim is not built");
 #else
-    quint16 port = FreePort();
     QProcess sim;
     // The server moves values every 50 ms and drops every client every 2 seconds.
-    sim.start(QStringLiteral(KANDREL_SIM),
-              {QStringLiteral("--port"), QString::number(port), QStringLiteral("--base"),
-               QStringLiteral(KANDREL_SAMPLE), QStringLiteral("--tick"), QStringLiteral("50"),
-               QStringLiteral("--drop-after"), QStringLiteral("2")});
-    QVERIFY(sim.waitForStarted(5000));
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-      QTcpSocket s;
-      s.connectToHost(QHostAddress::LocalHost, port);
-      up = s.waitForConnected(100);
-      if (!up) QTest::qWait(100);
-    }
-    QVERIFY(up);
+    quint16 port = StartSim(sim, QStringLiteral(KANDREL_SIM), QStringLiteral(KANDREL_SAMPLE),
+                            {QStringLiteral("--tick"), QStringLiteral("50"),
+                             QStringLiteral("--drop-after"), QStringLiteral("2")});
+    QVERIFY(port);
 
     UiFixture f;
     FrameNetwork* net = f.frame().network();
