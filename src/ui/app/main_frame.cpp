@@ -84,6 +84,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   compare_ = std::make_unique<CCompareOwner>(this);
   watchDock_ = new CWatchDock(this);
   addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
+  resizeDocks({watchDock_}, {170}, Qt::Vertical);  // the tree and the form keep most of the room
   if (auto* bar = findChild<QToolBar*>(QStringLiteral("toolBar")))
     bar->addAction(watchDock_->watchAction());
   // A closed list comes back from "Вид".

@@ -75,6 +75,9 @@ CWatchDock::CWatchDock(CMainFrame* frame)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   table_->verticalHeader()->hide();
+  // One line per property; a long path keeps its end (the atom and the property) in view.
+  table_->setWordWrap(false);
+  table_->setTextElideMode(Qt::ElideLeft);
   table_->horizontalHeader()->setSectionResizeMode(CWatchModel::kPathColumn, QHeaderView::Stretch);
   table_->addAction(removeAction_);
   layout->addWidget(bar);
