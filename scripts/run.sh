@@ -19,7 +19,9 @@ fi
 
 sim_pid=""
 if [ -x "$bin/kandrel-sim" ]; then
-  "$bin/kandrel-sim" --port 6000 --base "$sample" --tick 1000 &
+  # The analog inputs of the boiler-house controller move, as a plant's measurements would.
+  "$bin/kandrel-sim" --port 6000 --base "$sample" --tick 1000 \
+    --move "/Hardware/Контроллер КП-1 (котельная)/Модуль AI-8 (аналоговый ввод)" &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 fi
