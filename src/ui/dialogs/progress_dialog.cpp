@@ -77,10 +77,6 @@ bool CProgressDialog::Busy() {
   return BusyCount() > 0;
 }
 
-void CProgressDialog::SetLabel(const QString& label) {
-  label_->setText(label);
-}
-
 bool CProgressDialog::Step(uint64_t done, uint64_t total) {
   if (total == 0) {
     if (bar_->maximum() != 0) bar_->setRange(0, 0);  // busy: the amount is not known

@@ -32,7 +32,6 @@ class CProgressDialog : public QDialog, public IProgress {
   // pressed "Отмена".
   bool Step(uint64_t done, uint64_t total) override;
   bool WasCancelled() const { return cancelled_; }
-  void SetLabel(const QString& label);
 
   // For an operation the event loop drives: the dialog appears after the minimum duration
   // unless Finish comes first.
