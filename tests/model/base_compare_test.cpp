@@ -18,6 +18,7 @@
 #include "model/document_diff.h"
 #include "model/document_edits.h"
 #include "model/value_types.h"
+#include "random_edits.h"
 #include "sample_base.h"
 
 namespace {
@@ -303,84 +304,6 @@ TEST(BaseCompare, TakeOverRefusesADocumentThatChangedSinceTheComparison) {
   EXPECT_EQ(a.SaveToBytes(), before);
 }
 
-// ---- random pairs ----
-
-std::vector<CRecord*> AllRecords(CTarnelDoc& doc) {
-  std::vector<CRecord*> out;
-  std::function<void(CRecord*)> walk = [&](CRecord* r) {
-    out.push_back(r);
-    ForEachChild(r, [&](const CRecord* c) { walk(const_cast<CRecord*>(c)); });
-  };
-  for (const auto& g : doc.groups) walk(g.get());
-  return out;
-}
-
-bool Inside(const CRecord* r, const CRecord* branch) {
-  for (; r; r = r->parent)
-    if (r == branch) return true;
-  return false;
-}
-
-// The edits an engineer makes in a day, on the second document.
-void RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
-  std::vector<CRecord*> all = AllRecords(doc);
-  auto pick = [&](int kind) {
-    std::vector<CRecord*> of;
-    std::copy_if(all.begin(), all.end(), std::back_inserter(of),
-                 [&](const CRecord* r) { return r->Kind() == kind; });
-    return of[rng() % of.size()];
-  };
-  CPropertyItem* p = AsProperty(pick(kKindProperty));
-  CObj* o = AsObject(pick(kKindObject));
-  CObj* to = AsObject(pick(kKindObject));
-  switch (rng() % 8) {
-    case 0:
-      o->name += "'";
-      break;
-    case 1:
-      if (p->typeCode != kTypeLinkTo) {
-        p->valueText = std::to_string(rng() % 1000);
-        p->UpdateRawFromText();
-      }
-      p->flags ^= 2;
-      break;
-    case 2:
-      DeleteRecord(doc, rng() % 2 ? static_cast<CRecord*>(p) : o);
-      break;
-    case 3: {  // a new atom, its property linked to an old or the new one
-      CAtom* atom = doc.NewAtom(to);
-      atom->name = "New";
-      CPropertyItem* target = Prop(doc, atom, "V", kTypeInt, "1");
-      if (rng() % 2) target = p;
-      target->AddIncomingLink(Prop(doc, atom, "L", kTypeLinkTo, std::to_string(target->id))->id);
-      break;
-    }
-    case 4:
-      if (!Inside(to, o)) MoveTo(doc, o, to, int(rng() % uint32_t(to->GetChildCount() + 1)));
-      break;
-    case 5: {  // a property, or an object, to another place among its siblings
-      CAtom* atom = AsAtom(p->parent);
-      int row = int(rng() % uint32_t(atom->GetPropertyCount()));
-      atom->InsertProperty(row, atom->DetachProperty(p));
-      CChildHolder* h = AsChildHolder(o->parent);
-      row = int(rng() % uint32_t(h->GetChildCount()));
-      h->InsertChild(row, h->DetachChild(o));
-      break;
-    }
-    case 6:
-      if (p->typeCode != kTypeLinkTo) {  // links keep their targets' lists right
-        CRecord* target = pick(kKindProperty);
-        p->typeCode = kTypeLinkTo;
-        p->valueText = std::to_string(target->id);
-        AsProperty(target)->AddIncomingLink(p->id);
-      }
-      break;
-    default:
-      AsAtom(p->parent)->name += "+";
-      break;
-  }
-}
-
 // Follows the length of every list through the document's events alone, as the editor's tree
 // model does: a take-over that changed a list without telling leaves a count behind.
 struct RowCounter : IDocumentObserver {
@@ -440,7 +363,7 @@ TEST(BaseCompare, TakingOverAPartLeavesTheRestAndUndoGivesTheBytesBack) {
     CTarnelDoc a, b;
     BuildSampleBase(a, 1500);
     Clone(a, b);
-    for (int i = 0; i < 40; ++i) RandomEdit(b, rng);
+    for (int i = 0; i < 40; ++i) RandomEdit(b, rng);  // an engineer's day on the second one
     b.idMap.Clear();
     b.RebuildTree();
     CompareResult r = CompareDocuments(a, b);

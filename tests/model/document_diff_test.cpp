@@ -1,13 +1,17 @@
 // The undo engine: pictures of a document, the change between two of them, and taking that
-// change back and making it again, down to the saved bytes and the incoming-link lists.
+// change back and making it again, down to the saved bytes, the incoming-link lists and the
+// events a view model follows.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
 
 #include "model/document.h"
 #include "model/document_diff.h"
+#include "model/document_edits.h"
 #include "model/value_types.h"
+#include "random_edits.h"
 #include "sample_base.h"
 
 namespace {
@@ -59,148 +63,91 @@ void ExpectSame(const Snapshot& want, CTarnelDoc& doc, const std::string& where)
       << where;
 }
 
-void CollectAll(CRecord* r, std::vector<CRecord*>* out) {
-  out->push_back(r);
-  if (CChildHolder* h = AsChildHolder(r))
-    for (const auto& c : h->children) CollectAll(c.get(), out);
-  if (CAtom* a = AsAtom(r))
-    for (const auto& p : a->properties) CollectAll(p.get(), out);
-}
+// Replays the document's events onto a tree of identifiers, as a view model would keep it.
+struct Shadow : IDocumentObserver {
+  CTarnelDoc& doc;
+  std::map<const CRecord*, std::vector<uint32_t>> lists;  // null: the groups
+  std::vector<uint32_t> pending;                          // rows announced as about to move
+  bool resetting = false;
+  std::string error;
 
-std::vector<CRecord*> AllRecords(CTarnelDoc& doc) {
-  std::vector<CRecord*> out;
-  for (const auto& g : doc.groups) CollectAll(g.get(), &out);
-  return out;
-}
+  explicit Shadow(CTarnelDoc& d) : doc(d) { Load(nullptr); }
 
-// The link bookkeeping a deletion does: sources lose their type, targets their entries.
-void DeleteRecord(CTarnelDoc& doc, CRecord* r) {
-  std::vector<CRecord*> branch;
-  CollectAll(r, &branch);
-  for (CRecord* x : branch)
-    if (CPropertyItem* p = AsProperty(x)) {
-      for (const CIncomingLink& l : p->incomingLinks)
-        if (CPropertyItem* s = AsProperty(doc.LookupRecord(l.sourceId))) s->typeCode = kTypeBin;
-      if (p->typeCode == kTypeLinkTo)
-        if (CPropertyItem* t = AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText)))))
-          t->RemoveIncomingLink(p->id);
-    }
-  if (CBase* g = AsGroup(r))
-    doc.RemoveGroup(g);
-  else if (CPropertyItem* p = AsProperty(r))
-    AsAtom(p->parent)->RemoveProperty(p);
-  else
-    AsChildHolder(r->parent)->RemoveChild(r);
-}
-
-bool Inside(const CRecord* r, const CRecord* branch) {
-  for (; r; r = r->parent)
-    if (r == branch) return true;
-  return false;
-}
-
-// One random edit of the kinds users make; false when the pick did not fit.
-bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
-  std::vector<CRecord*> all = AllRecords(doc);
-  auto pick = [&]() { return all[std::uniform_int_distribution<size_t>(0, all.size() - 1)(rng)]; };
-  auto pickOf = [&](int kind) -> CRecord* {
-    for (int i = 0; i < 40; ++i)
-      if (CRecord* r = pick(); r->Kind() == kind) return r;
-    return nullptr;
-  };
-  switch (std::uniform_int_distribution<int>(0, 11)(rng)) {
-    case 0: {  // rename
-      CRecord* r = pick();
-      r->name += "\xC5\xB8";  // "Её"
-      return true;
-    }
-    case 1: {  // a value and its pattern
-      CPropertyItem* p = AsProperty(pickOf(kKindProperty));
-      if (!p) return false;
-      p->valueText = std::to_string(rng() % 1000);
-      p->SetRawValue(uint32_t(rng()));
-      return true;
-    }
-    case 2: {  // add an object
-      CRecord* parent = pick();
-      if (!AsChildHolder(parent)) return false;
-      CObj* o = doc.NewObject(parent);
-      if (o) o->name = "new";
-      return o != nullptr;
-    }
-    case 3: {  // add an atom with a property
-      CObj* parent = AsObject(pickOf(kKindObject));
-      if (!parent) return false;
-      CAtom* a = doc.NewAtom(parent);
-      if (!a) return false;
-      a->type = 5;
-      if (CPropertyItem* p = doc.NewProperty(a)) p->name = "DecPoint";
-      return true;
-    }
-    case 4: {  // add a LINK_TO with its incoming entry
-      CAtom* atom = AsAtom(pickOf(kKindAtom));
-      CPropertyItem* target = AsProperty(pickOf(kKindProperty));
-      if (!atom || !target) return false;
-      CPropertyItem* link = doc.NewProperty(atom);
-      if (!link) return false;
-      link->typeCode = kTypeLinkTo;
-      link->valueText = std::to_string(target->id);
-      target->AddIncomingLink(link->id);
-      return true;
-    }
-    case 5:
-    case 6: {  // delete
-      CRecord* r = pick();
-      if (r->Kind() == kKindGroup && doc.groups.size() < 2) return false;
-      DeleteRecord(doc, r);
-      return true;
-    }
-    case 7: {  // move an object or atom into another container
-      CRecord* r = pick();
-      CRecord* to = pick();
-      int k = r->Kind();
-      if ((k != kKindObject && k != kKindAtom) || !AsChildHolder(to) || Inside(to, r)) return false;
-      if (k == kKindAtom && !AsObject(to)) return false;
-      auto moved = AsChildHolder(r->parent)->DetachChild(r);
-      AsChildHolder(to)->InsertChild(int(rng() % uint32_t(AsChildHolder(to)->GetChildCount() + 1)),
-                                     std::move(moved));
-      return true;
-    }
-    case 8: {  // reorder an atom's properties
-      CAtom* a = AsAtom(pickOf(kKindAtom));
-      if (!a || a->GetPropertyCount() < 2) return false;
-      auto p = a->DetachProperty(a->GetProperty(0));
-      a->InsertProperty(a->GetPropertyCount(), std::move(p));
-      return true;
-    }
-    case 9: {  // a new group, or the groups reordered
-      if (rng() % 2) {
-        CBase* g = doc.NewGroup();
-        if (g) g->name = "G";
-        return g != nullptr;
-      }
-      if (doc.groups.size() < 2) return false;
-      std::swap(doc.groups.front(), doc.groups.back());
-      return true;
-    }
-    case 10: {  // flags and end of chain
-      CPropertyItem* p = AsProperty(pickOf(kKindProperty));
-      if (!p) return false;
-      p->flags ^= 0x05;
-      p->eoc = !p->eoc;
-      return true;
-    }
-    default: {  // a paste: a copy of a branch
-      CRecord* r = pick();
-      CRecord* to = pick();
-      bool fits = r->Kind() == kKindProperty ? AsAtom(to) != nullptr
-                                             : (r->Kind() == kKindObject && AsChildHolder(to)) ||
-                                                   (r->Kind() == kKindAtom && AsObject(to));
-      if (!fits || Inside(to, r)) return false;
-      return doc.CopyInto(r, to) != nullptr;
+  // Takes the lists of `parent` and below from the document.
+  void Load(const CRecord* parent) {
+    auto& list = lists[parent];
+    list.clear();
+    for (int i = 0; i < doc.RowCount(parent); ++i) {
+      list.push_back(doc.RecordAt(parent, i)->id);
+      Load(doc.RecordAt(parent, i));
     }
   }
-}
+  void Forget(const CRecord* r) {
+    ForEachChild(r, [&](const CRecord* c) { Forget(c); });
+    lists.erase(r);
+  }
+  // The shadow list of a record the document holds now.
+  std::vector<uint32_t>& ListOf(const CRecord* parent) {
+    if (parent && !lists.count(parent)) Expect(false, "unknown list " + std::to_string(parent->id));
+    return lists[parent];
+  }
+  void Expect(bool ok, const std::string& what) {
+    if (!ok && error.empty()) error = what;
+  }
+  void RowsAboutToBeInserted(CRecord* parent, int first, int count) override {
+    Expect(!resetting && first >= 0 && first <= int(ListOf(parent).size()) && count > 0,
+           "insert out of range");
+  }
+  void RowsInserted(CRecord* parent, int first, int count) override {
+    auto& list = ListOf(parent);
+    for (int i = first; i < first + count; ++i) {
+      list.insert(list.begin() + i, doc.RecordAt(parent, i)->id);
+      Load(doc.RecordAt(parent, i));
+    }
+  }
+  void RowsAboutToBeRemoved(CRecord* parent, int first, int count) override {
+    auto& list = ListOf(parent);
+    Expect(first >= 0 && first + count <= int(list.size()), "remove out of range");
+    for (int i = first; i < first + count && i < int(list.size()); ++i) {
+      CRecord* r = doc.RecordAt(parent, i);
+      Expect(r && r->id == list[size_t(i)], "removed row is another record");
+      if (r) Forget(r);
+    }
+  }
+  void RowsRemoved(CRecord* parent, int first, int count) override {
+    auto& list = ListOf(parent);
+    if (first + count <= int(list.size()))
+      list.erase(list.begin() + first, list.begin() + first + count);
+  }
+  void RowsAboutToBeMoved(CRecord* from, int first, int count, CRecord* to, int row) override {
+    Expect(count == 1 && first < int(ListOf(from).size()) && row <= int(ListOf(to).size()),
+           "move out of range");
+    pending.assign(ListOf(from).begin() + first, ListOf(from).begin() + first + count);
+  }
+  void RowsMoved(CRecord* from, int first, int count, CRecord* to, int row) override {
+    auto& src = ListOf(from);
+    src.erase(src.begin() + first, src.begin() + first + count);
+    if (from == to && row > first) row -= count;
+    auto& dst = ListOf(to);
+    dst.insert(dst.begin() + row, pending.begin(), pending.end());
+  }
+  void AboutToReset() override { resetting = true; }
+  void Reset() override {
+    resetting = false;
+    lists.clear();
+    Load(nullptr);
+  }
+
+  // Empty when the lists equal the document's, and no list of a removed record is left.
+  std::string Compare() {
+    if (!error.empty()) return error;
+    Shadow now(doc);
+    for (const auto& [parent, list] : now.lists)
+      if (!lists.count(parent) || lists[parent] != list)
+        return "list of " + std::to_string(parent ? parent->id : 0);
+    return lists.size() == now.lists.size() ? "" : "lists of removed records are left";
+  }
+};
 
 class DocumentDiffTest : public ::testing::Test {
  protected:
@@ -279,30 +226,53 @@ TEST_F(DocumentDiffTest, EachKindOfEditGoesBackAndForth) {
   CheckEdit([&] { DeleteRecord(doc, doc.groups[0].get()); }, "delete a group");
 }
 
+// Fifty random edits (now and then a rebuild among them), all undone, all redone, then half
+// undone and a different future: after every step the document is that moment's, and a tree
+// fed only by the events equals it.
 TEST_F(DocumentDiffTest, FiftyRandomEditsUndoAndRedoInSequence) {
+  Shadow shadow(doc);
+  doc.events().AddObserver(&shadow);
+  auto expectMoment = [&](const Snapshot& want, const std::string& where) {
+    ExpectSame(want, doc, where);
+    EXPECT_EQ(shadow.Compare(), "") << where;
+  };
   for (unsigned seed : {1u, 2u, 3u, 7u}) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     std::vector<Snapshot> moments{Take(doc)};
     std::vector<DocumentChange> changes;
-    while (changes.size() < 50) {
-      DocumentState before = CaptureState(doc);
-      if (!RandomEdit(doc, rng)) continue;
-      changes.push_back(DiffStates(std::move(before), CaptureState(doc)));
-      moments.push_back(Take(doc));
-    }
-    for (size_t i = changes.size(); i-- > 0;) {
-      ApplyChange(doc, changes[i], false);
-      ExpectSame(moments[i], doc, "undo " + std::to_string(i));
-    }
+    auto editUpTo = [&](size_t count) {
+      while (changes.size() < count) {
+        DocumentState before = CaptureState(doc);
+        if (rng() % 10 == 0)
+          doc.RebuildTree();
+        else if (!RandomEdit(doc, rng))
+          continue;
+        changes.push_back(DiffStates(std::move(before), CaptureState(doc)));
+        moments.push_back(Take(doc));
+        expectMoment(moments.back(), "edit " + std::to_string(changes.size()));
+      }
+    };
+    auto undoDownTo = [&](size_t count) {
+      for (size_t i = changes.size(); i-- > count;) {
+        ApplyChange(doc, changes[i], false);
+        expectMoment(moments[i], "undo " + std::to_string(i));
+      }
+    };
+    editUpTo(50);
+    undoDownTo(0);
     for (size_t i = 0; i < changes.size(); ++i) {
       ApplyChange(doc, changes[i], true);
-      ExpectSame(moments[i + 1], doc, "redo " + std::to_string(i));
+      expectMoment(moments[i + 1], "redo " + std::to_string(i));
     }
-    // Half way back and a different future: the redo side is simply not used again.
-    for (size_t i = changes.size(); i-- > 25;) ApplyChange(doc, changes[i], false);
-    ExpectSame(moments[25], doc, "half way");
+    // Half way back and a different future: the undone changes are simply not used again.
+    undoDownTo(25);
+    changes.resize(25);
+    moments.resize(26);
+    editUpTo(50);
+    undoDownTo(0);
   }
+  doc.events().RemoveObserver(&shadow);
 }
 
 TEST_F(DocumentDiffTest, UndoneValuesArePostedAndRecreatedRecordsAreNot) {

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "model/archive.h"
 #include "model/consistency.h"
 #include "model/document.h"
 #include "model/value_types.h"
@@ -23,15 +19,6 @@ class DocumentTest : public ::testing::Test {
   }
   CTarnelDoc doc;
 };
-
-TEST_F(DocumentTest, NewDocumentHoldsTheThreeGroups) {
-  ASSERT_EQ(doc.groups.size(), 3u);
-  EXPECT_EQ(Group(0)->name, "Hardware");
-  EXPECT_EQ(Group(1)->name, "Logic");
-  EXPECT_EQ(Group(2)->name, "Network");
-  doc.CreateDefaultGroups();
-  EXPECT_EQ(doc.groups.size(), 3u);
-}
 
 TEST_F(DocumentTest, CreationChecksTheParentKindBeforeDrawingAnIdentifier) {
   EXPECT_EQ(doc.NewAtom(Group(0)), nullptr);
@@ -83,17 +70,6 @@ TEST_F(DocumentTest, RebuildResolvesLinksOnceAndClearsHistoryInHardware) {
   auto problems = CheckConsistency(doc);
   ASSERT_EQ(problems.size(), 2u);  // "abc" and the link to a group
   EXPECT_NE(problems[0].find("names no property"), std::string::npos);
-}
-
-TEST_F(DocumentTest, DecPointReachesItselfAndThePropertiesBeforeIt) {
-  CAtom* atom = doc.NewAtom(doc.NewObject(Group(1)));
-  CPropertyItem* a = Prop(atom, "A", kTypeShort, "1");
-  CPropertyItem* dp = Prop(atom, "DecPoint", kTypeShort, "5");
-  CPropertyItem* b = Prop(atom, "B", kTypeShort, "1");
-  doc.RebuildTree();
-  EXPECT_EQ(a->decimalPoint, dp);
-  EXPECT_EQ(dp->decimalPoint, dp);
-  EXPECT_EQ(b->decimalPoint, nullptr);
 }
 
 TEST_F(DocumentTest, CopyIntoMakesFreshRecordsAndLeavesTypeAndLinksBehind) {
@@ -151,36 +127,6 @@ TEST_F(DocumentTest, CopyThatRunsOutOfIdentifiersLeavesNothingBehind) {
   EXPECT_EQ(doc.CopyInto(o, Group(0)), nullptr);
   EXPECT_EQ(Group(0)->GetChildCount(), 0);
   EXPECT_EQ(doc.idMap.Count(), 0xFFFF - 5);
-}
-
-TEST_F(DocumentTest, SaveReplacesTheFileOnlyWhenEverythingIsWritten) {
-  namespace fs = std::filesystem;
-  fs::path dir = fs::path(::testing::TempDir()) / "kandrel-save";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  std::string path = (dir / "base.kdl").string();
-  doc.SaveFile(path);
-  EXPECT_EQ(fs::file_size(path), 60u);
-  doc.NewObject(Group(0));
-  doc.SaveFile(path);
-  EXPECT_GT(fs::file_size(path), 60u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-
-  // A folder that does not exist: an error naming the file; the other file stays.
-  EXPECT_THROW(doc.SaveFile((dir / "missing" / "x.kdl").string()), DocumentFileError);
-  // A save over a folder fails and leaves no temporary file behind.
-  fs::create_directories(dir / "sub.kdl");
-  fs::create_directories(dir / "sub.kdl" / "keep");
-  EXPECT_THROW(doc.SaveFile((dir / "sub.kdl").string()), DocumentFileError);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
-  fs::remove_all(dir);
-}
-
-TEST_F(DocumentTest, DeleteContentsEmptiesEverything) {
-  doc.DeleteContents();
-  EXPECT_TRUE(doc.groups.empty());
-  EXPECT_EQ(doc.idMap.GetLastId(), 0);
-  EXPECT_EQ(doc.idMap.Count(), 0);
 }
 
 }  // namespace

@@ -117,6 +117,9 @@ TEST_F(FileIoTest, TargetsThatAreNotRegularFilesAreRefusedUntouched) {
     EXPECT_NE(error.find(Path(c.name)), std::string::npos) << error;
     EXPECT_NE(error.find(c.cause), std::string::npos) << error;
   }
+  std::string missing = Path("missing/x.kdl");
+  EXPECT_NE(ErrorOf([&] { WriteFileAtomically(missing, "bytes"); }).find(missing),
+            std::string::npos);
   ::close(sock);
   EXPECT_EQ(Names(), before);  // nothing replaced, no temporary file
   EXPECT_TRUE(fs::is_fifo(dir_ / "fifo.kdl"));

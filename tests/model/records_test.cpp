@@ -159,15 +159,4 @@ TEST(RecordsTest, RecordPathRunsFromGroupToProperty) {
   EXPECT_EQ(GetRecordPath(t.atom, "/x"), "/Logic/Pump/AI/x");
 }
 
-TEST(RecordsTest, KindsAndCasts) {
-  Tree t;
-  EXPECT_EQ(GetKind(nullptr), kKindNone);
-  EXPECT_EQ(GetKind(&t.group), kKindGroup);
-  EXPECT_EQ(GetKind(t.object), kKindObject);
-  EXPECT_EQ(GetKind(t.atom), kKindAtom);
-  EXPECT_EQ(AsAtom(t.object), nullptr);
-  EXPECT_EQ(AsChildHolder(t.object), t.object);
-  EXPECT_EQ(AsChildHolder(t.atom), nullptr);
-}
-
 }  // namespace
