@@ -41,19 +41,74 @@ struct Connected : ::testing::Test {
     client.reasons.clear();
     client.connectedAtClose.clear();
   }
-  bool WaitForClose() {
-    return WaitUntil([&] { return !client.reasons.empty(); });
-  }
 };
 
-TEST(NetClientConnect, EveryConnectReportsReasonZeroFirstAndDisconnectToo) {
+TEST(NetClientConnect, ConnectAndDisconnectReportReasonZeroAndDisconnectSaysGoodbye) {
   TestPeer peer;
   RecordingClient client;
   client.Disconnect();  // never connected: nothing to send, still told
   EXPECT_EQ(client.reasons, std::vector<int>{0});
   ASSERT_TRUE(client.Connect("127.0.0.1", peer.Port()));
+  ASSERT_TRUE(peer.Accept());
   EXPECT_EQ(client.reasons, (std::vector<int>{0, 0}));
   EXPECT_TRUE(client.IsConnected());
+  client.Disconnect();
+  EXPECT_EQ(client.reasons, (std::vector<int>{0, 0, 0}));
+  EXPECT_FALSE(client.IsConnected());
+  ASSERT_TRUE(peer.WaitForMessages(1));
+  EXPECT_EQ(peer.rawReceived, Hex("FCFFFFFF 00000000"));
+  EXPECT_FALSE(client.Send(CNetMessage(kMsgBase)));
+}
+
+// Each way the server ends a connection, with the reason the owner hears and what it was given
+// before: the whole messages ahead of the end, none after a control message.
+TEST(NetClientEnd, EachEndHasItsReason) {
+  const std::string serverClose = Encode(CNetMessage(kCtlServerClose));
+  const std::string shutdown = Encode(CNetMessage(kCtlServerShutdown));
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool thenClose;
+    int reason;
+    size_t dispatched;
+    const char* error;  // part of the error, which names the peer
+  } cases[] = {
+      {"server close", serverClose, false, kReasonServerClose, 0, nullptr},
+      {"server shutdown", shutdown, false, kReasonServerShutdown, 0, nullptr},
+      {"shutdown just before the close", shutdown, true, kReasonServerShutdown, 0, nullptr},
+      {"messages after a control close", serverClose + Encode(CNetMessage(kMsgBase)), false,
+       kReasonServerClose, 0, nullptr},
+      {"orderly close without a control message", "", true, kReasonReceiveFailed, 0, nullptr},
+      {"close in the middle of a message",
+       Encode(CNetMessage(kMsgBase)) + Hex("CB000000 02000000 06 11"), true, kReasonReceiveFailed,
+       1, "middle of a message"},
+      {"hostile bytes: a child of an unknown class",
+       Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0100 0400") + "CFoo", false,
+       kReasonReceiveFailed, 0, "unknown class"},
+      {"a text of 64 MB, refused before it arrives", Hex("01000000 01000000 0A FF FFFF 00000004"),
+       false, kReasonReceiveFailed, 0, "127.0.0.1:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestPeer peer;
+    RecordingClient client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", peer.Port()));
+    ASSERT_TRUE(peer.Accept());
+    client.reasons.clear();
+    client.connectedAtClose.clear();
+    if (!c.bytes.empty()) peer.SendBytes(c.bytes);
+    if (c.thenClose) peer.Close();
+    ASSERT_TRUE(WaitUntil([&] { return !client.reasons.empty(); }));
+    RunPosted();
+    EXPECT_EQ(client.reasons, std::vector<int>{c.reason});
+    EXPECT_EQ(client.connectedAtClose, std::vector<bool>{false});
+    EXPECT_EQ(client.messages.size(), c.dispatched);
+    if (c.error) {
+      EXPECT_TRUE(client.LastError().startsWith(QStringLiteral("127.0.0.1:")));
+      EXPECT_TRUE(client.LastError().contains(QString::fromUtf8(c.error)))
+          << client.LastError().toStdString();
+    }
+  }
 }
 
 TEST(NetClientConnect, RefusedConnectionFailsWithThePeerNamed) {
@@ -71,41 +126,6 @@ TEST(NetClientConnect, RefusedConnectionFailsWithThePeerNamed) {
   EXPECT_FALSE(client.Send(CNetMessage(kMsgBase)));
   EXPECT_FALSE(client.Connect("127.0.0.1", 70000));
   EXPECT_FALSE(client.IsConnected());
-}
-
-TEST_F(Connected, SendWritesTheExactBytes) {
-  CNetMessage m(kMsgRawValue);
-  m.AppendUInt(17);
-  m.AppendUInt(5);
-  ASSERT_TRUE(client.Send(m));
-  ASSERT_TRUE(peer.WaitForMessages(1));
-  EXPECT_EQ(peer.rawReceived, Hex("CB000000 02000000 06 11000000 00000000 06 05000000 00000000"));
-}
-
-TEST_F(Connected, DisconnectSaysGoodbyeAndReportsReasonZero) {
-  client.Disconnect();
-  EXPECT_EQ(client.reasons, std::vector<int>{0});
-  EXPECT_FALSE(client.IsConnected());
-  ASSERT_TRUE(peer.WaitForMessages(1));
-  EXPECT_EQ(peer.rawReceived, Hex("FCFFFFFF 00000000"));
-  EXPECT_FALSE(client.Send(CNetMessage(kMsgBase)));
-}
-
-TEST_F(Connected, ServerCloseAndShutdownGiveReasonsTwoAndOne) {
-  peer.Send(CNetMessage(kCtlServerClose));
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonServerClose});
-  EXPECT_EQ(client.connectedAtClose, std::vector<bool>{false});
-
-  TestPeer second;
-  ASSERT_TRUE(client.Connect("127.0.0.1", second.Port()));
-  ASSERT_TRUE(second.Accept());
-  client.reasons.clear();
-  client.connectedAtClose.clear();
-  second.Send(CNetMessage(kCtlServerShutdown));
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonServerShutdown});
-  EXPECT_EQ(client.connectedAtClose, std::vector<bool>{false});
 }
 
 TEST_F(Connected, ProbeYieldsTheElapsedTicksModulo32Bits) {
@@ -179,48 +199,6 @@ TEST_F(Connected, MessagesSplitAtEveryByteBoundaryOverTcp) {
   EXPECT_EQ(text.size(), 260u);
 }
 
-TEST_F(Connected, OrderlyCloseWithoutControlMessageIsReasonFour) {
-  peer.Close();
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonReceiveFailed});
-  EXPECT_FALSE(client.IsConnected());
-}
-
-TEST_F(Connected, CloseInTheMiddleOfAMessageIsReasonFour) {
-  std::string bytes = Encode(CNetMessage(kMsgBase)) + Hex("CB000000 02000000 06 11");
-  peer.SendBytes(bytes);
-  peer.Close();
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonReceiveFailed});
-  EXPECT_EQ(client.messages.size(), 1u);  // the whole one before it still counts
-  EXPECT_TRUE(client.LastError().contains(QStringLiteral("middle of a message")));
-}
-
-TEST_F(Connected, ControlMessageJustBeforeTheCloseKeepsItsReason) {
-  peer.Send(CNetMessage(kCtlServerShutdown));
-  peer.Close();
-  ASSERT_TRUE(WaitForClose());
-  RunPosted();
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonServerShutdown});
-}
-
-TEST_F(Connected, HostileBytesCloseWithReasonFourNamingThePeer) {
-  // A group whose children claim an unknown class.
-  peer.SendBytes(Hex("03000000 01000000 0C 00 01000000 0100 FFFF 0100 0400") + "CFoo");
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonReceiveFailed});
-  EXPECT_TRUE(client.LastError().startsWith(QStringLiteral("127.0.0.1:")));
-  EXPECT_TRUE(client.LastError().contains(QStringLiteral("unknown class")))
-      << client.LastError().toStdString();
-}
-
-TEST_F(Connected, AClaimOfAHugeMessageIsRefusedBeforeItArrives) {
-  // A text of 64 MB after its header and prefix cannot fit in a message.
-  peer.SendBytes(Hex("01000000 01000000 0A FF FFFF 00000004"));
-  ASSERT_TRUE(WaitForClose());
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonReceiveFailed});
-}
-
 TEST_F(Connected, APeerThatDoesNotReadMakesSendingFailOnceWithReasonThree) {
   peer.StopReading();
   client.SetMaxPendingOutput(1 << 20);
@@ -236,15 +214,6 @@ TEST_F(Connected, APeerThatDoesNotReadMakesSendingFailOnceWithReasonThree) {
   EXPECT_FALSE(client.IsConnected());
   EXPECT_FALSE(client.Send(big));
   EXPECT_EQ(client.reasons.size(), 1u);
-}
-
-TEST_F(Connected, MessagesAfterAControlCloseAreNotDispatched) {
-  std::string bytes = Encode(CNetMessage(kCtlServerClose)) + Encode(CNetMessage(kMsgBase));
-  peer.SendBytes(bytes);
-  ASSERT_TRUE(WaitForClose());
-  RunPosted();
-  EXPECT_EQ(client.reasons, std::vector<int>{kReasonServerClose});
-  EXPECT_TRUE(client.messages.empty());
 }
 
 }  // namespace
