@@ -113,6 +113,12 @@ TEST_F(Edits, ApplyOnTheEndOfTheChainMovesItsIncomingLink) {
   ApplyPropertyEdit(doc, *mid, {"Mid", false, std::to_string(other->id), kTypeLinkTo, 0});
   EXPECT_EQ(end->GetIncomingLinkCount(), 0);
   EXPECT_EQ(other->GetIncomingLinkCount(), 1);
+  // A LINK_TO to an identifier without a record keeps the type and the flags.
+  EXPECT_TRUE(
+      ApplyPropertyEdit(doc, *other, {"Other", false, "60000", kTypeLinkTo, 0b100}).typeKept);
+  EXPECT_EQ(other->typeCode, kTypeInt);
+  EXPECT_EQ(other->flags, 0);
+  EXPECT_EQ(other->valueText, "60000");
   // A loop cannot be resolved: the edit goes to the property itself.
   SetLinkTarget(doc, mid, start);
   EXPECT_TRUE(ApplyPropertyEdit(doc, *start, {"Start", true, "3", -1, 0}).linkError);

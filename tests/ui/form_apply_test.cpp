@@ -1,5 +1,6 @@
-// The property form: what it shows for each kind, "Применить" on both forms, the type change
-// with its link bookkeeping, the end-of-chain flag and "LinkError", the jump along a link.
+// The property form: "Применить" on both forms, text windows-1251 cannot hold, picking a link
+// target in the tree, the end-of-chain flag and "LinkError", the lists of links and the jump
+// along one. (Where an edit lands and its link bookkeeping are document_edits_test's.)
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,7 +12,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "model/document_edits.h"
 #include "model/value_types.h"
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
@@ -61,25 +61,16 @@ class FormApplyTest : public QObject {
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-  void recordFormShowsKindIdentifierAndAtomType() {
-    UiFixture f;
-    Plant p = Build(f);
-    p.atom->type = int8_t(200);
-    f.Select(p.group->id);
-    QCOMPARE(Form(f).kind->text(), QStringLiteral("База"));
-    QCOMPARE(Form(f).id->text(), QString::number(p.group->id));
-    QCOMPARE(Form(f).name->text(), QStringLiteral("Logic"));
-    QVERIFY(!Form(f).atomType->isVisibleTo(f.frame().GetFormView()));
-    f.Select(p.atom->id);
-    QCOMPARE(Form(f).kind->text(), QStringLiteral("Атом"));
-    QVERIFY(Form(f).atomTypeFrame->isVisibleTo(f.frame().GetFormView()));
-    QCOMPARE(Form(f).atomType->text(), QStringLiteral("-56"));
-  }
-
   void applyOnTheRecordForm() {
     UiFixture f;
     Plant p = Build(f);
+    f.Select(p.group->id);
+    QVERIFY(!Form(f).atomType->isVisibleTo(f.frame().GetFormView()));
+    // The atom type is a signed byte on the form; what is typed is kept to its low byte.
+    p.atom->type = int8_t(200);
     f.Select(p.atom->id);
+    QVERIFY(Form(f).atomTypeFrame->isVisibleTo(f.frame().GetFormView()));
+    QCOMPARE(Form(f).atomType->text(), QStringLiteral("-56"));
     Form(f).name->setText(QStringLiteral("Насос №2"));
     Form(f).atomType->setText(QStringLiteral("300"));
     Apply(f);
@@ -135,13 +126,20 @@ class FormApplyTest : public QObject {
     UiFixture f;
     Plant p = Build(f);
     f.Select(p.value->id);
+    CTarnelView* form = f.frame().GetFormView();
     ChooseType(f, kTypeLinkTo);
-    f.Select(p.other->id);  // picked in the tree
+    QVERIFY(f.frame().linkPickMode());
+    QVERIFY(Form(f).path->isVisibleTo(form));
+    // Picked in the tree: the identifier goes into the form, which stays in place; no record
+    // command runs on the picked record meanwhile.
+    f.Select(p.other->id);
+    QCOMPARE(f.frame().GetFormView(), form);
+    QCOMPARE(Form(f).value->toPlainText(), QString::number(p.other->id));
+    QVERIFY(f.Enabled(cmd::kAddGroup) && !f.Enabled(cmd::kDeleteProperty));
     Apply(f);
     QCOMPARE(p.value->valueText, std::to_string(p.other->id));
     QCOMPARE(int(p.value->typeCode), int(kTypeLinkTo));
     QCOMPARE(p.other->GetIncomingLinkCount(), 1);
-    QCOMPARE(p.other->GetIncomingLink(0)->sourceId, p.value->id);
     QVERIFY(!f.frame().linkPickMode());
     // The link icon, and the target's path in the form.
     QCOMPARE(f.ItemOf(p.value->id).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
@@ -163,34 +161,8 @@ class FormApplyTest : public QObject {
     QCOMPARE(p.other->GetIncomingLinkCount(), 0);
   }
 
-  void retargetingALinkMovesTheIncomingEntry() {
-    UiFixture f;
-    Plant p = Build(f);
-    CPropertyItem* third = f.AddProperty(p.atom, "Напор", kTypeInt, "7");
-    CPropertyItem* link = f.AddProperty(p.atom, "Связь", kTypeLinkTo, std::to_string(p.value->id));
-    f.Rebuild();
-    QCOMPARE(p.value->GetIncomingLinkCount(), 1);
-    f.Select(link->id);
-    Form(f).value->setPlainText(QString::number(third->id));
-    Apply(f);
-    QCOMPARE(p.value->GetIncomingLinkCount(), 0);
-    QCOMPARE(third->GetIncomingLinkCount(), 1);
-  }
-
-  void linkToNothingKeepsTypeAndFlags() {
-    UiFixture f;
-    Plant p = Build(f);
-    f.Select(p.value->id);
-    ChooseType(f, kTypeLinkTo);
-    Form(f).value->setPlainText(QStringLiteral("60000"));
-    Form(f).flags->item(2)->setCheckState(Qt::Checked);
-    Apply(f);
-    QCOMPARE(int(p.value->typeCode), int(kTypeInt));
-    QCOMPARE(int(p.value->flags), 0);
-    QCOMPARE(p.value->valueText, std::string("60000"));
-  }
-
-  void endOfChainEditsTheEndOfTheChain() {
+  // Where the edit lands is the model's (document_edits_test); the form shows the chain's end.
+  void endOfChainShowsTheEndOfTheChain() {
     UiFixture f;
     Plant p = Build(f);
     CPropertyItem* a = f.AddProperty(p.atom, "A", kTypeLinkTo, std::to_string(p.other->id));
@@ -203,13 +175,10 @@ class FormApplyTest : public QObject {
     QCOMPARE(Form(f).type->currentText(), QStringLiteral("FLOAT"));
     Form(f).value->setPlainText(QStringLiteral("2.25"));
     Form(f).name->setText(QStringLiteral("B2"));
-    Form(f).flags->item(1)->setCheckState(Qt::Checked);
     Apply(f);
     QCOMPARE(p.other->valueText, std::string("2.25"));
-    QCOMPARE(int(p.other->flags), 0x02);
     QCOMPARE(b->name, std::string("B2"));
     QCOMPARE(b->valueText, std::to_string(a->id));
-    QCOMPARE(int(b->typeCode), int(kTypeLinkTo));
   }
 
   void aLoopReportsLinkError() {
@@ -231,7 +200,6 @@ class FormApplyTest : public QObject {
     QCOMPARE(f.messages.size(), 3);
     QCOMPARE(int(self->flags), 0x08);
     QVERIFY(f.AllAnswered());
-    QVERIFY(!ResolveChain(f.doc().idMap, self));
   }
 
   void incomingLinksAreListedSorted() {

@@ -1,6 +1,8 @@
 // Undo and redo in the editor: every kind of change goes back to the saved bytes and incoming
 // links of the moment before it and forward to those after it, through the real commands; the
-// tree follows, the modified mark follows the saved state, Ctrl+Z knows where the focus is.
+// history's limits, the modified mark following the saved state, the selection and open branches
+// kept, Ctrl+Z knowing where the focus is. (The tree's rows through undo and redo are
+// record_model_test's.)
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -20,14 +22,11 @@
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
 #include "ui/history/drop_commands.h"
-#include "ui/history/import_commands.h"
 #include "ui/history/link_commands.h"
 #include "ui/history/record_commands.h"
 #include "ui/network/frame_network.h"
-#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
-#include "xml/text_codec.h"
 
 namespace {
 
@@ -52,41 +51,6 @@ Moment Take(CTarnelDoc& doc) {
   return m;
 }
 
-// The tree shows the document: one row per record, in order, with the record's name.
-bool TreeShowsDocument(UiFixture& f, QString* why) {
-  QModelIndex root = f.ItemOf(0);
-  std::function<bool(const QModelIndex&, const CRecord*)> same = [&](const QModelIndex& item,
-                                                                     const CRecord* r) {
-    uint32_t id = item.data(CRecordModel::kIdRole).toUInt();
-    if (id != r->id || Label(item) != FromCp1251(r->name)) {
-      *why = QStringLiteral("row %1 for record %2").arg(id).arg(r->id);
-      return false;
-    }
-    std::vector<const CRecord*> kids;
-    ForEachChild(r, [&](const CRecord* c) { kids.push_back(c); });
-    if (Rows(item) != int(kids.size())) {
-      *why = QStringLiteral("children of %1").arg(r->id);
-      return false;
-    }
-    for (size_t i = 0; i < kids.size(); ++i)
-      if (!same(Row(item, int(i)), kids[i])) return false;
-    return true;
-  };
-  if (!root.isValid() || Rows(root) != int(f.doc().groups.size())) {
-    *why = QStringLiteral("groups");
-    return false;
-  }
-  for (size_t i = 0; i < f.doc().groups.size(); ++i)
-    if (!same(Row(root, int(i)), f.doc().groups[i].get())) return false;
-  return true;
-}
-
-#define CHECK_TREE(f)                                      \
-  do {                                                     \
-    QString why;                                           \
-    QVERIFY2(TreeShowsDocument(f, &why), qPrintable(why)); \
-  } while (0)
-
 struct Plant {
   uint32_t object, atom, value, other, link;
 };
@@ -100,19 +64,6 @@ Plant Build(UiFixture& f) {
   CPropertyItem* link = f.AddProperty(remote, "Источник", kTypeLinkTo, std::to_string(value->id));
   f.Rebuild();
   return {object->id, atom->id, value->id, other->id, link->id};
-}
-
-int DeleteCommandFor(int kind) {
-  switch (kind) {
-    case kKindGroup:
-      return cmd::kDeleteGroup;
-    case kKindObject:
-      return cmd::kDeleteObject;
-    case kKindAtom:
-      return cmd::kDeleteAtom;
-    default:
-      return cmd::kDeleteProperty;
-  }
 }
 
 std::function<int(QDialog&)> ChooseFile(const QString& path) {
@@ -138,16 +89,15 @@ class UndoRedoTest : public QObject {
     QVERIFY2(f.Enabled(cmd::kEditUndoChange), what);
     f.Trigger(cmd::kEditUndoChange);
     QVERIFY2(Take(f.doc()) == before, what);
-    CHECK_TREE(f);
     QVERIFY2(f.Enabled(cmd::kEditRedo), what);
     f.Trigger(cmd::kEditRedo);
     QVERIFY2(Take(f.doc()) == after, what);
-    CHECK_TREE(f);
   }
 
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
+  // The commands the random sequence below does not run, and the form's own clicks.
   void eachKindOfChangeGoesBackAndForth() {
     QTemporaryDir dir;
     UiFixture f;
@@ -155,89 +105,8 @@ class UndoRedoTest : public QObject {
     QVERIFY(!f.Enabled(cmd::kEditUndoChange));
     QVERIFY(!f.Enabled(cmd::kEditRedo));
     auto run = [&](CEditCommand* c) { f.frame().RunCommand(std::unique_ptr<CEditCommand>(c)); };
-
-    Check(
-        f, [&] { run(new AddGroupCommand(W("Склад"))); }, "add group");
-    Check(
-        f,
-        [&] {
-          f.Select(p.object);
-          run(new AddChildCommand(AddChildCommand::kObject, p.object, W("Вентиль")));
-        },
-        "add object");
-    Check(
-        f,
-        [&] {
-          f.Select(p.object);
-          run(new AddChildCommand(AddChildCommand::kAtom, p.object, "AI", 3));
-        },
-        "add atom");
-    Check(
-        f,
-        [&] {
-          f.Select(p.atom);
-          run(new AddPropertyCommand(
-              p.atom, PropertyDraft{W("Ссылка"), std::to_string(p.other), kTypeLinkTo, 1}));
-        },
-        "add LINK_TO property");
-    Check(
-        f,
-        [&] {
-          f.Select(p.atom);
-          CTarnelView* form = f.frame().GetFormView();
-          form->controls().name->setText(QStringLiteral("Главный насос"));
-          form->controls().apply->click();
-        },
-        "apply on the record form");
-    Check(
-        f,
-        [&] {
-          f.Select(p.value);
-          CTarnelView* form = f.frame().GetFormView();
-          form->controls().value->setPlainText(QStringLiteral("1234"));
-          form->controls().flags->item(2)->setCheckState(Qt::Checked);
-          form->controls().apply->click();
-        },
-        "apply on the property form");
-    Check(
-        f,
-        [&] {
-          f.Select(p.link);
-          f.frame().GetFormView()->controls().eoc->click();
-        },
-        "end-of-chain click");
-    Check(
-        f,
-        [&] {
-          f.Select(p.atom);
-          f.Trigger(cmd::kEditCopy);
-          f.Select(p.object);
-          f.Trigger(cmd::kEditPaste);
-        },
-        "paste");
-    // Deleting the link's target turns the link into BIN; undo gives back type and list.
-    Check(
-        f,
-        [&] {
-          f.Select(p.value);
-          f.Trigger(cmd::kDeleteProperty);
-        },
-        "delete a link target");
-    Check(
-        f,
-        [&] {
-          f.Select(p.object);
-          f.Trigger(cmd::kDeleteObject);
-        },
-        "delete a branch");
-    Check(
-        f,
-        [&] {
-          f.Select(f.doc().groups[0]->id);
-          f.Trigger(cmd::kDeleteGroup);
-        },
-        "delete a group");
-
+    // The form is made anew when the kind shown changes: its controls are looked up each time.
+    auto form = [&]() -> const FormControls& { return f.frame().GetFormView()->controls(); };
     QString c2ko = dir.filePath(QStringLiteral("extra.c2ko"));
     QFile file(c2ko);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -245,57 +114,61 @@ class UndoRedoTest : public QObject {
         "O}{" + W("Насос") +
         "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
     file.close();
-    Check(
-        f,
-        [&] {
-          f.Select(f.doc().groups[0]->id);
-          f.Expect(ChooseFile(c2ko));
-          f.Trigger(cmd::kImport);
-        },
-        "c2ko import");
-    QVERIFY(f.AllAnswered());
-
-    // An XML export of the whole tree imported back: every group once more.
+    // An XML export of the whole tree, imported back below: every group once more.
     QString xml = dir.filePath(QStringLiteral("all.xml"));
     f.Select(0);
     f.Expect(ChooseFile(xml));
     f.ExpectMessage();
     f.Trigger(cmd::kExport);
-    Check(
-        f,
-        [&] {
-          f.Select(0);
-          f.Expect(ChooseFile(xml));
-          f.Expect([](QDialog& d) { return Press(d, "applyButton"); });
-          f.Trigger(cmd::kImport);
-        },
-        "XML import");
+    uint32_t network = f.doc().groups[2]->id;
+    // The object that holds the link, beside which the moved object lands.
+    auto panel = [&] { return f.doc().LookupRecord(p.link)->parent->parent->id; };
+
+    auto trigger = [&](uint32_t id, int command) {
+      f.Select(id);
+      f.Trigger(command);
+    };
+    auto apply = [&](uint32_t id, const QString& name, const QString& value, int flag) {
+      f.Select(id);
+      form().name->setText(name);
+      if (!value.isEmpty()) form().value->setPlainText(value);
+      if (flag >= 0) form().flags->item(flag)->setCheckState(Qt::Checked);
+      form().apply->click();
+    };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"apply on the record form", [&] { apply(p.atom, QStringLiteral("Главный"), {}, -1); }},
+        {"apply on the property form", [&] { apply(p.value, "Speed", "1234", 2); }},
+        {"end-of-chain click", [&] { f.Select(p.link), form().eoc->click(); }},
+        {"paste", [&] { trigger(p.atom, cmd::kEditCopy), trigger(p.object, cmd::kEditPaste); }},
+        {"drop: reorder properties", [&] { run(new DropReorderCommand(p.value, p.other)); }},
+        {"drop: move a branch", [&] { run(new DropMoveCommand(p.object, network)); }},
+        {"drop: reorder objects", [&] { run(new DropReorderCommand(panel(), p.object)); }},
+        {"links editor: unlink", [&] { run(new UnlinkCommand({p.link})); }},
+        {"links editor: link",
+         [&] {
+           run(new MakeLinksCommand(p.atom, {{p.link, W("Ток")}}));
+         }},
+        // The link turns into BIN; undo gives back its type and the target's list.
+        {"delete a link target", [&] { trigger(p.other, cmd::kDeleteProperty); }},
+        {"delete a group", [&] { trigger(f.doc().groups[0]->id, cmd::kDeleteGroup); }},
+        {"c2ko import",
+         [&] {
+           f.Expect(ChooseFile(c2ko));
+           trigger(f.doc().groups[0]->id, cmd::kImport);
+         }},
+        {"XML import",
+         [&] {
+           f.Expect(ChooseFile(xml));
+           f.Expect([](QDialog& d) { return Press(d, "applyButton"); });
+           trigger(0, cmd::kImport);
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+      Check(f, change, what);
+      if (QTest::currentTestFailed()) return;
+    }
     QVERIFY(f.AllAnswered());
     QVERIFY(f.unexpected.isEmpty());
-  }
-
-  void dropsAndLinkEditsGoBackAndForth() {
-    UiFixture f;
-    Plant p = Build(f);
-    auto run = [&](CEditCommand* c) { f.frame().RunCommand(std::unique_ptr<CEditCommand>(c)); };
-    uint32_t network = f.doc().groups[2]->id;
-    Check(
-        f, [&] { run(new DropMoveCommand(p.object, network)); }, "drop: move a branch");
-    Check(
-        f, [&] { run(new DropReorderCommand(p.value, p.other)); }, "drop: reorder properties");
-    uint32_t panel = f.doc().LookupRecord(p.link)->parent->parent->id;  // beside the moved object
-    Check(
-        f, [&] { run(new DropReorderCommand(panel, p.object)); }, "drop: reorder objects");
-    Check(
-        f, [&] { run(new SetLinkTargetCommand(p.link, p.other)); }, "picker: retarget a link");
-    Check(
-        f, [&] { run(new UnlinkCommand({p.link})); }, "links editor: unlink");
-    Check(
-        f,
-        [&] {
-          run(new MakeLinksCommand(p.atom, {{p.link, W("Ток")}}));
-        },
-        "links editor: link to an atom's property");
   }
 
   void baseDownloadIsOneStep() {
@@ -327,6 +200,9 @@ class UndoRedoTest : public QObject {
     QCOMPARE(f.frame().GetFormView()->controls().value->toPlainText(), QStringLiteral("42"));
   }
 
+  // The history records each step from the document's events, and only this sequence checks that
+  // recording step after step against the saved bytes; document_diff_test's sequence checks the
+  // whole-document comparison that steps replacing the document use.
   void fiftyRandomEditsUndoAndRedoInSequence() {
     UiFixture f;
     Build(f);
@@ -338,71 +214,60 @@ class UndoRedoTest : public QObject {
         if (kind == 0 || d.kind == kind) ids.push_back(d.id);
       return ids.empty() ? 0 : ids[rng() % ids.size()];
     };
-    int guard = 0;
-    while (moments.size() < 51 && ++guard < 2000) {
+    auto run = [&](auto command) { f.frame().RunCommand(std::move(command)); };
+    for (int guard = 0; moments.size() < 51 && guard < 2000; ++guard) {
       size_t steps = f.frame().history().Count();
       uint32_t id = 0;
       switch (rng() % 10) {
         case 0:
-          if ((id = pick(kKindObject))) {
-            f.Select(id);
-            f.frame().RunCommand(std::make_unique<AddChildCommand>(
+          if ((id = pick(kKindObject)))
+            run(std::make_unique<AddChildCommand>(
                 rng() % 2 ? AddChildCommand::kObject : AddChildCommand::kAtom, id, "N"));
-          }
           break;
         case 1:
-          if ((id = pick(kKindAtom))) {
-            f.Select(id);
-            uint32_t target = pick(kKindProperty);
-            f.frame().RunCommand(std::make_unique<AddPropertyCommand>(
-                id, PropertyDraft{"L", std::to_string(target), kTypeLinkTo, 0}));
-          }
+          if ((id = pick(kKindAtom)))
+            run(std::make_unique<AddPropertyCommand>(
+                id, PropertyDraft{"L", std::to_string(pick(kKindProperty)), kTypeLinkTo, 0}));
           break;
         case 2:
           if ((id = pick(0)) && f.doc().groups.size() > 1) {
             f.Select(id);
-            f.Trigger(DeleteCommandFor(f.doc().LookupRecord(id)->Kind()));
+            f.Trigger(cmd::kEditDelete);
           }
           break;
         case 3:
           if ((id = pick(kKindProperty))) {
-            PropertyEdit edit;
-            edit.name = "P" + std::to_string(rng() % 100);
-            edit.valueText = std::to_string(rng() % 1000);
-            edit.typeIndex = int(rng() % 9);
-            edit.flagBits = uint8_t(rng() % 64);
-            if (edit.typeIndex == kTypeLinkTo) edit.valueText = std::to_string(pick(kKindProperty));
-            f.frame().RunCommand(std::make_unique<ApplyPropertyCommand>(id, edit));
+            int type = int(rng() % 9);
+            uint32_t value = type == kTypeLinkTo ? pick(kKindProperty) : rng() % 1000;
+            run(std::make_unique<ApplyPropertyCommand>(
+                id, PropertyEdit{"P" + std::to_string(rng() % 100), false, std::to_string(value),
+                                 type, uint8_t(rng() % 64)}));
           }
           break;
         case 4:
           if ((id = pick(kKindAtom)))
-            f.frame().RunCommand(std::make_unique<ApplyRecordCommand>(id, W("Имя"), true, 4));
+            run(std::make_unique<ApplyRecordCommand>(id, W("Имя"), true, 4));
           break;
         case 5:
           if ((id = pick(kKindProperty)))
-            f.frame().RunCommand(std::make_unique<SetEndOfChainCommand>(
-                id, !AsProperty(f.doc().LookupRecord(id))->eoc));
+            run(std::make_unique<SetEndOfChainCommand>(id,
+                                                       !AsProperty(f.doc().LookupRecord(id))->eoc));
           break;
-        case 6: {
-          uint32_t source = pick(0), target = pick(0);
-          if (source && target) {
-            f.Select(source);
-            f.Trigger(cmd::kEditCopy);
-            f.Select(target);
-            if (f.Enabled(cmd::kEditPaste)) f.Trigger(cmd::kEditPaste);
-          }
+        case 6:
+          f.Select(pick(0));
+          f.Trigger(cmd::kEditCopy);
+          f.Select(pick(0));
+          if (f.Enabled(cmd::kEditPaste)) f.Trigger(cmd::kEditPaste);
           break;
-        }
         case 7:
-          f.frame().RunCommand(std::make_unique<DropMoveCommand>(pick(0), pick(0)));
+          run(std::make_unique<DropMoveCommand>(pick(0), pick(0)));
           break;
         case 8:
           if ((id = pick(kKindProperty)))
-            f.frame().RunCommand(std::make_unique<SetLinkTargetCommand>(id, pick(kKindProperty)));
+            run(std::make_unique<SetLinkTargetCommand>(id, pick(kKindProperty)));
           break;
         default:
-          f.frame().RunCommand(std::make_unique<AddGroupCommand>("G"));
+          run(std::make_unique<AddGroupCommand>("G"));
           break;
       }
       if (f.frame().history().Count() == steps + 1) moments.push_back(Take(f.doc()));
@@ -411,17 +276,13 @@ class UndoRedoTest : public QObject {
     for (size_t i = 50; i-- > 0;) {
       QVERIFY(f.frame().UndoChange());
       QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("undo to %1").arg(i)));
-      CHECK_TREE(f);
     }
     QVERIFY(!f.frame().UndoChange());
-    CHECK_TREE(f);
     for (size_t i = 1; i <= 50; ++i) {
       QVERIFY(f.frame().RedoChange());
       QVERIFY2(Take(f.doc()) == moments[i], qPrintable(QStringLiteral("redo to %1").arg(i)));
-      CHECK_TREE(f);
     }
     QVERIFY(!f.frame().RedoChange());
-    CHECK_TREE(f);
   }
 
   void modifiedMarkFollowsTheSavedState() {
@@ -459,7 +320,7 @@ class UndoRedoTest : public QObject {
     QVERIFY(!f.Enabled(cmd::kEditRedo));
   }
 
-  void aHundredStepsAreKept() {
+  void aHundredStepsAreKeptWithinTheMemoryLimit() {
     UiFixture f;
     Plant p = Build(f);
     for (int i = 0; i < 120; ++i)
@@ -472,33 +333,28 @@ class UndoRedoTest : public QObject {
     QVERIFY(f.frame().isWindowModified());  // the saved state fell off the end
     // Each step kept only the renamed record, not the document.
     QVERIFY(f.frame().history().MemoryBytes() < 100 * 1024);
-  }
 
-  void sharedIdentifiersKeepWholeDocumentsWithinTheMemoryLimit() {
-    UiFixture f;
-    Plant p = Build(f);
-    // A file may hold two records with one identifier; the registry knows the later one.
+    // A file may hold two records with one identifier: then each step keeps the whole document,
+    // and the oldest go when the memory limit is reached.
     CObj* twin = f.AddObject(f.doc().groups[0].get(), "Двойник");
     twin->id = p.object;
     f.Rebuild();
     QVERIFY(!CaptureState(f.doc()).keyed);
-    Moment start = Take(f.doc());
     size_t whole = CaptureState(f.doc()).MemoryBytes();
     CEditHistory history(100, 5 * whole);
     EditContext ctx{f.doc(), {}, {}, {}};
     for (int i = 0; i < 6; ++i)
-      history.Run(std::make_unique<ApplyRecordCommand>(p.atom, "N" + std::to_string(i), false, 0),
+      history.Run(std::make_unique<ApplyRecordCommand>(p.atom, "M" + std::to_string(i), false, 0),
                   ctx);
-    QVERIFY(history.Count() < 6);  // whole-document steps went, oldest first
+    QVERIFY(history.Count() < 6);
     QVERIFY(history.MemoryBytes() <= 5 * whole);
     Moment last = Take(f.doc());
     while (history.Undo(f.doc())) {
     }
-    QCOMPARE(f.doc().LookupRecord(p.atom)->name, "N" + std::to_string(5 - history.RedoCount()));
+    QCOMPARE(f.doc().LookupRecord(p.atom)->name, "M" + std::to_string(5 - history.RedoCount()));
     while (history.Redo(f.doc())) {
     }
     QVERIFY(Take(f.doc()) == last);
-    QVERIFY(!(start == last));
   }
 
   void undoKeepsSelectionAndOpenBranches() {
