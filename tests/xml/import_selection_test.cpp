@@ -38,19 +38,6 @@ class SelectionTest : public ::testing::Test {
   CPropertyItem* property = nullptr;
 };
 
-TEST_F(SelectionTest, PlacementMask) {
-  EXPECT_EQ(kPlacementMask, 0x0862u);
-  EXPECT_TRUE(PlacementAllows(1, 2));
-  EXPECT_TRUE(PlacementAllows(2, 2));
-  EXPECT_TRUE(PlacementAllows(2, 3));
-  EXPECT_TRUE(PlacementAllows(3, 4));
-  for (int t = 0; t <= 5; ++t)
-    for (int k = 0; k <= 5; ++k) {
-      bool allowed = (t == 1 && k == 2) || (t == 2 && (k == 2 || k == 3)) || (t == 3 && k == 4);
-      EXPECT_EQ(PlacementAllows(t, k), allowed) << t << "," << k;
-    }
-}
-
 TEST_F(SelectionTest, DefaultTicksByTarget) {
   EXPECT_EQ(States(*FillImportTree(parser, nullptr)), "g:1 o:1 a:1 p:1 q:1 ");
   EXPECT_EQ(States(*FillImportTree(parser, doc.groups[0].get())), "g:-1 o:1 a:1 p:1 q:1 ");

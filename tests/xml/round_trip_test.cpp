@@ -112,31 +112,4 @@ TEST(XmlRoundTripTest, LargeDocumentThroughAFile) {
   rt.CompareLinks();
 }
 
-TEST(XmlRoundTripTest, HostileNamesAndValuesComeBack) {
-  CTarnelDoc from;
-  from.OnNewDocument();
-  std::string odd = "&<>\"' \t&amp;&#65;]]>\xC0\xFF\xB9";
-  CObj* o = AddObject(from, from.groups[0].get(), odd);
-  CAtom* a = AddAtom(from, o, odd + "a");
-  CPropertyItem* p = AddProperty(from, a, odd, kTypeBin, "v " + odd + "\r\n\r\nline3");
-  AddProperty(from, a, "link", kTypeLinkTo, std::to_string(p->id));
-  from.RebuildTree();
-  TempDir dir;
-  std::string path = dir.Path("odd.xml");
-  ASSERT_TRUE(CExportFile(from, nullptr, path).Export());
-  EXPECT_TRUE(XmllintAccepts(path));
-  CImportParser parser;
-  ASSERT_TRUE(parser.Load(path)) << parser.GetErrorDetail();
-  CTarnelDoc to;
-  auto root = FillImportTree(parser, nullptr);
-  ApplyImport(to, *root, nullptr);
-  ASSERT_EQ(to.groups.size(), 3u);
-  auto* a2 = static_cast<CAtom*>(static_cast<CObj*>(to.groups[0]->GetChild(0))->GetChild(0));
-  EXPECT_EQ(a2->parent->name, odd);
-  EXPECT_EQ(a2->name, odd + "a");
-  EXPECT_EQ(a2->GetProperty(0)->name, odd);
-  EXPECT_EQ(a2->GetProperty(0)->valueText, p->valueText);
-  EXPECT_EQ(a2->GetProperty(1)->valueText, std::to_string(a2->GetProperty(0)->id));
-}
-
 }  // namespace
