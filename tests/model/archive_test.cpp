@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "hex_bytes.h"
 #include "model/archive.h"
 #include "model/archive_format.h"
 #include "model/document.h"
@@ -7,19 +8,6 @@
 #include "sample_base.h"
 
 namespace {
-
-std::string Hex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size();) {
-    if (hex[i] == ' ' || hex[i] == '\n') {
-      ++i;
-      continue;
-    }
-    out.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    i += 2;
-  }
-  return out;
-}
 
 const char kNewDocumentHex[] =
     "03 00"

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <random>
 
+#include "event_shadow.h"
 #include "model/document.h"
 #include "model/document_diff.h"
 #include "model/document_edits.h"
@@ -62,92 +62,6 @@ void ExpectSame(const Snapshot& want, CTarnelDoc& doc, const std::string& where)
                                                  [](const RecordData& d) { return d.registered; })))
       << where;
 }
-
-// Replays the document's events onto a tree of identifiers, as a view model would keep it.
-struct Shadow : IDocumentObserver {
-  CTarnelDoc& doc;
-  std::map<const CRecord*, std::vector<uint32_t>> lists;  // null: the groups
-  std::vector<uint32_t> pending;                          // rows announced as about to move
-  bool resetting = false;
-  std::string error;
-
-  explicit Shadow(CTarnelDoc& d) : doc(d) { Load(nullptr); }
-
-  // Takes the lists of `parent` and below from the document.
-  void Load(const CRecord* parent) {
-    auto& list = lists[parent];
-    list.clear();
-    for (int i = 0; i < doc.RowCount(parent); ++i) {
-      list.push_back(doc.RecordAt(parent, i)->id);
-      Load(doc.RecordAt(parent, i));
-    }
-  }
-  void Forget(const CRecord* r) {
-    ForEachChild(r, [&](const CRecord* c) { Forget(c); });
-    lists.erase(r);
-  }
-  // The shadow list of a record the document holds now.
-  std::vector<uint32_t>& ListOf(const CRecord* parent) {
-    if (parent && !lists.count(parent)) Expect(false, "unknown list " + std::to_string(parent->id));
-    return lists[parent];
-  }
-  void Expect(bool ok, const std::string& what) {
-    if (!ok && error.empty()) error = what;
-  }
-  void RowsAboutToBeInserted(CRecord* parent, int first, int count) override {
-    Expect(!resetting && first >= 0 && first <= int(ListOf(parent).size()) && count > 0,
-           "insert out of range");
-  }
-  void RowsInserted(CRecord* parent, int first, int count) override {
-    auto& list = ListOf(parent);
-    for (int i = first; i < first + count; ++i) {
-      list.insert(list.begin() + i, doc.RecordAt(parent, i)->id);
-      Load(doc.RecordAt(parent, i));
-    }
-  }
-  void RowsAboutToBeRemoved(CRecord* parent, int first, int count) override {
-    auto& list = ListOf(parent);
-    Expect(first >= 0 && first + count <= int(list.size()), "remove out of range");
-    for (int i = first; i < first + count && i < int(list.size()); ++i) {
-      CRecord* r = doc.RecordAt(parent, i);
-      Expect(r && r->id == list[size_t(i)], "removed row is another record");
-      if (r) Forget(r);
-    }
-  }
-  void RowsRemoved(CRecord* parent, int first, int count) override {
-    auto& list = ListOf(parent);
-    if (first + count <= int(list.size()))
-      list.erase(list.begin() + first, list.begin() + first + count);
-  }
-  void RowsAboutToBeMoved(CRecord* from, int first, int count, CRecord* to, int row) override {
-    Expect(count == 1 && first < int(ListOf(from).size()) && row <= int(ListOf(to).size()),
-           "move out of range");
-    pending.assign(ListOf(from).begin() + first, ListOf(from).begin() + first + count);
-  }
-  void RowsMoved(CRecord* from, int first, int count, CRecord* to, int row) override {
-    auto& src = ListOf(from);
-    src.erase(src.begin() + first, src.begin() + first + count);
-    if (from == to && row > first) row -= count;
-    auto& dst = ListOf(to);
-    dst.insert(dst.begin() + row, pending.begin(), pending.end());
-  }
-  void AboutToReset() override { resetting = true; }
-  void Reset() override {
-    resetting = false;
-    lists.clear();
-    Load(nullptr);
-  }
-
-  // Empty when the lists equal the document's, and no list of a removed record is left.
-  std::string Compare() {
-    if (!error.empty()) return error;
-    Shadow now(doc);
-    for (const auto& [parent, list] : now.lists)
-      if (!lists.count(parent) || lists[parent] != list)
-        return "list of " + std::to_string(parent ? parent->id : 0);
-    return lists.size() == now.lists.size() ? "" : "lists of removed records are left";
-  }
-};
 
 class DocumentDiffTest : public ::testing::Test {
  protected:
@@ -230,8 +144,7 @@ TEST_F(DocumentDiffTest, EachKindOfEditGoesBackAndForth) {
 // undone and a different future: after every step the document is that moment's, and a tree
 // fed only by the events equals it.
 TEST_F(DocumentDiffTest, FiftyRandomEditsUndoAndRedoInSequence) {
-  Shadow shadow(doc);
-  doc.events().AddObserver(&shadow);
+  EventShadow shadow(doc);
   auto expectMoment = [&](const Snapshot& want, const std::string& where) {
     ExpectSame(want, doc, where);
     EXPECT_EQ(shadow.Compare(), "") << where;
@@ -272,7 +185,6 @@ TEST_F(DocumentDiffTest, FiftyRandomEditsUndoAndRedoInSequence) {
     editUpTo(50);
     undoDownTo(0);
   }
-  doc.events().RemoveObserver(&shadow);
 }
 
 TEST_F(DocumentDiffTest, UndoneValuesArePostedAndRecreatedRecordsAreNot) {
