@@ -14,8 +14,6 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
@@ -30,7 +28,6 @@
 #include "ui/watch/samples_csv_file.h"
 #include "ui/watch/trend_dock.h"
 #include "ui/watch/trend_points.h"
-#include "ui/watch/value_highlight.h"
 #include "ui/watch/watch_dock.h"
 #include "ui/watch/watch_model.h"
 #include "ui_fixture.h"
@@ -61,27 +58,19 @@ QString ValueCell(CWatchModel& m, int row) {
 
 class WatchTest : public QObject {
   Q_OBJECT
- private:
-  QTemporaryDir settingsDir_;
-
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir_.path());
-  }
+  // The fixture keeps the program's settings apart from the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
   void valueColumnTellsOneCellAndHighlightsIt() {
     UiFixture f;
     Plant p = MakePlant(f);
     CRecordModel* model = f.frame().GetTreeView()->recordModel();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(model->columnCount(), 2);
     QModelIndex name = f.ItemOf(p.level->id);
     QModelIndex value = name.siblingAtColumn(CRecordModel::kValueColumn);
     QCOMPARE(value.data().toString(), QStringLiteral("10"));
     QVERIFY(!f.ItemOf(p.atom->id).siblingAtColumn(1).data().isValid());  // atoms have no value
-    QCOMPARE(model->IdOf(value), p.level->id);
 
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
     p.level->SetRawValue(42);
@@ -374,11 +363,10 @@ class WatchTest : public QObject {
     QVERIFY(!f.frame().isWindowModified());
     QVERIFY(f.frame().statusBar()->currentMessage().contains(caughtUp[0][0].toString()));
 
-    // "Отключиться" while waiting gives up for good.
+    // "Отключиться" while waiting gives up (the timer's stop is monitor_test's).
     QTRY_VERIFY_WITH_TIMEOUT(net->reconnect().IsWaiting(), 10000);
     f.Trigger(cmd::kDisconnect);
     QVERIFY(!net->reconnect().IsWaiting());
-    QTest::qWait(300);
     QVERIFY(!net->session().IsConnected());
     QVERIFY(f.Enabled(cmd::kConnect));
     sim.terminate();
