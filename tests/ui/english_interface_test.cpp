@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
-#include <QToolBar>
 #include <QTreeWidget>
 
 #include "model/value_types.h"
@@ -117,18 +116,19 @@ class EnglishInterfaceTest : public QObject {
       Collect(&f.frame(), QStringLiteral("main window"), &found);
     }
 
-    f.Select(0);
-    inspect("add group");
-    f.Trigger(cmd::kAddGroup);
-    f.Select(1);
-    inspect("add object");
-    f.Trigger(cmd::kAddObject);
-    f.Select(boiler->id);
-    inspect("add atom");
-    f.Trigger(cmd::kAddAtom);
-    f.Select(burner->id);
-    inspect("add property");
-    f.Trigger(cmd::kAddProperty);
+    struct Step {
+      uint32_t select;
+      int command;
+      const char* name;
+    };
+    for (const Step& s :
+         {Step{0, cmd::kAddGroup, "add group"}, Step{1, cmd::kAddObject, "add object"},
+          Step{boiler->id, cmd::kAddAtom, "add atom"},
+          Step{burner->id, cmd::kAddProperty, "add property"}}) {
+      f.Select(s.select);
+      inspect(s.name);
+      f.Trigger(s.command);
+    }
     // The references list is modeless, a child of the window.
     f.Select(flame->id);
     f.Trigger(cmd::kEditReferences);
@@ -136,14 +136,11 @@ class EnglishInterfaceTest : public QObject {
     f.Select(link->id);
     inspect("link picker");
     QTest::mouseClick(f.frame().GetFormView()->controls().path, Qt::LeftButton);
-    inspect("connect");
-    f.Trigger(cmd::kConnect);
-    inspect("about");
-    f.Trigger(cmd::kAppAbout);
-    inspect("open");
-    f.Trigger(cmd::kFileOpen);
-    inspect("save as");
-    f.Trigger(cmd::kFileSaveAs);
+    for (const Step& s : {Step{0, cmd::kConnect, "connect"}, Step{0, cmd::kAppAbout, "about"},
+                          Step{0, cmd::kFileOpen, "open"}, Step{0, cmd::kFileSaveAs, "save as"}}) {
+      inspect(s.name);
+      f.Trigger(s.command);
+    }
 
     // Export, then import the file: the file dialogs, the message and the import dialog.
     const QString xml = dir.filePath(QStringLiteral("all.xml"));
