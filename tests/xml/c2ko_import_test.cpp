@@ -67,16 +67,6 @@ TEST_F(C2koTest, TokenReader) {
   EXPECT_EQ(Tokens(""), V{});
 }
 
-TEST_F(C2koTest, LineList) {
-  C2koLineList lines("a\r\nb\n\nc");
-  ASSERT_EQ(lines.Count(), 4u);
-  EXPECT_EQ(lines.Line(0), "a");
-  EXPECT_EQ(lines.Line(2), "");
-  EXPECT_EQ(lines.Line(3), "c");
-  EXPECT_EQ(C2koLineList("a\n").Count(), 1u);
-  EXPECT_EQ(C2koLineList("").Count(), 0u);
-}
-
 TEST_F(C2koTest, IndentationGivesTheNesting) {
   ImportC2koText(doc, "O}{A}\n O}{B}\n O}{B2}\nO}{C}\n   O}{D}\n  O}{E}\n", group);
   // D opens level 4 right under C; E at level 3 becomes D's sibling.

@@ -28,12 +28,12 @@ std::string FailureOf(const std::string& bytes) {
   return "accepted";
 }
 
+// What the round trip cannot show: the file's own identifiers, an unknown type, and line ends
+// inside a value arriving as line feeds (the merge turns them back: MergeTest).
 TEST(ImportParserTest, ReadsBackWhatTheExportWrote) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* port = AddObject(doc, doc.groups[0].get(), "\xCF\xEE\xF0\xF2");  // "Порт"
-  CAtom* atom = AddAtom(doc, port, "Speed", 200);
-  AddProperty(doc, atom, "Value", kTypeFloat, "1.500", 0x21);
+  CAtom* atom = AddAtom(doc, AddObject(doc, doc.groups[0].get(), "\xCF\xEE\xF0\xF2"), "Speed");
   AddProperty(doc, atom, "Text", kTypeBin, "a<b & 'c' \"q\"\r\nline 2\r\n");
   AddProperty(doc, atom, "Odd", 77, "x");
   AddProperty(doc, atom, "Target", kTypeLinkTo, "6");
@@ -41,27 +41,15 @@ TEST(ImportParserTest, ReadsBackWhatTheExportWrote) {
   p.LoadBytes(CExportFile(doc, nullptr, "x.xml").ExportToBytes({1, 2, 2026}));
 
   ASSERT_EQ(p.GetRecordCount(), 3);
-  auto* g = static_cast<CBase*>(p.GetRecord(0));
-  EXPECT_EQ(g->Kind(), kKindGroup);
-  EXPECT_EQ(g->name, "Hardware");
-  EXPECT_EQ(g->id, 1u);
-  EXPECT_EQ(p.GetRecord(2)->name, "Network");
   EXPECT_EQ(p.GetRecord(3), nullptr);
-  ASSERT_EQ(g->GetChildCount(), 1);
-  auto* o = static_cast<CObj*>(g->GetChild(0));
-  EXPECT_EQ(o->name, "\xCF\xEE\xF0\xF2");
-  EXPECT_EQ(o->parent, g);
+  auto* o = static_cast<CObj*>(static_cast<CBase*>(p.GetRecord(0))->GetChild(0));
+  EXPECT_EQ(o->id, 4u);
   auto* a = static_cast<CAtom*>(o->GetChild(0));
-  EXPECT_EQ(uint8_t(a->type), 0xC8);
-  ASSERT_EQ(a->GetPropertyCount(), 4);
-  EXPECT_EQ(a->GetProperty(0)->typeCode, kTypeFloat);
-  EXPECT_EQ(a->GetProperty(0)->flags, 0x21);
-  EXPECT_EQ(a->GetProperty(0)->valueText, "1.500");
+  ASSERT_EQ(a->GetPropertyCount(), 3);
   EXPECT_EQ(a->GetProperty(0)->GetOwner(), a);
-  // Line ends inside arrive as line feeds; those around the value are not part of it.
-  EXPECT_EQ(a->GetProperty(1)->valueText, "a<b & 'c' \"q\"\nline 2");
-  EXPECT_EQ(a->GetProperty(2)->typeCode, 255);
-  EXPECT_EQ(a->GetProperty(3)->valueText, "/Hardware/\xCF\xEE\xF0\xF2/Speed/Value");
+  EXPECT_EQ(a->GetProperty(0)->valueText, "a<b & 'c' \"q\"\nline 2");
+  EXPECT_EQ(a->GetProperty(1)->typeCode, 255);
+  EXPECT_EQ(a->GetProperty(2)->valueText, "/Hardware/\xCF\xEE\xF0\xF2/Speed/Text");
   EXPECT_EQ(p.GetAlteredTextCount(), 0);
   EXPECT_EQ(p.GetSkippedElementCount(), 0);
 }
