@@ -82,22 +82,6 @@ TEST_F(XmlCliTest, ExportThenImportIntoANewDocument) {
   EXPECT_NE(copied["id"].toInt(), int(branch));
 }
 
-TEST_F(XmlCliTest, C2koImport) {
-  Run("new " + dir.Path("new.kdl"));
-  WriteAll(dir.Path("in.c2ko"),
-           "O}{Pump}\n A}{AI}\nP}{V}{-}{1}{0}{0}{0}{0}{0}{-}{int}{-}{1}{-}{-}{5}\n");
-  Result r = Run("import " + dir.Path("new.kdl") + " " + dir.Path("in.c2ko") + " --target 2 -o " +
-                 dir.Path("out.kdl"));
-  ASSERT_EQ(r.code, 0) << r.err;
-  QJsonArray groups = Groups(dir.Path("out.kdl"));
-  QJsonObject pump = groups.at(1).toObject()["children"].toArray().at(0).toObject();
-  EXPECT_EQ(pump["name"].toString(), "Pump");
-  QJsonObject atom = pump["children"].toArray().at(0).toObject();
-  QJsonObject v = atom["properties"].toArray().at(0).toObject();
-  EXPECT_EQ(v["value"].toString(), "5");
-  EXPECT_EQ(v["flags"].toInt(), 1);
-}
-
 TEST_F(XmlCliTest, ErrorsAreOneLineAndWriteNothing) {
   std::string kdl = dir.Path("new.kdl");
   Run("new " + kdl);
