@@ -36,25 +36,10 @@ std::string WithoutLastId(CTarnelDoc& doc) {
 }
 
 CRecord* At(CTarnelDoc& doc, const std::string& path) {
-  CRecord* r = nullptr;
-  size_t pos = 1;
-  while (pos <= path.size()) {
-    size_t end = std::min(path.find('/', pos), path.size());
-    std::string name = path.substr(pos, end - pos);
-    CRecord* found = nullptr;
-    if (!r) {
-      for (const auto& g : doc.groups)
-        if (g->name == name) found = g.get();
-    } else {
-      ForEachChild(r, [&](const CRecord* c) {
-        if (!found && c->name == name) found = const_cast<CRecord*>(c);
-      });
-    }
-    EXPECT_NE(found, nullptr) << path;
-    r = found;
-    pos = end + 1;
-  }
-  return r;
+  for (CRecord* r : AllRecords(doc))
+    if (GetRecordPath(r) == path) return r;
+  ADD_FAILURE() << "no record at " << path;
+  return nullptr;
 }
 
 CPropertyItem* Prop(CTarnelDoc& doc, CRecord* atom, const char* name, int type,
@@ -123,13 +108,11 @@ std::vector<std::string> Lines(const CompareResult& r) {
 
 // New identifiers for every record (as after an XML import), links following them.
 void Renumber(CTarnelDoc& doc, uint32_t offset) {
-  std::function<void(CRecord*)> walk = [&](CRecord* r) {
+  for (CRecord* r : AllRecords(doc)) {
     r->id += offset;
     if (CPropertyItem* p = AsProperty(r); p && p->typeCode == kTypeLinkTo)
       p->valueText = std::to_string(AtoI(p->valueText) + int(offset));
-    ForEachChild(r, [&](const CRecord* c) { walk(const_cast<CRecord*>(c)); });
-  };
-  for (const auto& g : doc.groups) walk(g.get());
+  }
   doc.idMap.Clear();
   doc.RebuildTree();
 }

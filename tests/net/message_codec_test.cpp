@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "model/archive.h"
 #include "model/records.h"
@@ -21,10 +23,22 @@ CNetMessage Decode(const std::string& bytes, size_t* used = nullptr) {
   return m;
 }
 
-TEST(MessageBytes, BaseRequestIs17Bytes) {
-  CNetMessage m(kMsgBase);
-  m.AppendFloat(0.0f);
-  EXPECT_EQ(Encode(m), Hex("03000000 01000000 08 00000000 00000000"));
+// The base request (17 bytes), a raw value (26 bytes), and the smallest forms.
+TEST(MessageBytes, ExamplesAndSmallestForms) {
+  std::vector<std::pair<CNetMessage, const char*>> cases;
+  cases.emplace_back(CNetMessage(kMsgBase), "03000000 01000000 08 00000000 00000000");
+  cases.back().first.AppendFloat(0.0f);
+  cases.emplace_back(CNetMessage(kMsgRawValue),
+                     "CB000000 02000000 06 11000000 00000000 06 05000000 00000000");
+  cases.back().first.AppendUInt(17);
+  cases.back().first.AppendUInt(5);
+  cases.emplace_back(CNetMessage(1), "01000000 01000000 0A 00");  // an empty text
+  cases.back().first.Append(CNetMessageData());
+  cases.emplace_back(CNetMessage(1), "01000000 01000000 0B 00000000");  // an empty buffer
+  cases.back().first.Append(CNetMessageData::Buffer(nullptr, 0));
+  cases.emplace_back(CNetMessage(7), "07000000 00000000");
+  cases.emplace_back(CNetMessage(-3), "FDFFFFFF 00000000");
+  for (const auto& [message, hex] : cases) EXPECT_EQ(Encode(message), Hex(hex)) << hex;
 }
 
 TEST(MessageBytes, BaseAnswerWithOneEmptyGroupIs24Bytes) {
@@ -43,28 +57,6 @@ TEST(MessageBytes, BaseAnswerWithOneEmptyGroupIs24Bytes) {
   EXPECT_EQ(g->name, "Hardware");
   EXPECT_EQ(g->id, 1u);
   EXPECT_EQ(g->GetChildCount(), 0);
-}
-
-TEST(MessageBytes, RawValueMessageIs26Bytes) {
-  CNetMessage m(kMsgRawValue);
-  m.AppendUInt(17);
-  m.AppendUInt(5);
-  EXPECT_EQ(Encode(m), Hex("CB000000 02000000 06 11000000 00000000 06 05000000 00000000"));
-}
-
-TEST(MessageBytes, SmallestForms) {
-  EXPECT_EQ(Encode(CNetMessage(7)), Hex("07000000 00000000"));
-
-  CNetMessage text(1);
-  text.Append(CNetMessageData());
-  EXPECT_EQ(Encode(text).substr(8), Hex("0A 00"));
-
-  CNetMessage buffer(1);
-  buffer.Append(CNetMessageData::Buffer(nullptr, 0));
-  EXPECT_EQ(Encode(buffer).substr(8), Hex("0B 00000000"));
-
-  CNetMessage negative(-3);
-  EXPECT_EQ(Encode(negative), Hex("FDFFFFFF 00000000"));
 }
 
 TEST(MessageBytes, UnknownCodesCarryEightBytes) {

