@@ -1,67 +1,26 @@
 // kandrel-cli as a user runs it: output, files and exit codes.
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-
-#include <sys/stat.h>
 
 #include "model/document.h"
 #include "model/value_types.h"
+#include "xml_test_util.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The process id keeps runs in several checkouts at once apart.
-    dir_ = fs::path(::testing::TempDir()) /
-           ("kandrel-cli-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-            std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) { return (dir_ / name).string(); }
-
-  Result Run(const std::string& args) {
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = std::string(KANDREL_CLI) + " " + args + " 2>" + errFile;
-    Result r{};
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.code = WEXITSTATUS(status);
-    r.err = Slurp(errFile);
-    return r;
-  }
-
-  fs::path dir_;
+  CliResult Run(const std::string& args) { return RunCli(dir, args); }
+  std::string Path(const std::string& name) { return dir.Path(name); }
+  TempDir dir;
 };
 
 TEST_F(CliTest, DumpShowsTheRebuiltTree) {
@@ -84,7 +43,7 @@ TEST_F(CliTest, DumpShowsTheRebuiltTree) {
   l->valueText = std::to_string(t->id);
   doc.SaveFile(Path("in.kdl"));
 
-  Result r = Run("dump " + Path("in.kdl"));
+  CliResult r = Run("dump " + Path("in.kdl"));
   ASSERT_EQ(r.code, 0) << r.err;
   QJsonObject top = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
   EXPECT_EQ(top["lastId"].toInt(), 7);
@@ -118,9 +77,9 @@ TEST_F(CliTest, NewResaveAndCheck) {
   doc.SaveFile(Path("bad.kdl"));
 
   EXPECT_EQ(Run("resave " + Path("bad.kdl") + " " + Path("copy.kdl")).code, 0);
-  EXPECT_EQ(Slurp(Path("bad.kdl")), Slurp(Path("copy.kdl")));
+  EXPECT_EQ(ReadAll(Path("bad.kdl")), ReadAll(Path("copy.kdl")));
 
-  Result r = Run("check " + Path("copy.kdl"));
+  CliResult r = Run("check " + Path("copy.kdl"));
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("names no property"), std::string::npos) << r.out;
 
@@ -158,7 +117,7 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
       {"resave a.kdl", 2, "usage"},
       {"dump " + Path("missing.kdl"), 3, Path("missing.kdl")},
       {"dump " + Path("damaged.kdl"), 3, "damaged.kdl: damaged file, at byte"},
-      {"check " + dir_.string(), 3, "folder"},
+      {"check " + dir.Path(""), 3, "folder"},
       {"check /dev/zero", 3, "/dev/zero: is a device"},
       {"dump " + Path("fifo.kdl"), 3, "fifo.kdl: is a pipe"},
       {"new " + Path("no/such/dir/x.kdl"), 3, "x.kdl: cannot write"},
@@ -171,7 +130,7 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
       {"diff " + Path("damaged.kdl") + " " + Path("good.kdl"), 3, "damaged.kdl: damaged file"},
   };
   for (const Case& c : cases) {
-    Result r = Run(c.args);
+    CliResult r = Run(c.args);
     EXPECT_EQ(r.code, c.code) << c.args;
     EXPECT_NE(r.err.find(c.mentions), std::string::npos) << c.args << ": " << r.err;
     EXPECT_TRUE(r.out.empty()) << c.args;
@@ -210,10 +169,10 @@ TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
   b.NewObject(b.LookupRecord(3))->name = "Bus";
   b.SaveFile(Path("b.kdl"));
 
-  Result same = Run("diff " + Path("a.kdl") + " " + Path("a.kdl"));
+  CliResult same = Run("diff " + Path("a.kdl") + " " + Path("a.kdl"));
   EXPECT_EQ(same.code, 0) << same.err;
   EXPECT_EQ(same.out, "");
-  Result text = Run("diff " + Path("a.kdl") + " " + Path("b.kdl"));
+  CliResult text = Run("diff " + Path("a.kdl") + " " + Path("b.kdl"));
   EXPECT_EQ(text.code, 1) << text.err;
   EXPECT_EQ(text.out,
             "> /Logic/Fan -> /Logic/Насос/Fan\n"
@@ -221,7 +180,7 @@ TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
             "~ /Logic/Pump name: Pump -> Насос\n"
             "~ /Logic/Pump/AI/T value: 5 -> 7\n"
             "+ /Network/Bus\n");
-  Result json = Run("diff " + Path("a.kdl") + " " + Path("b.kdl") + " --json --ignore-values");
+  CliResult json = Run("diff " + Path("a.kdl") + " " + Path("b.kdl") + " --json --ignore-values");
   EXPECT_EQ(json.code, 1) << json.err;
   EXPECT_EQ(json.out,
             "{\"added\":[9],\"changed\":[{\"fields\":[\"name\"],\"id\":4}],\"moved\":[7],"
@@ -243,7 +202,7 @@ TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
   p->valueText = "x\r\ny";
   doc.SaveFile(Path("in.kdl"));
 
-  Result r = Run("list " + Path("in.kdl"));
+  CliResult r = Run("list " + Path("in.kdl"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
             "/Hardware\tgroup\t1\t\t\t\n"

@@ -4,7 +4,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 
 #include "model/cp1251.h"
 #include "sample_base.h"
@@ -12,34 +11,17 @@
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
 class XmlCliTest : public ::testing::Test {
  protected:
-  Result Run(const std::string& args) {
-    std::string errFile = dir.Path("stderr.txt");
-    std::string cmd = std::string(KANDREL_CLI) + " " + args + " 2>" + errFile;
-    Result r{};
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    r.code = WEXITSTATUS(pclose(p));
-    r.err = ReadAll(errFile);
-    return r;
-  }
+  CliResult Run(const std::string& args) { return RunCli(dir, args); }
   // One line on stderr holding every piece.
-  void ExpectError(const Result& r, int code, std::vector<std::string> pieces) {
+  void ExpectError(const CliResult& r, int code, std::vector<std::string> pieces) {
     EXPECT_EQ(r.code, code) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     for (const auto& piece : pieces) EXPECT_NE(r.err.find(piece), std::string::npos) << r.err;
   }
   QJsonArray Groups(const std::string& kdl) {
-    Result r = Run("dump " + kdl);
+    CliResult r = Run("dump " + kdl);
     EXPECT_EQ(r.code, 0) << r.err;
     return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object()["groups"].toArray();
   }
@@ -62,8 +44,8 @@ TEST_F(XmlCliTest, ExportThenImportIntoANewDocument) {
   // A document without groups, then the import at its top level.
   CTarnelDoc empty;
   empty.SaveFile(dir.Path("empty.kdl"));
-  Result r = Run("import " + dir.Path("empty.kdl") + " " + dir.Path("all.xml") + " -o " +
-                 dir.Path("copy.kdl"));
+  CliResult r = Run("import " + dir.Path("empty.kdl") + " " + dir.Path("all.xml") + " -o " +
+                    dir.Path("copy.kdl"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Records(dir.Path("copy.kdl")), Records(src));
 
@@ -109,7 +91,7 @@ TEST_F(XmlCliTest, AlteredCharactersAreReported) {
   std::string kdl = dir.Path("new.kdl");
   Run("new " + kdl);
   WriteAll(dir.Path("u.xml"), "<R><Base Name=\"&#x4E2D;\"/><Base><Atom/></Base></R>");
-  Result r = Run("import " + kdl + " " + dir.Path("u.xml") + " -o " + dir.Path("o.kdl"));
+  CliResult r = Run("import " + kdl + " " + dir.Path("u.xml") + " -o " + dir.Path("o.kdl"));
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.err.find("1 names and values"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("1 elements"), std::string::npos) << r.err;

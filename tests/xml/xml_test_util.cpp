@@ -1,6 +1,7 @@
 #include "xml_test_util.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@ TempDir::TempDir() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   // The process id keeps runs of the suite in several checkouts at once apart.
   dir_ = std::filesystem::path(::testing::TempDir()) /
-         ("kandrel-xml-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+         ("kandrel-test-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
           std::to_string(::getpid()));
   std::filesystem::remove_all(dir_);
   std::filesystem::create_directories(dir_);
@@ -34,6 +35,19 @@ std::string ReadAll(const std::string& path) {
 void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
+}
+
+CliResult RunCli(const TempDir& dir, const std::string& args) {
+  std::string errFile = dir.Path("stderr.txt");
+  std::string cmd = std::string(KANDREL_CLI) + " " + args + " 2>" + errFile;
+  CliResult r{};
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  r.code = WEXITSTATUS(pclose(p));
+  r.err = ReadAll(errFile);
+  return r;
 }
 
 bool XmllintAccepts(const std::string& path, std::string* output) {

@@ -1,4 +1,4 @@
-// Helpers shared by the XML and c2ko tests.
+// Helpers shared by the XML, c2ko and kandrel-cli tests.
 #pragma once
 
 #include <filesystem>
@@ -20,6 +20,15 @@ class TempDir {
 
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
+
+// What kandrel-cli printed and how it ended.
+struct CliResult {
+  int code;
+  std::string out;
+  std::string err;
+};
+// Runs kandrel-cli with these arguments (shell words); its stderr passes through a file in `dir`.
+CliResult RunCli(const TempDir& dir, const std::string& args);
 
 // Runs xmllint on the file as an independent parser: true when it is well-formed in
 // windows-1251. `output` gets what it printed.
