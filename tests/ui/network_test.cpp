@@ -1,8 +1,9 @@
 // The "Сеть" commands against a real kandrel-sim over loopback: the connect dialog, "Получить
-// базу" replacing the tree, a value pushed by the server reaching the form, and a failed
-// connect that keeps the dialog open with the reason.
+// базу" replacing the tree (keeping open branches and the selection on a second download), a
+// value pushed by the server reaching the form, a download given up when no whole base comes,
+// and a failed connect that keeps the dialog open with the reason.
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -20,8 +21,6 @@
 #include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
-
-#include <QPlainTextEdit>
 
 namespace {
 

@@ -14,7 +14,6 @@
 
 #include "model/document.h"
 #include "ui/app/main_frame.h"
-#include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
 #include "ui/history/record_commands.h"
 #include "ui_fixture.h"
