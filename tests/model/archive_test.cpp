@@ -60,12 +60,6 @@ TEST(ArchiveTest, PropertyRecordWithItsClassDescription) {
                        "03 06 00 00 00 05 53 70 65 65 64 21 00 02 31 32 0C 00 00 00"));
 }
 
-TEST(ArchiveTest, EmptyFileIsADocumentWithoutGroups) {
-  DocumentContents c = Read("");
-  EXPECT_TRUE(c.groups.empty());
-  EXPECT_EQ(c.lastId, 0);
-}
-
 TEST(ArchiveTest, StringPrefixesByLength) {
   EXPECT_EQ(WriteString(std::string(254, 'a')).substr(0, 1), "\xFE");
   EXPECT_EQ(WriteString(std::string(255, 'a')).substr(0, 3), Hex("FF FF 00"));

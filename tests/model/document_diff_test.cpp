@@ -309,7 +309,7 @@ TEST(DocumentDiffDecimals, ADeletedDecimalPointIsNeverFollowed) {
   ASSERT_EQ(value->decimalPoint, dp);
   uint32_t valueId = value->id;
   DocumentState before = CaptureState(doc);
-  a->RemoveProperty(dp);  // leaves the sibling's pointer behind
+  a->RemoveProperty(dp);  // clears the sibling's pointer to it
   DocumentChange change = DiffStates(std::move(before), CaptureState(doc));
   ApplyChange(doc, change, false);
   auto* back = AsProperty(doc.LookupRecord(valueId));
