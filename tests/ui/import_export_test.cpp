@@ -82,7 +82,7 @@ class ImportExportTest : public QObject {
  private slots:
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-  void exportThenImportUnderAGroup() {
+  void exportThenImportUnderAGroupThenAC2koFile() {
     QTemporaryDir dir;
     UiFixture f;
     Plant p = Build(f);
@@ -113,6 +113,29 @@ class ImportExportTest : public QObject {
     QVERIFY(f.IsOpen(2));
     QCOMPARE(f.frame().selectedId(), copy->id);
     QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 4"));
+
+    // A .c2ko file is merged at once, without the dialog. It is windows-1251 text, as the tools
+    // that write it produce.
+    QString c2ko = dir.filePath(QStringLiteral("extra.c2ko"));
+    QFile text(c2ko);
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray::fromStdString(
+        "O}{" + W("Насос") +
+        "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
+    text.close();
+    f.frame().SetModified(false);
+    f.Select(p.boiler->id);
+    f.Expect(ChooseFile(c2ko));
+    f.Trigger(cmd::kImport);
+    QVERIFY(f.AllAnswered());
+    QVERIFY(f.unexpected.isEmpty());
+    CObj* pump = AsObject(p.boiler->GetChild(1));
+    QVERIFY(pump);
+    QCOMPARE(pump->name, W("Насос"));
+    QCOMPARE(Rows(f.ItemOf(p.boiler->id)), 2);
+    QVERIFY(f.frame().isWindowModified());
+    QCOMPARE(f.frame().selectedId(), pump->id);
+    QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 3"));
   }
 
   void aClickSetsTheBranchAKeyTheItemAndNothingTickedImportsNothing() {
@@ -147,32 +170,6 @@ class ImportExportTest : public QObject {
     QCOMPARE(keyed, QList<int>({Qt::Checked, Qt::Unchecked}));
     QCOMPARE(f.doc().groups.size(), size_t(3));
     QVERIFY(!f.frame().isWindowModified());
-  }
-
-  void c2koFileMergesAtOnce() {
-    QTemporaryDir dir;
-    UiFixture f;
-    Plant p = Build(f);
-    QString path = dir.filePath(QStringLiteral("extra.c2ko"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    // The file is windows-1251 text, as the tools that write it produce.
-    file.write(QByteArray::fromStdString(
-        "O}{" + W("Насос") +
-        "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
-    file.close();
-    f.Select(p.boiler->id);
-    f.Expect(ChooseFile(path));
-    f.Trigger(cmd::kImport);
-    QVERIFY(f.AllAnswered());
-    QVERIFY(f.unexpected.isEmpty());
-    CObj* pump = AsObject(p.boiler->GetChild(1));
-    QVERIFY(pump);
-    QCOMPARE(pump->name, W("Насос"));
-    QCOMPARE(Rows(f.ItemOf(p.boiler->id)), 2);
-    QVERIFY(f.frame().isWindowModified());
-    QCOMPARE(f.frame().selectedId(), pump->id);
-    QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 3"));
   }
 };
 
