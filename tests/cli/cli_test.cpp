@@ -26,21 +26,12 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, DumpShowsTheRebuiltTree) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = doc.NewObject(doc.groups[1].get());
-  o->name = "\xCD\xE0\xF1\xEE\xF1 \x98";  // "Насос" and the undefined byte
-  CAtom* a = doc.NewAtom(o);
-  a->name = "AI";
-  a->type = -3;
-  CPropertyItem* t = doc.NewProperty(a);
-  t->name = "T";
-  t->typeCode = kTypeInt;
-  t->valueText = "-5";
+  // "Насос" and the undefined byte.
+  CObj* o = AddObject(doc, doc.groups[1].get(), "\xCD\xE0\xF1\xEE\xF1 \x98");
+  CAtom* a = AddAtom(doc, o, "AI", -3);
+  CPropertyItem* t = AddProperty(doc, a, "T", kTypeInt, "-5", 0x21);
   t->eoc = true;
-  t->flags = 0x21;
-  CPropertyItem* l = doc.NewProperty(a);
-  l->name = "L";
-  l->typeCode = kTypeLinkTo;
-  l->valueText = std::to_string(t->id);
+  AddProperty(doc, a, "L", kTypeLinkTo, std::to_string(t->id));
   doc.SaveFile(Path("in.kdl"));
 
   CliResult r = Run("dump " + Path("in.kdl"));
@@ -70,10 +61,7 @@ TEST_F(CliTest, DumpShowsTheRebuiltTree) {
 TEST_F(CliTest, NewResaveAndCheck) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CAtom* a = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
-  CPropertyItem* l = doc.NewProperty(a);
-  l->typeCode = kTypeLinkTo;
-  l->valueText = "999";
+  AddProperty(doc, doc.NewAtom(doc.NewObject(doc.groups[0].get())), "", kTypeLinkTo, "999");
   doc.SaveFile(Path("bad.kdl"));
 
   EXPECT_EQ(Run("resave " + Path("bad.kdl") + " " + Path("copy.kdl")).code, 0);
@@ -147,16 +135,9 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
 TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
   CTarnelDoc a;
   a.OnNewDocument();
-  CObj* pump = a.NewObject(a.groups[1].get());
-  pump->name = "Pump";
-  CAtom* ai = a.NewAtom(pump);
-  ai->name = "AI";
-  CPropertyItem* t = a.NewProperty(ai);
-  t->name = "T";
-  t->typeCode = kTypeInt;
-  t->valueText = "5";
-  a.NewObject(a.groups[1].get())->name = "Fan";
-  a.NewObject(a.groups[1].get())->name = "Old";
+  AddProperty(a, AddAtom(a, AddObject(a, a.groups[1].get(), "Pump"), "AI"), "T", kTypeInt, "5");
+  AddObject(a, a.groups[1].get(), "Fan");
+  AddObject(a, a.groups[1].get(), "Old");
   a.SaveFile(Path("a.kdl"));
 
   CTarnelDoc b;
@@ -190,16 +171,9 @@ TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
 TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = doc.NewObject(doc.groups[1].get());
-  o->name = "a\tb\\c";
-  CAtom* atom = doc.NewAtom(o);
-  atom->name = "\xC0\nB";  // "А", a line feed, "B"
-  atom->type = -3;
-  CPropertyItem* p = doc.NewProperty(atom);
-  p->name = "P";
-  p->typeCode = kTypeFile;
-  p->flags = 5;
-  p->valueText = "x\r\ny";
+  CObj* o = AddObject(doc, doc.groups[1].get(), "a\tb\\c");
+  CAtom* atom = AddAtom(doc, o, "\xC0\nB", -3);  // "А", a line feed, "B"
+  AddProperty(doc, atom, "P", kTypeFile, "x\r\ny", 5);
   doc.SaveFile(Path("in.kdl"));
 
   CliResult r = Run("list " + Path("in.kdl"));
