@@ -143,20 +143,4 @@ TEST(RecordsTest, RemovingDecPointLeavesNoPointerToIt) {
   EXPECT_EQ(v->GetDecimals(), 0);
 }
 
-TEST(RecordsTest, RecordPathRunsFromGroupToProperty) {
-  Tree t;
-  auto inner = std::make_unique<CObj>(12);
-  inner->name = "Inner";
-  CObj* innerObj = static_cast<CObj*>(t.object->AddChild(std::move(inner)));
-  auto atom = std::make_unique<CAtom>(13);
-  atom->name = "DI";
-  CAtom* di = static_cast<CAtom*>(innerObj->AddChild(std::move(atom)));
-  auto p = std::make_unique<CPropertyItem>(14);
-  p->name = "State";
-  CPropertyItem* state = di->AddProperty(std::move(p));
-  EXPECT_EQ(GetRecordPath(state), "/Logic/Pump/Inner/DI/State");
-  EXPECT_EQ(GetRecordPath(&t.group), "/Logic");
-  EXPECT_EQ(GetRecordPath(t.atom, "/x"), "/Logic/Pump/AI/x");
-}
-
 }  // namespace
