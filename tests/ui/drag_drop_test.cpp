@@ -43,19 +43,6 @@ Plant Build(UiFixture& f) {
   return p;
 }
 
-// Presses on one item, moves past the drag distance and releases over the other (null: over
-// empty space below the items) with the keys given.
-void Drag(UiFixture& f, uint32_t from, uint32_t to, Qt::KeyboardModifiers keys = {}) {
-  CLeftView* tree = f.frame().GetTreeView();
-  QWidget* vp = tree->viewport();
-  QPoint a = tree->visualRect(f.ItemOf(from)).center();
-  QPoint b = to ? tree->visualRect(f.ItemOf(to)).center() : QPoint(5, vp->height() - 3);
-  QTest::mousePress(vp, Qt::LeftButton, {}, a);
-  QTest::mouseMove(vp, a + QPoint(12, 6));
-  QTest::mouseMove(vp, b);
-  QTest::mouseRelease(vp, Qt::LeftButton, keys, b);
-}
-
 std::vector<uint32_t> PropertyIds(const CAtom* atom) {
   std::vector<uint32_t> ids;
   for (const auto& q : atom->properties) ids.push_back(q->id);
@@ -71,11 +58,11 @@ class DragDropTest : public QObject {
   void refusedDropsChangeNothing() {
     UiFixture f;
     Plant p = Build(f);
-    Drag(f, p.burner->id, 2);                              // an atom onto a group
-    Drag(f, p.pumps->id, p.pump1->id);                     // into its own branch
-    Drag(f, p.pump1->id, 0);                               // released over nothing
-    Drag(f, 0, 1);                                         // "Root"
-    Drag(f, p.flame->id, p.loops->id, Qt::ShiftModifier);  // a property next to an object
+    f.Drag(p.burner->id, 2);                              // an atom onto a group
+    f.Drag(p.pumps->id, p.pump1->id);                     // into its own branch
+    f.Drag(p.pump1->id, 0);                               // released over nothing
+    f.Drag(0, 1);                                         // "Root"
+    f.Drag(p.flame->id, p.loops->id, Qt::ShiftModifier);  // a property next to an object
     QCOMPARE(p.burner->parent, p.boiler);
     QCOMPARE(p.pump1->parent, static_cast<CRecord*>(p.pumps));
     QCOMPARE(p.flame->parent, p.burner);
@@ -88,7 +75,7 @@ class DragDropTest : public QObject {
   void objectMovesIntoAnObjectOfAnotherGroupWithItsBranch() {
     UiFixture f;
     Plant p = Build(f);
-    Drag(f, p.boiler->id, p.loops->id);
+    f.Drag(p.boiler->id, p.loops->id);
     QCOMPARE(p.boiler->parent, static_cast<CRecord*>(p.loops));
     QCOMPARE(p.loops->GetChild(1), static_cast<CRecord*>(p.boiler));
     QModelIndex moved = f.ItemOf(p.boiler->id);
@@ -106,12 +93,12 @@ class DragDropTest : public QObject {
   void shiftReordersAndCtrlIsAPlainMove() {
     UiFixture f;
     Plant p = Build(f);
-    Drag(f, p.dec->id, p.fuel->id, Qt::ShiftModifier);
+    f.Drag(p.dec->id, p.fuel->id, Qt::ShiftModifier);
     std::vector<uint32_t> want = {p.flame->id, p.fuel->id, p.dec->id, p.air->id};
     QCOMPARE(PropertyIds(p.burner), want);
     QCOMPARE(RowIds(f.ItemOf(p.burner->id)), want);
     QVERIFY(f.frame().isWindowModified());
-    Drag(f, p.boiler->id, p.loops->id, Qt::ControlModifier);
+    f.Drag(p.boiler->id, p.loops->id, Qt::ControlModifier);
     QCOMPARE(p.boiler->parent, static_cast<CRecord*>(p.loops));
     QCOMPARE(RowIds(f.ItemOf(p.loops->id)).back(), p.boiler->id);
   }

@@ -15,7 +15,6 @@
 #include "model/value_types.h"
 #include "ui/app/command_ids.h"
 #include "ui/form/property_form.h"
-#include "ui/tree/structure_tree.h"
 #include "ui/tree/tree_icons.h"
 #include "ui_fixture.h"
 #include "xml/text_codec.h"
@@ -212,18 +211,6 @@ class FormApplyTest : public QObject {
     QCOMPARE(Form(f).incoming->count(), 2);
     QCOMPARE(Form(f).incoming->item(0)->text(), QStringLiteral("/Logic/Насосная/Насос/Б"));
     QCOMPARE(Form(f).incoming->item(1)->text(), QStringLiteral("/Logic/Насосная/Насос/Я"));
-  }
-
-  void findItemByPathFollowsTheTreeRules() {
-    UiFixture f;
-    Plant p = Build(f);
-    CLeftView* tree = f.frame().GetTreeView();
-    QModelIndex root = f.ItemOf(0);
-    QCOMPARE(tree->FindIndexByPath(GetRecordPath(p.other), root, 1), f.ItemOf(p.other->id));
-    // A group with children is no end point; an empty one is.
-    QVERIFY(!tree->FindIndexByPath("/Logic", root, 1).isValid());
-    QCOMPARE(tree->FindIndexByPath("/Network", root, 1), f.ItemOf(3));
-    QVERIFY(!tree->FindIndexByPath("/Logic/Нет", root, 1).isValid());
   }
 };
 

@@ -1,7 +1,6 @@
 // The frame's command table on a live window: the enable rules follow the selected kind, Paste
 // follows the copied record and the focus. (Copy, paste and delete themselves are the model's
 // tests; undo_redo_test runs them through these commands.)
-#include <QAction>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTest>
@@ -56,12 +55,7 @@ class FrameCommandsTest : public QObject {
   void enableRulesFollowTheSelectedKind() {
     UiFixture f;
     QCOMPARE(EnabledRecordCommands(f), QList<int>{cmd::kAddGroup});
-    for (int id :
-         {cmd::kEditCopy, cmd::kEditCut, cmd::kImport, cmd::kExport, cmd::kGetBase, cmd::kConnect})
-      QVERIFY2(f.Enabled(id), qPrintable(QString::number(id)));
-    for (int id : {cmd::kEditPaste, cmd::kDisconnect, cmd::kFilePrint})
-      QVERIFY2(!f.Enabled(id), qPrintable(QString::number(id)));
-
+    QVERIFY(!f.Enabled(cmd::kEditPaste));
     Tree t = BuildTree(f);
     int forms = f.frame().formReplacements();
     f.Select(t.group->id);

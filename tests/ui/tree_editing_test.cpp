@@ -3,10 +3,8 @@
 // properties, each change one undo step.
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -61,18 +59,6 @@ void SelectRows(UiFixture& f, std::initializer_list<uint32_t> ids) {
   for (uint32_t id : ids)
     tree->selectionModel()->setCurrentIndex(
         f.ItemOf(id), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
-void Drag(UiFixture& f, uint32_t from, uint32_t to) {
-  CLeftView* tree = f.frame().GetTreeView();
-  QWidget* vp = tree->viewport();
-  // Near the start of each label: long labels may reach past a narrow pane.
-  QPoint a = tree->visualRect(f.ItemOf(from)).topLeft() + QPoint(30, 8);
-  QPoint b = tree->visualRect(f.ItemOf(to)).topLeft() + QPoint(30, 8);
-  QTest::mousePress(vp, Qt::LeftButton, {}, a);
-  QTest::mouseMove(vp, a + QPoint(12, 6));
-  QTest::mouseMove(vp, b);
-  QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
 }
 
 void Key(UiFixture& f, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -205,7 +191,7 @@ class TreeEditingTest : public QObject {
     // A drag of the object with a record inside it and another object: both objects go under
     // "Network", the atom inside stays in its object.
     SelectRows(f, {t.object->id, t.atom->id, other->id});
-    Drag(f, t.object->id, f.doc().groups[2]->id);
+    f.Drag(t.object->id, f.doc().groups[2]->id);
     QCOMPARE(t.object->parent, static_cast<CRecord*>(f.doc().groups[2].get()));
     QCOMPARE(other->parent, static_cast<CRecord*>(f.doc().groups[2].get()));
     QCOMPARE(t.atom->parent, static_cast<CRecord*>(t.object));

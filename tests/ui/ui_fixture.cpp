@@ -63,6 +63,22 @@ void UiFixture::Select(uint32_t id) {
   tree->setCurrentIndex(item);
 }
 
+void UiFixture::Drag(uint32_t from, uint32_t to, Qt::KeyboardModifiers keys) {
+  CLeftView* tree = frame_->GetTreeView();
+  QWidget* vp = tree->viewport();
+  // Near the start of each label: long labels may reach past a narrow pane.
+  auto near = [&](uint32_t id) {
+    QRect r = tree->visualRect(ItemOf(id));
+    return QPoint(r.left() + 30, r.center().y());
+  };
+  QPoint a = near(from);
+  QPoint b = to ? near(to) : QPoint(5, vp->height() - 3);
+  QTest::mousePress(vp, Qt::LeftButton, {}, a);
+  QTest::mouseMove(vp, a + QPoint(12, 6));
+  QTest::mouseMove(vp, b);
+  QTest::mouseRelease(vp, Qt::LeftButton, keys, b);
+}
+
 QString Label(const QModelIndex& index) {
   return index.data(Qt::DisplayRole).toString();
 }

@@ -30,6 +30,9 @@ class UiFixture {
   // The structure tree's row of the record (0: "Root"); invalid when there is none.
   QModelIndex ItemOf(uint32_t id);
   bool IsOpen(uint32_t id);
+  // Drags the record's row with the mouse and releases it over the other's (0: over the empty
+  // space below the rows) with the keys held.
+  void Drag(uint32_t from, uint32_t to, Qt::KeyboardModifiers keys = {});
   bool Enabled(int commandId);
   void Trigger(int commandId);
 

@@ -3,7 +3,6 @@
 // history's limits, the modified mark following the saved state, the selection and open branches
 // kept, Ctrl+Z knowing where the focus is. (The tree's rows through undo and redo are
 // record_model_test's.)
-#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
