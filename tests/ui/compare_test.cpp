@@ -1,6 +1,6 @@
 // The comparison in the editor: the differences model over a real result, the kind filter,
-// F8 stepping, the tree's marks, take-over as one undoable step, and a comparison against
-// kandrel-sim over loopback.
+// F8 stepping, the tree's marks, an unreadable file, take-over as one undoable step, and a
+// comparison against kandrel-sim over loopback. (The comparison itself is base_compare_test's.)
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QMenu>

@@ -1,5 +1,6 @@
 // Drag and drop in the structure tree, driven with the mouse: a move with its branch, refused
-// gestures, Shift reorders, Ctrl, and the feedback while dragging.
+// gestures, Shift reorders, Ctrl, and the feedback while dragging. (Where a drop may go and
+// where it places the record are document_edits_test's.)
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTest>

@@ -1,7 +1,8 @@
 // The tree's value column, the watch list and reconnecting: values the document tells reach one
 // cell each; the list adds, updates, edits through the edit history, follows deletions and comes
-// back with its file; a dropped connection to kandrel-sim is tried again and the values come
-// back in step without touching the document's structure or its history.
+// back with its file; trends draw, hold while paused and are saved; a dropped connection to
+// kandrel-sim is tried again and the values come back in step without touching the document's
+// structure or its history.
 #include <QAbstractItemModelTester>
 #include <QChart>
 #include <QDir>
@@ -50,6 +51,13 @@ Plant MakePlant(UiFixture& f) {
   return p;
 }
 
+// A new pattern arrives, then the text made from it, as the network session tells them.
+void Arrive(UiFixture& f, CPropertyItem* p, uint32_t raw) {
+  p->SetRawValue(raw);
+  RecordChange change(f.doc().events(), p);
+  p->UpdateTextFromRaw(p->valueText);
+}
+
 QString ValueCell(CWatchModel& m, int row) {
   return m.index(row, CWatchModel::kValueColumn).data().toString();
 }
@@ -73,11 +81,7 @@ class WatchTest : public QObject {
     QVERIFY(!f.ItemOf(p.atom->id).siblingAtColumn(1).data().isValid());  // atoms have no value
 
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
-    p.level->SetRawValue(42);
-    {
-      RecordChange change(f.doc().events(), p.level);
-      p.level->UpdateTextFromRaw(p.level->valueText);
-    }
+    Arrive(f, p.level, 42);
     // The pattern, then the text made from it: that row only, the value cell among them.
     bool valueTold = false;
     for (const auto& signal : changed) {
@@ -124,11 +128,7 @@ class WatchTest : public QObject {
 
     // A new pattern counts once, though its text follows it; a text alone counts too.
     QSignalSpy changed(m, &QAbstractItemModel::dataChanged);
-    p.level->SetRawValue(7);
-    {
-      RecordChange change(f.doc().events(), p.level);
-      p.level->UpdateTextFromRaw(p.level->valueText);
-    }
+    Arrive(f, p.level, 7);
     QCOMPARE(ValueCell(*m, 0), QStringLiteral("7"));
     QCOMPARE(m->ChangesAt(0), 1);
     // Recorded for trends: the value when added, then the new one once.
@@ -192,11 +192,7 @@ class WatchTest : public QObject {
     Plant p = MakePlant(f);
     CWatchDock* dock = f.frame().watchDock();
     dock->AddRecords({p.atom->id});
-    for (uint32_t v : {20u, 30u}) {
-      p.level->SetRawValue(v);
-      RecordChange change(f.doc().events(), p.level);
-      p.level->UpdateTextFromRaw(p.level->valueText);
-    }
+    for (uint32_t v : {20u, 30u}) Arrive(f, p.level, v);
     CTrendDock* trend = dock->ShowTrend({p.level->id, p.mode->id});
     QVERIFY(trend);
     trend->Redraw();
