@@ -100,7 +100,6 @@ class FormApplyTest : public QObject {
     UiFixture f;
     Plant p = Build(f);
     f.Select(p.value->id);
-    QCOMPARE(Form(f).kind->text(), QStringLiteral("Свойство"));
     QCOMPARE(Form(f).type->currentText(), QStringLiteral("INT"));
     QVERIFY(!Form(f).incoming->isVisibleTo(f.frame().GetFormView()));
     Form(f).name->setText(QStringLiteral("Скорость"));
