@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "model/document.h"
 #include "ui/app/command_ids.h"
@@ -22,21 +23,11 @@
 
 namespace {
 
-// The add command of each kind a record of this kind may hold (0: "Root", which holds groups).
-std::vector<int> AddCommandsFor(int kind) {
-  switch (kind) {
-    case kKindNone:
-      return {cmd::kAddGroup};
-    case kKindGroup:
-      return {cmd::kAddObject};
-    case kKindObject:
-      return {cmd::kAddObject, cmd::kAddAtom};
-    case kKindAtom:
-      return {cmd::kAddProperty};
-    default:
-      return {};
-  }
-}
+// The add commands in menu order, with the kind of record each makes.
+constexpr std::pair<int, int> kAddCommands[] = {{cmd::kAddGroup, kKindGroup},
+                                                {cmd::kAddObject, kKindObject},
+                                                {cmd::kAddAtom, kKindAtom},
+                                                {cmd::kAddProperty, kKindProperty}};
 
 const char* AddLabel(int commandId) {
   switch (commandId) {
@@ -252,7 +243,8 @@ QMenu* CTreeEditing::BuildContextMenu(QWidget* parent) {
   menu->setObjectName(QStringLiteral("treeContextMenu"));
   CRecord* current = frame_->linkPickMode() ? nullptr : frame_->selectedRecord();
   // The toolbar's add buttons carry no text; the menu names them and follows their state.
-  for (int id : AddCommandsFor(GetKind(current))) {
+  for (auto [id, kind] : kAddCommands) {
+    if (!CanHold(GetKind(current), kind)) continue;
     QAction* a = menu->addAction(frame_->action(id)->icon(), tr(AddLabel(id)));
     a->setData(id);
     a->setEnabled(frame_->action(id)->isEnabled());
