@@ -200,9 +200,9 @@ class UndoRedoTest : public QObject {
     QCOMPARE(f.frame().GetFormView()->controls().value->toPlainText(), QStringLiteral("42"));
   }
 
-  // The history records each step from the document's events, and only this sequence checks that
-  // recording step after step against the saved bytes; document_diff_test's sequence checks the
-  // whole-document comparison that steps replacing the document use.
+  // The editor's commands, step after step through its history, against the saved bytes: the
+  // commands' own parts (picks, focus, what they bracket as one step) are what this adds to
+  // document_diff_test's sequence of model edits.
   void fiftyRandomEditsUndoAndRedoInSequence() {
     UiFixture f;
     Build(f);
