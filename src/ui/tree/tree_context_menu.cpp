@@ -243,8 +243,9 @@ QMenu* CTreeEditing::BuildContextMenu(QWidget* parent) {
   menu->setObjectName(QStringLiteral("treeContextMenu"));
   CRecord* current = frame_->linkPickMode() ? nullptr : frame_->selectedRecord();
   // The toolbar's add buttons carry no text; the menu names them and follows their state.
-  for (auto [id, kind] : kAddCommands) {
-    if (!CanHold(GetKind(current), kind)) continue;
+  for (const auto& add : kAddCommands) {
+    if (!CanHold(GetKind(current), add.second)) continue;
+    const int id = add.first;
     QAction* a = menu->addAction(frame_->action(id)->icon(), tr(AddLabel(id)));
     a->setData(id);
     a->setEnabled(frame_->action(id)->isEnabled());
