@@ -32,12 +32,6 @@ std::function<int(QDialog&)> AnswerSave(const char* button) {
   return [button](QDialog& d) { return Press(d, button); };
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
 }  // namespace
 
 class FilesTest : public QObject {

@@ -114,15 +114,9 @@ class ImportExportTest : public QObject {
     QCOMPARE(f.frame().selectedId(), copy->id);
     QCOMPARE(f.frame().statusBar()->currentMessage(), QStringLiteral("Импортировано записей: 4"));
 
-    // A .c2ko file is merged at once, without the dialog. It is windows-1251 text, as the tools
-    // that write it produce.
+    // A .c2ko file is merged at once, without the dialog.
     QString c2ko = dir.filePath(QStringLiteral("extra.c2ko"));
-    QFile text(c2ko);
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write(QByteArray::fromStdString(
-        "O}{" + W("Насос") +
-        "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
-    text.close();
+    WriteFile(c2ko, PumpC2ko());
     f.frame().SetModified(false);
     f.Select(p.boiler->id);
     f.Expect(ChooseFile(c2ko));

@@ -1,6 +1,7 @@
 #include "ui_fixture.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -123,6 +124,18 @@ std::string W(const std::string& utf8) {
   std::string out;
   ToCp1251(QString::fromStdString(utf8), &out);
   return out;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QByteArray PumpC2ko() {
+  return QByteArray::fromStdString(
+      "O}{" + W("Насос") +
+      "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n");
 }
 
 CObj* UiFixture::AddObject(CRecord* parent, const std::string& name) {

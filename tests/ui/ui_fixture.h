@@ -72,6 +72,11 @@ quint16 StartSim(QProcess& sim, const QString& program, const QString& base,
 
 // windows-1251 bytes of UTF-8 text, as the model keeps names.
 std::string W(const std::string& utf8);
+// Writes the bytes to the file, failing the test when it cannot.
+void WriteFile(const QString& path, const QByteArray& bytes);
+// A .c2ko text in windows-1251, as the tools that write it produce: the object "Насос" with the
+// atom "AI" holding the property "Speed".
+QByteArray PumpC2ko();
 // Presses the dialog's button with this object name; returns the dialog's result afterwards.
 int Press(QDialog& dialog, const char* buttonName);
 // Types text into the line or text edit with this object name.

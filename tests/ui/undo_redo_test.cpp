@@ -4,7 +4,6 @@
 // kept, Ctrl+Z knowing where the focus is. (The tree's rows through undo and redo are
 // record_model_test's.)
 #include <QCheckBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -109,12 +108,7 @@ class UndoRedoTest : public QObject {
     // The form is made anew when the kind shown changes: its controls are looked up each time.
     auto form = [&]() -> const FormControls& { return f.frame().GetFormView()->controls(); };
     QString c2ko = dir.filePath(QStringLiteral("extra.c2ko"));
-    QFile file(c2ko);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray::fromStdString(
-        "O}{" + W("Насос") +
-        "}\r\n A}{AI}\r\nP}{Speed}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{a}{b}\r\n"));
-    file.close();
+    WriteFile(c2ko, PumpC2ko());
     // An XML export of the whole tree, imported back below: every group once more.
     QString xml = dir.filePath(QStringLiteral("all.xml"));
     f.Select(0);
