@@ -12,6 +12,7 @@ packages=(
   libx11-dev qt6-translations-l10n
   qt6-l10n-tools qt6-tools-dev
   dpkg-dev appstream bash-completion man-db desktop-file-utils shared-mime-info xdotool
+  pybind11-dev python3-dev python3-pytest libxlsxwriter-dev xlsx2csv ccache
 )
 
 missing=()
