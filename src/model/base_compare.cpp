@@ -207,9 +207,7 @@ const char* DifferenceFieldName(int index) {
   return index >= 0 && index < kDifferenceFieldCount ? kNames[index] : "";
 }
 
-std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
-  if ((onSecond ? second : first) < 0) return {};
-  const RecordData& d = onSecond ? secondData : firstData;
+std::string DifferenceFieldText(const RecordData& d, int fieldIndex, const std::string& linkText) {
   switch (1 << fieldIndex) {
     case kFieldName:
       return d.name;
@@ -225,10 +223,16 @@ std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
     case kFieldRaw:
       return std::to_string(d.rawValue);
     case kFieldLink:
-      return onSecond ? secondLink : firstLink;
+      return linkText;
     default:
       return {};
   }
+}
+
+std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
+  if ((onSecond ? second : first) < 0) return {};
+  return DifferenceFieldText(onSecond ? secondData : firstData, fieldIndex,
+                             onSecond ? secondLink : firstLink);
 }
 
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,

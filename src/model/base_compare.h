@@ -37,6 +37,10 @@ enum DifferenceField : uint8_t {
 inline constexpr int kDifferenceFieldCount = 7;
 // "name", "type", "flags", "eoc", "value", "raw", "link" for the bit at `index`.
 const char* DifferenceFieldName(int index);
+// A field of one record's data as the differences show it (windows-1251 bytes): type names for
+// properties, numbers for atoms, flags and patterns in decimal, "true"/"false", and for the link
+// `linkText` (the target's path; empty for a property that is no link).
+std::string DifferenceFieldText(const RecordData& d, int fieldIndex, const std::string& linkText);
 
 struct CompareOptions {
   // By identifier: a base and the files saved from it keep identifiers. By record path: for

@@ -56,38 +56,6 @@ int HeightOf(const CRecord* r) {
   return h + 1;
 }
 
-std::unique_ptr<CRecord> MakeRecord(const RecordData& d) {
-  std::unique_ptr<CRecord> r;
-  switch (d.kind) {
-    case kKindGroup:
-      r = std::make_unique<CBase>();
-      break;
-    case kKindObject:
-      r = std::make_unique<CObj>();
-      break;
-    case kKindAtom: {
-      auto a = std::make_unique<CAtom>();
-      a->type = d.atomType;
-      r = std::move(a);
-      break;
-    }
-    case kKindProperty: {
-      auto p = std::make_unique<CPropertyItem>();
-      p->typeCode = d.typeCode;
-      p->flags = d.flags;
-      p->eoc = d.eoc;
-      p->valueText = d.valueText;
-      p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
-      r = std::move(p);
-      break;
-    }
-    default:
-      return nullptr;
-  }
-  r->name = d.name;
-  return r;
-}
-
 class TakeOverRun {
  public:
   TakeOverRun(CTarnelDoc& doc, const CompareResult& r, std::vector<CRecord*> records,
@@ -204,7 +172,7 @@ class TakeOverRun {
       ++out_.notTaken;
       return false;
     }
-    std::unique_ptr<CRecord> rec = MakeRecord(d);
+    std::unique_ptr<CRecord> rec = MakeRecordFromData(d);
     if (!rec) return false;
     uint16_t key = KeyOf(d.id);
     bool free = key != 0 && !doc_.LookupRecord(key);

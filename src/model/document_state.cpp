@@ -123,3 +123,35 @@ void CaptureState(const CTarnelDoc& doc, DocumentState* into) {
   for (const auto& g : doc.groups) capture.Record(g.get(), -1);
   into->records.resize(capture.Count());
 }
+
+std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d) {
+  std::unique_ptr<CRecord> r;
+  switch (d.kind) {
+    case kKindGroup:
+      r = std::make_unique<CBase>();
+      break;
+    case kKindObject:
+      r = std::make_unique<CObj>();
+      break;
+    case kKindAtom: {
+      auto a = std::make_unique<CAtom>();
+      a->type = d.atomType;
+      r = std::move(a);
+      break;
+    }
+    case kKindProperty: {
+      auto p = std::make_unique<CPropertyItem>();
+      p->typeCode = d.typeCode;
+      p->flags = d.flags;
+      p->eoc = d.eoc;
+      p->valueText = d.valueText;
+      p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
+      r = std::move(p);
+      break;
+    }
+    default:
+      return nullptr;
+  }
+  r->name = d.name;
+  return r;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ inline uint16_t KeyOf(uint32_t id) {
 void DescribeRecord(const CTarnelDoc& doc, const CRecord* record, RecordData* out);
 // The record's own fields only: identifier, kind, name, atom type and the property's fields.
 RecordData FieldsOf(const CRecord* record);
+// A new record in no document holding `d`'s own fields (identifier and incoming links left out,
+// the pattern as stored state); null for an unknown kind.
+std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d);
 
 // Reads the document without changing anything: no value is converted, no notification posted.
 DocumentState CaptureState(const CTarnelDoc& doc);

@@ -17,8 +17,13 @@ std::vector<CRecord*> AllRecords(CTarnelDoc& doc) {
   return out;
 }
 
-bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
-  const std::vector<CRecord*> all = AllRecords(doc);
+bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng, uint32_t within) {
+  std::vector<CRecord*> all = AllRecords(doc);
+  if (within) {
+    const CRecord* root = doc.LookupRecord(within);
+    if (!root) return false;
+    std::erase_if(all, [&](const CRecord* r) { return !IsInBranch(r, root); });
+  }
   auto pick = [&](int kind) -> CRecord* {  // a record of the kind, or of a container kind for 0
     std::vector<CRecord*> of;
     for (CRecord* r : all)
@@ -61,7 +66,7 @@ bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng) {
       if (rng() % 2) return p && PlaceAfter(doc, p, pick(kKindProperty)).changed;
       return PlaceAfter(doc, movable(), pick(kKindObject)).changed;
     case 9:
-      return AddGroup(doc, "G").changed;
+      return !within && AddGroup(doc, "G").changed;
     case 10:  // relink or unlink
       if (!p) return false;
       return rng() % 3 ? SetLinkTarget(doc, p, pick(kKindProperty)) : UnlinkToShort(doc, p);
