@@ -6,7 +6,7 @@ _kandrel_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="new dump resave export import fetch check watch list diff"
+  local commands="new dump resave export import fetch check watch list diff merge"
   if ((cword == 1)); then
     COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
     return
@@ -47,6 +47,7 @@ _kandrel_cli() {
     fetch) options="-o --timeout" ;;
     watch) options="--id --path --count --seconds --csv" ;;
     diff) options="--server --timeout --by --ignore-values --json" ;;
+    merge) options="-o --json" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -59,6 +60,9 @@ _kandrel_cli() {
       ;;
     resave)
       ((npos < 2)) && _filedir kdl
+      ;;
+    merge)
+      ((npos < 3)) && _filedir kdl
       ;;
     diff)
       if [[ $prev == --server ]]; then

@@ -15,6 +15,7 @@ std::unique_ptr<Command> MakeFetchCommand();
 std::unique_ptr<Command> MakeWatchCommand();
 std::unique_ptr<Command> MakeListCommand();
 std::unique_ptr<Command> MakeDiffCommand();
+std::unique_ptr<Command> MakeMergeCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -28,6 +29,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeCheckCommand());
   all.push_back(MakeListCommand());
   all.push_back(MakeDiffCommand());
+  all.push_back(MakeMergeCommand());
   return all;
 }
 
