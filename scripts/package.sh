@@ -99,6 +99,16 @@ if command -v update-desktop-database >/dev/null; then
     /usr/share/applications/mimeinfo.cache
 fi
 
+# The Python module comes from the installed package alone: no PYTHONPATH, outside the tree.
+check "Debian's python3 imports kandrel from the package and reads the new document" \
+  bash -c "cd / && env -u PYTHONPATH /usr/bin/python3 -c '
+import kandrel, os
+assert kandrel.__file__.startswith(\"/usr/lib/python3/dist-packages/\"), kandrel.__file__
+doc = kandrel.open(\"$work/plant.kdl\")
+assert [g.name for g in doc.groups] == [\"Hardware\", \"Logic\", \"Network\"]
+assert os.path.exists(os.path.join(os.path.dirname(kandrel.__file__), \"kandrel.pyi\"))
+'"
+
 # The installed editor starts on a document and shows its window; it must still be running
 # 3 s later.
 cat >"$work/editor_starts.sh" <<'SCRIPT'

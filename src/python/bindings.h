@@ -1,0 +1,35 @@
+// The parts of the module, each registering its classes and functions.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "document_handle.h"
+
+namespace kpy {
+
+void RegisterRecord(pybind11::module_& m);
+void RegisterDocument(pybind11::module_& m);
+void RegisterCompare(pybind11::module_& m);
+void RegisterNetwork(pybind11::module_& m);
+
+// The handle of a record, or None for null.
+pybind11::object RecordObject(const DocumentPtr& doc, CRecord* record);
+
+// One step of the edit history around an edit made by a script: every change between the
+// making and the end of the scope is one undo step, or part of the open `with doc.edit()`
+// block. Edits check their arguments before they change anything, so a refusal leaves
+// nothing to take back.
+class EditStep {
+ public:
+  explicit EditStep(DocumentHandle& doc);
+  ~EditStep();
+  EditStep(const EditStep&) = delete;
+  EditStep& operator=(const EditStep&) = delete;
+
+ private:
+  DocumentHandle& doc_;
+};
+
+}  // namespace kpy

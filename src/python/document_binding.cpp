@@ -1,0 +1,331 @@
+// kandrel.Document: a base in memory, opened from a file, made new or fetched from a server.
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bindings.h"
+#include "errors.h"
+#include "model/cp1251.h"
+#include "model/document_edits.h"
+#include "text.h"
+#include "xml/c2ko_import.h"
+#include "xml/export_file.h"
+#include "xml/import_merge.h"
+#include "xml/import_parser.h"
+#include "xml/import_selection.h"
+
+namespace py = pybind11;
+
+namespace kpy {
+
+namespace {
+
+DocumentPtr NewDocument() {
+  auto h = std::make_shared<DocumentHandle>();
+  h->doc().OnNewDocument();
+  h->doc().RebuildTree();
+  return h;
+}
+
+DocumentPtr Open(const std::filesystem::path& file) {
+  std::string path = file.string();
+  auto h = std::make_shared<DocumentHandle>();
+  std::string error;
+  {
+    py::gil_scoped_release unlocked;
+    try {
+      h->doc().OpenFile(path);
+    } catch (const DocumentFileError& e) {
+      error = e.what();
+    }
+  }
+  if (!error.empty()) ThrowFileError(error, path);
+  h->path = path;
+  return h;
+}
+
+void Save(DocumentHandle& h, const std::optional<std::filesystem::path>& path) {
+  std::string target = path ? path->string() : h.path;
+  if (target.empty())
+    throw ScriptError(ErrorClass::kFile, "the document has no file yet; give save() a path", {},
+                      "no file name");
+  std::string error;
+  {
+    LongCall call({&h});
+    py::gil_scoped_release unlocked;
+    try {
+      h.doc().SaveFile(target);
+    } catch (const DocumentFileError& e) {
+      error = e.what();
+    }
+  }
+  if (!error.empty()) ThrowFileError(error, target);
+  h.path = target;
+}
+
+// Every record in tree order; a record deleted while the walk goes on is passed over.
+class Walk {
+ public:
+  Walk(DocumentPtr doc, const CRecord* from) : doc_(std::move(doc)) {
+    doc_->WaitIdle();
+    if (from)
+      Collect(from);
+    else
+      for (int i = 0, n = doc_->doc().RowCount(nullptr); i < n; ++i)
+        Collect(doc_->doc().RecordAt(nullptr, i));
+    generation_ = doc_->generation();
+  }
+
+  py::object Next() {
+    doc_->WaitIdle();
+    while (next_ < records_.size()) {
+      auto [record, id] = records_[next_++];
+      if (generation_ == doc_->generation()) return py::cast(RecordRef(doc_, record));
+      // Records may have gone since the walk began: only those still there are handed out.
+      CRecord* now = doc_->doc().LookupRecord(id);
+      if (now && now->id == id) return py::cast(RecordRef(doc_, now));
+    }
+    throw py::stop_iteration();
+  }
+
+ private:
+  void Collect(const CRecord* r) {
+    records_.emplace_back(const_cast<CRecord*>(r), r->id);
+    ForEachChild(r, [&](const CRecord* c) { Collect(c); });
+  }
+
+  DocumentPtr doc_;
+  std::vector<std::pair<CRecord*, uint32_t>> records_;
+  size_t next_ = 0;
+  uint64_t generation_ = 0;
+};
+
+// The record whose path is exactly `path`, the first in tree order.
+CRecord* FindByPath(const CTarnelDoc& doc, const std::string& path) {
+  CRecord* found = nullptr;
+  std::function<void(const CRecord*)> visit = [&](const CRecord* r) {
+    if (found) return;
+    std::string own = GetRecordPath(r);
+    if (own == path) {
+      found = const_cast<CRecord*>(r);
+      return;
+    }
+    // Only a branch whose path begins the wanted one can hold it.
+    if (path.compare(0, own.size(), own) != 0) return;
+    ForEachChild(r, [&](const CRecord* c) { visit(c); });
+  };
+  for (int i = 0, n = doc.RowCount(nullptr); i < n && !found; ++i) visit(doc.RecordAt(nullptr, i));
+  return found;
+}
+
+CRecord* RecordArgument(DocumentHandle& h, const py::object& record, const char* what) {
+  if (record.is_none()) return nullptr;
+  if (!py::isinstance<RecordRef>(record)) throw py::type_error(std::string(what) + " is a Record");
+  const RecordRef& ref = record.cast<const RecordRef&>();
+  if (ref.document().get() != &h)
+    ThrowEditError(EditRefusal::kNoRecord,
+                   std::string(what) + ": the record is in another document");
+  return ref.Get();
+}
+
+void ExportXml(DocumentHandle& h, const std::filesystem::path& file, const py::object& record) {
+  std::string path = file.string();
+  CRecord* r = RecordArgument(h, record, "record");
+  std::string error;
+  {
+    LongCall call({&h});
+    py::gil_scoped_release unlocked;
+    CExportFile file(h.doc(), r, path);
+    if (!file.Export()) error = file.GetError();
+  }
+  if (!error.empty()) ThrowFileError(error, path);
+}
+
+py::dict ImportXml(DocumentHandle& h, const std::filesystem::path& file, const py::object& target) {
+  std::string path = file.string();
+  CRecord* t = RecordArgument(h, target, "target");
+  CImportParser parser;
+  bool loaded = false;
+  {
+    py::gil_scoped_release unlocked;
+    loaded = parser.Load(path);
+  }
+  if (!loaded) ThrowFileError(parser.GetErrorText() + ": " + parser.GetErrorDetail(), path);
+  auto selection = FillImportTree(parser, t);
+  ImportOutcome outcome;
+  {
+    EditStep step(h);
+    outcome = ApplyImport(h.doc(), *selection, t);
+  }
+  if (outcome.merge.notCopied > 0)
+    ThrowFileError(path + ": " + std::to_string(outcome.merge.notCopied) +
+                       " records could not be copied: the document has no identifier left for "
+                       "them or they would lie too deep",
+                   path);
+  py::dict report;
+  report["copied"] = outcome.merge.copied;
+  report["altered_texts"] = parser.GetAlteredTextCount();
+  report["skipped_elements"] = parser.GetSkippedElementCount();
+  report["links_resolved"] = outcome.links.resolved;
+  report["links_made_binary"] = outcome.links.madeBinary;
+  return report;
+}
+
+py::dict ImportC2ko(DocumentHandle& h, const std::filesystem::path& file,
+                    const py::object& target) {
+  std::string path = file.string();
+  CRecord* t = RecordArgument(h, target, "target");
+  if (!AsChildHolder(t))
+    ThrowEditError(EditRefusal::kWrongKind, "a c2ko file is imported under a group or an object");
+  C2koImportStats stats;
+  std::string error;
+  {
+    EditStep step(h);
+    try {
+      stats = ImportC2koFile(h.doc(), path, t);
+    } catch (const C2koImportError& e) {
+      if (e.fileNotFound) {
+        char text[4096];
+        std::snprintf(text, sizeof text, kFileNotFoundFormat, path.c_str());
+        error = text;
+      } else {
+        error = std::string(kDataImportErrorText) + ": " + path + ": " + e.what();
+      }
+    }
+  }
+  if (!error.empty()) ThrowFileError(error, path);
+  py::dict report;
+  report["objects"] = stats.objects;
+  report["atoms"] = stats.atoms;
+  report["properties"] = stats.properties;
+  return report;
+}
+
+py::list Groups(const DocumentPtr& h) {
+  h->WaitIdle();
+  py::list out;
+  for (int i = 0, n = h->doc().RowCount(nullptr); i < n; ++i)
+    out.append(RecordObject(h, h->doc().RecordAt(nullptr, i)));
+  return out;
+}
+
+}  // namespace
+
+EditStep::EditStep(DocumentHandle& doc) : doc_(doc) {
+  doc_.WaitIdle();
+}
+
+EditStep::~EditStep() = default;
+
+void RegisterDocument(py::module_& m) {
+  py::class_<Walk>(m, "_Walk", "An iterator over records in tree order.")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &Walk::Next);
+
+  py::class_<DocumentHandle, DocumentPtr>(m, "Document", R"doc(
+A configuration base: its groups, with objects, atoms and properties below them.
+
+Document() is a new base holding the three default groups; kandrel.open(path) reads a .kdl
+file; kandrel.fetch(host, port) downloads a server's base. Every change goes through the same
+edit functions as the editor, with the same rules and the same undo.
+
+    doc = kandrel.open("plant.kdl")
+    for rec in doc.walk():
+        if rec.kind == "property" and rec.name == "Limit":
+            rec.value = 100
+    doc.save()
+)doc")
+      .def(py::init(&NewDocument), "A new base with its three default groups.")
+      .def_readonly("path", &DocumentHandle::path,
+                    "The file the document was opened from or last saved to; \"\" for none.")
+      .def_property_readonly(
+          "last_id", [](DocumentHandle& h) { return int(h.doc().idMap.GetLastId()); },
+          "The last identifier handed out.")
+      .def("save", &Save, py::arg("path") = py::none(),
+           "Writes the document to `path` (default: the file it came from), replacing the file "
+           "in one step. Raises FileError naming the file and the cause.")
+      .def_property_readonly("groups", &Groups, "The groups, in order.")
+      .def(
+          "walk",
+          [](const DocumentPtr& h, const py::object& record) {
+            return Walk(h, RecordArgument(*h, record, "record"));
+          },
+          py::arg("record") = py::none(),
+          "Every record in tree order (a group, then its branch; an atom's properties right "
+          "after it), or those of one record's branch. Records deleted during the walk are "
+          "passed over.")
+      .def(
+          "find",
+          [](const DocumentPtr& h, const std::string& path) {
+            h->WaitIdle();
+            std::string bytes;
+            // A path windows-1251 cannot hold names no record.
+            if (Utf8ToCp1251(path, &bytes) > 0) return py::object(py::none());
+            return RecordObject(h, FindByPath(h->doc(), bytes));
+          },
+          py::arg("path"),
+          "The record at \"/Group/Object/.../Property\" (the first one in tree order when "
+          "several share the path), or None.")
+      .def(
+          "record",
+          [](const DocumentPtr& h, long id) {
+            h->WaitIdle();
+            CRecord* r =
+                id > 0 && id <= 0xFFFFFFFFl ? h->doc().LookupRecord(uint32_t(id)) : nullptr;
+            if (!r || r->id != uint32_t(id))
+              throw py::key_error("no record has the identifier " + std::to_string(id));
+            return RecordObject(h, r);
+          },
+          py::arg("id"), "The record with the identifier; KeyError when there is none.")
+      .def(
+          "__len__",
+          [](const DocumentPtr& h) {
+            h->WaitIdle();
+            size_t n = 0;
+            std::function<void(const CRecord*)> count = [&](const CRecord* r) {
+              ++n;
+              ForEachChild(r, count);
+            };
+            for (int i = 0, g = h->doc().RowCount(nullptr); i < g; ++i)
+              count(h->doc().RecordAt(nullptr, i));
+            return n;
+          },
+          "The number of records.")
+      .def(
+          "add_group",
+          [](const DocumentPtr& h, const std::string& name) {
+            std::string n = FromPython(name, "name");
+            EditStep step(*h);
+            EditResult r = AddGroup(h->doc(), std::move(n));
+            if (!r.record)
+              ThrowEditError(
+                  r.refusal == EditRefusal::kDone ? EditRefusal::kDocumentFull : r.refusal,
+                  "add_group");
+            return RecordObject(h, r.record);
+          },
+          py::arg("name"), "Appends a new group and returns it.")
+      .def("export_xml", &ExportXml, py::arg("path"), py::arg("record") = py::none(),
+           "Writes the whole document, or one record's branch, as an XML interchange file.")
+      .def("import_xml", &ImportXml, py::arg("path"), py::arg("target") = py::none(),
+           "Merges an XML interchange file under `target` (None: new groups at the top level) "
+           "as the import dialog does with its default choices, with fresh identifiers and "
+           "link paths resolved. Returns counts: copied, altered_texts, skipped_elements, "
+           "links_resolved, links_made_binary. One undo step.")
+      .def("import_c2ko", &ImportC2ko, py::arg("path"), py::arg("target"),
+           "Imports a c2ko text file under `target`, a group or an object. Returns the counts "
+           "of objects, atoms and properties made. One undo step.")
+      .def("__repr__", [](const DocumentHandle& h) {
+        return "<kandrel.Document " + (h.path.empty() ? std::string("(new)") : h.path) + ">";
+      });
+
+  m.def("open", &Open, py::arg("path"),
+        "Reads a .kdl file into a new Document, as the editor opens it. Raises FileError "
+        "naming the file and the cause.");
+}
+
+}  // namespace kpy
