@@ -13,6 +13,10 @@ void RegisterRecord(pybind11::module_& m);
 void RegisterDocument(pybind11::module_& m);
 void RegisterCompare(pybind11::module_& m);
 void RegisterNetwork(pybind11::module_& m);
+void RegisterMerge(pybind11::module_& m);
+
+// A Document argument, or the path of a .kdl file opened for it.
+DocumentPtr AsDocument(const pybind11::object& arg);
 
 // The handle of a record, or None for null.
 pybind11::object RecordObject(const DocumentPtr& doc, CRecord* record);

@@ -20,12 +20,16 @@ py::list SortedIds(std::vector<uint32_t> ids) {
   return out;
 }
 
+}  // namespace
+
 DocumentPtr AsDocument(const py::object& arg) {
   if (py::isinstance<DocumentHandle>(arg)) return arg.cast<DocumentPtr>();
   if (py::isinstance<py::str>(arg) || py::hasattr(arg, "__fspath__"))
     return py::module_::import("kandrel").attr("open")(arg).cast<DocumentPtr>();
-  throw py::type_error("diff compares Documents (or the paths of .kdl files)");
+  throw py::type_error("expected a Document (or the path of a .kdl file)");
 }
+
+namespace {
 
 py::dict Diff(const py::object& a, const py::object& b, const std::string& by, bool ignoreValues) {
   CompareOptions options;

@@ -28,4 +28,5 @@ raise kandrel.Error subclasses: FileError, EditError, NetworkError, DeletedRecor
   kpy::RegisterDocument(m);
   kpy::RegisterCompare(m);
   kpy::RegisterNetwork(m);
+  kpy::RegisterMerge(m);
 }
