@@ -7,9 +7,24 @@ namespace py = pybind11;
 
 namespace kpy {
 
+namespace {
+
+// The code page as a decoding table of 256 characters, 0x98 as U+FFFD: Python's charmap
+// decoder reads the bytes through it without an intermediate UTF-8 copy.
+PyObject* DecodingTable() {
+  static PyObject* table = [] {
+    Py_UCS4 chars[256];
+    for (int b = 0; b < 256; ++b) chars[b] = Cp1251ToUnicode(uint8_t(b));
+    return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, chars, 256);
+  }();
+  return table;
+}
+
+}  // namespace
+
 py::str ToPython(const std::string& cp1251) {
-  std::string utf8 = Cp1251ToUtf8(cp1251);
-  PyObject* s = PyUnicode_DecodeUTF8(utf8.data(), Py_ssize_t(utf8.size()), "replace");
+  PyObject* s =
+      PyUnicode_DecodeCharmap(cp1251.data(), Py_ssize_t(cp1251.size()), DecodingTable(), "strict");
   if (!s) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(s);
 }
