@@ -306,7 +306,7 @@ edit functions as the editor, with the same rules and the same undo.
               ThrowEditError(
                   r.refusal == EditRefusal::kDone ? EditRefusal::kDocumentFull : r.refusal,
                   "add_group");
-            return RecordObject(h, r.record);
+            return RecordRef(h, r.record);
           },
           py::arg("name"), "Appends a new group and returns it.")
       .def("export_xml", &ExportXml, py::arg("path"), py::arg("record") = py::none(),

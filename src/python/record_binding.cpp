@@ -234,13 +234,13 @@ py::object Incoming(const RecordRef& self) {
   return py::object(std::move(out));
 }
 
-py::object Made(const RecordRef& self, const EditResult& r, const std::string& what) {
+RecordRef Made(const RecordRef& self, const EditResult& r, const std::string& what) {
   if (r.refusal != EditRefusal::kDone || !r.record)
     ThrowEditError(r.refusal == EditRefusal::kDone ? EditRefusal::kWrongKind : r.refusal, what);
-  return RecordObject(self.document(), r.record);
+  return RecordRef(self.document(), r.record);
 }
 
-py::object AddObjectTo(RecordRef& self, const std::string& name) {
+RecordRef AddObjectTo(RecordRef& self, const std::string& name) {
   CRecord* r = self.Get();
   std::string n = FromPython(name, "name");
   EditStep step(*self.document());
@@ -248,7 +248,7 @@ py::object AddObjectTo(RecordRef& self, const std::string& name) {
               "add_object under " + GetRecordPath(r));
 }
 
-py::object AddAtomTo(RecordRef& self, const std::string& name, int type) {
+RecordRef AddAtomTo(RecordRef& self, const std::string& name, int type) {
   CRecord* r = self.Get();
   std::string n = FromPython(name, "name");
   if (type < -128 || type > 127)
@@ -258,8 +258,8 @@ py::object AddAtomTo(RecordRef& self, const std::string& name, int type) {
               "add_atom under " + GetRecordPath(r));
 }
 
-py::object AddPropertyTo(RecordRef& self, const std::string& name, const py::object& type,
-                         const py::object& value) {
+RecordRef AddPropertyTo(RecordRef& self, const std::string& name, const py::object& type,
+                        const py::object& value) {
   CRecord* r = self.Get();
   PropertyDraft draft;
   draft.name = FromPython(name, "name");
@@ -316,7 +316,7 @@ void Move(RecordRef& self, const py::object& parent, const py::object& index) {
   }
 }
 
-py::object CopyTo(RecordRef& self, const RecordRef& parent) {
+RecordRef CopyTo(RecordRef& self, const RecordRef& parent) {
   CRecord* r = self.Get();
   CRecord* target = Target(self, parent, "copy_to");
   EditStep step(*self.document());
