@@ -30,6 +30,8 @@ check version 0 '^Kandrel [0-9]+\.[0-9]+' --version
 check qt-options-pass 0 '^Kandrel ' -platform offscreen -style fusion -reverse --version
 check unknown-option 2 "bogus" --bogus
 check two-files 2 '--help' a.kdl b.kdl
+check merge-without-out 2 '--merge' --merge b.kdl o.kdl t.kdl
+check merge-two-files 2 '--merge' --merge b.kdl o.kdl -o out.kdl
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -20,6 +20,16 @@ void SetUp(QCommandLineParser& parser) {
       QCoreApplication::translate("EditorCommandLine", "Kandrel: редактор базы конфигурации"));
   parser.addHelpOption();
   parser.addVersionOption();
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("merge"),
+      QCoreApplication::translate("EditorCommandLine",
+                                  "Слить OURS и THEIRS над общей базой BASE и открыть результат с "
+                                  "конфликтами; сохранение пишет OUT (как merge tool для git)"),
+      QStringLiteral("BASE OURS THEIRS")));
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("o"),
+      QCoreApplication::translate("EditorCommandLine", "Файл результата слияния"),
+      QStringLiteral("OUT")));
   parser.addPositionalArgument(QStringLiteral("file"),
                                QCoreApplication::translate("EditorCommandLine", "Документ .kdl"),
                                QStringLiteral("[file]"));
@@ -40,18 +50,37 @@ QString TooManyFiles() {
   return QCoreApplication::translate("EditorCommandLine", "Можно открыть только один документ.");
 }
 
+QString MergeUsage() {
+  return QCoreApplication::translate("EditorCommandLine",
+                                     "Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.");
+}
+
+// The cause a parsed command line cannot run, empty when it can. With --merge the two
+// positional arguments are OURS and THEIRS, and -o names the result.
+QString Problem(const QCommandLineParser& parser) {
+  const bool merging = parser.isSet(QStringLiteral("merge"));
+  if (merging != parser.isSet(QStringLiteral("o"))) return MergeUsage();
+  if (merging) return parser.positionalArguments().size() == 2 ? QString() : MergeUsage();
+  return parser.positionalArguments().size() > 1 ? TooManyFiles() : QString();
+}
+
 }  // namespace
 
 EditorCommandLine ParseEditorCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   SetUp(parser);
   EditorCommandLine result;
-  if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+  if (!parser.parse(arguments) || !Problem(parser).isEmpty()) {
     result.action = EditorCommandLine::Action::Error;
   } else if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
     result.action = EditorCommandLine::Action::Help;
   } else if (parser.isSet(QStringLiteral("version"))) {
     result.action = EditorCommandLine::Action::Version;
+  } else if (parser.isSet(QStringLiteral("merge"))) {
+    result.mergeBase = parser.value(QStringLiteral("merge"));
+    result.mergeOurs = parser.positionalArguments()[0];
+    result.mergeTheirs = parser.positionalArguments()[1];
+    result.mergeOut = parser.value(QStringLiteral("o"));
   } else if (!parser.positionalArguments().isEmpty()) {
     result.file = parser.positionalArguments().first();
   }
@@ -62,9 +91,9 @@ int ReportEditorCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   SetUp(parser);
   const bool parsed = parser.parse(arguments);
-  if (!parsed || parser.positionalArguments().size() > 1) {
+  if (!parsed || !Problem(parser).isEmpty()) {
     const QString program = arguments.isEmpty() ? QStringLiteral("kandrel") : arguments.first();
-    const QString cause = parsed ? TooManyFiles() : parser.errorText();
+    const QString cause = parsed ? Problem(parser) : parser.errorText();
     std::fprintf(
         stderr, "%s: %s\n%s\n", qPrintable(program), qPrintable(cause),
         qPrintable(

@@ -9,6 +9,9 @@ struct EditorCommandLine {
   enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
   QString file;  // the document to open; empty for a new document
+  // --merge BASE OURS THEIRS -o OUT: the merge to open instead of a document.
+  QString mergeBase, mergeOurs, mergeTheirs, mergeOut;
+  bool merging() const { return !mergeBase.isEmpty(); }
 };
 
 // Reads the arguments (the program's name first). Qt's own options (-platform, -style, ...)

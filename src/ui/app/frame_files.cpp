@@ -69,6 +69,11 @@ void FrameFiles::UpdateTitle() {
   frame_->setWindowModified(modified_);
 }
 
+void FrameFiles::BindTo(const QString& path) {
+  filePath_ = QFileInfo(path).absoluteFilePath();
+  UpdateTitle();
+}
+
 bool FrameFiles::MaySwitchDocument() {
   if (!modified_) return true;
   switch (AskSaveChanges(frame_, DocumentName(filePath_))) {

@@ -18,6 +18,8 @@ class FrameFiles {
   bool SaveDocumentAs();
   bool OpenRecoveryCopy(const QString& copyPath, const QString& originalPath);
   const QString& filePath() const { return filePath_; }
+  // The document is saved to `path` from now on; nothing is written yet.
+  void BindTo(const QString& path);
   // Asks "Сохранить изменения?" when the document is modified; false when the user cancels or
   // the save fails.
   bool MaySwitchDocument();

@@ -25,6 +25,7 @@
 #include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_resources.h"
 #include "ui/compare/compare_owner.h"
+#include "ui/compare/merge_owner.h"
 #include "ui/dialogs/html_about.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
@@ -82,6 +83,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   treeEditing_->AttachKeys();
   network_ = std::make_unique<FrameNetwork>(this);
   compare_ = std::make_unique<CCompareOwner>(this);
+  merge_ = std::make_unique<CMergeOwner>(this);
   watchDock_ = new CWatchDock(this);
   addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
   resizeDocks({watchDock_}, {170}, Qt::Vertical);  // the tree and the form keep most of the room
@@ -111,6 +113,7 @@ CMainFrame::~CMainFrame() {
   disconnect(qApp, nullptr, this, nullptr);
   // The comparison marks the tree and follows the session: it goes while both exist.
   compare_.reset();
+  merge_.reset();
   // The links editor reports to the frame when it hides: it goes while the frame is whole.
   delete linksEditor_.data();
   // The connection goes first, with its close message, while the document still exists.
@@ -153,6 +156,10 @@ bool CMainFrame::SaveDocumentAs() {
 
 const QString& CMainFrame::filePath() const {
   return files_->filePath();
+}
+
+void CMainFrame::BindDocumentTo(const QString& path) {
+  files_->BindTo(path);
 }
 
 bool CMainFrame::MaySwitchDocument() {

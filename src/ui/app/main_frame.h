@@ -16,6 +16,7 @@
 #include "ui/history/edit_command.h"
 
 class CCompareOwner;
+class CMergeOwner;
 class CFindBar;
 class FrameFiles;
 class FrameRecords;
@@ -97,6 +98,8 @@ class CMainFrame : public QMainWindow {
   bool SaveDocument();
   bool SaveDocumentAs();
   const QString& filePath() const;
+  // Saving writes `path` from now on (a merge opened from OURS is saved as OUT).
+  void BindDocumentTo(const QString& path);
   // Opens a recovery copy as a modified document bound to `originalPath` (empty: unnamed); the
   // user's file is not touched until the user saves.
   bool OpenRecoveryCopy(const QString& copyPath, const QString& originalPath);
@@ -126,6 +129,8 @@ class CMainFrame : public QMainWindow {
   FrameNetwork* network() const { return network_.get(); }
   // The comparison with another base: its menu, dock and the tree's marks.
   CCompareOwner* compare() const { return compare_.get(); }
+  // The three-way merge with its conflicts list.
+  CMergeOwner* merge() const { return merge_.get(); }
   // The "Наблюдение" dock with the watch list of the document file.
   CWatchDock* watchDock() const { return watchDock_; }
   // The tree's value column: which values just changed.
@@ -178,6 +183,7 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<FrameUndoFind> undoFind_;
   std::unique_ptr<FrameNetwork> network_;
   std::unique_ptr<CCompareOwner> compare_;
+  std::unique_ptr<CMergeOwner> merge_;
   CWatchDock* watchDock_ = nullptr;
   CValueHighlight* valueHighlight_ = nullptr;
   QPointer<CLinksDialog> linksEditor_;

@@ -7,6 +7,7 @@
 #include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_language.h"
 #include "ui/app/ui_resources.h"
+#include "ui/compare/merge_owner.h"
 
 void CTarnelApp::SetIdentity() {
   setOrganizationName(QStringLiteral("Kandrel"));
@@ -35,6 +36,9 @@ bool CTarnelApp::InitInstance() {
   frame_->showMaximized();
   // A file that cannot be opened has been reported; the new document stays open then.
   if (!commandLine.file.isEmpty()) frame_->OpenDocument(commandLine.file);
+  if (commandLine.merging())
+    frame_->merge()->OpenMerge(commandLine.mergeBase, commandLine.mergeOurs,
+                               commandLine.mergeTheirs, commandLine.mergeOut);
   // Copies a crashed Kandrel left behind are offered once the window is up.
   frame_->recovery()->OfferRecovery();
   return true;

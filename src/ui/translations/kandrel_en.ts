@@ -766,6 +766,101 @@
     </message>
 </context>
 <context>
+    <name>CMergeOwner</name>
+    <message>
+        <source>Слияние…</source>
+        <translation>Merge…</translation>
+    </message>
+    <message>
+        <source>Слить в документ изменения другой копии той же базы (выбрать базу и их копию)</source>
+        <translation>Merge the changes of another copy of the same base into the document (choose the base and their copy)</translation>
+    </message>
+    <message>
+        <source>Взять наше</source>
+        <translation>Take Ours</translation>
+    </message>
+    <message>
+        <source>Оставить в выбранных конфликтах то, что было в документе</source>
+        <translation>Keep what the document had in the selected conflicts</translation>
+    </message>
+    <message>
+        <source>Взять их</source>
+        <translation>Take Theirs</translation>
+    </message>
+    <message>
+        <source>Взять в выбранных конфликтах то, что было в их копии</source>
+        <translation>Take what their copy had in the selected conflicts</translation>
+    </message>
+    <message>
+        <source>Закрыть слияние</source>
+        <translation>Close Merge</translation>
+    </message>
+    <message>
+        <source>Закрыть список конфликтов</source>
+        <translation>Close the list of conflicts</translation>
+    </message>
+    <message>
+        <source>Слияние: общая база</source>
+        <translation>Merge: Common Base</translation>
+    </message>
+    <message>
+        <source>Слияние: их копия</source>
+        <translation>Merge: Their Copy</translation>
+    </message>
+    <message>
+        <source>Различия</source>
+        <translation>Differences</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>Поле</source>
+        <translation>Field</translation>
+    </message>
+    <message>
+        <source>База</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>Наше</source>
+        <translation>Ours</translation>
+    </message>
+    <message>
+        <source>Их</source>
+        <translation>Theirs</translation>
+    </message>
+    <message>
+        <source>Взято</source>
+        <translation>Taken</translation>
+    </message>
+    <message>
+        <source>Слияние выполнено без конфликтов</source>
+        <translation>Merged without conflicts</translation>
+    </message>
+    <message>
+        <source>Слияние: конфликтов %1; в них оставлено наше</source>
+        <translation>Merge: %1 conflicts; ours kept in them</translation>
+    </message>
+    <message>
+        <source>Слияние без конфликтов</source>
+        <translation>Merge without conflicts</translation>
+    </message>
+    <message>
+        <source>Конфликты слияния: %1</source>
+        <translation>Merge conflicts: %1</translation>
+    </message>
+    <message>
+        <source>наше</source>
+        <translation>ours</translation>
+    </message>
+    <message>
+        <source>их</source>
+        <translation>theirs</translation>
+    </message>
+</context>
+<context>
     <name>CNetConnectToDlg</name>
     <message>
         <source>Connect to....</source>
@@ -1077,6 +1172,18 @@ Restore the document from it?</translation>
     <message>
         <source>Подробнее: %1 --help</source>
         <translation>More: %1 --help</translation>
+    </message>
+    <message>
+        <source>Слить OURS и THEIRS над общей базой BASE и открыть результат с конфликтами; сохранение пишет OUT (как merge tool для git)</source>
+        <translation>Merge OURS and THEIRS over their common BASE and open the result with its conflicts; saving writes OUT (a merge tool for git)</translation>
+    </message>
+    <message>
+        <source>Файл результата слияния</source>
+        <translation>The file the merge is saved to</translation>
+    </message>
+    <message>
+        <source>Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.</source>
+        <translation>A merge is given as: --merge BASE OURS THEIRS -o OUT.</translation>
     </message>
 </context>
 <context>
