@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "model/consistency.h"
+#include "model/cp1251.h"
 #include "model/document.h"
 
 namespace {
@@ -43,15 +44,21 @@ class CheckCommand : public Command {
     ExpectArgs(args, 1);
     CTarnelDoc doc;
     OpenDocument(doc, args[0]);
-    auto problems = CheckConsistency(doc);
+    // One line per problem as it is found: the file's name as given, the problem's record
+    // paths escaped as list escapes them.
+    std::string prefix = EscapedUtf8(args[0]) + ": ";
+    bool found = false;
+    auto report = [&](const std::string& problem) {
+      found = true;
+      WriteOut(prefix + EscapedText(problem) + "\n");
+    };
     // An empty file opens as a base without groups, but no save ever writes one: it is what
     // is left of a file that was cut off or never written.
     std::error_code ec;
     if (std::filesystem::file_size(args[0], ec) == 0 && !ec)
-      problems.insert(problems.begin(),
-                      "the file is empty (0 bytes): no groups, no last identifier");
-    for (const auto& p : problems) std::printf("%s: %s\n", args[0].c_str(), p.c_str());
-    return problems.empty() ? kExitOk : kExitProblems;
+      report("the file is empty (0 bytes): no groups, no last identifier");
+    CheckConsistency(doc, report);
+    return found ? kExitProblems : kExitOk;
   }
 };
 

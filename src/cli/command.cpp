@@ -28,30 +28,10 @@ void SaveDocument(CTarnelDoc& doc, const std::string& path) {
 }
 
 std::string EscapedText(const std::string& bytes) {
-  std::string escaped;
-  escaped.reserve(bytes.size());
-  for (char c : bytes) {
-    switch (c) {
-      case '\\':
-        escaped += "\\\\";
-        break;
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return Cp1251ToUtf8(escaped);
+  return Cp1251ToEscapedUtf8(bytes);
 }
 
-void WriteOut(const std::string& text) {
+void WriteOut(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
     throw CliError(kExitFailure, "standard output: write error");
 }

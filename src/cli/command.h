@@ -1,9 +1,11 @@
 // One verb of kandrel-cli.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Exit codes of kandrel-cli.
@@ -42,8 +44,37 @@ void OpenDocument(CTarnelDoc& doc, const std::string& path);
 // Saves; exit 3 on failure.
 void SaveDocument(CTarnelDoc& doc, const std::string& path);
 
-// A name, path or value for one line of text output: backslashes, tabs and line ends escaped
-// as \\, \t, \n and \r, the windows-1251 bytes turned into UTF-8.
+// A name, path or value for one line of text output: the windows-1251 bytes turned into UTF-8,
+// backslashes, tabs and line ends escaped as \\, \t, \n and \r, escape as \e, any other
+// control character as \xNN.
 std::string EscapedText(const std::string& bytes);
 // Writes to standard output and flushes; exit 3 when that fails.
-void WriteOut(const std::string& text);
+void WriteOut(std::string_view text);
+
+// Standard output written in pieces, so what a command prints never piles up in memory. Flush()
+// at the end; what is not flushed is lost.
+class OutputStream {
+ public:
+  using Writer = std::function<void(std::string_view)>;
+  // Pieces go to `write`; by default to standard output through WriteOut.
+  explicit OutputStream(Writer write = [](std::string_view piece) { WriteOut(piece); })
+      : write_(std::move(write)) {}
+  OutputStream& operator<<(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kPiece) Flush();
+    return *this;
+  }
+  void Flush() {
+    write_(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kPiece = 1 << 16;
+  Writer write_;
+  std::string buffer_;
+};
+
+// What `list` prints: a line per record in tree order, each path built on the way and
+// abbreviated beyond kShownPathLimit bytes.
+void ListDocument(const CTarnelDoc& doc, OutputStream& out);

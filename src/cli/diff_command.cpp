@@ -9,34 +9,36 @@
 #include "model/base_compare.h"
 #include "model/cp1251.h"
 #include "model/document.h"
+#include "model/shown_path.h"
 
 namespace {
 
-// One line per difference, in the result's order (by record path); a changed record has a
-// line per field.
-std::string TextReport(const CompareResult& r) {
-  std::string out;
+// One line per difference, in the result's order (by record path), written as it is made; a
+// changed record has a line per field. Paths over kShownPathLimit bytes are abbreviated.
+void TextReport(const CompareResult& r, OutputStream& out) {
   for (const Difference& d : r.differences) {
     switch (d.kind) {
       case DifferenceKind::kRemoved:
-        out += "- " + EscapedText(d.firstPath) + "\n";
+        out << "- " << EscapedText(r.ShownPathOf(false, d.first)) << "\n";
         break;
       case DifferenceKind::kAdded:
-        out += "+ " + EscapedText(d.secondPath) + "\n";
+        out << "+ " << EscapedText(r.ShownPathOf(true, d.second)) << "\n";
         break;
-      case DifferenceKind::kChanged:
+      case DifferenceKind::kChanged: {
+        std::string path = EscapedText(r.ShownPathOf(false, d.first));
         for (int f = 0; f < kDifferenceFieldCount; ++f)
           if (d.fields & (1 << f))
-            out += "~ " + EscapedText(d.firstPath) + " " + DifferenceFieldName(f) + ": " +
-                   EscapedText(d.FieldText(false, f)) + " -> " + EscapedText(d.FieldText(true, f)) +
-                   "\n";
+            out << "~ " << path << " " << DifferenceFieldName(f) << ": "
+                << EscapedText(r.FieldText(d, false, f)) << " -> "
+                << EscapedText(r.FieldText(d, true, f)) << "\n";
         break;
+      }
       case DifferenceKind::kMoved:
-        out += "> " + EscapedText(d.firstPath) + " -> " + EscapedText(d.secondPath) + "\n";
+        out << "> " << EscapedText(r.ShownPathOf(false, d.first)) << " -> "
+            << EscapedText(r.ShownPathOf(true, d.second)) << "\n";
         break;
     }
   }
-  return out;
 }
 
 QJsonArray SortedIds(std::vector<uint32_t> ids) {
@@ -134,7 +136,12 @@ class DiffCommand : public Command {
       DownloadBase(second, server[0], port, timeout < 0 ? kDefaultTimeoutSeconds : timeout);
     }
     CompareResult result = CompareDocuments(first, second, options);
-    WriteOut(json ? JsonReport(result) : TextReport(result));
+    OutputStream out;
+    if (json)
+      out << JsonReport(result);
+    else
+      TextReport(result, out);
+    out.Flush();
     return result.Equal() ? kExitOk : kExitProblems;
   }
 };

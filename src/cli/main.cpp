@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "command.h"
+#include "model/cp1251.h"
 
 std::unique_ptr<Command> MakeNewCommand();
 std::unique_ptr<Command> MakeDumpCommand();
@@ -49,17 +50,17 @@ int main(int argc, char** argv) {
     try {
       return command->Run(std::vector<std::string>(argv + 2, argv + argc));
     } catch (const CliError& e) {
-      std::fprintf(stderr, "kandrel-cli: %s\n", e.what());
+      std::fprintf(stderr, "kandrel-cli: %s\n", EscapedUtf8(e.what()).c_str());
       return e.code;
     } catch (const std::bad_alloc&) {
       std::fprintf(stderr, "kandrel-cli: out of memory\n");
       return kExitFailure;
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "kandrel-cli: %s\n", e.what());
+      std::fprintf(stderr, "kandrel-cli: %s\n", EscapedUtf8(e.what()).c_str());
       return kExitFailure;
     }
   }
-  std::fprintf(stderr, "kandrel-cli: unknown command '%s'\n", argv[1]);
+  std::fprintf(stderr, "kandrel-cli: unknown command '%s'\n", EscapedUtf8(argv[1]).c_str());
   PrintUsage(stderr);
   return kExitUsage;
 }

@@ -5,11 +5,14 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base_download.h"
 #include "command.h"
 #include "model/cp1251.h"
 #include "model/document.h"
@@ -25,8 +29,9 @@
 
 namespace {
 
-// How long the base may take to start and to keep arriving.
+// How long the base may take to start and to keep arriving, and to arrive whole.
 constexpr int kBaseTimeoutSeconds = 10;
+constexpr int kWholeBaseSeconds = kDefaultTimeoutSeconds;
 // The longest --seconds: what a timer's milliseconds can count (over three weeks).
 constexpr long kMaxSeconds = 2000000;
 
@@ -112,6 +117,23 @@ class WatchCommand : public Command {
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
 
+    // --seconds counts from here: connecting and the wait for the base are part of it.
+    QDeadlineTimer end = o.seconds > 0 ? QDeadlineTimer(std::chrono::seconds(o.seconds))
+                                       : QDeadlineTimer(QDeadlineTimer::Forever);
+    QDeadlineTimer baseEnd{std::chrono::seconds(kWholeBaseSeconds)};
+    if (end.deadline() < baseEnd.deadline()) baseEnd = end;
+    auto remainingMs = [](const QDeadlineTimer& t) {
+      if (t.isForever()) return int(kMaxSeconds * 1000);
+      return int(std::clamp<qint64>(t.remainingTime(), 0, qint64(kMaxSeconds) * 1000));
+    };
+    bool heard = false;  // any byte of the server's
+    auto noBase = [&] {
+      return peer + (heard ? ": no complete base within " : ": no answer within ") +
+             std::to_string(o.seconds > 0 && o.seconds < kWholeBaseSeconds ? o.seconds
+                                                                           : kWholeBaseSeconds) +
+             " s";
+    };
+
     QEventLoop loop;
     // From here on an interrupt ends the watch as a success, even while connecting.
     InterruptNotifier interrupts(loop);
@@ -121,34 +143,59 @@ class WatchCommand : public Command {
     CBaseSession session(doc);
     // A watcher only listens: values the server sets are not reported back to it.
     session.SetReportsValues(false);
-    session.SetConnectTimeout(kBaseTimeoutSeconds * 1000);
-    if (!session.Connect(o.host, o.port))
+    session.SetConnectTimeout(std::max(1, std::min(kBaseTimeoutSeconds * 1000, remainingMs(end))));
+    if (!session.Connect(o.host, o.port)) {
+      if (end.hasExpired()) throw CliError(kExitFailure, noBase());
       throw CliError(kExitFailure, session.LastError().toStdString());
+    }
 
     std::string failure;  // set when the watch cannot go on
     bool watching = false;
+    bool over = false;  // the time is up: what still arrives is not printed
     long printed = 0;
 
-    QTimer baseDeadline;  // restarted by every read while the base comes in
-    baseDeadline.setSingleShot(true);
-    baseDeadline.setInterval(kBaseTimeoutSeconds * 1000);
-    QObject::connect(&baseDeadline, &QTimer::timeout, &loop, [&] {
+    // The base must not go silent for long, and must be complete in time however the server
+    // keeps the connection busy.
+    QTimer silence;  // restarted by every read while the base comes in
+    silence.setSingleShot(true);
+    silence.setInterval(kBaseTimeoutSeconds * 1000);
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
       failure = peer + ": no answer within " + std::to_string(kBaseTimeoutSeconds) + " s";
       loop.quit();
     });
-    QObject::connect(&session, &CNetClient::bytesArrived, &baseDeadline, [&] {
-      if (!watching) baseDeadline.start();
+    QTimer baseLimit;
+    baseLimit.setSingleShot(true);
+    QObject::connect(&baseLimit, &QTimer::timeout, &loop, [&] {
+      failure = noBase();
+      loop.quit();
     });
+    // The end of --seconds; also checked as bytes arrive, since a flood of messages can hold
+    // the timer back.
     QTimer stopAfter;
     stopAfter.setSingleShot(true);
-    QObject::connect(&stopAfter, &QTimer::timeout, &loop, &QEventLoop::quit);
+    auto stop = [&] {
+      over = true;
+      if (!watching && failure.empty()) failure = noBase();
+      loop.quit();
+    };
+    QObject::connect(&stopAfter, &QTimer::timeout, &loop, stop);
+    QObject::connect(&session, &CNetClient::bytesArrived, &loop, [&] {
+      heard = true;
+      if (end.hasExpired()) {
+        stop();
+        return;
+      }
+      if (!watching) silence.start();
+    });
 
     QObject::connect(&session, &CBaseSession::baseReplaced, &loop, [&] {
+      if (over) return;
       if (watching) {
         Snapshot(doc);  // the server sent a base of its own: follow its values from here
         return;
       }
-      baseDeadline.stop();
+      silence.stop();
+      baseLimit.stop();
       failure = Choose(doc, o, peer);
       if (!failure.empty()) {
         loop.quit();
@@ -157,10 +204,13 @@ class WatchCommand : public Command {
       Snapshot(doc);
       watching = true;
       if (o.csv) Print(CsvRow({"time", "id", "path", "value", "raw"}));
-      if (o.seconds > 0) stopAfter.start(int(o.seconds * 1000));
     });
     auto changed = [&](quint32 id) {
-      if (!watching || !failure.empty() || (o.count > 0 && printed >= o.count)) return;
+      if (!watching || over || !failure.empty() || (o.count > 0 && printed >= o.count)) return;
+      if (end.hasExpired()) {
+        stop();
+        return;
+      }
       bool shown = PrintIfChanged(doc, id, o.csv);
       if (writeFailed_) {
         failure = "standard output: write error";
@@ -172,14 +222,18 @@ class WatchCommand : public Command {
     QObject::connect(&session, &CBaseSession::rawValueReceived, &loop, changed);
     QObject::connect(&session, &CBaseSession::valueTextReceived, &loop, changed);
     QObject::connect(&session, &CBaseSession::disconnected, &loop, [&] {
+      if (over) return;
       if (failure.empty()) failure = session.LastError().toStdString();
       if (failure.empty()) failure = peer + ": the connection ended";
       loop.quit();
     });
 
     if (!session.RequestBase()) throw CliError(kExitFailure, session.LastError().toStdString());
-    baseDeadline.start();
-    if (!interrupts.Fired()) loop.exec();
+    silence.start();
+    baseLimit.start(remainingMs(baseEnd));
+    if (o.seconds > 0) stopAfter.start(remainingMs(end));
+    if (!interrupts.Fired() && !end.hasExpired()) loop.exec();
+    if (end.hasExpired() && !watching && failure.empty()) failure = noBase();
     if (!failure.empty()) throw CliError(kExitFailure, failure);
     session.Disconnect();
     return kExitOk;
@@ -236,7 +290,7 @@ class WatchCommand : public Command {
     std::unordered_set<std::string> found;
     for (const auto& g : doc.groups) CollectByPath(g.get(), wanted, false, &found);
     for (const std::string& path : o.paths)
-      if (!found.count(path)) return peer + ": no record has the path " + Cp1251ToUtf8(path);
+      if (!found.count(path)) return peer + ": no record has the path " + EscapedText(path);
     return {};
   }
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "command.h"
+#include "model/cp1251.h"
 #include "model/document.h"
 #include "xml/c2ko_import.h"
 #include "xml/export_file.h"
@@ -61,7 +62,7 @@ std::string Extension(const std::string& path) {
 }
 
 void Note(const std::string& text) {
-  std::fprintf(stderr, "kandrel-cli: %s\n", text.c_str());
+  std::fprintf(stderr, "kandrel-cli: %s\n", EscapedUtf8(text).c_str());
 }
 
 class ExportCommand : public Command {

@@ -1,10 +1,12 @@
 #include "base_compare.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "document.h"
 #include "progress.h"
+#include "shown_path.h"
 #include "value_types.h"
 
 namespace {
@@ -19,11 +21,13 @@ struct Side {
   std::vector<uint8_t>& kinds;
   std::vector<int32_t>& parents;
   std::vector<int32_t>& links;
+  std::vector<std::string>& names;
 
   void Walk(const CTarnelDoc& doc, const CRecord* r, int32_t parent) {
     auto index = int32_t(records.size());
     records.push_back(r);
     ids.push_back(r->id);
+    names.push_back(r->name);
     kinds.push_back(uint8_t(r->Kind()));
     parents.push_back(parent);
     // A link resolves, and a lookup reaches, only the record the registry holds: a duplicate
@@ -33,13 +37,14 @@ struct Side {
   }
 
   Side(const CTarnelDoc& doc, std::vector<uint32_t>& ids, std::vector<uint8_t>& kinds,
-       std::vector<int32_t>& parents, std::vector<int32_t>& links)
-      : byKey(kKeys, -1), ids(ids), kinds(kinds), parents(parents), links(links) {
+       std::vector<int32_t>& parents, std::vector<int32_t>& links, std::vector<std::string>& names)
+      : byKey(kKeys, -1), ids(ids), kinds(kinds), parents(parents), links(links), names(names) {
     size_t n = size_t(doc.idMap.Count()) + 16;
     records.reserve(n);
     ids.reserve(n);
     kinds.reserve(n);
     parents.reserve(n);
+    names.reserve(n);
     for (const auto& g : doc.groups) Walk(doc, g.get(), -1);
     links.assign(records.size(), -1);
     for (size_t i = 0; i < records.size(); ++i)
@@ -193,11 +198,94 @@ void FindReordered(const CompareResult& r, const std::vector<uint8_t>& acrossPar
   }
 }
 
-std::string LinkText(const Side& s, size_t i) {
-  const CPropertyItem* p = AsProperty(s.records[i]);
-  if (!p || p->typeCode != kTypeLinkTo) return {};
-  return s.links[i] >= 0 ? GetRecordPath(s.records[size_t(s.links[i])]) : p->valueText;
-}
+// Orders record paths without building them: a path is the names of the record's ancestors
+// and its own, each after a slash.
+class PathOrder {
+ public:
+  explicit PathOrder(const CompareResult& r) : r_(r) {
+    for (bool second : {false, true}) {
+      const std::vector<int32_t>& parents = second ? r.secondParents : r.firstParents;
+      std::vector<int32_t>& depth = depth_[second];
+      depth.resize(parents.size());
+      for (size_t i = 0; i < parents.size(); ++i)  // a parent comes before its children
+        depth[i] = parents[i] < 0 ? 0 : depth[size_t(parents[i])] + 1;
+    }
+  }
+
+  // <0, 0, >0 as the path of x on its side sorts before, with or after that of y.
+  int Compare(bool sx, int32_t x, bool sy, int32_t y) {
+    if (sx == sy) {
+      // Up to the ancestors under a common parent: usually their names tell.
+      const std::vector<int32_t>& parents = Parents(sx);
+      const std::vector<int32_t>& depth = depth_[sx];
+      int32_t ax = x, ay = y;
+      while (depth[size_t(ax)] > depth[size_t(ay)]) ax = parents[size_t(ax)];
+      while (depth[size_t(ay)] > depth[size_t(ax)]) ay = parents[size_t(ay)];
+      if (ax == ay) return x == y ? 0 : depth[size_t(x)] < depth[size_t(y)] ? -1 : 1;
+      while (parents[size_t(ax)] != parents[size_t(ay)]) {
+        ax = parents[size_t(ax)];
+        ay = parents[size_t(ay)];
+      }
+      const std::string& nx = Names(sx)[size_t(ax)];
+      const std::string& ny = Names(sx)[size_t(ay)];
+      size_t n = std::min(nx.size(), ny.size());
+      if (int c = n ? std::memcmp(nx.data(), ny.data(), n) : 0) return c;
+    }
+    return CompareBytes(sx, x, sy, y);
+  }
+
+ private:
+  const std::vector<int32_t>& Parents(bool second) const {
+    return second ? r_.secondParents : r_.firstParents;
+  }
+  const std::vector<std::string>& Names(bool second) const {
+    return second ? r_.secondNames : r_.firstNames;
+  }
+  void Chain(bool second, int32_t i, std::vector<int32_t>* out) const {
+    out->clear();
+    for (; i >= 0; i = Parents(second)[size_t(i)]) out->push_back(i);
+    std::reverse(out->begin(), out->end());
+  }
+
+  // The paths byte by byte, past the ancestors they share.
+  int CompareBytes(bool sx, int32_t x, bool sy, int32_t y) {
+    Chain(sx, x, &cx_);
+    Chain(sy, y, &cy_);
+    size_t kx = 0, ky = 0;
+    if (sx == sy)
+      while (kx < cx_.size() && ky < cy_.size() && cx_[kx] == cy_[ky]) ++kx, ++ky;
+    // Place in "/" + name of the current record on each side.
+    size_t ox = 0, oy = 0;
+    for (;;) {
+      if (kx == cx_.size() || ky == cy_.size())
+        return kx == cx_.size() ? (ky == cy_.size() ? 0 : -1) : 1;
+      const std::string& nx = Names(sx)[size_t(cx_[kx])];
+      const std::string& ny = Names(sy)[size_t(cy_[ky])];
+      if (ox == 0 && oy == 0 && nx == ny) {
+        ++kx, ++ky;
+        continue;
+      }
+      auto at = [](const std::string& name, size_t o) {
+        return o == 0 ? uint8_t('/') : uint8_t(name[o - 1]);
+      };
+      if (ox == 0 || oy == 0) {
+        if (int c = int(at(nx, ox)) - int(at(ny, oy))) return c;
+        ++ox, ++oy;
+      } else {
+        size_t n = std::min(nx.size() + 1 - ox, ny.size() + 1 - oy);
+        if (int c = std::memcmp(nx.data() + ox - 1, ny.data() + oy - 1, n)) return c;
+        ox += n;
+        oy += n;
+      }
+      if (ox == nx.size() + 1) ++kx, ox = 0;
+      if (oy == ny.size() + 1) ++ky, oy = 0;
+    }
+  }
+
+  const CompareResult& r_;
+  std::vector<int32_t> depth_[2];
+  std::vector<int32_t> cx_, cy_;
+};
 
 }  // namespace
 
@@ -229,18 +317,65 @@ std::string DifferenceFieldText(const RecordData& d, int fieldIndex, const std::
   }
 }
 
-std::string Difference::FieldText(bool onSecond, int fieldIndex) const {
-  if ((onSecond ? second : first) < 0) return {};
-  return DifferenceFieldText(onSecond ? secondData : firstData, fieldIndex,
-                             onSecond ? secondLink : firstLink);
+std::string CompareResult::PathOf(bool second, int32_t index) const {
+  const std::vector<int32_t>& parents = second ? secondParents : firstParents;
+  const std::vector<std::string>& names = second ? secondNames : firstNames;
+  if (index < 0 || size_t(index) >= parents.size()) return {};
+  std::vector<int32_t> chain;
+  size_t bytes = 0;
+  for (int32_t i = index; i >= 0; i = parents[size_t(i)]) {
+    chain.push_back(i);
+    bytes += 1 + names[size_t(i)].size();
+  }
+  std::string path;
+  path.reserve(bytes);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    path += '/';
+    path += names[size_t(*it)];
+  }
+  return path;
+}
+
+std::string CompareResult::ShownPathOf(bool second, int32_t index) const {
+  const std::vector<int32_t>& parents = second ? secondParents : firstParents;
+  const std::vector<std::string>& names = second ? secondNames : firstNames;
+  if (index < 0 || size_t(index) >= parents.size()) return {};
+  // Whole when it is short; otherwise only the names that reach past the limit are joined.
+  std::vector<int32_t> chain;
+  size_t bytes = 0;
+  for (int32_t i = index; i >= 0 && bytes <= kShownPathLimit; i = parents[size_t(i)]) {
+    chain.push_back(i);
+    bytes += 1 + names[size_t(i)].size();
+  }
+  std::string tail;
+  tail.reserve(bytes);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    tail += '/';
+    tail += names[size_t(*it)];
+  }
+  // Either the whole path, or an end of it longer than the limit: cut as the whole one would be.
+  return AbbreviatedPath(tail, (second ? secondIds : firstIds)[size_t(index)]);
+}
+
+std::string CompareResult::FieldText(const Difference& d, bool onSecond, int fieldIndex) const {
+  int32_t index = onSecond ? d.second : d.first;
+  if (index < 0) return {};
+  const RecordData& data = onSecond ? d.secondData : d.firstData;
+  std::string link;
+  if ((1 << fieldIndex) == kFieldLink && data.kind == kKindProperty &&
+      data.typeCode == kTypeLinkTo) {
+    int32_t target = (onSecond ? secondLinks : firstLinks)[size_t(index)];
+    link = target >= 0 ? ShownPathOf(onSecond, target) : data.valueText;
+  }
+  return DifferenceFieldText(data, fieldIndex, link);
 }
 
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
                                const CompareOptions& options, IProgress* progress) {
   CompareResult r;
   r.options = options;
-  Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks);
-  Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks);
+  Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks, r.firstNames);
+  Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks, r.secondNames);
   size_t na = a.records.size(), nb = b.records.size();
   // The walk over the records of both sides, where the differences are described, is the part
   // that grows with the bases.
@@ -263,6 +398,21 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
   std::vector<uint8_t> reordered(na, 0);
   FindReordered(r, across, &reordered);
 
+  // Counted first, so the list is allocated once at its size.
+  std::vector<uint8_t> changed(na, 0);
+  size_t count = 0;
+  for (size_t i = 0; i < na; ++i) {
+    int32_t j = r.firstToSecond[i];
+    if (j < 0) {
+      ++count;
+      continue;
+    }
+    changed[i] = ChangedFields(r, a, b, i, size_t(j));
+    count += (changed[i] != 0) + (across[i] || reordered[i]);
+  }
+  for (size_t j = 0; j < nb; ++j) count += r.secondToFirst[j] < 0;
+  r.differences.reserve(count);
+
   auto add = [&](DifferenceKind kind, int32_t i, int32_t j, uint8_t fields, bool acrossParents) {
     Difference& d = r.differences.emplace_back();
     d.kind = kind;
@@ -272,15 +422,11 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
     d.second = j;
     if (i >= 0) {
       d.firstId = a.ids[size_t(i)];
-      d.firstPath = GetRecordPath(a.records[size_t(i)]);
       d.firstData = FieldsOf(a.records[size_t(i)]);
-      d.firstLink = LinkText(a, size_t(i));
     }
     if (j >= 0) {
       d.secondId = b.ids[size_t(j)];
-      d.secondPath = GetRecordPath(b.records[size_t(j)]);
       d.secondData = FieldsOf(b.records[size_t(j)]);
-      d.secondLink = LinkText(b, size_t(j));
     }
   };
   for (size_t i = 0; i < na; ++i) {
@@ -290,28 +436,46 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
       add(DifferenceKind::kRemoved, int32_t(i), -1, 0, false);
       continue;
     }
-    if (uint8_t f = ChangedFields(r, a, b, i, size_t(j)))
-      add(DifferenceKind::kChanged, int32_t(i), j, f, false);
+    if (changed[i]) add(DifferenceKind::kChanged, int32_t(i), j, changed[i], false);
     if (across[i] || reordered[i]) add(DifferenceKind::kMoved, int32_t(i), j, 0, across[i]);
   }
+  size_t firstSide = r.differences.size();
   for (size_t j = 0; j < nb; ++j) {
     ticker.At(na + j);
     if (r.secondToFirst[j] < 0) add(DifferenceKind::kAdded, -1, int32_t(j), 0, false);
   }
 
-  // Sorted through an index: a difference is too large to move about while sorting.
-  std::vector<uint32_t> order(r.differences.size());
-  for (size_t k = 0; k < order.size(); ++k) order[k] = uint32_t(k);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+  // By path, then kind. The records of each side are sorted on their own, where most paths are
+  // told apart by the names under a common parent, and the two runs then merged.
+  PathOrder paths(r);
+  auto before = [&](uint32_t x, uint32_t y) {
     const Difference& dx = r.differences[x];
     const Difference& dy = r.differences[y];
-    if (int c = dx.Path().compare(dy.Path())) return c < 0;
+    if (int c = paths.Compare(dx.OnSecond(), dx.Index(), dy.OnSecond(), dy.Index())) return c < 0;
     return dx.kind < dy.kind;
-  });
-  std::vector<Difference> sorted;
-  sorted.reserve(order.size());
-  for (uint32_t k : order) sorted.push_back(std::move(r.differences[k]));
-  r.differences = std::move(sorted);
+  };
+  std::vector<uint32_t> order(r.differences.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = uint32_t(k);
+  std::stable_sort(order.begin(), order.begin() + ptrdiff_t(firstSide), before);
+  std::stable_sort(order.begin() + ptrdiff_t(firstSide), order.end(), before);
+  std::inplace_merge(order.begin(), order.begin() + ptrdiff_t(firstSide), order.end(), before);
+  // Put in that order in place, cycle by cycle: a second list would double the peak.
+  std::vector<bool> placed(order.size(), false);
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (placed[start]) continue;
+    Difference held = std::move(r.differences[start]);
+    size_t at = start;
+    for (;;) {
+      placed[at] = true;
+      size_t from = order[at];
+      if (from == start) {
+        r.differences[at] = std::move(held);
+        break;
+      }
+      r.differences[at] = std::move(r.differences[from]);
+      at = from;
+    }
+  }
   ticker.Finish();
   return r;
 }

@@ -2,10 +2,12 @@
 // fields, and which sit elsewhere in the tree.
 //
 // The comparison walks both documents once and keeps only index arrays over their records in
-// tree order (a full picture of each, as the undo history takes them, costs more than opening
-// the file). Each difference carries copies of its records' own data on both sides, in the undo
-// history's RecordData form, so the result stays readable, and can still be taken over, while
-// the documents change or after the second one is gone.
+// tree order, with each record's name (a full picture of each, as the undo history takes them,
+// costs more than opening the file). Each difference carries copies of its records' own data on
+// both sides, in the undo history's RecordData form, so the result stays readable, and can still
+// be taken over, while the documents change or after the second one is gone. Record paths are
+// built from the names when asked for, never kept: a deep tree with long names would make them
+// grow with the square of the file.
 #pragma once
 
 #include <cstdint>
@@ -59,22 +61,13 @@ struct Difference {
   int32_t second = -1;         // in the second document; -1 for a removed one
   uint32_t firstId = 0;
   uint32_t secondId = 0;
-  std::string firstPath;  // "/Group/Object/Atom/Property"; empty on the side without the record
-  std::string secondPath;
   // The records' own data (no place in the tree, no incoming links) on each side that has them.
   RecordData firstData;
   RecordData secondData;
-  // For a LINK_TO property: the record path of its target, or its value text when that names
-  // no record.
-  std::string firstLink;
-  std::string secondLink;
 
-  // The path lists sort by: the first document's for everything it holds.
-  const std::string& Path() const { return first >= 0 ? firstPath : secondPath; }
-  // A field on one side as the differences show it (windows-1251 bytes): type names for
-  // properties, numbers for atoms, flags and patterns in decimal, "true"/"false", the link's
-  // target path (empty for a property that is no link).
-  std::string FieldText(bool second, int fieldIndex) const;
+  // The side whose path the list sorts by: the first document's for everything it holds.
+  bool OnSecond() const { return first < 0; }
+  int32_t Index() const { return first >= 0 ? first : second; }
 };
 
 // Records of each document are numbered in tree order: a group, then its branch, an atom's
@@ -92,8 +85,26 @@ struct CompareResult {
   std::vector<int32_t> firstToSecond, secondToFirst;  // the counterpart, -1 for none
   // The record a LINK_TO property names in its own document, -1 for none (or no link).
   std::vector<int32_t> firstLinks, secondLinks;
+  // Each record's name, for its path.
+  std::vector<std::string> firstNames, secondNames;
 
   bool Equal() const { return differences.empty(); }
+
+  // The record path of the record at `index` on one side, "/Group/Object/Atom/Property"; empty
+  // for -1.
+  std::string PathOf(bool second, int32_t index) const;
+  // The same as AbbreviatedPath shows it, built from the end.
+  std::string ShownPathOf(bool second, int32_t index) const;
+  // The path the difference sorts by, whole or as shown.
+  std::string PathOf(const Difference& d) const { return PathOf(d.OnSecond(), d.Index()); }
+  std::string ShownPathOf(const Difference& d) const {
+    return ShownPathOf(d.OnSecond(), d.Index());
+  }
+  // A field on one side as the differences show it (windows-1251 bytes): type names for
+  // properties, numbers for atoms, flags and patterns in decimal, "true"/"false", the shown
+  // path of a link's target or its value text when that names no record (empty for a property
+  // that is no link).
+  std::string FieldText(const Difference& d, bool second, int fieldIndex) const;
 };
 
 // `progress` counts the records looked at; when it says stop, OperationCancelled is thrown

@@ -233,7 +233,7 @@ class TakeOverRun {
         // the property keeps the path as text and stops being a link.
         RecordChange change(doc_.events(), p);
         p->typeCode = kTypeBin;
-        p->valueText = addedAt_[size_t(t)] ? addedAt_[size_t(t)]->secondPath : b.valueText;
+        p->valueText = addedAt_[size_t(t)] ? r_.PathOf(true, t) : b.valueText;
         ++out_.unresolvedLinks;
         return;
       }

@@ -88,3 +88,94 @@ int Utf8ToCp1251(std::string_view s, std::string* out) {
   }
   return replaced;
 }
+
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+// A control character (C0 or DEL) as an escape; false for any other byte.
+bool AppendControlEscape(std::string* out, unsigned char c) {
+  if (c >= 0x20 && c != 0x7F) return false;
+  switch (c) {
+    case '\t':
+      *out += "\\t";
+      break;
+    case '\n':
+      *out += "\\n";
+      break;
+    case '\r':
+      *out += "\\r";
+      break;
+    case 0x1B:
+      *out += "\\e";
+      break;
+    default:
+      *out += "\\x";
+      *out += kHex[c >> 4];
+      *out += kHex[c & 15];
+  }
+  return true;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `s` and its character, or 0.
+size_t Utf8Sequence(std::string_view s, char32_t* cp) {
+  auto c = uint8_t(s[0]);
+  size_t len = c < 0x80             ? 1
+               : (c & 0xE0) == 0xC0 ? 2
+               : (c & 0xF0) == 0xE0 ? 3
+               : (c & 0xF8) == 0xF0 ? 4
+                                    : 0;
+  if (len == 0 || len > s.size()) return 0;
+  char32_t v = len == 1 ? c : c & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) {
+    auto b = uint8_t(s[k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    v = (v << 6) | (b & 0x3F);
+  }
+  // Overlong forms, surrogates and what lies past U+10FFFF are malformed.
+  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (v < kLeast[len] || (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF) return 0;
+  *cp = v;
+  return len;
+}
+
+}  // namespace
+
+std::string Cp1251ToEscapedUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (char ch : bytes) {
+    auto c = uint8_t(ch);
+    if (c == '\\')
+      out += "\\\\";
+    else if (!AppendControlEscape(&out, c))
+      AppendUtf8(&out, Cp1251ToUnicode(c));
+  }
+  return out;
+}
+
+std::string EscapedUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    size_t len = Utf8Sequence(text.substr(i), &cp);
+    if (len == 0) {
+      auto c = uint8_t(text[i++]);
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else if (len == 1 && AppendControlEscape(&out, uint8_t(cp))) {
+      ++i;
+    } else if (cp >= 0x80 && cp <= 0x9F) {
+      out += "\\u00";
+      out += kHex[cp >> 4];
+      out += kHex[cp & 15];
+      i += len;
+    } else {
+      out.append(text.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}

@@ -18,3 +18,12 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // Converts UTF-8 text; characters the code page cannot hold (and malformed sequences) become
 // '?'. Returns how many characters were replaced.
 int Utf8ToCp1251(std::string_view utf8, std::string* out);
+
+// Text for one line of a terminal, as UTF-8 that holds no control character: windows-1251
+// bytes decoded, with backslash, tab, line feed and carriage return written as \\, \t, \n and
+// \r, escape as \e and every other control character as \xNN (two lower-case hex digits).
+std::string Cp1251ToEscapedUtf8(std::string_view bytes);
+// The same escapes for text that is meant to be UTF-8 already (a message, a file name from the
+// command line), leaving backslashes as they are; each byte of a malformed sequence becomes
+// \xNN, and the C1 control characters U+0080..U+009F \u0080..\u009f.
+std::string EscapedUtf8(std::string_view text);

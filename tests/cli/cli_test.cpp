@@ -1,14 +1,21 @@
 // kandrel-cli as a user runs it: output, files and exit codes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "model/document.h"
+#include "model/records.h"
+#include "model/shown_path.h"
 #include "model/value_types.h"
 #include "xml_test_util.h"
 
@@ -168,12 +175,23 @@ TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
             "\"removed\":[8]}\n");
 }
 
-TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
+// True when the bytes are well-formed UTF-8 and hold no control character but the line end.
+bool CleanUtf8(const std::string& bytes) {
+  QByteArray b = QByteArray::fromStdString(bytes);
+  if (QString::fromUtf8(b).toUtf8() != b) return false;
+  return std::none_of(bytes.begin(), bytes.end(),
+                      [](char c) { return (uint8_t(c) < 0x20 && c != '\n') || c == 0x7F; });
+}
+
+TEST_F(CliTest, ListDiffAndCheckEscapeNamesAndPrintOnlyUtf8) {
   CTarnelDoc doc;
   doc.OnNewDocument();
   CObj* o = AddObject(doc, doc.groups[1].get(), "a\tb\\c");
   CAtom* atom = AddAtom(doc, o, "\xC0\nB", -3);  // "А", a line feed, "B"
   AddProperty(doc, atom, "P", kTypeFile, "x\r\ny", 5);
+  // A name that would retitle a terminal and ring its bell, and a link naming nothing.
+  CObj* hostile = AddObject(doc, doc.groups[1].get(), "\x1B]0;\xCD\xE0\xF1\xEE\xF1\x07\x7F");
+  AddProperty(doc, AddAtom(doc, hostile, "\x01"), "L", kTypeLinkTo, "999");
   doc.SaveFile(Path("in.kdl"));
 
   CliResult r = Run("list " + Path("in.kdl"));
@@ -184,7 +202,117 @@ TEST_F(CliTest, ListEscapesNamesAndValuesOneRecordPerLine) {
             "/Logic/a\\tb\\\\c\tobject\t4\t\t\t\n"
             "/Logic/a\\tb\\\\c/А\\nB\tatom\t5\t-3\t\t\n"
             "/Logic/a\\tb\\\\c/А\\nB/P\tproperty\t6\tFILE\t5\tx\\r\\ny\n"
+            "/Logic/\\e]0;Насос\\x07\\x7f\tobject\t7\t\t\t\n"
+            "/Logic/\\e]0;Насос\\x07\\x7f/\\x01\tatom\t8\t0\t\t\n"
+            "/Logic/\\e]0;Насос\\x07\\x7f/\\x01/L\tproperty\t9\tLINK_TO\t0\t999\n"
             "/Network\tgroup\t3\t\t\t\n");
+
+  r = Run("check " + Path("in.kdl"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, Path("in.kdl") +
+                       ": link '/Logic/\\e]0;Насос\\x07\\x7f/\\x01/L' (id 9) names no property: "
+                       "value '999'\n");
+
+  Run("new " + Path("new.kdl"));
+  r = Run("diff " + Path("new.kdl") + " " + Path("in.kdl"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("+ /Logic/\\e]0;Насос\\x07\\x7f/\\x01/L\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(CleanUtf8(r.out)) << r.out;
+
+  // A file name as given on the command line, with an escape and a byte that is no UTF-8.
+  r = Run("dump \"" + Path("") + "$(printf 'x\\033\\377.kdl')\"");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("x\\e\\xff.kdl"), std::string::npos) << r.err;
+  EXPECT_TRUE(CleanUtf8(r.err)) << r.err;
+  r = Run("$(printf 'frob\\033nicate')");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("unknown command 'frob\\enicate'"), std::string::npos) << r.err;
+  EXPECT_TRUE(CleanUtf8(r.err)) << r.err;
+}
+
+// kandrel-cli with its address space limited, its output in files of `dir`.
+CliResult RunLimited(const TempDir& dir, rlim_t bytes, const std::vector<std::string>& args) {
+  std::string out = dir.Path("limited.out"), err = dir.Path("limited.err");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    struct rlimit limit = {bytes, bytes};
+    ::setrlimit(RLIMIT_AS, &limit);
+    int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    std::vector<char*> argv{const_cast<char*>(KANDREL_CLI)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KANDREL_CLI, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadAll(out),
+          ReadAll(err)};
+}
+
+// 990 nested objects with 4,000-byte names (4 MB): every whole path together is about 2 GB.
+// Each command stays within a fixed base and ten times the file, and shows a path longer than
+// 4,096 bytes by its end, with the record's identifier.
+TEST_F(CliTest, DeepRecordsWithLongNamesCostMemoryInProportionToTheFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than any limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than any limit";
+#endif
+#endif
+  CTarnelDoc doc;
+  doc.OnNewDocument();
+  CRecord* at = doc.groups[1].get();
+  std::vector<CRecord*> chain;
+  for (int i = 0; i < 990; ++i) {
+    at = AddObject(doc, at, std::string(4000, char('a' + i % 26)));
+    chain.push_back(at);
+  }
+  CAtom* atom = AddAtom(doc, at, "A");
+  CPropertyItem* prop = AddProperty(doc, atom, "P", kTypeInt, "1");
+  doc.SaveFile(Path("deep.kdl"));
+  Run("new " + Path("new.kdl"));
+  const size_t fileBytes = fs::file_size(Path("deep.kdl"));
+  // The program, its libraries and their first allocations: twice what `list` of a new file
+  // needs.
+  const rlim_t base = 128u << 20;
+  const rlim_t limit = base + 10 * fileBytes;
+
+  auto shown = [&](const CRecord* r) {
+    std::string path = GetRecordPath(r);
+    std::string id = " (id " + std::to_string(r->id) + ")";
+    return path.size() <= 4096 ? path
+                               : "…" + path.substr(path.size() - (4096 - 1 - id.size())) + id;
+  };
+  CliResult list = RunLimited(dir, limit, {"list", Path("deep.kdl")});
+  ASSERT_EQ(list.code, 0) << list.err;
+  EXPECT_LT(list.out.size(), 10 * fileBytes);
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = list.out.find('\n', start)) != std::string::npos;
+       start = end + 1)
+    lines.push_back(list.out.substr(start, end - start));
+  ASSERT_EQ(lines.size(), 3u + 990 + 2);
+  EXPECT_EQ(lines[2], "/Logic/" + chain[0]->name + "\tobject\t4\t\t\t");
+  EXPECT_EQ(lines[991], shown(chain.back()) + "\tobject\t993\t\t\t");
+  EXPECT_EQ(lines[992], shown(atom) + "\tatom\t994\t0\t\t");
+  EXPECT_EQ(lines[993], shown(prop) + "\tproperty\t995\tINT\t0\t1");
+  // 4,096 bytes in windows-1251, where the ellipsis is one.
+  EXPECT_EQ(lines[993].find('\t'), 4096u - 1 + 3);
+
+  CliResult diff = RunLimited(dir, limit, {"diff", Path("deep.kdl"), Path("new.kdl")});
+  EXPECT_EQ(diff.code, 1) << diff.err;
+  EXPECT_LT(diff.out.size(), 10 * fileBytes);
+  EXPECT_EQ(std::count(diff.out.begin(), diff.out.end(), '\n'), 990 + 2);
+  EXPECT_NE(diff.out.find("- " + shown(chain.back()) + "\n"), std::string::npos);
+
+  for (const char* command : {"check", "dump"}) {
+    CliResult r = RunLimited(dir, limit, {command, Path("deep.kdl")});
+    EXPECT_EQ(r.code, 0) << command << ": " << r.err;
+  }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "model/document.h"
 #include "model/document_diff.h"
 #include "model/document_edits.h"
+#include "model/shown_path.h"
 #include "model/value_types.h"
 #include "random_edits.h"
 #include "sample_base.h"
@@ -85,21 +86,21 @@ std::vector<std::string> Lines(const CompareResult& r) {
   for (const Difference& d : r.differences) {
     switch (d.kind) {
       case DifferenceKind::kRemoved:
-        out.push_back("- " + d.firstPath);
+        out.push_back("- " + r.PathOf(false, d.first));
         break;
       case DifferenceKind::kAdded:
-        out.push_back("+ " + d.secondPath);
+        out.push_back("+ " + r.PathOf(true, d.second));
         break;
       case DifferenceKind::kChanged: {
         std::string fields;
         for (int f = 0; f < kDifferenceFieldCount; ++f)
           if (d.fields & (1 << f))
             fields += std::string(fields.empty() ? "" : ",") + DifferenceFieldName(f);
-        out.push_back("~ " + d.firstPath + " " + fields);
+        out.push_back("~ " + r.PathOf(false, d.first) + " " + fields);
         break;
       }
       case DifferenceKind::kMoved:
-        out.push_back("> " + d.firstPath + " -> " + d.secondPath);
+        out.push_back("> " + r.PathOf(false, d.first) + " -> " + r.PathOf(true, d.second));
         break;
     }
   }
@@ -265,13 +266,59 @@ TEST(BaseCompare, FieldTextsAndLinksShowBothSides) {
   EXPECT_EQ(link.fields, kFieldFlags | kFieldLink);
   EXPECT_EQ(link.firstId, 7u);
   EXPECT_EQ(link.secondId, 7u);
-  EXPECT_EQ(link.FieldText(false, 6), "/Logic/Pump/AI/T");
-  EXPECT_EQ(link.FieldText(true, 6), "/Logic/Pump/AI/F");
-  EXPECT_EQ(link.FieldText(true, 2), "3");
+  EXPECT_EQ(r.FieldText(link, false, 6), "/Logic/Pump/AI/T");
+  EXPECT_EQ(r.FieldText(link, true, 6), "/Logic/Pump/AI/F");
+  EXPECT_EQ(r.FieldText(link, true, 2), "3");
   const Difference& type = r.differences[1];
-  EXPECT_EQ(type.FieldText(false, 1), "INT");
-  EXPECT_EQ(type.FieldText(true, 1), "SHORT");
-  EXPECT_EQ(type.FieldText(false, 4), "5");
+  EXPECT_EQ(r.FieldText(type, false, 1), "INT");
+  EXPECT_EQ(r.FieldText(type, true, 1), "SHORT");
+  EXPECT_EQ(r.FieldText(type, false, 4), "5");
+}
+
+// Lines sort by the bytes of whole paths, though no path is kept: a slash sorts after a space
+// and before letters, a name that starts another sorts first, and the added records of the
+// second document merge in among the first one's.
+TEST(BaseCompare, DifferencesSortByWholePathBytesAcrossBothDocuments) {
+  CTarnelDoc a, b;
+  a.OnNewDocument();
+  b.OnNewDocument();
+  CRecord* logic = a.LookupRecord(2);
+  CObj* ab = a.NewObject(logic);
+  ab->name = "a";
+  a.NewObject(ab)->name = "z";
+  a.NewObject(logic)->name = "a b";
+  a.NewObject(logic)->name = "a";  // a second "a", after "a b" in the list
+  CObj* other = b.NewObject(b.LookupRecord(2));
+  other->name = "a0";
+  b.NewObject(other)->name = "!";
+  b.NewObject(b.LookupRecord(2))->name = "a";
+  a.RebuildTree();
+  b.RebuildTree();
+  CompareResult r = CompareDocuments(a, b, {true, false});
+  EXPECT_EQ(Lines(r), (std::vector<std::string>{"- /Logic/a", "- /Logic/a b", "- /Logic/a/z",
+                                                "+ /Logic/a0", "+ /Logic/a0/!"}));
+  EXPECT_EQ(r.PathOf(true, r.differences[4].second), "/Logic/a0/!");
+  EXPECT_EQ(r.PathOf(false, -1), "");
+
+  // A path over the limit is shown by its end, with the record's identifier.
+  CObj* deep = a.NewObject(a.LookupRecord(1));
+  deep->name = std::string(3500, 'x');
+  CObj* deeper = a.NewObject(deep);
+  deeper->name = std::string(1000, 'y') + "end";
+  a.RebuildTree();
+  std::string whole = GetRecordPath(deeper);
+  ASSERT_EQ(whole.size(), 1 + 8 + 1 + 3500 + 1 + 1003u);
+  std::string mark = " (id " + std::to_string(deeper->id) + ")";
+  std::string shown = "\x85" + whole.substr(whole.size() - (4096 - 1 - mark.size())) + mark;
+  EXPECT_EQ(AbbreviatedRecordPath(deeper), shown);
+  EXPECT_EQ(AbbreviatedPath(whole, deeper->id), shown);
+  EXPECT_EQ(AbbreviatedRecordPath(deep), GetRecordPath(deep));
+  r = CompareDocuments(a, b, {true, false});
+  auto it = std::find_if(r.differences.begin(), r.differences.end(),
+                         [&](const Difference& d) { return d.firstId == deeper->id; });
+  ASSERT_NE(it, r.differences.end());
+  EXPECT_EQ(r.PathOf(*it), whole);
+  EXPECT_EQ(r.ShownPathOf(*it), shown);
 }
 
 // The differences name records by their place in the pictures: a document whose records

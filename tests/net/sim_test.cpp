@@ -461,7 +461,8 @@ TEST_F(Programs, DropAfterClosesEveryConnectionAndKeepsListening) {
   EXPECT_TRUE(client.Fetch());
 }
 
-TEST_F(Programs, FetchEndsAtItsDeadlineHoweverTheServerKeepsItBusy) {
+// fetch --timeout and watch --seconds: the wait for the base counts.
+TEST_F(Programs, FetchAndWatchEndAtTheirDeadlineHoweverTheServerKeepsThemBusy) {
   // A base the server never finishes: its first bytes, one every tick.
   CNetMessage base(kMsgBase);
   for (const auto& g : original.groups) base.Append(CNetMessageData::Record(g.get()));
@@ -469,42 +470,50 @@ TEST_F(Programs, FetchEndsAtItsDeadlineHoweverTheServerKeepsItBusy) {
   CNetMessageStream().Encode(base, &baseBytes);
   const int slackMs = 15000;
   enum Mode { kSilent, kProbes, kTrickle };
-  for (Mode mode : {kSilent, kProbes, kTrickle}) {
-    SCOPED_TRACE(mode == kSilent ? "silent" : mode == kProbes ? "probes only" : "one byte a tick");
-    const QString seconds = mode == kSilent ? "1" : "2";  // time for the first ticks to go out
-    TestPeer peer;
-    QString out = dir.filePath("busy.kdl");
-    QProcess fetch;
-    fetch.start(KANDREL_CLI_PATH, {"fetch", "127.0.0.1", QString::number(peer.Port()), "-o", out,
-                                   "--timeout", seconds});
-    ASSERT_TRUE(peer.Accept());
-    size_t sent = 0;
-    QTimer feed;
-    QObject::connect(&feed, &QTimer::timeout, [&] {
-      peer.Poll();
-      if (mode == kProbes) {
-        CNetMessage probe(kCtlProbe);
-        probe.Append(CNetMessageData::Counter(NetTickCount()));
-        peer.Send(probe);
-      } else if (mode == kTrickle && sent + 1 < baseBytes.size()) {
-        peer.SendBytes(baseBytes.substr(sent++, 1));
+  for (bool watch : {false, true}) {
+    for (Mode mode : {kSilent, kProbes, kTrickle}) {
+      SCOPED_TRACE(std::string(watch ? "watch, " : "fetch, ") + (mode == kSilent ? "silent"
+                                                                 : mode == kProbes
+                                                                     ? "probes only"
+                                                                     : "one byte a tick"));
+      const QString seconds = mode == kSilent ? "1" : "2";  // time for the first ticks to go out
+      TestPeer peer;
+      QString out = dir.filePath("busy.kdl");
+      QProcess cli;
+      QString port = QString::number(peer.Port());
+      cli.start(KANDREL_CLI_PATH,
+                watch ? QStringList{"watch", "127.0.0.1", port, "--seconds", seconds}
+                      : QStringList{"fetch", "127.0.0.1", port, "-o", out, "--timeout", seconds});
+      ASSERT_TRUE(peer.Accept());
+      size_t sent = 0;
+      QTimer feed;
+      QObject::connect(&feed, &QTimer::timeout, [&] {
+        peer.Poll();
+        if (mode == kProbes) {
+          CNetMessage probe(kCtlProbe);
+          probe.Append(CNetMessageData::Counter(NetTickCount()));
+          peer.Send(probe);
+        } else if (mode == kTrickle && sent + 1 < baseBytes.size()) {
+          peer.SendBytes(baseBytes.substr(sent++, 1));
+        }
+      });
+      feed.start(100);
+      bool ended = WaitUntil([&] { return cli.state() == QProcess::NotRunning; },
+                             seconds.toInt() * 1000 + slackMs);
+      feed.stop();
+      if (!ended) {
+        cli.kill();
+        cli.waitForFinished();
       }
-    });
-    feed.start(100);
-    bool ended = WaitUntil([&] { return fetch.state() == QProcess::NotRunning; },
-                           seconds.toInt() * 1000 + slackMs);
-    feed.stop();
-    if (!ended) {
-      fetch.kill();
-      fetch.waitForFinished();
+      ASSERT_TRUE(ended);
+      EXPECT_EQ(cli.exitCode(), 3);
+      EXPECT_EQ(cli.readAllStandardError(),
+                "kandrel-cli: 127.0.0.1:" + port.toUtf8() +
+                    (mode == kSilent ? ": no answer within " : ": no complete base within ") +
+                    seconds.toUtf8() + " s\n");
+      EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+      EXPECT_FALSE(QFile::exists(out));
     }
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(fetch.exitCode(), 3);
-    EXPECT_EQ(fetch.readAllStandardError(),
-              "kandrel-cli: 127.0.0.1:" + QByteArray::number(peer.Port()) +
-                  (mode == kSilent ? ": no answer within " : ": no complete base within ") +
-                  seconds.toUtf8() + " s\n");
-    EXPECT_FALSE(QFile::exists(out));
   }
 }
 

@@ -42,7 +42,7 @@ struct Options {
 };
 
 [[noreturn]] void Usage(const char* problem) {
-  if (problem) std::fprintf(stderr, "kandrel-sim: %s\n", problem);
+  if (problem) std::fprintf(stderr, "kandrel-sim: %s\n", EscapedUtf8(problem).c_str());
   std::fprintf(problem ? stderr : stdout,
                "usage: kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl]\n"
                "                   [--tick MS] [--move PATH-PREFIX ...] [--drop-after S]\n"
@@ -111,17 +111,17 @@ int main(int argc, char** argv) {
     try {
       server.LoadFile(options.base);
     } catch (const DocumentFileError& e) {
-      std::fprintf(stderr, "kandrel-sim: %s\n", e.what());
+      std::fprintf(stderr, "kandrel-sim: %s\n", EscapedUtf8(e.what()).c_str());
       return 3;
     }
   }
   QString error;
   if (!server.Listen(options.address, options.port, &error)) {
-    std::fprintf(stderr, "kandrel-sim: %s\n", qPrintable(error));
+    std::fprintf(stderr, "kandrel-sim: %s\n", EscapedUtf8(error.toStdString()).c_str());
     return 3;
   }
   QObject::connect(&server, &CSimServer::logLine, [](const QString& line) {
-    std::fprintf(stderr, "kandrel-sim: %s\n", qPrintable(line));
+    std::fprintf(stderr, "kandrel-sim: %s\n", EscapedUtf8(line.toStdString()).c_str());
   });
   server.SetMovePrefixes(options.movePrefixes);
   server.SetTickInterval(options.tickMs);
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     try {
       server.Document().SaveFile(options.saveOnExit);
     } catch (const DocumentFileError& e) {
-      std::fprintf(stderr, "kandrel-sim: %s\n", e.what());
+      std::fprintf(stderr, "kandrel-sim: %s\n", EscapedUtf8(e.what()).c_str());
       rc = 3;
     }
   }

@@ -1,10 +1,12 @@
 #include "ui/app/frame_files.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStatusBar>
+#include <new>
 
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
@@ -130,6 +132,13 @@ bool FrameFiles::ReadInto(const QString& path) {
   } catch (const DocumentFileError& e) {
     progress.Finish();
     ShowError(frame_, QStringLiteral("Kandrel"), QString::fromStdString(e.what()));
+    return false;
+  } catch (const std::bad_alloc&) {
+    // The file is read into a document of its own: the open one is untouched.
+    progress.Finish();
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              CMainFrame::tr("Не хватило памяти, чтобы открыть %1. Открытый документ не изменён.")
+                  .arg(QDir::toNativeSeparators(path)));
     return false;
   }
   return true;

@@ -1,9 +1,11 @@
 #include "ui/app/tarnel_app.h"
 
 #include <QIcon>
+#include <new>
 
 #include "ui/app/command_line.h"
 #include "ui/app/main_frame.h"
+#include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
 #include "ui/app/ui_language.h"
 #include "ui/app/ui_resources.h"
@@ -26,6 +28,18 @@ CTarnelApp::CTarnelApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CTarnelApp::~CTarnelApp() = default;
+
+bool CTarnelApp::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::bad_alloc&) {
+    // The operations read into documents of their own and change the open one only when they
+    // succeed, so what failed is what was asked, not the work done before.
+    ShowError(frame_.get(), QStringLiteral("Kandrel"),
+              tr("Не хватило памяти: действие прервано. Документ остался открытым."));
+    return false;
+  }
+}
 
 bool CTarnelApp::InitInstance() {
   // Qt has taken its own options out of the arguments by now.

@@ -12,6 +12,9 @@ class CTarnelApp : public QApplication {
   CTarnelApp(int& argc, char** argv);
   ~CTarnelApp() override;
 
+  // An operation that runs out of memory is stopped and reported; the document stays open.
+  bool notify(QObject* receiver, QEvent* event) override;
+
   // The program's name and version, also for the window-less answers to --help and --version.
   static void SetIdentity();
 

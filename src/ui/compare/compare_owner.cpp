@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <new>
 #include <utility>
 
 #include "model/base_takeover.h"
@@ -286,6 +287,13 @@ bool CCompareOwner::CompareWithFile(const QString& path) {
               tr("Не удалось сравнить с файлом %1: %2")
                   .arg(QDir::toNativeSeparators(path), QString::fromStdString(e.what())));
     return false;
+  } catch (const std::bad_alloc&) {
+    // The document is only read by a comparison: it stays as it was.
+    progress.Finish();
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не хватило памяти для сравнения с файлом %1. Документ не изменён.")
+                  .arg(QDir::toNativeSeparators(path)));
+    return false;
   }
   return true;
 }
@@ -338,9 +346,16 @@ void CCompareOwner::OnBaseCopyArrived() {
   // A live server's values move all the time: the structure comes first.
   CompareOptions options = options_;
   options.ignoreValues = true;
-  Open(std::move(other),
-       tr("Сервер: %1:%2").arg(QString::fromStdString(session.GetAddress())).arg(session.GetPort()),
-       true, options, nullptr);
+  try {
+    Open(std::move(other),
+         tr("Сервер: %1:%2")
+             .arg(QString::fromStdString(session.GetAddress()))
+             .arg(session.GetPort()),
+         true, options, nullptr);
+  } catch (const std::bad_alloc&) {
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не хватило памяти для сравнения с базой сервера. Документ не изменён."));
+  }
 }
 
 void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
@@ -377,22 +392,42 @@ void CCompareOwner::ScheduleRefresh() {
 void CCompareOwner::Refresh() {
   refreshTimer_->stop();
   if (!other_) return;
+  std::shared_ptr<const CompareResult> result;
+  try {
+    result = std::make_shared<const CompareResult>(
+        CompareDocuments(frame_->document(), *other_, options_));
+  } catch (const std::bad_alloc&) {
+    // The comparison cannot follow the document any more; the document goes on as it is.
+    Close();
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не хватило памяти, чтобы обновить сравнение; оно закрыто. Документ не "
+                 "изменён."));
+    return;
+  }
   refreshing_ = true;
-  ShowResult(std::make_shared<const CompareResult>(
-      CompareDocuments(frame_->document(), *other_, options_)));
+  ShowResult(std::move(result));
   refreshing_ = false;
 }
 
 void CCompareOwner::ShowResult(std::shared_ptr<const CompareResult> result) {
   // The current row stays where the same record still differs.
-  std::string current;
-  if (int d = CurrentDifference(); result_ && d >= 0)
-    current = result_->differences[size_t(d)].Path();
+  bool keepSecond = false;
+  uint32_t keepId = 0;
+  if (int d = CurrentDifference(); result_ && d >= 0) {
+    const Difference& was = result_->differences[size_t(d)];
+    keepSecond = was.OnSecond();
+    keepId = keepSecond ? was.secondId : was.firstId;
+  }
   result_ = std::move(result);
   model_->SetResult(result_);
   list_->expandToDepth(0);
-  if (!current.empty()) {
-    QModelIndex again = model_->IndexOfPath(current);
+  if (keepId != 0) {
+    QModelIndex again;
+    for (size_t k = 0; k < result_->differences.size() && !again.isValid(); ++k) {
+      const Difference& d = result_->differences[k];
+      if (d.OnSecond() == keepSecond && (keepSecond ? d.secondId : d.firstId) == keepId)
+        again = model_->IndexOfDifference(int(k));
+    }
     if (again.isValid()) {
       QSignalBlocker block(list_->selectionModel());
       list_->setCurrentIndex(again);
@@ -501,13 +536,14 @@ void CCompareOwner::ShowSides(int difference) {
       put(0, col, tr("(нет записи)"), true);
       continue;
     }
-    put(0, col, FromCp1251(second ? d.secondPath : d.firstPath), pathDiffers);
+    put(0, col, FromCp1251(result_->ShownPathOf(second, second ? d.second : d.first)), pathDiffers);
     put(1, col, QString::number(second ? d.secondId : d.firstId), false);
     // A field stands out where the comparison found it differs, and where its two texts do
     // (a pattern that goes with a changed value text).
     for (int f = 0; f < kDifferenceFieldCount; ++f)
-      put(kFieldRowsStart + f, col, FromCp1251(d.FieldText(second, f)),
-          (fields & (1 << f)) || (both && d.FieldText(false, f) != d.FieldText(true, f)));
+      put(kFieldRowsStart + f, col, FromCp1251(result_->FieldText(d, second, f)),
+          (fields & (1 << f)) ||
+              (both && result_->FieldText(d, false, f) != result_->FieldText(d, true, f)));
   }
 }
 

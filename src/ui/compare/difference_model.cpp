@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "xml/text_codec.h"
 
@@ -120,59 +122,73 @@ void CDifferenceModel::SetKindFilter(uint8_t kinds) {
   endResetModel();
 }
 
+namespace {
+
+// A row's place among its siblings' names: the parent's row and the name's bytes.
+struct RowKey {
+  int parent;
+  std::string_view name;
+  bool operator==(const RowKey& o) const { return parent == o.parent && name == o.name; }
+};
+struct RowKeyHash {
+  size_t operator()(const RowKey& s) const {
+    return std::hash<std::string_view>()(s.name) * 31 + std::hash<int>()(s.parent);
+  }
+};
+
+}  // namespace
+
 void CDifferenceModel::Build() {
   nodes_.clear();
   top_.clear();
   ordered_.clear();
-  byPath_.clear();
   std::fill(std::begin(counts_), std::end(counts_), 0);
   shown_ = 0;
+  ofDifference_.clear();
   if (!result_) return;
-  const std::vector<Difference>& list = result_->differences;
+  const CompareResult& r = *result_;
+  const std::vector<Difference>& list = r.differences;
+  ofDifference_.assign(list.size(), -1);
   nodes_.reserve(list.size());
-  byPath_.reserve(list.size());
-  std::vector<size_t> prefixEnds;
+  // A row per record path: rows are found by their parent's row and their name, and each
+  // record's row is remembered, so a path is walked name by name only up to the nearest
+  // ancestor that has a row already. Records are named by their first-side path where they
+  // have one, so a moved record stands where it is now.
+  std::unordered_map<RowKey, int, RowKeyHash> byStep;
+  byStep.reserve(list.size());
+  std::vector<int> rowOf[2] = {std::vector<int>(r.firstParents.size(), -1),
+                               std::vector<int>(r.secondParents.size(), -1)};
+  std::vector<int32_t> chain;
   for (size_t i = 0; i < list.size(); ++i) {
     const Difference& d = list[i];
     ++counts_[int(d.kind)];
     if (!(filter_ & KindBit(d.kind))) continue;
     ++shown_;
-    // The node of every prefix of the path, made where missing. Records are named by their
-    // first-side path where they have one, so a moved record stands where it is now. The list
-    // runs in path order, so the parent's node is usually there already: the search goes up
-    // from the whole path to the deepest prefix that has a node, and makes the rest below it.
-    const std::string& path = d.Path();
-    std::vector<size_t>& ends = prefixEnds;
-    ends.clear();
-    for (size_t end = 0; end < path.size();) {
-      end = path.find('/', end + 1);
-      if (end == std::string::npos) end = path.size();
-      ends.push_back(end);
-    }
-    int node = -1;
-    size_t have = ends.size();
-    while (have > 0) {
-      auto it = byPath_.find(path.substr(0, ends[have - 1]));
-      if (it != byPath_.end()) {
-        node = it->second;
-        break;
+    bool second = d.OnSecond();
+    const std::vector<int32_t>& parents = second ? r.secondParents : r.firstParents;
+    const std::vector<std::string>& names = second ? r.secondNames : r.firstNames;
+    std::vector<int>& rows = rowOf[second];
+    chain.clear();
+    int32_t at = d.Index();
+    for (; at >= 0 && rows[size_t(at)] < 0; at = parents[size_t(at)]) chain.push_back(at);
+    int node = at < 0 ? -1 : rows[size_t(at)];
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const std::string& name = names[size_t(*it)];
+      auto [found, made] = byStep.emplace(RowKey{node, name}, int(nodes_.size()));
+      if (made) {
+        Node n;
+        n.parent = node;
+        n.label = FromCp1251(name);
+        std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
+        n.row = int(siblings.size());
+        siblings.push_back(found->second);
+        nodes_.push_back(std::move(n));
       }
-      --have;
+      node = found->second;
+      rows[size_t(*it)] = node;
     }
-    for (size_t k = have; k < ends.size(); ++k) {
-      size_t start = k == 0 ? 1 : ends[k - 1] + 1;
-      int made = int(nodes_.size());
-      byPath_.emplace(path.substr(0, ends[k]), made);
-      Node n;
-      n.parent = node;
-      n.label = FromCp1251(path.substr(start, ends[k] - start));
-      std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
-      n.row = int(siblings.size());
-      siblings.push_back(made);
-      nodes_.push_back(std::move(n));
-      node = made;
-    }
-    if (node < 0) continue;  // an empty path names nothing
+    if (node < 0) continue;  // no record on that side
+    ofDifference_[i] = node;
     nodes_[size_t(node)].differences.push_back(int(i));
     nodes_[size_t(node)].kinds |= KindBit(d.kind);
   }
@@ -227,9 +243,9 @@ QModelIndex CDifferenceModel::Step(const QModelIndex& from, bool forward) const 
   return IndexOfNode(ordered_[size_t(next)]);
 }
 
-QModelIndex CDifferenceModel::IndexOfPath(const std::string& path) const {
-  auto it = byPath_.find(path);
-  return it == byPath_.end() ? QModelIndex() : IndexOfNode(it->second);
+QModelIndex CDifferenceModel::IndexOfDifference(int d) const {
+  if (d < 0 || size_t(d) >= ofDifference_.size()) return {};
+  return IndexOfNode(ofDifference_[size_t(d)]);
 }
 
 QModelIndex CDifferenceModel::index(int row, int column, const QModelIndex& parent) const {
@@ -266,7 +282,7 @@ QString CDifferenceModel::Details(const Node& node) const {
         if (d.fields & (1 << f)) fields << DifferenceFieldText(f);
       parts << fields.join(QStringLiteral(", "));
     } else if (d.kind == DifferenceKind::kMoved) {
-      parts << QStringLiteral("→ ") + FromCp1251(d.secondPath);
+      parts << QStringLiteral("→ ") + FromCp1251(result_->ShownPathOf(true, d.second));
     }
   }
   return parts.join(QStringLiteral("; "));
@@ -285,7 +301,8 @@ QVariant CDifferenceModel::data(const QModelIndex& index, int role) const {
       switch (index.column()) {
         case kColumnRecord:
           if (role == Qt::ToolTipRole && !node.differences.empty())
-            return FromCp1251(result_->differences[size_t(node.differences.front())].Path());
+            return FromCp1251(
+                result_->ShownPathOf(result_->differences[size_t(node.differences.front())]));
           return node.label;
         case kColumnKind: {
           QStringList kinds;

@@ -1,6 +1,7 @@
 // The differences of a comparison as a Qt item model: a tree by record path, a row per record
 // that differs and per ancestor on the way to it. It keeps one small node per row, built once
-// per result or filter, so a result of 65,535 differences opens at once.
+// per result or filter from the result's names and parents, never from whole paths, so a result
+// of 65,535 differences, or of deep records with long names, opens at once.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -59,8 +60,8 @@ class CDifferenceModel : public QAbstractItemModel {
   // The row with differences after (or before) `from` in the tree's order, wrapping around at
   // the ends; from an invalid index the first (or last) one. Invalid when nothing is shown.
   QModelIndex Step(const QModelIndex& from, bool forward) const;
-  // The row of the record with this path (the result's Path()); invalid when it is not shown.
-  QModelIndex IndexOfPath(const std::string& path) const;
+  // The row of the result's difference `d`; invalid when it is not shown.
+  QModelIndex IndexOfDifference(int d) const;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -92,6 +93,6 @@ class CDifferenceModel : public QAbstractItemModel {
   int shown_ = 0;
   std::vector<Node> nodes_;
   std::vector<int> top_;
-  std::vector<int> ordered_;  // nodes with differences in tree order
-  std::unordered_map<std::string, int> byPath_;
+  std::vector<int> ordered_;       // nodes with differences in tree order
+  std::vector<int> ofDifference_;  // the node of each difference shown, -1 for the others
 };

@@ -228,6 +228,18 @@
         <source>Сравнение с сервером: получение базы…</source>
         <translation>Comparing with the server: receiving the base…</translation>
     </message>
+    <message>
+        <source>Не хватило памяти для сравнения с файлом %1. Документ не изменён.</source>
+        <translation>Not enough memory to compare with the file %1. The document is unchanged.</translation>
+    </message>
+    <message>
+        <source>Не хватило памяти для сравнения с базой сервера. Документ не изменён.</source>
+        <translation>Not enough memory to compare with the server&apos;s base. The document is unchanged.</translation>
+    </message>
+    <message>
+        <source>Не хватило памяти, чтобы обновить сравнение; оно закрыто. Документ не изменён.</source>
+        <translation>Not enough memory to update the comparison; it has been closed. The document is unchanged.</translation>
+    </message>
 </context>
 <context>
     <name>CDifferenceModel</name>
@@ -764,6 +776,10 @@
         <source>Импорт отменён, документ не изменён</source>
         <translation>Import cancelled, the document is unchanged</translation>
     </message>
+    <message>
+        <source>Не хватило памяти, чтобы открыть %1. Открытый документ не изменён.</source>
+        <translation>Not enough memory to open %1. The open document is unchanged.</translation>
+    </message>
 </context>
 <context>
     <name>CMergeOwner</name>
@@ -984,6 +1000,13 @@ Restore the document from it?</translation>
     <message>
         <source>Ссылки на %1: %2</source>
         <translation>References to %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CTarnelApp</name>
+    <message>
+        <source>Не хватило памяти: действие прервано. Документ остался открытым.</source>
+        <translation>Out of memory: the action was stopped. The document is still open.</translation>
     </message>
 </context>
 <context>
