@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 #include "document.h"
@@ -196,6 +197,66 @@ void FindReordered(const CompareResult& r, const std::vector<uint8_t>& acrossPar
     for (int32_t x = tails.back(); x >= 0; x = back[size_t(x)])
       (*reordered)[size_t(order[size_t(x)])] = 0;
   }
+}
+
+// Each record's place in the order of whole record paths, records with equal paths sharing it;
+// empty when a name holds a slash. Without slashes in names the order is a walk of the tree:
+// same-named siblings are one path, and under a parent each path comes at its name, each
+// branch at its name followed by a slash (so "a b" sorts between "a" and what lies under "a").
+std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
+                               const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    if (name.find('/') != std::string::npos) return {};
+  ChildLists children(parents);
+  std::vector<int32_t> rank(parents.size(), -1);
+  int32_t next = 0;
+  struct Entry {
+    const std::string* name;
+    bool branch;      // the records under the group, or the group's own records
+    size_t from, to;  // the group: same-named siblings, in `siblings`
+  };
+  auto before = [](const Entry& x, const Entry& y) {
+    // x.name + (x.branch ? "/" : "") against the same of y.
+    size_t n = std::min(x.name->size(), y.name->size());
+    if (int c = n ? std::memcmp(x.name->data(), y.name->data(), n) : 0) return c < 0;
+    auto at = [n](const Entry& e) {
+      return n < e.name->size() ? int(uint8_t((*e.name)[n])) : e.branch ? int('/') : -1;
+    };
+    if (at(x) != at(y)) return at(x) < at(y);
+    return x.name->size() == y.name->size() && !x.branch && y.branch;
+  };
+  // One path of the tree: the records that hold it (-1 for the top).
+  std::function<void(const std::vector<int32_t>&)> walk = [&](const std::vector<int32_t>& holders) {
+    std::vector<int32_t> siblings;
+    for (int32_t h : holders)
+      for (int32_t c = children.first[size_t(h + 1)]; c >= 0; c = children.next[size_t(c)])
+        siblings.push_back(c);
+    std::stable_sort(siblings.begin(), siblings.end(),
+                     [&](int32_t x, int32_t y) { return names[size_t(x)] < names[size_t(y)]; });
+    std::vector<Entry> entries;
+    for (size_t from = 0, to; from < siblings.size(); from = to) {
+      bool holds = false;
+      for (to = from;
+           to < siblings.size() && names[size_t(siblings[to])] == names[size_t(siblings[from])];
+           ++to)
+        holds = holds || children.first[size_t(siblings[to] + 1)] >= 0;
+      const std::string* name = &names[size_t(siblings[from])];
+      entries.push_back({name, false, from, to});
+      if (holds) entries.push_back({name, true, from, to});
+    }
+    std::sort(entries.begin(), entries.end(), before);
+    for (const Entry& e : entries) {
+      if (!e.branch) {
+        for (size_t k = e.from; k < e.to; ++k) rank[size_t(siblings[k])] = next;
+        ++next;
+      } else {
+        walk(std::vector<int32_t>(siblings.begin() + ptrdiff_t(e.from),
+                                  siblings.begin() + ptrdiff_t(e.to)));
+      }
+    }
+  };
+  walk({-1});
+  return rank;
 }
 
 // Orders record paths without building them: a path is the names of the record's ancestors
@@ -447,17 +508,44 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
 
   // By path, then kind. The records of each side are sorted on their own, where most paths are
   // told apart by the names under a common parent, and the two runs then merged.
+  // Within a side the ranks of the paths tell, where there are ranks; across sides the paths.
   PathOrder paths(r);
+  // Ranking a side costs a walk over all its records: worth it only for many differences.
+  std::vector<int32_t> ranks[2];
+  if (firstSide > na / 8) ranks[0] = PathRanks(r.firstParents, r.firstNames);
+  if (r.differences.size() - firstSide > nb / 8)
+    ranks[1] = PathRanks(r.secondParents, r.secondNames);
   auto before = [&](uint32_t x, uint32_t y) {
     const Difference& dx = r.differences[x];
     const Difference& dy = r.differences[y];
-    if (int c = paths.Compare(dx.OnSecond(), dx.Index(), dy.OnSecond(), dy.Index())) return c < 0;
+    bool sx = dx.OnSecond(), sy = dy.OnSecond();
+    if (sx == sy && !ranks[sx].empty()) {
+      int32_t rx = ranks[sx][size_t(dx.Index())], ry = ranks[sy][size_t(dy.Index())];
+      if (rx != ry) return rx < ry;
+    } else if (int c = paths.Compare(sx, dx.Index(), sy, dy.Index())) {
+      return c < 0;
+    }
     return dx.kind < dy.kind;
   };
   std::vector<uint32_t> order(r.differences.size());
   for (size_t k = 0; k < order.size(); ++k) order[k] = uint32_t(k);
-  std::stable_sort(order.begin(), order.begin() + ptrdiff_t(firstSide), before);
-  std::stable_sort(order.begin() + ptrdiff_t(firstSide), order.end(), before);
+  // A ranked side is put in order by counting, by rank and kind; list order stays among equals.
+  auto sortSide = [&](bool second, size_t from, size_t to) {
+    if (ranks[second].empty()) {
+      std::stable_sort(order.begin() + ptrdiff_t(from), order.begin() + ptrdiff_t(to), before);
+      return;
+    }
+    auto key = [&](uint32_t k) {
+      const Difference& d = r.differences[k];
+      return size_t(ranks[second][size_t(d.Index())]) * 4 + size_t(d.kind);
+    };
+    std::vector<uint32_t> start(ranks[second].size() * 4 + 1, 0);
+    for (size_t k = from; k < to; ++k) ++start[key(uint32_t(k)) + 1];
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    for (size_t k = from; k < to; ++k) order[from + start[key(uint32_t(k))]++] = uint32_t(k);
+  };
+  sortSide(false, 0, firstSide);
+  sortSide(true, firstSide, order.size());
   std::inplace_merge(order.begin(), order.begin() + ptrdiff_t(firstSide), order.end(), before);
   // Put in that order in place, cycle by cycle: a second list would double the peak.
   std::vector<bool> placed(order.size(), false);

@@ -178,7 +178,8 @@ void CDifferenceModel::Build() {
       if (made) {
         Node n;
         n.parent = node;
-        n.label = FromCp1251(name);
+        n.second = second;
+        n.record = *it;
         std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
         n.row = int(siblings.size());
         siblings.push_back(found->second);
@@ -189,7 +190,9 @@ void CDifferenceModel::Build() {
     }
     if (node < 0) continue;  // no record on that side
     ofDifference_[i] = node;
-    nodes_[size_t(node)].differences.push_back(int(i));
+    Node& target = nodes_[size_t(node)];
+    if (target.firstDifference < 0) target.firstDifference = int(i);
+    target.lastDifference = int(i);
     nodes_[size_t(node)].kinds |= KindBit(d.kind);
   }
   // Tree order, for stepping.
@@ -200,7 +203,7 @@ void CDifferenceModel::Build() {
     stack.pop_back();
     Node& node = nodes_[size_t(n)];
     node.pre = pre++;
-    if (!node.differences.empty()) {
+    if (node.HasDifferences()) {
       node.order = int(ordered_.size());
       ordered_.push_back(n);
     }
@@ -220,7 +223,12 @@ QModelIndex CDifferenceModel::IndexOfNode(int node, int column) const {
 
 std::vector<int> CDifferenceModel::DifferencesAt(const QModelIndex& index) const {
   int n = NodeOf(index);
-  return n < 0 ? std::vector<int>() : nodes_[size_t(n)].differences;
+  std::vector<int> shown;
+  if (n < 0 || !nodes_[size_t(n)].HasDifferences()) return shown;
+  const Node& node = nodes_[size_t(n)];
+  for (int d = node.firstDifference; d <= node.lastDifference; ++d)
+    if (ofDifference_[size_t(d)] == n) shown.push_back(d);  // shown, and of this row
+  return shown;
 }
 
 QModelIndex CDifferenceModel::Step(const QModelIndex& from, bool forward) const {
@@ -274,7 +282,7 @@ int CDifferenceModel::columnCount(const QModelIndex&) const {
 
 QString CDifferenceModel::Details(const Node& node) const {
   QStringList parts;
-  for (int i : node.differences) {
+  for (int i : DifferencesAt(IndexOfNode(int(&node - nodes_.data())))) {
     const Difference& d = result_->differences[size_t(i)];
     if (d.kind == DifferenceKind::kChanged) {
       QStringList fields;
@@ -292,18 +300,19 @@ QVariant CDifferenceModel::data(const QModelIndex& index, int role) const {
   int n = NodeOf(index);
   if (n < 0) return {};
   const Node& node = nodes_[size_t(n)];
-  DifferenceKind first = node.differences.empty()
+  DifferenceKind first = !node.HasDifferences()
                              ? DifferenceKind::kChanged
-                             : result_->differences[size_t(node.differences.front())].kind;
+                             : result_->differences[size_t(node.firstDifference)].kind;
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
       switch (index.column()) {
         case kColumnRecord:
-          if (role == Qt::ToolTipRole && !node.differences.empty())
+          if (role == Qt::ToolTipRole && node.HasDifferences())
             return FromCp1251(
-                result_->ShownPathOf(result_->differences[size_t(node.differences.front())]));
-          return node.label;
+                result_->ShownPathOf(result_->differences[size_t(node.firstDifference)]));
+          return FromCp1251(
+              (node.second ? result_->secondNames : result_->firstNames)[size_t(node.record)]);
         case kColumnKind: {
           QStringList kinds;
           for (int k = 0; k < kDifferenceKindCount; ++k)
@@ -314,14 +323,13 @@ QVariant CDifferenceModel::data(const QModelIndex& index, int role) const {
           return Details(node);
       }
     case Qt::DecorationRole:
-      if (index.column() == kColumnRecord && !node.differences.empty())
-        return DifferenceIcon(first);
+      if (index.column() == kColumnRecord && node.HasDifferences()) return DifferenceIcon(first);
       return {};
     case Qt::ForegroundRole:
-      if (!node.differences.empty()) return DifferenceColor(first);
+      if (node.HasDifferences()) return DifferenceColor(first);
       return {};
     case kDifferenceRole:
-      return node.differences.empty() ? -1 : node.differences.front();
+      return node.HasDifferences() ? node.firstDifference : -1;
     case kKindsRole:
       return int(node.kinds);
     default:

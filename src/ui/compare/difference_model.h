@@ -78,9 +78,14 @@ class CDifferenceModel : public QAbstractItemModel {
     int pre = 0;     // place among all rows in tree order
     int order = -1;  // place among the rows with differences, in tree order; -1 for none
     uint8_t kinds = 0;
-    QString label;
+    bool second = false;  // the record that named the row, on its side of the result
+    int32_t record = -1;
     std::vector<int> children;
-    std::vector<int> differences;
+    // The row's differences lie together in the result (it is sorted by path): those of the
+    // row between the first and the last shown, -1 for none.
+    int firstDifference = -1;
+    int lastDifference = -1;
+    bool HasDifferences() const { return firstDifference >= 0; }
   };
   void Build();
   int NodeOf(const QModelIndex& index) const;
