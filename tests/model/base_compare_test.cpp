@@ -292,12 +292,13 @@ TEST(BaseCompare, DifferencesSortByWholePathBytesAcrossBothDocuments) {
   other->name = "a0";
   b.NewObject(other)->name = "!";
   b.NewObject(b.LookupRecord(2))->name = "a";
+  b.NewObject(b.LookupRecord(2))->name = "a/y";  // a slash in a name: compared byte by byte
   a.RebuildTree();
   b.RebuildTree();
   CompareResult r = CompareDocuments(a, b, {true, false});
-  EXPECT_EQ(Lines(r), (std::vector<std::string>{"- /Logic/a", "- /Logic/a b", "- /Logic/a/z",
-                                                "+ /Logic/a0", "+ /Logic/a0/!"}));
-  EXPECT_EQ(r.PathOf(true, r.differences[4].second), "/Logic/a0/!");
+  EXPECT_EQ(Lines(r), (std::vector<std::string>{"- /Logic/a", "- /Logic/a b", "+ /Logic/a/y",
+                                                "- /Logic/a/z", "+ /Logic/a0", "+ /Logic/a0/!"}));
+  EXPECT_EQ(r.PathOf(true, r.differences[5].second), "/Logic/a0/!");
   EXPECT_EQ(r.PathOf(false, -1), "");
 
   // A path over the limit is shown by its end, with the record's identifier.
