@@ -6,7 +6,7 @@ _kandrel_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="new dump resave export import fetch check watch list diff merge"
+  local commands="new dump resave export import fetch check watch list diff merge table apply-table"
   if ((cword == 1)); then
     COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
     return
@@ -16,7 +16,14 @@ _kandrel_cli() {
   # Options that take a value: complete the value, not another option.
   case $prev in
     -o)
-      _filedir kdl
+      case $command in
+        table) _filedir '@(csv|xlsx)' ;;
+        *) _filedir kdl ;;
+      esac
+      return
+      ;;
+    --sep)
+      COMPREPLY=($(compgen -W ", ;" -- "$cur"))
       return
       ;;
     --record | --target | --timeout | --id | --path | --count | --seconds)
@@ -33,7 +40,7 @@ _kandrel_cli() {
   for ((i = 2; i < cword; i++)); do
     arg=${words[i]}
     case $arg in
-      -o | --record | --target | --timeout | --id | --path | --count | --seconds | --by) ((i++)) ;;
+      -o | --record | --target | --timeout | --id | --path | --count | --seconds | --by | --sep) ((i++)) ;;
       --server) ((i += 2)) ;;
       -*) ;;
       *) ((npos++)) ;;
@@ -48,6 +55,8 @@ _kandrel_cli() {
     watch) options="--id --path --count --seconds --csv" ;;
     diff) options="--server --timeout --by --ignore-values --json" ;;
     merge) options="-o --json" ;;
+    table) options="--record -o --sep" ;;
+    apply-table) options="-o --by --delete-missing --dry-run --json" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -70,6 +79,15 @@ _kandrel_cli() {
       elif ((npos < 2)); then
         _filedir kdl
       fi
+      ;;
+    table)
+      ((npos == 0)) && _filedir kdl
+      ;;
+    apply-table)
+      case $npos in
+        0) _filedir kdl ;;
+        1) _filedir '@(csv|txt)' ;;
+      esac
       ;;
     export)
       case $npos in

@@ -17,6 +17,8 @@ std::unique_ptr<Command> MakeWatchCommand();
 std::unique_ptr<Command> MakeListCommand();
 std::unique_ptr<Command> MakeDiffCommand();
 std::unique_ptr<Command> MakeMergeCommand();
+std::unique_ptr<Command> MakeTableCommand();
+std::unique_ptr<Command> MakeApplyTableCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -31,6 +33,8 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeListCommand());
   all.push_back(MakeDiffCommand());
   all.push_back(MakeMergeCommand());
+  all.push_back(MakeTableCommand());
+  all.push_back(MakeApplyTableCommand());
   return all;
 }
 

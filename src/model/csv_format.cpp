@@ -1,0 +1,212 @@
+#include "model/csv_format.h"
+
+#include "model/cp1251.h"
+
+namespace {
+
+// Structurally valid UTF-8 (lead bytes followed by the right number of continuation bytes).
+bool IsUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = uint8_t(s[i]);
+    size_t len = c < 0x80             ? 1
+                 : (c & 0xE0) == 0xC0 ? 2
+                 : (c & 0xF0) == 0xE0 ? 3
+                 : (c & 0xF8) == 0xF0 ? 4
+                                      : 0;
+    if (len == 0 || (len == 2 && c < 0xC2) || i + len > s.size()) return false;
+    for (size_t k = 1; k < len; ++k)
+      if ((uint8_t(s[i + k]) & 0xC0) != 0x80) return false;
+    i += len;
+  }
+  return true;
+}
+
+// The separator the first line uses most, outside quotes; ',' when it uses none.
+char DetectSeparator(std::string_view s) {
+  size_t counts[3] = {};
+  const char seps[3] = {',', ';', '\t'};
+  bool quoted = false;
+  for (char c : s) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '\n' || c == '\r') break;
+    for (int k = 0; k < 3; ++k)
+      if (c == seps[k]) ++counts[k];
+  }
+  int best = 0;
+  for (int k = 1; k < 3; ++k)
+    if (counts[k] > counts[best]) best = k;
+  return seps[best];
+}
+
+}  // namespace
+
+class CsvParser {
+ public:
+  CsvParser(std::string_view s, CsvTable& t) : s_(s), t_(t) {}
+
+  void Run() {
+    while (pos_ < s_.size()) ReadRecord();
+  }
+
+ private:
+  [[noreturn]] void Fail(int line, const std::string& cause) { throw CsvError(line, cause); }
+
+  // Ends a line at pos_ (LF, CRLF or a lone CR) and counts it; false when there is none.
+  bool TakeLineEnd() {
+    if (s_[pos_] == '\n') {
+      ++pos_;
+    } else if (s_[pos_] == '\r') {
+      ++pos_;
+      if (pos_ < s_.size() && s_[pos_] == '\n') ++pos_;
+    } else {
+      return false;
+    }
+    ++line_;
+    return true;
+  }
+
+  void ReadRecord() {
+    CsvTable::Row row;
+    row.line = line_;
+    row.first = uint32_t(t_.cells_.size());
+    if (TakeLineEnd()) return;  // an empty line
+    for (;;) {
+      ReadField(row);
+      if (pos_ >= s_.size()) break;
+      if (s_[pos_] == t_.separator) {
+        ++pos_;  // a separator at the very end leaves an empty last field
+        continue;
+      }
+      TakeLineEnd();
+      break;
+    }
+    t_.rows_.push_back(row);
+  }
+
+  void AddCell(CsvTable::Row& row, size_t offset, size_t size) {
+    if (row.count >= kMaxCsvFields)
+      Fail(row.line, "more than " + std::to_string(kMaxCsvFields) + " fields on one line");
+    if (size > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
+    t_.cells_.push_back({uint32_t(offset), uint32_t(size)});
+    ++row.count;
+  }
+
+  void ReadField(CsvTable::Row& row) {
+    size_t start = t_.text_.size();
+    const char sep = t_.separator;
+    if (pos_ < s_.size() && s_[pos_] == '"') {
+      int opened = line_;
+      ++pos_;
+      for (;;) {
+        if (pos_ >= s_.size()) Fail(opened, "a quoted field is not closed");
+        char c = s_[pos_];
+        if (c == '"') {
+          if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
+            t_.text_ += '"';
+            pos_ += 2;
+            continue;
+          }
+          ++pos_;
+          break;
+        }
+        if (c == '\n' || (c == '\r' && (pos_ + 1 >= s_.size() || s_[pos_ + 1] != '\n'))) ++line_;
+        t_.text_ += c;
+        ++pos_;
+        if (t_.text_.size() - start > kMaxCsvFieldBytes) Fail(opened, "a field longer than 1 MiB");
+      }
+      if (pos_ < s_.size() && s_[pos_] != sep && s_[pos_] != '\n' && s_[pos_] != '\r')
+        Fail(line_, "text after the closing quote of a field");
+    } else {
+      size_t end = pos_;
+      while (end < s_.size() && s_[end] != sep && s_[end] != '\n' && s_[end] != '\r') ++end;
+      if (end - pos_ > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
+      t_.text_.append(s_.data() + pos_, end - pos_);
+      pos_ = end;
+    }
+    AddCell(row, start, t_.text_.size() - start);
+  }
+
+  std::string_view s_;
+  CsvTable& t_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+std::string_view CsvTable::Cell(int row, int column) const {
+  const Row& r = rows_[size_t(row)];
+  if (column < 0 || uint32_t(column) >= r.count) return {};
+  const Span& c = cells_[r.first + uint32_t(column)];
+  return std::string_view(text_).substr(c.offset, c.size);
+}
+
+CsvTable ReadCsv(std::string_view bytes, char separator) {
+  if (bytes.size() > kMaxCsvBytes) throw CsvError(1, "the table is larger than 256 MiB");
+  CsvTable t;
+  bool mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+  if (mark) bytes.remove_prefix(3);
+  if (size_t zero = bytes.find('\0'); zero != std::string_view::npos) {
+    int line = 1;
+    for (size_t i = 0; i < zero; ++i) line += bytes[i] == '\n';
+    throw CsvError(line, "a zero byte: this is no text table");
+  }
+  bool utf8 = IsUtf8(bytes);
+  if (mark && !utf8) {
+    // The first line whose bytes are not UTF-8, so the user can find it.
+    int line = 1;
+    size_t begin = 0;
+    for (;;) {
+      size_t end = bytes.find('\n', begin);
+      if (!IsUtf8(bytes.substr(begin, end == std::string_view::npos ? end : end - begin)) ||
+          end == std::string_view::npos)
+        break;
+      ++line;
+      begin = end + 1;
+    }
+    throw CsvError(line, "the table is marked as UTF-8 but is not");
+  }
+  t.encoding = mark ? CsvEncoding::kUtf8Bom : utf8 ? CsvEncoding::kUtf8 : CsvEncoding::kCp1251;
+  t.separator = separator ? separator : DetectSeparator(bytes);
+  t.text_.reserve(bytes.size());
+  CsvParser(bytes, t).Run();
+  if (utf8) {
+    // Each cell into windows-1251; the text only shrinks, so it is rewritten in place.
+    std::string converted;
+    std::string out;
+    out.reserve(t.text_.size());
+    for (CsvTable::Row& r : t.rows_) {
+      for (uint32_t k = 0; k < r.count; ++k) {
+        CsvTable::Span& c = t.cells_[r.first + k];
+        if (Utf8ToCp1251(std::string_view(t.text_).substr(c.offset, c.size), &converted) > 0 &&
+            r.unencodable < 0)
+          r.unencodable = int(k);
+        c.offset = uint32_t(out.size());
+        c.size = uint32_t(converted.size());
+        out += converted;
+      }
+    }
+    t.text_ = std::move(out);
+  }
+  return t;
+}
+
+void AppendCsvRow(std::string* out, const std::vector<std::string_view>& cells,
+                  const CsvStyle& style) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) *out += style.separator;
+    std::string_view c = cells[i];
+    bool quote = c.find_first_of(std::string{style.separator, '"', '\r', '\n'}) != c.npos;
+    std::string utf8 = Cp1251ToUtf8(c);
+    if (!quote) {
+      *out += utf8;
+      continue;
+    }
+    *out += '"';
+    for (char ch : utf8) {
+      if (ch == '"') *out += '"';
+      *out += ch;
+    }
+    *out += '"';
+  }
+  *out += style.crlf ? "\r\n" : "\n";
+}
