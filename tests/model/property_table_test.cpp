@@ -40,14 +40,15 @@ class PropertyTableTest : public ::testing::Test {
     TableApplyResult r = ApplyTable(doc, ReadCsv(csv), options);
     if (result) *result = r;
     std::vector<std::string> out;
-    for (const Difference& d : CompareDocuments(before, doc).differences) {
-      std::string line = d.Path();
+    CompareResult result = CompareDocuments(before, doc);
+    for (const Difference& d : result.differences) {
+      std::string line = result.PathOf(d);
       line += d.kind == DifferenceKind::kAdded     ? " added"
               : d.kind == DifferenceKind::kRemoved ? " removed"
                                                    : "";
       for (int f = 0; f < kDifferenceFieldCount; ++f)
         if (d.kind == DifferenceKind::kChanged && d.fields & (1 << f))
-          line += std::string(" ") + DifferenceFieldName(f) + "=" + d.FieldText(true, f);
+          line += std::string(" ") + DifferenceFieldName(f) + "=" + result.FieldText(d, true, f);
       out.push_back(line);
     }
     return out;

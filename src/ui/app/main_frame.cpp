@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -32,6 +33,7 @@
 #include "ui/history/record_commands.h"
 #include "ui/links/links_dialog.h"
 #include "ui/network/frame_network.h"
+#include "ui/table/property_table_pane.h"
 #include "ui/tree/find_bar.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
@@ -68,8 +70,15 @@ CMainFrame::CMainFrame(QWidget* parent)
   // Beside each property its value, kept up to date cell by cell.
   treeView_->recordModel()->SetShowsValues(true);
   valueHighlight_ = new CValueHighlight(doc_, treeView_->recordModel(), this);
+  // The property table is a tab beside the tree.
+  auto* tabs = new QTabWidget(leftPane);
+  tabs->setObjectName(QStringLiteral("leftTabs"));
+  tabs->setDocumentMode(true);
+  tabs->addTab(treeView_, tr("Структура"));
+  tablePane_ = new CPropertyTablePane(this, tabs);
+  tabs->addTab(tablePane_, tr("Таблица свойств"));
   leftLayout->addWidget(findBar_);
-  leftLayout->addWidget(treeView_, 1);
+  leftLayout->addWidget(tabs, 1);
   formView_ = new CTarnelView(this, splitter_);
   splitter_->addWidget(leftPane);
   splitter_->addWidget(formView_);
@@ -211,6 +220,7 @@ void CMainFrame::SelectRecord(uint32_t id) {
     UpdateActions();
     return;
   }
+  if (tablePane_) tablePane_->OnRecordSelected(id);
   hasShown_ = selected != nullptr;
   shownId_ = selected ? selected->id : 0;
   if (!selected) {

@@ -23,6 +23,7 @@ class FrameRecords;
 class FrameUndoFind;
 class CLeftView;
 class CLinksDialog;
+class CPropertyTablePane;
 class CTreeEditing;
 struct CommandState;
 class CTarnelView;
@@ -133,6 +134,8 @@ class CMainFrame : public QMainWindow {
   CMergeOwner* merge() const { return merge_.get(); }
   // The "Наблюдение" dock with the watch list of the document file.
   CWatchDock* watchDock() const { return watchDock_; }
+  // The "Таблица свойств" tab beside the tree.
+  CPropertyTablePane* tablePane() const { return tablePane_; }
   // The tree's value column: which values just changed.
   CValueHighlight* valueHighlight() const { return valueHighlight_; }
 
@@ -185,6 +188,7 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<CCompareOwner> compare_;
   std::unique_ptr<CMergeOwner> merge_;
   CWatchDock* watchDock_ = nullptr;
+  CPropertyTablePane* tablePane_ = nullptr;
   CValueHighlight* valueHighlight_ = nullptr;
   QPointer<CLinksDialog> linksEditor_;
 

@@ -298,6 +298,14 @@ bool CCompareOwner::CompareWithFile(const QString& path) {
   return true;
 }
 
+void CCompareOwner::CompareWithDocument(std::unique_ptr<CTarnelDoc> other,
+                                        const QString& otherName) {
+  CompareOptions options;
+  options.byPath = false;
+  options.ignoreValues = false;
+  Open(std::move(other), otherName, false, options, nullptr);
+}
+
 bool CCompareOwner::CompareWithServer() {
   CBaseSession& session = frame_->network()->session();
   if (!session.IsConnected() || !session.RequestBaseCopy()) {

@@ -40,6 +40,10 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // Asks the connected server for its base; the comparison opens when it has arrived. False
   // when there is no connection.
   bool CompareWithServer();
+  // Compares the open document with a base made aside (the document as an imported table
+  // would make it), shown under `otherName`; identifiers are kept there, so records are matched
+  // by them.
+  void CompareWithDocument(std::unique_ptr<CTarnelDoc> other, const QString& otherName);
   bool IsOpen() const { return other_ != nullptr; }
   // Compares again with the current options (after the document changed, or the switch).
   void Refresh();

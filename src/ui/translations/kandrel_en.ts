@@ -780,6 +780,14 @@
         <source>Не хватило памяти, чтобы открыть %1. Открытый документ не изменён.</source>
         <translation>Not enough memory to open %1. The open document is unchanged.</translation>
     </message>
+    <message>
+        <source>Структура</source>
+        <translation>Structure</translation>
+    </message>
+    <message>
+        <source>Таблица свойств</source>
+        <translation>Property table</translation>
+    </message>
 </context>
 <context>
     <name>CMergeOwner</name>
@@ -939,6 +947,218 @@
     <message>
         <source>Static</source>
         <translation>Static</translation>
+    </message>
+</context>
+<context>
+    <name>CPropertyTableModel</name>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Идентификатор</source>
+        <translation>Identifier</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Флаги</source>
+        <translation>Flags</translation>
+    </message>
+    <message>
+        <source>Ссылка</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Номера установленных флагов 1-6 через пробел, например «2 6»</source>
+        <translation>Numbers 1-6 of the set flags separated by spaces, for example “2 6”</translation>
+    </message>
+    <message>
+        <source>Путь записи, на которую ссылается свойство типа LINK_TO</source>
+        <translation>Path of the record a LINK_TO property points at</translation>
+    </message>
+</context>
+<context>
+    <name>CPropertyTablePane</name>
+    <message>
+        <source>Фильтр: текст или столбец:текст (path, name, id, type, value, flags, eoc, link)</source>
+        <translation>Filter: text or column:text (path, name, id, type, value, flags, eoc, link)</translation>
+    </message>
+    <message>
+        <source>Экспорт…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>Сохранить показанные строки в файл CSV или XLSX</source>
+        <translation>Save the rows shown to a CSV or XLSX file</translation>
+    </message>
+    <message>
+        <source>Импорт…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>Прочитать файл CSV и показать, что он изменит, в панели «Различия»</source>
+        <translation>Read a CSV file and show what it would change in the “Differences” pane</translation>
+    </message>
+    <message>
+        <source>Удалить отсутствующие</source>
+        <translation>Delete missing</translation>
+    </message>
+    <message>
+        <source>При импорте удалить свойства таблицы, которых нет в файле</source>
+        <translation>On import, delete the table&apos;s properties the file does not have</translation>
+    </message>
+    <message>
+        <source>По идентификатору</source>
+        <translation>By identifier</translation>
+    </message>
+    <message>
+        <source>При импорте искать свойства по столбцу id, а не по пути</source>
+        <translation>On import, find properties by the id column instead of the path</translation>
+    </message>
+    <message>
+        <source>Значение не принято</source>
+        <translation>Value not taken</translation>
+    </message>
+    <message>
+        <source>строка короче заголовка</source>
+        <translation>the row is shorter than the header</translation>
+    </message>
+    <message>
+        <source>нет пути</source>
+        <translation>no path</translation>
+    </message>
+    <message>
+        <source>неизвестный атом</source>
+        <translation>unknown atom</translation>
+    </message>
+    <message>
+        <source>путь называет две записи</source>
+        <translation>the path names two records</translation>
+    </message>
+    <message>
+        <source>запись — не свойство</source>
+        <translation>the record is not a property</translation>
+    </message>
+    <message>
+        <source>неизвестный идентификатор</source>
+        <translation>unknown identifier</translation>
+    </message>
+    <message>
+        <source>неизвестный тип</source>
+        <translation>unknown type</translation>
+    </message>
+    <message>
+        <source>флаги — это номера 1-6 через пробел</source>
+        <translation>flags are numbers 1-6 separated by spaces</translation>
+    </message>
+    <message>
+        <source>EOC — это 0 или 1</source>
+        <translation>EOC is 0 or 1</translation>
+    </message>
+    <message>
+        <source>текст, которого нет в кодировке windows-1251</source>
+        <translation>text that windows-1251 cannot hold</translation>
+    </message>
+    <message>
+        <source>путь ссылки не называет свойство</source>
+        <translation>the link path names no property</translation>
+    </message>
+    <message>
+        <source>у свойства уже есть строка выше</source>
+        <translation>the property has a row above already</translation>
+    </message>
+    <message>
+        <source>у свойства должно быть название</source>
+        <translation>a property needs a name</translation>
+    </message>
+    <message>
+        <source>этот столбец не редактируется</source>
+        <translation>this column is not edited</translation>
+    </message>
+    <message>
+        <source>%1: строка %2, столбец «%3», «%4»: %5</source>
+        <translation>%1: row %2, column “%3”, “%4”: %5</translation>
+    </message>
+    <message>
+        <source>Вставка не выполнена: %1</source>
+        <translation>Nothing pasted: %1</translation>
+    </message>
+    <message>
+        <source>Вставка не выполнена: строка %1, столбец «%2»: %3</source>
+        <translation>Nothing pasted: row %1, column “%2”: %3</translation>
+    </message>
+    <message>
+        <source>Вставка не выполнена</source>
+        <translation>Nothing pasted</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить таблицу %1: %2</source>
+        <translation>Could not save the table %1: %2</translation>
+    </message>
+    <message>
+        <source>Строк сохранено: %1</source>
+        <translation>Rows saved: %1</translation>
+    </message>
+    <message>
+        <source>CSV, разделитель «;» (*.csv)</source>
+        <translation>CSV, separator “;” (*.csv)</translation>
+    </message>
+    <message>
+        <source>CSV, разделитель «,» (*.csv)</source>
+        <translation>CSV, separator “,” (*.csv)</translation>
+    </message>
+    <message>
+        <source>Книга Excel (*.xlsx)</source>
+        <translation>Excel workbook (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>Экспорт таблицы свойств</source>
+        <translation>Export the property table</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать таблицу %1: %2</source>
+        <translation>Could not read the table %1: %2</translation>
+    </message>
+    <message>
+        <source>строка %1: %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>и ещё %1</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>Эти строки таблицы %1 не могут быть использованы и не показаны среди различий:
+%2</source>
+        <translation>These rows of the table %1 cannot be used and are not among the differences:
+%2</translation>
+    </message>
+    <message>
+        <source>Таблица: %1</source>
+        <translation>Table: %1</translation>
+    </message>
+    <message>
+        <source>Импорт таблицы свойств</source>
+        <translation>Import a property table</translation>
+    </message>
+    <message>
+        <source>Таблицы CSV (*.csv *.txt)</source>
+        <translation>CSV tables (*.csv *.txt)</translation>
+    </message>
+    <message>
+        <source>Все файлы (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 <context>
