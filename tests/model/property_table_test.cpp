@@ -40,15 +40,16 @@ class PropertyTableTest : public ::testing::Test {
     TableApplyResult r = ApplyTable(doc, ReadCsv(csv), options);
     if (result) *result = r;
     std::vector<std::string> out;
-    CompareResult result = CompareDocuments(before, doc);
-    for (const Difference& d : result.differences) {
-      std::string line = result.PathOf(d);
+    CompareResult differences = CompareDocuments(before, doc);
+    for (const Difference& d : differences.differences) {
+      std::string line = differences.PathOf(d);
       line += d.kind == DifferenceKind::kAdded     ? " added"
               : d.kind == DifferenceKind::kRemoved ? " removed"
                                                    : "";
       for (int f = 0; f < kDifferenceFieldCount; ++f)
         if (d.kind == DifferenceKind::kChanged && d.fields & (1 << f))
-          line += std::string(" ") + DifferenceFieldName(f) + "=" + result.FieldText(d, true, f);
+          line +=
+              std::string(" ") + DifferenceFieldName(f) + "=" + differences.FieldText(d, true, f);
       out.push_back(line);
     }
     return out;
