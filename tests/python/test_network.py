@@ -2,6 +2,7 @@
 
 import datetime
 import socket
+import threading
 
 import pytest
 
@@ -30,13 +31,28 @@ def test_fetch_failures_name_the_server():
     with pytest.raises(kandrel.NetworkError) as caught:
         kandrel.fetch("127.0.0.1", port, timeout=5)
     assert caught.value.file == f"127.0.0.1:{port}" and caught.value.cause
-    # A listener that never answers: the timeout bounds the wait.
+    # A listener that never answers: the timeout bounds the wait, and other threads run
+    # meanwhile.
     with socket.socket() as silent:
         silent.bind(("127.0.0.1", 0))
         silent.listen()
+        done, turns = threading.Event(), []
+
+        def count():
+            while not done.is_set():
+                turns.append(1)
+                done.wait(0.01)
+
+        counter = threading.Thread(target=count)
+        counter.start()
         with pytest.raises(kandrel.NetworkError) as caught:
-            kandrel.fetch("127.0.0.1", silent.getsockname()[1], timeout=1)
+            try:
+                kandrel.fetch("127.0.0.1", silent.getsockname()[1], timeout=1)
+            finally:
+                done.set()
+                counter.join()
         assert "no answer within 1 s" in str(caught.value)
+        assert len(turns) > 5
     with pytest.raises(ValueError):
         kandrel.fetch("127.0.0.1", 0)
 
