@@ -219,6 +219,9 @@ void SetLink(RecordRef& self, const py::object& target) {
   }
   if (!py::isinstance<RecordRef>(target)) throw py::type_error("a link names a Record or None");
   CRecord* t = Target(self, target.cast<const RecordRef&>(), "link");
+  if (!AsProperty(t))
+    ThrowEditError(EditRefusal::kWrongKind,
+                   "link: a LINK_TO property points at a property, not at " + GetRecordPath(t));
   EditStep step(h);
   SetLinkTarget(h.doc(), p, t);
 }
@@ -416,7 +419,7 @@ Fields that a kind does not have read as None (`type` of a group, `value` of an 
           "its LINK_TO chain.")
       .def_property("link", &GetLink, &SetLink,
                     "The record a LINK_TO property points at (None for another type or a "
-                    "target that is gone). Assigning a record makes the property a LINK_TO to "
+                    "target that is gone). Assigning a property makes this one a LINK_TO to "
                     "it; assigning None makes a LINK_TO property a SHORT one.")
       .def_property_readonly("incoming", &Incoming,
                              "The LINK_TO properties that point at this property.")

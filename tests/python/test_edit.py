@@ -118,6 +118,7 @@ def test_refusals_change_nothing(doc):
         (lambda: setattr(prop, "flags", {7}), "value"),
         (lambda: setattr(atom, "value", "1"), "wrong-kind"),
         (lambda: setattr(cabinet, "link", prop), "wrong-kind"),
+        (lambda: setattr(prop, "link", atom), "wrong-kind"),  # links point at properties
         (lambda: setattr(prop, "link", kandrel.Document().groups[0]), "no-record"),
     ]
     prop.value = 65001  # a value that names no record, for the LINK_TO case
