@@ -12,6 +12,7 @@
 #include "errors.h"
 #include "model/cp1251.h"
 #include "model/document_edits.h"
+#include "model/property_table.h"
 #include "text.h"
 #include "xml/c2ko_import.h"
 #include "xml/export_file.h"
@@ -206,6 +207,27 @@ py::dict ImportC2ko(DocumentHandle& h, const std::filesystem::path& file,
   return report;
 }
 
+// The property table's rows, one dict per property with the table file's columns: the
+// identifier a number, every other cell the text the file holds.
+py::list Table(const DocumentPtr& h, const py::object& record) {
+  CRecord* under = RecordArgument(*h, record, "record");
+  py::list rows;
+  std::string text;
+  for (CPropertyItem* p : TableProperties(h->doc(), under)) {
+    py::dict row;
+    for (int column : kFileColumns) {
+      if (column == kColumnId) {
+        row["id"] = p->id;
+        continue;
+      }
+      TableCellText(h->doc(), *p, column, &text);
+      row[TableColumnKey(column)] = ToPython(text);
+    }
+    rows.append(std::move(row));
+  }
+  return rows;
+}
+
 py::list Groups(const DocumentPtr& h) {
   h->WaitIdle();
   py::list out;
@@ -309,6 +331,13 @@ edit functions as the editor, with the same rules and the same undo.
             return RecordRef(h, r.record);
           },
           py::arg("name"), "Appends a new group and returns it.")
+      .def("table", &Table, py::arg("record") = py::none(), R"doc(
+The property table: one dict per property under `record` (the whole document when None), in
+tree order, with the table file's columns `path id type value flags eoc link`. The identifier
+is an int; the other cells are the texts `kandrel-cli table` writes: the type name, the value
+text, the set flags as numbers separated by spaces ("1 3"), "0" or "1" for eoc, and a LINK_TO's
+target path ("" for none). csv.DictWriter writes them as the table file.
+)doc")
       .def("export_xml", &ExportXml, py::arg("path"), py::arg("record") = py::none(),
            "Writes the whole document, or one record's branch, as an XML interchange file.")
       .def("import_xml", &ImportXml, py::arg("path"), py::arg("target") = py::none(),

@@ -1,6 +1,8 @@
 """Files: open and save, XML export and import, c2ko import, and diff, with their failures as
 exceptions that name the file and the cause."""
 
+import csv
+import io
 import json
 import os
 
@@ -107,3 +109,14 @@ def test_diff_is_what_the_command_line_prints(bases, tmp_path):
     assert kandrel.diff(same, same) == {"added": [], "removed": [], "changed": [], "moved": []}
     with pytest.raises(ValueError):
         kandrel.diff(same, same, by="name")
+
+
+def test_table_rows_are_the_command_lines_table(bases):
+    for path in bases[:2]:
+        doc = kandrel.open(path)
+        rows = doc.table()
+        want = list(csv.DictReader(io.StringIO(cli("table", path).stdout)))
+        assert [{k: str(v) for k, v in row.items()} for row in rows] == want
+        assert len(rows) == sum(1 for r in doc.walk() if r.kind == "property")
+        atom = next(r for r in doc.walk() if r.kind == "atom" and r.children)
+        assert [row["id"] for row in doc.table(atom)] == [p.id for p in atom.children]
