@@ -1,5 +1,7 @@
 #include "model/csv_format.h"
 
+#include <cstring>
+
 #include "model/cp1251.h"
 
 namespace {
@@ -8,6 +10,10 @@ namespace {
 bool IsUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     unsigned char c = uint8_t(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
     size_t len = c < 0x80             ? 1
                  : (c & 0xE0) == 0xC0 ? 2
                  : (c & 0xF0) == 0xE0 ? 3
@@ -170,22 +176,30 @@ CsvTable ReadCsv(std::string_view bytes, char separator) {
   t.text_.reserve(bytes.size());
   CsvParser(bytes, t).Run();
   if (utf8) {
-    // Each cell into windows-1251; the text only shrinks, so it is rewritten in place.
+    // Each cell into windows-1251, in place: the text only shrinks, and the cells lie in order,
+    // so what is written never overtakes what is still to be read. Plain ASCII, most cells,
+    // stays as it is.
     std::string converted;
-    std::string out;
-    out.reserve(t.text_.size());
+    size_t w = 0;
     for (CsvTable::Row& r : t.rows_) {
       for (uint32_t k = 0; k < r.count; ++k) {
         CsvTable::Span& c = t.cells_[r.first + k];
-        if (Utf8ToCp1251(std::string_view(t.text_).substr(c.offset, c.size), &converted) > 0 &&
-            r.unencodable < 0)
-          r.unencodable = int(k);
-        c.offset = uint32_t(out.size());
-        c.size = uint32_t(converted.size());
-        out += converted;
+        const char* from = t.text_.data() + c.offset;
+        bool ascii = true;
+        for (uint32_t i = 0; i < c.size && ascii; ++i) ascii = uint8_t(from[i]) < 0x80;
+        if (ascii) {
+          if (w != c.offset) std::memmove(t.text_.data() + w, from, c.size);
+        } else {
+          if (Utf8ToCp1251(std::string_view(from, c.size), &converted) > 0 && r.unencodable < 0)
+            r.unencodable = int(k);
+          std::memcpy(t.text_.data() + w, converted.data(), converted.size());
+          c.size = uint32_t(converted.size());
+        }
+        c.offset = uint32_t(w);
+        w += c.size;
       }
     }
-    t.text_ = std::move(out);
+    t.text_.resize(w);
   }
   return t;
 }

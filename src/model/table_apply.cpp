@@ -14,14 +14,21 @@
 
 namespace {
 
-// Every record by its path, with how many records share the path.
+// Every record by its path, with how many records share the path. The paths lie end to end in
+// one buffer, each written once from its parent's, so a base of 65,535 records costs one
+// allocation for the text.
 class PathIndex {
  public:
   explicit PathIndex(const CTarnelDoc& doc) {
-    for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i) Add(doc.RecordAt(nullptr, i), "");
+    size_t bytes = 0, records = 0;
+    for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i)
+      Measure(doc.RecordAt(nullptr, i), 0, &bytes, &records);
+    text_.reserve(bytes);
+    map_.reserve(records);
+    for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i) Add(doc.RecordAt(nullptr, i), 0, 0);
   }
   // The one record the path names; null for none, and `twice` when two share it.
-  CRecord* Find(const std::string& path, bool* twice) const {
+  CRecord* Find(std::string_view path, bool* twice) const {
     auto it = map_.find(path);
     *twice = it != map_.end() && it->second.count > 1;
     return it == map_.end() || it->second.count > 1 ? nullptr : it->second.record;
@@ -32,13 +39,25 @@ class PathIndex {
     CRecord* record = nullptr;
     int count = 0;
   };
-  void Add(CRecord* r, const std::string& above) {
-    std::string path = above + '/' + r->name;
-    ForEachChild(r, [&](CRecord* c) { Add(c, path); });
-    Entry& e = map_[std::move(path)];
-    if (e.count++ == 0) e.record = r;
+  static void Measure(const CRecord* r, size_t above, size_t* bytes, size_t* records) {
+    size_t length = above + 1 + r->name.size();
+    *bytes += length;
+    ++*records;
+    ForEachChild(r, [&](const CRecord* c) { Measure(c, length, bytes, records); });
   }
-  std::unordered_map<std::string, Entry> map_;
+  // `above` is where the parent's path starts in the buffer, `length` its size.
+  void Add(CRecord* r, size_t above, size_t length) {
+    size_t start = text_.size();
+    text_.append(text_, above, length);
+    text_ += '/';
+    text_ += r->name;
+    std::string_view path(text_.data() + start, text_.size() - start);
+    Entry& e = map_[path];
+    if (e.count++ == 0) e.record = r;
+    ForEachChild(r, [&](CRecord* c) { Add(c, start, path.size()); });
+  }
+  std::string text_;  // reserved whole, so the views into it stay valid
+  std::unordered_map<std::string_view, Entry> map_;
 };
 
 // What one usable row asks of its property.
@@ -267,7 +286,7 @@ TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
         continue;
       }
     } else {
-      found = paths.Find(std::string(keyText), &twice);
+      found = paths.Find(keyText, &twice);
       if (twice) {
         refuse(TableRowProblem::kAmbiguousPath, keyText);
         continue;
@@ -286,9 +305,8 @@ TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
       }
     } else {
       size_t slash = keyText.rfind('/');
-      row.atom = slash == 0 || slash == keyText.npos
-                     ? nullptr
-                     : paths.Find(std::string(keyText.substr(0, slash)), &twice);
+      row.atom = slash == 0 || slash == keyText.npos ? nullptr
+                                                     : paths.Find(keyText.substr(0, slash), &twice);
       if (twice) {
         refuse(TableRowProblem::kAmbiguousPath, keyText.substr(0, slash));
         continue;

@@ -306,7 +306,9 @@ void CPropertyTableProxy::SetFilterText(const QString& text) {
   std::string bytes;
   ToCp1251Lossy(text, &bytes);
   filter_ = TableFilter(bytes);
-  invalidateFilter();
+  // One layout change: telling the view of each removed and inserted range would cost far more
+  // than the filter itself at tens of thousands of rows.
+  invalidate();
 }
 
 bool CPropertyTableProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {

@@ -127,7 +127,10 @@ CPropertyTablePane::CPropertyTablePane(CMainFrame* frame, QWidget* parent)
   view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
   view_->setWordWrap(false);
+  // Long paths keep their end, the record's own name, in sight.
+  view_->setTextElideMode(Qt::ElideLeft);
   view_->verticalHeader()->hide();
+  view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
   view_->horizontalHeader()->setStretchLastSection(true);
   // The tree's order until a column is clicked.
