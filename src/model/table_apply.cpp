@@ -183,13 +183,18 @@ CPropertyItem* ApplyRow(CTarnelDoc& doc, const RowPlan& row, TableApplyResult* r
   if (row.link) {
     changed |= SetLinkTarget(doc, p, row.link);
   }
-  CBulkPropertyEdit edit({p});
-  if (!row.link && row.hasValue && row.value != p->valueText) edit.SetValue(row.value);
-  if (!row.link && row.hasType && row.type != p->typeCode) edit.SetType(row.type);
-  if (row.hasFlags)
-    for (int bit = 0; bit < CBulkPropertyEdit::kFlagCount; ++bit)
-      if (bool on = row.flags >> bit & 1; on != p->IsFlagSet(bit)) edit.SetFlag(bit, on);
-  if (edit.AnyChanged()) {
+  const bool newValue = !row.link && row.hasValue && row.value != p->valueText;
+  const bool newType = !row.link && row.hasType && row.type != p->typeCode;
+  const uint8_t flagBits = (1u << CBulkPropertyEdit::kFlagCount) - 1;
+  const bool newFlags = row.hasFlags && ((p->flags ^ row.flags) & flagBits) != 0;
+  // Most rows of a table brought back change nothing; only the others need the form's edit.
+  if (newValue || newType || newFlags) {
+    CBulkPropertyEdit edit({p});
+    if (newValue) edit.SetValue(row.value);
+    if (newType) edit.SetType(row.type);
+    if (newFlags)
+      for (int bit = 0; bit < CBulkPropertyEdit::kFlagCount; ++bit)
+        if (bool on = row.flags >> bit & 1; on != p->IsFlagSet(bit)) edit.SetFlag(bit, on);
     RecordChange change(doc.events(), p);
     changed |= edit.ApplyTo(doc.idMap, *p);
   }
@@ -257,6 +262,8 @@ TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
   std::vector<RowPlan> plans;
   std::unordered_map<uint32_t, int> seen;        // property identifier: line of its row
   std::unordered_map<std::string, int> seenNew;  // path of a new property: line of its row
+  seen.reserve(size_t(table.RowCount()));
+  plans.reserve(size_t(table.RowCount()));
   for (int r = 1; r < table.RowCount(); ++r) {
     RowPlan row;
     row.line = table.Line(r);
@@ -349,10 +356,13 @@ TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
     plans.push_back(std::move(row));
   }
 
+  // The properties a row names, refused rows included, stay when missing ones are deleted.
   std::unordered_set<uint32_t> named;
-  for (const auto& [id, line] : seen) named.insert(id);
+  if (options.deleteMissing)
+    for (const auto& [id, line] : seen) named.insert(id);
   for (const RowPlan& row : plans)
-    if (CPropertyItem* p = ApplyRow(doc, row, &result)) named.insert(p->id);
+    if (CPropertyItem* p = ApplyRow(doc, row, &result); p && options.deleteMissing)
+      named.insert(p->id);
 
   if (options.deleteMissing) {
     const CRecord* scope = options.scopeId ? doc.LookupRecord(options.scopeId) : nullptr;
