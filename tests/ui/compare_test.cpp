@@ -1,12 +1,14 @@
 // The comparison in the editor: the differences model over a real result, the kind filter,
 // F8 stepping, the tree's marks, an unreadable file, take-over as one undoable step, and a
 // comparison against kandrel-sim over loopback. (The comparison itself is base_compare_test's.)
+#include <sys/resource.h>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "model/document.h"
@@ -21,6 +23,16 @@
 #include "ui_fixture.h"
 
 namespace {
+
+// The address space the process takes now, from /proc.
+size_t VirtualBytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  status.open(QIODevice::ReadOnly);
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmSize:"))
+      return size_t(line.mid(7).trimmed().split(' ')[0].toULongLong()) << 10;
+  return 0;
+}
 
 // The document as sample.kdl with one object added, another deleted and a group renamed.
 struct Edits {
@@ -149,6 +161,53 @@ class CompareTest : public QObject {
     QCOMPARE(f.messages.size(), 1);
     QVERIFY(f.messages[0].contains(QStringLiteral("other.kdl")));
     QCOMPARE(c.result()->differences.size(), total);
+  }
+
+  // A comparison that runs out of memory: one message, the document and the comparison open
+  // before stay as they were.
+  void runningOutOfMemoryIsReportedAndKeepsTheDocument() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer reserves more address space than any limit");
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    QSKIP("the address sanitizer reserves more address space than any limit");
+#endif
+#endif
+    UiFixture f;
+    QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
+    EditSample(f);
+    CCompareOwner& c = *f.frame().compare();
+    QVERIFY(c.CompareWithFile(QStringLiteral(KANDREL_SAMPLE)));
+    size_t total = c.result()->differences.size();
+    std::string before = f.doc().SaveToBytes();
+    // A file of 64 MB (one long value), read with 32 MB of address space to spare.
+    QTemporaryDir dir;
+    QString big = dir.filePath(QStringLiteral("big.kdl"));
+    {
+      CTarnelDoc doc;
+      doc.OnNewDocument();
+      CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
+      doc.NewProperty(atom, [](CPropertyItem& p) {
+        p.typeCode = kTypeFile;
+        p.valueText.assign(64u << 20, 'x');
+        return true;
+      });
+      doc.SaveFile(QFile::encodeName(big).toStdString());
+    }
+    struct rlimit was = {};
+    ::getrlimit(RLIMIT_AS, &was);
+    struct rlimit tight = was;
+    tight.rlim_cur = rlim_t(VirtualBytes()) + (32u << 20);
+    f.ExpectMessage();
+    ::setrlimit(RLIMIT_AS, &tight);
+    bool compared = c.CompareWithFile(big);
+    ::setrlimit(RLIMIT_AS, &was);
+    QVERIFY(!compared);
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY2(f.messages[0].contains(QStringLiteral("памяти")), qPrintable(f.messages[0]));
+    QVERIFY(f.messages[0].contains(QStringLiteral("big.kdl")));
+    QCOMPARE(c.result()->differences.size(), total);
+    QVERIFY(f.doc().SaveToBytes() == before);
   }
 
   void takeOverIsOneUndoableStep() {
