@@ -37,6 +37,23 @@ struct Side {
     ForEachChild(r, [&](const CRecord* c) { Walk(doc, c, index); });
   }
 
+  // A side already walked, its arrays copied into another result's.
+  Side(const Side& walked, std::vector<uint32_t>& ids, std::vector<uint8_t>& kinds,
+       std::vector<int32_t>& parents, std::vector<int32_t>& links, std::vector<std::string>& names)
+      : records(walked.records),
+        byKey(walked.byKey),
+        ids(ids),
+        kinds(kinds),
+        parents(parents),
+        links(links),
+        names(names) {
+    ids = walked.ids;
+    kinds = walked.kinds;
+    parents = walked.parents;
+    links = walked.links;
+    names = walked.names;
+  }
+
   Side(const CTarnelDoc& doc, std::vector<uint32_t>& ids, std::vector<uint8_t>& kinds,
        std::vector<int32_t>& parents, std::vector<int32_t>& links, std::vector<std::string>& names)
       : byKey(kKeys, -1), ids(ids), kinds(kinds), parents(parents), links(links), names(names) {
@@ -431,12 +448,11 @@ std::string CompareResult::FieldText(const Difference& d, bool onSecond, int fie
   return DifferenceFieldText(data, fieldIndex, link);
 }
 
-CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
-                               const CompareOptions& options, IProgress* progress) {
-  CompareResult r;
-  r.options = options;
-  Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks, r.firstNames);
-  Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks, r.secondNames);
+namespace {
+
+// The comparison of two walked sides into `r`.
+void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* progress) {
+  const CompareOptions& options = r.options;
   size_t na = a.records.size(), nb = b.records.size();
   // The walk over the records of both sides, where the differences are described, is the part
   // that grows with the bases.
@@ -565,5 +581,33 @@ CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second
     }
   }
   ticker.Finish();
+}
+
+}  // namespace
+
+CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
+                               const CompareOptions& options, IProgress* progress) {
+  CompareResult r;
+  r.options = options;
+  Side a(first, r.firstIds, r.firstKinds, r.firstParents, r.firstLinks, r.firstNames);
+  Side b(second, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks, r.secondNames);
+  CompareSides(a, b, r, progress);
+  return r;
+}
+
+std::pair<CompareResult, CompareResult> CompareDocuments(const CTarnelDoc& first,
+                                                         const CTarnelDoc& second,
+                                                         const CTarnelDoc& third,
+                                                         const CompareOptions& options) {
+  std::pair<CompareResult, CompareResult> r;
+  r.first.options = r.second.options = options;
+  CompareResult& x = r.first;
+  CompareResult& y = r.second;
+  Side a(first, x.firstIds, x.firstKinds, x.firstParents, x.firstLinks, x.firstNames);
+  Side b(second, x.secondIds, x.secondKinds, x.secondParents, x.secondLinks, x.secondNames);
+  CompareSides(a, b, x, nullptr);
+  Side again(a, y.firstIds, y.firstKinds, y.firstParents, y.firstLinks, y.firstNames);
+  Side c(third, y.secondIds, y.secondKinds, y.secondParents, y.secondLinks, y.secondNames);
+  CompareSides(again, c, y, nullptr);
   return r;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document_state.h"
@@ -111,3 +112,9 @@ struct CompareResult {
 // (neither document is touched either way).
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,
                                const CompareOptions& options = {}, IProgress* progress = nullptr);
+// The first document with each of the two others, walking the first once (what a three-way
+// merge needs of its base).
+std::pair<CompareResult, CompareResult> CompareDocuments(const CTarnelDoc& first,
+                                                         const CTarnelDoc& second,
+                                                         const CTarnelDoc& third,
+                                                         const CompareOptions& options = {});

@@ -23,26 +23,30 @@ bool IsLink(const RecordData& d) {
   return d.kind == kKindProperty && d.typeCode == kTypeLinkTo;
 }
 
-// One document's records in the order a comparison numbers them, with its child lists.
+// One document's records in the order a comparison numbers them, with its child lists. The
+// comparison's arrays give identifiers, kinds, parents and link targets; a record is reached
+// through the registry, without walking the tree again.
 struct Tree {
-  std::vector<const CRecord*> records;
-  std::vector<int32_t> byKey;  // the registered record of each key, -1 for none
+  const CTarnelDoc* doc = nullptr;
+  std::vector<int32_t> byKey;  // the record of each key, -1 for none
+  const std::vector<uint32_t>* ids = nullptr;
+  const std::vector<uint8_t>* kinds = nullptr;
   const std::vector<int32_t>* parents = nullptr;
+  const std::vector<int32_t>* links = nullptr;
   std::vector<int32_t> firstChild, nextSibling, prevSibling;  // firstChild by parent + 1
   std::vector<int32_t> end;  // one past the last record of each record's branch
 
-  void Walk(const CTarnelDoc& doc, const CRecord* r) {
-    if (doc.LookupRecord(r->id) == r) byKey[KeyOf(r->id)] = int32_t(records.size());
-    records.push_back(r);
-    ForEachChild(r, [&](const CRecord* c) { Walk(doc, c); });
-  }
-
-  Tree(const CTarnelDoc& doc, const std::vector<int32_t>& parentList)
-      : byKey(kKeys, -1), parents(&parentList) {
-    records.reserve(parentList.size());
-    for (int row = 0, n = doc.RowCount(nullptr); row < n; ++row)
-      Walk(doc, doc.RecordAt(nullptr, row));
-    size_t n = records.size();
+  Tree(const CTarnelDoc& doc, const std::vector<uint32_t>& idList,
+       const std::vector<uint8_t>& kindList, const std::vector<int32_t>& parentList,
+       const std::vector<int32_t>& linkList)
+      : doc(&doc),
+        byKey(kKeys, -1),
+        ids(&idList),
+        kinds(&kindList),
+        parents(&parentList),
+        links(&linkList) {
+    size_t n = idList.size();
+    for (size_t i = 0; i < n; ++i) byKey[KeyOf(idList[i])] = int32_t(i);
     firstChild.assign(n + 1, -1);
     nextSibling.assign(n, -1);
     prevSibling.assign(n, -1);
@@ -62,14 +66,14 @@ struct Tree {
   int32_t Parent(int32_t i) const { return (*parents)[size_t(i)]; }
   // The property a LINK_TO names in this document, -1 for none.
   int32_t LinkTarget(int32_t i) const {
-    const CPropertyItem* p = AsProperty(records[size_t(i)]);
-    if (!p || p->typeCode != kTypeLinkTo) return -1;
-    int32_t t = byKey[KeyOf(uint32_t(AtoI(p->valueText)))];
-    return t >= 0 && records[size_t(t)]->Kind() == kKindProperty ? t : -1;
+    int32_t t = (*links)[size_t(i)];
+    return t >= 0 && (*kinds)[size_t(t)] == kKindProperty ? t : -1;
   }
-  std::string PathOf(int32_t i) const {
-    return i < 0 ? std::string() : GetRecordPath(records[size_t(i)]);
-  }
+  uint32_t Id(int32_t i) const { return (*ids)[size_t(i)]; }
+  size_t Size() const { return ids->size(); }
+  const CRecord* Record(int32_t i) const { return doc->LookupRecord(Id(i)); }
+  uint8_t Kind(int32_t i) const { return (*kinds)[size_t(i)]; }
+  std::string PathOf(int32_t i) const { return i < 0 ? std::string() : GetRecordPath(Record(i)); }
 };
 
 // What one side did to the base, from a comparison of the base with it.
@@ -82,7 +86,7 @@ struct SideChanges {
 
   SideChanges(const CTarnelDoc& doc, const CompareResult& r)
       : cmp(r),
-        tree(doc, r.secondParents),
+        tree(doc, r.secondIds, r.secondKinds, r.secondParents, r.secondLinks),
         fields(r.firstIds.size(), 0),
         moved(r.firstIds.size(), 0),
         dirty(r.secondIds.size(), 0) {
@@ -116,6 +120,39 @@ struct PendingConflict {
   MergeSide deletedBy = MergeSide::kOurs;
 };
 
+// A record of the same kind with `src`'s own fields, in no document: what the merge takes
+// unchanged from a side.
+std::unique_ptr<CRecord> CopyFields(const CRecord* src) {
+  std::unique_ptr<CRecord> r;
+  switch (src->Kind()) {
+    case kKindGroup:
+      r = std::make_unique<CBase>();
+      break;
+    case kKindObject:
+      r = std::make_unique<CObj>();
+      break;
+    case kKindAtom: {
+      auto a = std::make_unique<CAtom>();
+      a->type = static_cast<const CAtom*>(src)->type;
+      r = std::move(a);
+      break;
+    }
+    default: {
+      auto* from = static_cast<const CPropertyItem*>(src);
+      auto p = std::make_unique<CPropertyItem>();
+      p->typeCode = from->typeCode;
+      p->flags = from->flags;
+      p->eoc = from->eoc;
+      p->valueText = from->valueText;
+      p->InitRawValue(from->GetRawValue());
+      r = std::move(p);
+      break;
+    }
+  }
+  r->name = src->name;
+  return r;
+}
+
 int BitIndex(uint8_t bit) {
   int i = 0;
   while (bit > 1) bit >>= 1, ++i;
@@ -125,11 +162,11 @@ int BitIndex(uint8_t bit) {
 class Merger {
  public:
   Merger(const CTarnelDoc& base, const CTarnelDoc& ours, const CTarnelDoc& theirs)
-      : cmpO_(CompareDocuments(base, ours)),
-        cmpT_(CompareDocuments(base, theirs)),
-        base_(base, cmpO_.firstParents),
-        o_(ours, cmpO_),
-        t_(theirs, cmpT_) {
+      : cmp_(CompareDocuments(base, ours, theirs)),
+        base_(base, cmp_.first.firstIds, cmp_.first.firstKinds, cmp_.first.firstParents,
+              cmp_.first.firstLinks),
+        o_(ours, cmp_.first),
+        t_(theirs, cmp_.second) {
     lastId_ = std::max({base.idMap.GetLastId(), ours.idMap.GetLastId(), theirs.idMap.GetLastId()});
   }
 
@@ -157,10 +194,10 @@ class Merger {
   int32_t NodeOfT(int32_t j) const { return j < 0 ? -1 : tNode_[size_t(j)]; }
 
   void MatchNodes() {
-    size_t nb = base_.records.size();
+    size_t nb = base_.Size();
     nodes_.resize(nb);
-    oNode_.assign(o_.tree.records.size(), -1);
-    tNode_.assign(t_.tree.records.size(), -1);
+    oNode_.assign(o_.tree.Size(), -1);
+    tNode_.assign(t_.tree.Size(), -1);
     for (size_t i = 0; i < nb; ++i) {
       Node& n = nodes_[i];
       n.b = int32_t(i);
@@ -177,8 +214,7 @@ class Merger {
     // In tree order, so a new record's parent is matched before it.
     for (size_t j = 0; j < tNode_.size(); ++j) {
       if (t_.BaseOf(int32_t(j)) >= 0) continue;
-      const CRecord* r = t_.tree.records[j];
-      int32_t oj = o_.tree.byKey[KeyOf(r->id)];
+      int32_t oj = o_.tree.byKey[KeyOf(t_.tree.Id(int32_t(j)))];
       if (oj >= 0 && o_.BaseOf(oj) < 0 && nodes_[size_t(oNode_[size_t(oj)])].t < 0 &&
           SameNewRecord(oj, int32_t(j))) {
         tNode_[j] = oNode_[size_t(oj)];
@@ -192,8 +228,8 @@ class Merger {
 
   // Two records added under one identifier are one when kind, parent, name and fields agree.
   bool SameNewRecord(int32_t oj, int32_t tj) const {
-    const CRecord* a = o_.tree.records[size_t(oj)];
-    const CRecord* b = t_.tree.records[size_t(tj)];
+    const CRecord* a = o_.tree.Record(oj);
+    const CRecord* b = t_.tree.Record(tj);
     if (a->id != b->id || a->Kind() != b->Kind()) return false;
     if (NodeOfO(o_.tree.Parent(oj)) != NodeOfT(t_.tree.Parent(tj))) return false;
     RecordData x = FieldsOf(a), y = FieldsOf(b);
@@ -207,7 +243,7 @@ class Merger {
   // A base record `deleter` removed and the other side kept: the top of the removed branch as
   // the other side holds it, by that side's record.
   std::vector<int32_t> DeletionTops(const SideChanges& keeper, const SideChanges& deleter) {
-    std::vector<int32_t> top(keeper.tree.records.size(), -1);
+    std::vector<int32_t> top(keeper.tree.Size(), -1);
     for (size_t j = 0; j < top.size(); ++j) {
       int32_t i = keeper.BaseOf(int32_t(j));
       if (i < 0 || deleter.Of(i) >= 0) continue;
@@ -265,26 +301,38 @@ class Merger {
 
   // ---- fields -----------------------------------------------------------------------------
 
+  // Records changed on both sides get merged fields of their own; every other record is
+  // copied from the side that has it when the document is built.
   void MergeFields() {
-    data_.resize(nodes_.size());
+    merged_.assign(nodes_.size(), -1);
     link_.assign(nodes_.size(), -1);
     for (size_t n = 0; n < nodes_.size(); ++n) {
       const Node& x = nodes_[n];
-      if (x.o < 0 && x.t < 0) continue;  // deleted on both sides
-      bool fromO = x.o >= 0;
-      data_[n] = FieldsOf(fromO ? o_.tree.records[size_t(x.o)] : t_.tree.records[size_t(x.t)]);
-      link_[n] = fromO ? NodeOfO(o_.tree.LinkTarget(x.o)) : NodeOfT(t_.tree.LinkTarget(x.t));
-      if (x.b >= 0 && x.o >= 0 && x.t >= 0) MergeChangedFields(int32_t(n));
+      if (x.o >= 0)
+        link_[n] = NodeOfO(o_.tree.LinkTarget(x.o));
+      else if (x.t >= 0)
+        link_[n] = NodeOfT(t_.tree.LinkTarget(x.t));
+      if (x.b >= 0 && x.o >= 0 && x.t >= 0 && t_.fields[size_t(x.b)])
+        MergeChangedFields(int32_t(n));
     }
+  }
+
+  const CRecord* Source(int32_t n) const {
+    const Node& x = nodes_[size_t(n)];
+    return x.o >= 0 ? o_.tree.Record(x.o) : t_.tree.Record(x.t);
+  }
+  uint8_t KindOf(int32_t n) const {
+    const Node& x = nodes_[size_t(n)];
+    return x.o >= 0 ? o_.tree.Kind(x.o) : t_.tree.Kind(x.t);
   }
 
   void MergeChangedFields(int32_t n) {
     const Node& x = nodes_[size_t(n)];
     uint8_t fo = o_.fields[size_t(x.b)], ft = t_.fields[size_t(x.b)];
-    if (!ft) return;
-    RecordData& r = data_[size_t(n)];
+    merged_[size_t(n)] = int32_t(mergedData_.size());
+    RecordData& r = mergedData_.emplace_back(FieldsOf(Source(n)));
     const RecordData od = r;
-    const RecordData td = FieldsOf(t_.tree.records[size_t(x.t)]);
+    const RecordData td = FieldsOf(t_.tree.Record(x.t));
     int32_t oLink = link_[size_t(n)];
     int32_t tLink = NodeOfT(t_.tree.LinkTarget(x.t));
     bool valueFromT = false;
@@ -311,6 +359,7 @@ class Merger {
       link_[size_t(n)] = oLink;
       if (!reported) AddFieldConflict(n, kFieldType, od, td, oLink, tLink);
     }
+    if (!IsLink(r)) link_[size_t(n)] = -1;
   }
 
   static void TakeUnit(uint8_t u, const RecordData& from, RecordData* to) {
@@ -354,7 +403,7 @@ class Merger {
 
   std::string LinkPath(const SideChanges* side, int32_t j) const {
     const Tree& tree = side ? side->tree : base_;
-    const CPropertyItem* p = AsProperty(tree.records[size_t(j)]);
+    const CPropertyItem* p = AsProperty(tree.Record(j));
     if (!p || p->typeCode != kTypeLinkTo) return {};
     int32_t t = tree.LinkTarget(j);
     return t >= 0 ? tree.PathOf(t) : p->valueText;
@@ -363,7 +412,7 @@ class Merger {
   void AddFieldConflict(int32_t n, uint8_t u, const RecordData& od, const RecordData& td,
                         int32_t oLink, int32_t tLink) {
     const Node& x = nodes_[size_t(n)];
-    RecordData bd = FieldsOf(base_.records[size_t(x.b)]);
+    RecordData bd = FieldsOf(base_.Record(x.b));
     uint8_t bit = u;
     if (u == kUnitValue)
       bit = IsLink(bd) || IsLink(od) || IsLink(td) ? kFieldLink
@@ -458,7 +507,7 @@ class Merger {
     for (size_t n = 0; n < nodes_.size(); ++n)
       if (alive_[n]) {
         any |= Need(parent_[n]);
-        if (IsLink(data_[n])) any |= Need(link_[n]);
+        any |= Need(link_[n]);
       }
     return any;
   }
@@ -530,15 +579,9 @@ class Merger {
     std::vector<uint8_t> taken(kKeys, 0), used(kKeys, 0);
     used[0] = 1;
     for (const Tree* tree : {&base_, &o_.tree, &t_.tree})
-      for (const CRecord* r : tree->records) used[KeyOf(r->id)] = 1;
+      for (uint32_t id : *tree->ids) used[KeyOf(id)] = 1;
     auto idOf = [&](const Node& x) {
-      return (x.o >= 0   ? o_.tree
-              : x.b >= 0 ? base_
-                         : t_.tree)
-          .records[size_t(x.o >= 0   ? x.o
-                          : x.b >= 0 ? x.b
-                                     : x.t)]
-          ->id;
+      return x.o >= 0 ? o_.tree.Id(x.o) : x.b >= 0 ? base_.Id(x.b) : t_.tree.Id(x.t);
     };
     for (size_t n = 0; n < nodes_.size(); ++n)
       if (alive_[n] && nodes_[n].o >= 0) {
@@ -574,7 +617,9 @@ class Merger {
   }
 
   std::unique_ptr<CRecord> BuildNode(int32_t n) {
-    std::unique_ptr<CRecord> r = MakeRecordFromData(data_[size_t(n)]);
+    int32_t m = merged_[size_t(n)];
+    std::unique_ptr<CRecord> r =
+        m >= 0 ? MakeRecordFromData(std::move(mergedData_[size_t(m)])) : CopyFields(Source(n));
     r->id = ids_[size_t(n)];
     if (auto* p = AsProperty(r.get()); p && p->typeCode == kTypeLinkTo) {
       int32_t t = link_[size_t(n)];
@@ -598,7 +643,7 @@ class Merger {
   void Build(CTarnelDoc& out) {
     DocumentContents contents;
     for (int32_t c = head_[0]; c >= 0; c = next_[size_t(c)])
-      if (alive_[size_t(c)] && data_[size_t(c)].kind == kKindGroup)
+      if (alive_[size_t(c)] && KindOf(c) == kKindGroup)
         contents.groups.emplace_back(static_cast<CBase*>(BuildNode(c).release()));
     contents.lastId = lastId_;
     out.TakeContents(std::move(contents));
@@ -638,7 +683,7 @@ class Merger {
                      });
     for (size_t n = 0; n < nodes_.size(); ++n)
       if (alive_[n] && nodes_[n].t >= 0) {
-        uint32_t from = t_.tree.records[size_t(nodes_[n].t)]->id;
+        uint32_t from = t_.tree.Id(nodes_[n].t);
         if (from != ids_[n]) result.renumbered.push_back({from, ids_[n]});
       }
     std::sort(result.renumbered.begin(), result.renumbered.end(),
@@ -646,7 +691,7 @@ class Merger {
     return result;
   }
 
-  CompareResult cmpO_, cmpT_;
+  std::pair<CompareResult, CompareResult> cmp_;  // the base with OURS, and with THEIRS
   Tree base_;
   SideChanges o_, t_;
   uint16_t lastId_ = 0;
@@ -656,7 +701,8 @@ class Merger {
   std::vector<uint8_t> alive_;
   std::vector<int32_t> topO_, topT_;
   std::vector<uint8_t> keptO_, keptT_;
-  std::vector<RecordData> data_;
+  std::vector<int32_t> merged_;  // index into mergedData_, -1: copied as a side holds it
+  std::vector<RecordData> mergedData_;
   std::vector<int32_t> link_;  // the node a merged LINK_TO names
   std::vector<int32_t> parent_;
   std::vector<uint8_t> theirsPlaced_;

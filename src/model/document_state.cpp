@@ -124,7 +124,7 @@ void CaptureState(const CTarnelDoc& doc, DocumentState* into) {
   into->records.resize(capture.Count());
 }
 
-std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d) {
+std::unique_ptr<CRecord> MakeRecordFromData(RecordData d) {
   std::unique_ptr<CRecord> r;
   switch (d.kind) {
     case kKindGroup:
@@ -144,7 +144,7 @@ std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d) {
       p->typeCode = d.typeCode;
       p->flags = d.flags;
       p->eoc = d.eoc;
-      p->valueText = d.valueText;
+      p->valueText = std::move(d.valueText);
       p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
       r = std::move(p);
       break;
@@ -152,6 +152,6 @@ std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d) {
     default:
       return nullptr;
   }
-  r->name = d.name;
+  r->name = std::move(d.name);
   return r;
 }

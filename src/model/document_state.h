@@ -61,7 +61,7 @@ void DescribeRecord(const CTarnelDoc& doc, const CRecord* record, RecordData* ou
 RecordData FieldsOf(const CRecord* record);
 // A new record in no document holding `d`'s own fields (identifier and incoming links left out,
 // the pattern as stored state); null for an unknown kind.
-std::unique_ptr<CRecord> MakeRecordFromData(const RecordData& d);
+std::unique_ptr<CRecord> MakeRecordFromData(RecordData d);
 
 // Reads the document without changing anything: no value is converted, no notification posted.
 DocumentState CaptureState(const CTarnelDoc& doc);
