@@ -19,6 +19,7 @@
 #include "ui/app/modal_runner.h"
 #include "ui/compare/compare_owner.h"
 #include "ui/history/edit_command.h"
+#include "ui/watch/watch_dock.h"
 #include "xml/text_codec.h"
 
 namespace {
@@ -208,8 +209,16 @@ void CMergeOwner::ShowConflicts() {
   list_->addTopLevelItems(items);
   title_->setText(result_.Clean() ? tr("Слияние без конфликтов")
                                   : tr("Конфликты слияния: %1").arg(result_.conflicts.size()));
+  // Beside the watch list at the bottom the columns would have no room: the two share it as
+  // tabs, the conflicts on top.
+  if (!tabbed_ && frame_->watchDock() && !frame_->watchDock()->isFloating()) {
+    frame_->tabifyDockWidget(frame_->watchDock(), dock_);
+    tabbed_ = true;
+  }
   dock_->show();
   dock_->raise();
+  // The first conflict is the current one: the tree shows its record.
+  if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
   UpdateActions();
 }
 

@@ -54,6 +54,7 @@ class CMergeOwner : public QObject {
   MergeResult result_;
   std::vector<int> taken_;
   bool open_ = false;
+  bool tabbed_ = false;  // shares the bottom with the watch list
 
   QAction* merge_ = nullptr;
   QAction* takeOurs_ = nullptr;
