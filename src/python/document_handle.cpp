@@ -68,9 +68,12 @@ CRecord* RecordRef::Find() const {
     return record_;
   // A record that shares its identifier with another is not the one the registry names: it
   // is found by its address, compared but never followed, among the records still there.
+  // Another record made at a freed record's address is told apart by its identifier or kind.
   for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i)
-    if (InBranch(doc.RecordAt(nullptr, i), record_))
-      return record_->id == id_ && record_->Kind() == kind_ ? record_ : nullptr;
+    if (InBranch(doc.RecordAt(nullptr, i), record_)) {
+      if (record_->id == id_ && record_->Kind() == kind_) return record_;
+      break;
+    }
   // Gone; an undo may have brought back a record with the same identifier and kind.
   if (registered && registered->id == id_ && registered->Kind() == kind_) return registered;
   return nullptr;
