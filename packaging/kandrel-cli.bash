@@ -6,7 +6,7 @@ _kandrel_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="new dump resave export import fetch check watch list diff merge table apply-table"
+  local commands="new dump resave export import fetch check watch list diff merge table apply-table set journal"
   if ((cword == 1)); then
     COMPREPLY=($(compgen -W "$commands --help" -- "$cur"))
     return
@@ -26,7 +26,7 @@ _kandrel_cli() {
       COMPREPLY=($(compgen -W ", ;" -- "$cur"))
       return
       ;;
-    --record | --target | --timeout | --id | --path | --count | --seconds)
+    --record | --target | --timeout | --id | --path | --count | --seconds | --since)
       return
       ;;
     --by)
@@ -40,8 +40,8 @@ _kandrel_cli() {
   for ((i = 2; i < cword; i++)); do
     arg=${words[i]}
     case $arg in
-      -o | --record | --target | --timeout | --id | --path | --count | --seconds | --by | --sep) ((i++)) ;;
-      --server) ((i += 2)) ;;
+      -o | --record | --target | --timeout | --id | --path | --count | --seconds | --by | --sep | --since) ((i++)) ;;
+      --server) [[ $command == diff ]] && ((i += 2)) || ((i++)) ;;
       -*) ;;
       *) ((npos++)) ;;
     esac
@@ -57,6 +57,8 @@ _kandrel_cli() {
     merge) options="-o --json" ;;
     table) options="--record -o --sep" ;;
     apply-table) options="-o --by --delete-missing --dry-run --json" ;;
+    set) options="--id --path --timeout" ;;
+    journal) options="--server --since --path --csv" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -101,7 +103,14 @@ _kandrel_cli() {
         1) _filedir '@(xml|c2ko)' ;;
       esac
       ;;
-    fetch | watch)
+    journal)
+      if [[ $prev == --server ]]; then
+        _known_hosts_real -- "$cur"
+      elif ((npos == 0)); then
+        _filedir jsonl
+      fi
+      ;;
+    fetch | watch | set)
       case $npos in
         0) _known_hosts_real -- "$cur" ;;
       esac

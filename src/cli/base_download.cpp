@@ -20,14 +20,24 @@ int ParseNumber(const std::string& text, int lo, int hi, const std::string& usag
   return int(v);
 }
 
-void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeoutSeconds) {
-  std::string peer = host + ":" + std::to_string(port);
-  // The connection runs on a Qt event loop.
+void EnsureCoreApplication() {
+  // The connection runs on a Qt event loop; the application lives until the program ends.
   static int argc = 1;
   static char name[] = "kandrel-cli";
   static char* argv[] = {name, nullptr};
-  std::unique_ptr<QCoreApplication> app;
-  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeoutSeconds) {
+  EnsureCoreApplication();
+  CBaseSession session(doc);
+  DownloadBase(session, host, port, timeoutSeconds);
+  session.Disconnect();
+}
+
+void DownloadBase(CBaseSession& session, const std::string& host, int port, int timeoutSeconds) {
+  std::string peer = host + ":" + std::to_string(port);
+  EnsureCoreApplication();
 
   QDeadlineTimer deadline{std::chrono::seconds(timeoutSeconds)};
   const int silenceMs = std::min(timeoutSeconds, kSilenceSeconds) * 1000;
@@ -35,7 +45,6 @@ void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeou
     return CliError(kExitFailure, peer + ": no answer within " + std::to_string(seconds) + " s");
   };
 
-  CBaseSession session(doc);
   session.SetConnectTimeout(silenceMs);
   if (!session.Connect(host, port)) {
     if (deadline.hasExpired()) throw noAnswer(timeoutSeconds);
@@ -84,5 +93,4 @@ void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeou
     throw CliError(kExitFailure,
                    peer + ": no complete base within " + std::to_string(timeoutSeconds) + " s");
   }
-  session.Disconnect();
 }

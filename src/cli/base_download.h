@@ -3,6 +3,7 @@
 
 #include <string>
 
+class CBaseSession;
 class CTarnelDoc;
 
 // The whole download, connect to the last byte of the base, ends within the timeout however
@@ -18,3 +19,9 @@ int ParseNumber(const std::string& text, int lo, int hi, const std::string& usag
 // The timeout bounds the whole download, the connection included. Exit 3 with one line naming
 // the peer when the connection fails, closes, stays silent or the base is not complete in time.
 void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeoutSeconds);
+
+// The same over a session of the caller's, which stays connected afterwards (`set` writes on it).
+void DownloadBase(CBaseSession& session, const std::string& host, int port, int timeoutSeconds);
+
+// A Qt application for the connection's event loop, made unless there is one.
+void EnsureCoreApplication();

@@ -19,6 +19,8 @@ std::unique_ptr<Command> MakeDiffCommand();
 std::unique_ptr<Command> MakeMergeCommand();
 std::unique_ptr<Command> MakeTableCommand();
 std::unique_ptr<Command> MakeApplyTableCommand();
+std::unique_ptr<Command> MakeSetCommand();
+std::unique_ptr<Command> MakeJournalCommand();
 
 std::vector<std::unique_ptr<Command>> AllCommands() {
   std::vector<std::unique_ptr<Command>> all;
@@ -35,6 +37,8 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   all.push_back(MakeMergeCommand());
   all.push_back(MakeTableCommand());
   all.push_back(MakeApplyTableCommand());
+  all.push_back(MakeSetCommand());
+  all.push_back(MakeJournalCommand());
   return all;
 }
 

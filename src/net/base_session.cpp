@@ -4,10 +4,12 @@
 #include "net/monitor/value_resync.h"
 #include "net/net_message.h"
 #include "net/value_message.h"
+#include "net/write_gate.h"
 
 using namespace net;
 
-CBaseSession::CBaseSession(CTarnelDoc& doc, QObject* parent) : CNetClient(parent), doc_(doc) {
+CBaseSession::CBaseSession(CTarnelDoc& doc, QObject* parent)
+    : CNetClient(parent), doc_(doc), gate_(new CWriteGate(*this)) {
   doc_.events().AddObserver(this);
 }
 
@@ -15,14 +17,12 @@ CBaseSession::~CBaseSession() {
   doc_.events().RemoveObserver(this);
 }
 
-void CBaseSession::ValueChanged(CPropertyItem* property, uint32_t) {
+void CBaseSession::ValueChanged(CPropertyItem* property, uint32_t previous) {
   if (!reportsValues_) return;
-  uint32_t id = property->id;
-  uint32_t rawValue = property->GetRawValue();
-  // Queued with the session as context: the message leaves after the operation that changed
-  // the value, and is dropped if the session is gone by then.
-  QMetaObject::invokeMethod(
-      this, [this, id, rawValue] { SendRawValue(id, rawValue); }, Qt::QueuedConnection);
+  if (receiving_)
+    gate_->Echo(property->id, property->GetRawValue());
+  else
+    gate_->Collect(*property, previous);
 }
 
 bool CBaseSession::RequestBase() {
@@ -105,6 +105,7 @@ void CBaseSession::TakeBase(CNetMessage& message) {
     if (std::unique_ptr<CBase> group = message.TakeGroupAt(i)) groups.push_back(std::move(group));
   ReopenStreams();
   doc_.ReplaceGroups(std::move(groups));
+  gate_->BaseReplaced();
   emit baseReplaced();
 }
 
@@ -139,6 +140,7 @@ void CBaseSession::TakeValueText(const CNetMessage& message) {
   message.ReadTextAt(2, &text);
   CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
   if (!p) return;
+  gate_->ServerText(id, text);
   {
     RecordChange change(doc_.events(), p);
     p->SetValueText(std::move(text));
@@ -150,8 +152,11 @@ void CBaseSession::TakeRawValue(const CNetMessage& message) {
   uint32_t id = 0, raw = 0;
   CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
   if (!p) return;
+  gate_->ServerValue(id, raw);
   // A new pattern is reported back once, as every change of a value is; an equal one is not.
+  receiving_ = true;
   p->SetRawValue(raw);
+  receiving_ = false;
   RecordChange change(doc_.events(), p);
   p->UpdateTextFromRaw(p->GetValueText());
   emit rawValueReceived(id);
@@ -159,6 +164,7 @@ void CBaseSession::TakeRawValue(const CNetMessage& message) {
 
 void CBaseSession::OnConnectionClosed(int reason) {
   pendingBases_.clear();  // a new connection starts asking afresh
+  gate_->ConnectionClosed();
   emit disconnected(reason);
 }
 

@@ -11,20 +11,23 @@
 #include "net/net_client.h"
 
 class CTarnelDoc;
+class CWriteGate;
 
 class CBaseSession : public CNetClient, private IDocumentObserver {
   Q_OBJECT
 
  public:
-  // Listens to the document: every change of a property's pattern in `doc` goes out as
-  // message 203 while connected, once the operation that changed it has returned. The
-  // document must outlive the session.
+  // Listens to the document: every change of a property's pattern in `doc` goes to the write
+  // gate while connected, which sends it as message 203 once the operation that changed it has
+  // returned (or holds it, by its mode and preview). The document must outlive the session.
   explicit CBaseSession(CTarnelDoc& doc, QObject* parent = nullptr);
   ~CBaseSession() override;
 
   CTarnelDoc& Document() const { return doc_; }
+  // Through which every message 203 leaves.
+  CWriteGate& Gate() const { return *gate_; }
 
-  // Whether changes of the document's values go out as message 203 (the default). A session
+  // Whether changes of the document's values reach the gate at all (the default). A session
   // that only watches the server turns it off.
   void SetReportsValues(bool on) { reportsValues_ = on; }
 
@@ -45,7 +48,7 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // comes, it is read and dropped, and the document stays as it is. False when no such request
   // is waiting.
   bool DropRequestedBase();
-  // Message 203 for a property. False when not connected.
+  // Message 203 for a property, as it is: only the gate calls it. False when not connected.
   bool SendRawValue(uint32_t id, uint32_t rawValue);
 
  signals:
@@ -91,4 +94,6 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   std::deque<BaseUse> pendingBases_;
   std::unique_ptr<CTarnelDoc> baseCopy_;
   bool reportsValues_ = true;
+  bool receiving_ = false;  // the document takes a value the server sent
+  CWriteGate* gate_;        // a child of this session
 };

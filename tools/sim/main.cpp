@@ -1,7 +1,7 @@
 // kandrel-sim: a small base server for demos and tests.
 //   kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl] [--tick MS]
 //               [--move PATH-PREFIX ...] [--drop-after S] [--probe MS] [--save-on-exit FILE.kdl]
-//               [--max-clients 64] [--max-buffer-mb 256]
+//               [--max-clients 64] [--max-buffer-mb 256] [--read-only]
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,6 +39,7 @@ struct Options {
   std::vector<std::string> movePrefixes;  // windows-1251
   int maxClients = 64;
   int maxBufferMb = 256;
+  bool readOnly = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
@@ -47,7 +48,7 @@ struct Options {
                "usage: kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl]\n"
                "                   [--tick MS] [--move PATH-PREFIX ...] [--drop-after S]\n"
                "                   [--probe MS] [--save-on-exit FILE.kdl]\n"
-               "                   [--max-clients 64] [--max-buffer-mb 256]\n");
+               "                   [--max-clients 64] [--max-buffer-mb 256] [--read-only]\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -63,6 +64,10 @@ Options Parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") Usage(nullptr);
+    if (a == "--read-only") {
+      o.readOnly = true;
+      continue;
+    }
     if (i + 1 >= argc) Usage(("missing value after " + a).c_str());
     const char* v = argv[++i];
     if (a == "--port") {
@@ -128,6 +133,7 @@ int main(int argc, char** argv) {
   server.SetProbeInterval(options.probeMs);
   server.SetDropInterval(options.dropAfterSeconds * 1000);
   server.SetLimits(options.maxClients, size_t(options.maxBufferMb) << 20);
+  server.SetReadOnly(options.readOnly);
 
   // SIGINT and SIGTERM end the event loop through a pipe: nothing else is safe in a handler.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {

@@ -220,22 +220,35 @@ void CSimServer::TakeRawValue(CSimPeer* peer, const CNetMessage& message) {
   uint32_t id = 0, raw = 0;
   CPropertyItem* p = ReadRawValueMessage(doc_, message, &id, &raw);
   // The client's answer to a value we told it is no setting of its own.
-  if (!p || peer->TakeAnswer(id, raw) || raw == p->GetRawValue()) return;
+  if (!p || peer->TakeAnswer(id, raw)) return;
+  if (readOnly_ || raw == p->GetRawValue()) {
+    // The sender hears the value kept: its own when nothing changes, so it knows the write
+    // arrived, and the old one when writes are not taken, which it answers as any new value.
+    uint32_t kept = p->GetRawValue();
+    CNetMessage answer(kMsgRawValue);
+    answer.AppendUInt(id);
+    answer.AppendUInt(kept);
+    if (kept != raw) peer->NoteValueTold(id, kept);
+    peer->Send(answer);
+    return;
+  }
   p->SetRawValue(raw);
   p->UpdateTextFromRaw(p->GetValueText());
   if (auto it = motionIndex_.find(p->id); it != motionIndex_.end())
     ContinueFrom(motions_[it->second], raw, Seconds());
   // A runtime confirms a change to everyone, the sender included.
-  BroadcastValue(id, raw);
+  BroadcastValue(id, raw, peer);
 }
 
-void CSimServer::BroadcastValue(uint32_t id, uint32_t raw) {
+void CSimServer::BroadcastValue(uint32_t id, uint32_t raw, CSimPeer* sender) {
   CNetMessage message(kMsgRawValue);
   message.AppendUInt(id);
   message.AppendUInt(raw);
   std::vector<CSimPeer*> all = peers_;  // a failed send drops its peer from peers_
   for (CSimPeer* p : all) {
-    p->NoteValueTold(id, raw);
+    // The sender holds the value already and does not answer it; noted, a later write of the
+    // same value by it would be taken for an answer.
+    if (p != sender) p->NoteValueTold(id, raw);
     p->Send(message);
   }
 }

@@ -50,6 +50,9 @@ class CSimServer : public QObject {
   // Closes every connection each time this many milliseconds have passed; the server goes on
   // listening, so clients can try their reconnects.
   void SetDropInterval(int ms);
+  // Values that clients send are not taken: the sender is told the value kept, so it sees its
+  // write unconfirmed.
+  void SetReadOnly(bool on) { readOnly_ = on; }
   // One round of value changes: every moving property takes the value its motion has now, and
   // each that changed goes out as 203. TickAt takes the time since the server started.
   void Tick();
@@ -77,8 +80,9 @@ class CSimServer : public QObject {
   void TakeRawValue(CSimPeer* peer, const CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void Broadcast(const CNetMessage& message);
-  // Message 203 to every client, each noting it so that its answer is recognised.
-  void BroadcastValue(uint32_t id, uint32_t raw);
+  // Message 203 to every client, each but the sender noting it so that its answer is
+  // recognised.
+  void BroadcastValue(uint32_t id, uint32_t raw, CSimPeer* sender = nullptr);
   void CollectMovable();
   double Seconds() const;
 
@@ -96,6 +100,7 @@ class CSimServer : public QObject {
   QTimer acceptRetry_;
   bool acceptPaused_ = false;
   bool acceptErrorLogged_ = false;
+  bool readOnly_ = false;
   int maxClients_ = 64;
   size_t maxBufferBytes_ = size_t(256) << 20;
 };

@@ -1,0 +1,183 @@
+// The journal of values sent: lines that survive a killed writer, rotation, and texts that
+// must come back byte for byte.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "net/journal/write_journal.h"
+
+namespace {
+
+JournalEntry Entry(uint32_t id, std::string newText = "1") {
+  JournalEntry e;
+  e.time = JournalTimeNow();
+  e.server = "127.0.0.1:6000";
+  e.user = JournalUser();
+  e.host = JournalHost();
+  e.id = id;
+  e.path = "/Logic/Pump/AI/Value";
+  e.type = "SHORT";
+  e.oldText = "0";
+  e.newText = std::move(newText);
+  e.origin = "apply";
+  e.result = kJournalSent;
+  return e;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+off_t SizeOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+struct JournalTest : ::testing::Test {
+  QTemporaryDir dir;
+  std::string Path(const char* name) { return dir.filePath(name).toStdString(); }
+};
+
+TEST_F(JournalTest, OddTextsComeBackByteForByte) {
+  // Quotes, backslashes, line ends, a tab, every windows-1251 letter and sign but 0x98 (which
+  // the code page leaves undefined).
+  std::string odd = "a\"b\\c\nd\re\tf";
+  for (int b = 0x80; b <= 0xFF; ++b)
+    if (b != 0x98) odd += char(b);
+  JournalEntry e = Entry(4000000000u, odd);
+  e.path = "/\xCB\xEE\xE3\xE8\xEA\xE0/\"x\"\\y";
+  e.oldText = "";
+
+  std::string line = EncodeJournalLine(e);
+  EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line, ended once";
+  JournalEntry back;
+  ASSERT_TRUE(DecodeJournalLine(line, &back)) << line;
+  EXPECT_EQ(back.newText, odd);
+  EXPECT_EQ(back.path, e.path);
+  EXPECT_EQ(back.oldText, "");
+  EXPECT_EQ(back.id, 4000000000u);
+  EXPECT_EQ(back.time, e.time);
+  EXPECT_EQ(back.result, "sent");
+
+  // The time carries milliseconds and the offset, zero offset included.
+  EXPECT_EQ(e.time.size(), std::string("2026-12-07T14:03:11.482+03:00").size()) << e.time;
+
+  for (const char* bad : {"", "{", "[]", "{\"id\":\"7\",\"result\":\"sent\"}", "{\"id\":-1}",
+                          "{\"time\":\"x\",\"id\":3"})
+    EXPECT_FALSE(DecodeJournalLine(bad, &back)) << bad;
+}
+
+TEST_F(JournalTest, AKilledBurstOfSeveralWritersLeavesWholeLinesOnly) {
+  std::string path = Path("burst.jsonl");
+  // Long values, so a line needs more than one page and a torn write would show.
+  std::vector<pid_t> writers;
+  for (int w = 0; w < 2; ++w) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      CWriteJournal journal(path, uint64_t(1) << 40);
+      for (uint32_t i = 0;; ++i)
+        if (!journal.Append(Entry(uint32_t(w) << 24 | i, std::string(5000 + i % 3000, 'x'))))
+          ::_exit(1);
+    }
+    writers.push_back(pid);
+  }
+  while (SizeOf(path) < (4 << 20)) ::usleep(1000);
+  for (pid_t pid : writers) ::kill(pid, SIGKILL);
+  for (pid_t pid : writers) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "a writer stopped by itself";
+  }
+
+  JournalRead read = ReadJournalFile(path);
+  EXPECT_EQ(read.damaged, 0);
+  ASSERT_GT(read.entries.size(), 100u);
+  EXPECT_EQ(ReadAll(path).back(), '\n');
+  // Each writer's lines are all there, in the order it wrote them.
+  uint32_t next[2] = {0, 0};
+  for (const JournalEntry& e : read.entries) {
+    uint32_t w = e.id >> 24, i = e.id & 0xFFFFFF;
+    ASSERT_LT(w, 2u);
+    EXPECT_EQ(i, next[w]++);
+    EXPECT_EQ(e.newText.size(), 5000 + i % 3000);
+  }
+}
+
+TEST_F(JournalTest, ATornLastLineIsPassedOverAndDoesNotSwallowTheNext) {
+  std::string path = Path("torn.jsonl");
+  std::string whole = EncodeJournalLine(Entry(1));
+  std::ofstream(path, std::ios::binary) << whole << whole.substr(0, whole.size() / 2);
+  EXPECT_EQ(ReadJournalFile(path).entries.size(), 1u);
+  EXPECT_EQ(ReadJournalFile(path).damaged, 1);
+
+  CWriteJournal journal(path);
+  ASSERT_TRUE(journal.Append(Entry(2))) << journal.LastError();
+  JournalRead read = ReadJournalFile(path);
+  ASSERT_EQ(read.entries.size(), 2u);
+  EXPECT_EQ(read.entries[1].id, 2u);
+  EXPECT_EQ(read.damaged, 1);
+
+  EXPECT_TRUE(ReadJournalFile(Path("missing.jsonl")).entries.empty());
+  EXPECT_THROW(ReadJournalFile(dir.path().toStdString()), JournalError);
+  CWriteJournal onAFolder(dir.path().toStdString());
+  EXPECT_FALSE(onAFolder.Append(Entry(3)));
+  EXPECT_NE(onAFolder.LastError().find(dir.path().toStdString()), std::string::npos);
+}
+
+TEST_F(JournalTest, RotationKeepsTheNewestFilesUnderTheSize) {
+  std::string path = Path("host_6000.jsonl");
+  const uint64_t limit = 2000;
+  const size_t lineSize = EncodeJournalLine(Entry(100)).size();
+  CWriteJournal journal(path, limit, 3);
+  // A second writer sees the first one's rotation and follows it.
+  CWriteJournal other(path, limit, 3);
+  for (uint32_t id = 100; id < 300; ++id)
+    ASSERT_TRUE((id % 2 ? other : journal).Append(Entry(id))) << journal.LastError();
+
+  std::vector<std::string> files = JournalFilesOf(path);
+  ASSERT_EQ(files, (std::vector<std::string>{path + ".3", path + ".2", path + ".1", path}));
+  EXPECT_EQ(SizeOf(path + ".4"), 0);
+  std::vector<uint32_t> ids;
+  for (const std::string& f : files) {
+    EXPECT_LE(uint64_t(SizeOf(f)), limit) << f;
+    EXPECT_GT(uint64_t(SizeOf(f)) + lineSize, f == path ? 0 : limit) << f;
+    for (const JournalEntry& e : ReadJournalFile(f).entries) ids.push_back(e.id);
+  }
+  // The newest lines, none lost or doubled among the files kept.
+  ASSERT_FALSE(ids.empty());
+  EXPECT_EQ(ids.back(), 299u);
+  for (size_t i = 1; i < ids.size(); ++i) EXPECT_EQ(ids[i], ids[i - 1] + 1);
+
+  EXPECT_EQ(JournalsIn(dir.path().toStdString()), std::vector<std::string>{path});
+}
+
+TEST(JournalPlace, FollowsXdgDataHome) {
+  const char* old = std::getenv("XDG_DATA_HOME");
+  std::string saved = old ? old : "";
+  std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("XDG_DATA_HOME", "/srv/data", 1);
+  EXPECT_EQ(JournalPathFor("10.0.0.5", 6000),
+            "/srv/data/Kandrel/Kandrel/journal/10.0.0.5_6000.jsonl");
+  ::setenv("XDG_DATA_HOME", "relative",
+           1);  // not absolute: ignored, as the base directory spec says
+  ::setenv("HOME", "/home/op", 1);
+  EXPECT_EQ(JournalDirectory(), "/home/op/.local/share/Kandrel/Kandrel/journal");
+  ::setenv("HOME", home.c_str(), 1);
+  if (old)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
