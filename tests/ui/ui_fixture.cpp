@@ -25,6 +25,8 @@ UiFixture::UiFixture() {
   static bool isolated = [] {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    // Values sent to a server are journaled under XDG_DATA_HOME: here, not in the user's.
+    qputenv("XDG_DATA_HOME", settingsDir.filePath(QStringLiteral("data")).toUtf8());
     return true;
   }();
   (void)isolated;

@@ -30,6 +30,16 @@ void SetUp(QCommandLineParser& parser) {
       QStringLiteral("o"),
       QCoreApplication::translate("EditorCommandLine", "Файл результата слияния"),
       QStringLiteral("OUT")));
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("connect"),
+      QCoreApplication::translate("EditorCommandLine",
+                                  "Подключиться к серверу после открытия документа"),
+      QStringLiteral("host:port")));
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("monitor-only"),
+      QCoreApplication::translate("EditorCommandLine",
+                                  "Подключиться в режиме «Только наблюдение»: ничего не "
+                                  "отправлять на сервер")));
   parser.addPositionalArgument(QStringLiteral("file"),
                                QCoreApplication::translate("EditorCommandLine", "Документ .kdl"),
                                QStringLiteral("[file]"));
@@ -50,6 +60,18 @@ QString TooManyFiles() {
   return QCoreApplication::translate("EditorCommandLine", "Можно открыть только один документ.");
 }
 
+// "HOST:PORT" with a port from 1 to 65535.
+bool ReadHostPort(const QString& text, QString* host, int* port) {
+  int colon = text.lastIndexOf(QLatin1Char(':'));
+  if (colon <= 0) return false;
+  bool ok = false;
+  int n = text.mid(colon + 1).toInt(&ok);
+  if (!ok || n < 1 || n > 65535) return false;
+  *host = text.left(colon);
+  *port = n;
+  return true;
+}
+
 QString MergeUsage() {
   return QCoreApplication::translate("EditorCommandLine",
                                      "Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.");
@@ -58,6 +80,12 @@ QString MergeUsage() {
 // The cause a parsed command line cannot run, empty when it can. With --merge the two
 // positional arguments are OURS and THEIRS, and -o names the result.
 QString Problem(const QCommandLineParser& parser) {
+  QString host;
+  int port = 0;
+  if (parser.isSet(QStringLiteral("connect")) &&
+      !ReadHostPort(parser.value(QStringLiteral("connect")), &host, &port))
+    return QCoreApplication::translate("EditorCommandLine",
+                                       "--connect ждёт адрес и порт сервера: HOST:PORT");
   const bool merging = parser.isSet(QStringLiteral("merge"));
   if (merging != parser.isSet(QStringLiteral("o"))) return MergeUsage();
   if (merging) return parser.positionalArguments().size() == 2 ? QString() : MergeUsage();
@@ -83,6 +111,10 @@ EditorCommandLine ParseEditorCommandLine(const QStringList& arguments) {
     result.mergeOut = parser.value(QStringLiteral("o"));
   } else if (!parser.positionalArguments().isEmpty()) {
     result.file = parser.positionalArguments().first();
+  }
+  if (result.action == EditorCommandLine::Action::Run && parser.isSet(QStringLiteral("connect"))) {
+    ReadHostPort(parser.value(QStringLiteral("connect")), &result.connectHost, &result.connectPort);
+    result.monitorOnly = parser.isSet(QStringLiteral("monitor-only"));
   }
   return result;
 }

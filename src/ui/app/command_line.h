@@ -12,6 +12,11 @@ struct EditorCommandLine {
   // --merge BASE OURS THEIRS -o OUT: the merge to open instead of a document.
   QString mergeBase, mergeOurs, mergeTheirs, mergeOut;
   bool merging() const { return !mergeBase.isEmpty(); }
+  // --connect HOST:PORT: connect once the document is open (port 0: not asked for), in
+  // monitor-only mode with --monitor-only.
+  QString connectHost;
+  int connectPort = 0;
+  bool monitorOnly = false;
 };
 
 // Reads the arguments (the program's name first). Qt's own options (-platform, -style, ...)

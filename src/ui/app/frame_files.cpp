@@ -13,6 +13,7 @@
 #include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
 #include "ui/dialogs/progress_dialog.h"
+#include "ui/network/frame_network.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/watch/watch_dock.h"
@@ -158,6 +159,8 @@ bool FrameFiles::SaveTo(const QString& path) {
   try {
     // A save is not stopped half way: the dialog only shows how far it has come.
     CProgressDialog progress(frame_, CMainFrame::tr("Сохранение файла…"), false);
+    // Saving derives each pattern from its text; the patterns that change go to the server.
+    CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kSave);
     frame_->doc_.SaveFile(QFile::encodeName(path).toStdString(), &progress);
   } catch (const ReadOnlyFileError& e) {
     // The read-only file stays as it is; the document may still go elsewhere.

@@ -13,6 +13,7 @@
 #include "ui/form/property_form.h"
 #include "ui/history/record_commands.h"
 #include "ui/history/selection_commands.h"
+#include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
 #include "ui/tree/tree_context_menu.h"
 #include "xml/export_file.h"
@@ -31,6 +32,7 @@ void FrameRecords::OnPaste() {
   for (uint32_t id : copiedIds_)
     if (id != frame_->selectedId_ && frame_->doc_.LookupRecord(id)) sources.push_back(id);
   if (sources.empty()) return;
+  CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kPaste);
   if (frame_->RunCommand(std::make_unique<PasteRecordsCommand>(sources, pasteTargetId_)))
     frame_->AfterTreeChanged();
 }

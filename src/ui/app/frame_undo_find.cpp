@@ -6,6 +6,7 @@
 #include "ui/app/recovery_keeper.h"
 #include "ui/dialogs/references_dlg.h"
 #include "ui/form/property_form.h"
+#include "ui/network/frame_network.h"
 #include "ui/tree/find_bar.h"
 #include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
@@ -14,6 +15,7 @@ bool FrameUndoFind::UndoChange() {
   if (!frame_->history_.CanUndo()) return false;
   {
     CMainFrame::ChangeHold hold(frame_);
+    CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kUndo);
     frame_->history_.Undo(frame_->doc_);
   }
   AfterUndoRedo();
@@ -24,6 +26,7 @@ bool FrameUndoFind::RedoChange() {
   if (!frame_->history_.CanRedo()) return false;
   {
     CMainFrame::ChangeHold hold(frame_);
+    CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kRedo);
     frame_->history_.Redo(frame_->doc_);
   }
   AfterUndoRedo();

@@ -96,6 +96,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   watchDock_ = new CWatchDock(this);
   addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
   resizeDocks({watchDock_}, {170}, Qt::Vertical);  // the tree and the form keep most of the room
+  network_->AttachViews();
   if (auto* bar = findChild<QToolBar*>(QStringLiteral("toolBar")))
     bar->addAction(watchDock_->watchAction());
   // A closed list comes back from "Вид".

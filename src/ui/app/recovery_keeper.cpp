@@ -9,6 +9,7 @@
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/dialogs/progress_dialog.h"
+#include "ui/network/frame_network.h"
 
 int CRecoveryKeeper::IntervalMs() {
   bool ok = false;
@@ -40,6 +41,9 @@ void CRecoveryKeeper::Write() {
   }
   QString path = frame_->filePath();
   if (hasCopy_ && writtenFor_ != path) store_.Remove(writtenFor_);
+  // Writing derives patterns from texts as a save does; what changes goes through the gate.
+  CWriteGate::Action writes(frame_->network() ? &frame_->network()->gate() : nullptr,
+                            WriteOrigin::kSave);
   QByteArray bytes = QByteArray::fromStdString(frame_->document().SaveToBytes());
   // A copy that cannot be written is no reason to disturb the user's work; the next change
   // tries again.

@@ -10,6 +10,7 @@
 #include "ui/app/ui_language.h"
 #include "ui/app/ui_resources.h"
 #include "ui/compare/merge_owner.h"
+#include "ui/network/frame_network.h"
 
 void CTarnelApp::SetIdentity() {
   setOrganizationName(QStringLiteral("Kandrel"));
@@ -50,6 +51,11 @@ bool CTarnelApp::InitInstance() {
   frame_->showMaximized();
   // A file that cannot be opened has been reported; the new document stays open then.
   if (!commandLine.file.isEmpty()) frame_->OpenDocument(commandLine.file);
+  // Connected as "Подключиться" does; the base is not downloaded by itself.
+  if (commandLine.connectPort > 0)
+    frame_->network()->ConnectTo(
+        commandLine.connectHost.toStdString(), commandLine.connectPort,
+        commandLine.monitorOnly ? WriteMode::kMonitorOnly : WriteMode::kWrite);
   if (commandLine.merging())
     frame_->merge()->OpenMerge(commandLine.mergeBase, commandLine.mergeOurs,
                                commandLine.mergeTheirs, commandLine.mergeOut);

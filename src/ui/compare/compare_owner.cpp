@@ -29,6 +29,7 @@
 #include "model/progress.h"
 #include "model/records.h"
 #include "net/base_session.h"
+#include "net/write_gate.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/compare/difference_model.h"
@@ -641,6 +642,7 @@ bool CCompareOwner::TakeOverAll() {
 
 bool CCompareOwner::RunTakeOver(std::vector<uint8_t> selected) {
   TakeOverOutcome outcome;
+  CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kTakeover);
   bool changed =
       frame_->RunCommand(std::make_unique<TakeOverCommand>(result_, std::move(selected), &outcome));
   frame_->AfterTreeRebuilt();
@@ -662,7 +664,7 @@ int CCompareOwner::SendValues() {
   CompareOptions withValues = options_;
   withValues.ignoreValues = false;
   CompareResult r = CompareDocuments(frame_->document(), *other_, withValues);
-  int sent = 0;
+  std::vector<ValueWrite> batch;
   for (const Difference& d : r.differences) {
     if (d.kind != DifferenceKind::kChanged || !(d.fields & (kFieldValue | kFieldRaw))) continue;
     const RecordData& mine = d.firstData;
@@ -671,9 +673,18 @@ int CCompareOwner::SendValues() {
     if (mine.kind != kKindProperty || theirs.kind != kKindProperty ||
         mine.typeCode != theirs.typeCode || mine.rawValue == theirs.rawValue)
       continue;
-    if (!session.SendRawValue(d.secondId, mine.rawValue)) break;
-    ++sent;
+    ValueWrite w;
+    w.id = d.secondId;
+    w.path = d.secondPath;
+    w.typeCode = theirs.typeCode;
+    w.oldRaw = theirs.rawValue;
+    w.oldText = theirs.valueText;
+    w.newRaw = mine.rawValue;
+    w.newText = mine.valueText;
+    w.origin = WriteOrigin::kSend;
+    batch.push_back(std::move(w));
   }
+  int sent = session.Gate().Submit(std::move(batch));
   frame_->statusBar()->showMessage(tr("Отправлено значений: %1").arg(sent));
   // The server applies them in order, so the base asked for next holds them: the comparison
   // is brought up to date with it.

@@ -14,6 +14,7 @@
 #include "ui/form/cp1251_input.h"
 #include "ui/form/flag_labels.h"
 #include "ui/history/selection_commands.h"
+#include "ui/network/frame_network.h"
 #include "xml/text_codec.h"
 
 CBulkForm::CBulkForm(CMainFrame* frame, const FormControls& controls, QObject* parent)
@@ -88,5 +89,6 @@ bool CBulkForm::Apply() {
     if (now != was && now != Qt::PartiallyChecked) edit.SetFlag(bit, now == Qt::Checked);
   }
   if (!edit.AnyChanged()) return false;
+  CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kBulk);
   return frame_->RunCommand(std::make_unique<BulkApplyCommand>(ids_, std::move(edit)));
 }

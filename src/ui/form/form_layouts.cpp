@@ -96,7 +96,12 @@ void BuildPropertyForm(QWidget* page, FormControls& c) {
   c.value->setTabChangesFocus(true);
   c.value->setToolTip(QCoreApplication::translate("FormLayouts", "Значение"));
   c.value->setMinimumHeight(70);
-  grid->addWidget(c.value, 1, 0);
+  auto* valueColumn = new QVBoxLayout;
+  valueColumn->addWidget(c.value, 1);
+  c.writeState = Named(new QLabel(data), "writeStateLabel", 0);
+  c.writeState->hide();
+  valueColumn->addWidget(c.writeState);
+  grid->addLayout(valueColumn, 1, 0);
 
   c.flags = Named(new QListWidget(data), "flagList", 1014);
   c.flags->setMinimumHeight(70);

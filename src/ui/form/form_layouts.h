@@ -28,6 +28,7 @@ struct FormControls {
   QComboBox* type = nullptr;           // 1015
   QCheckBox* eoc = nullptr;            // 1016
   QPlainTextEdit* value = nullptr;     // 1001
+  QLabel* writeState = nullptr;        // where the value stands with the server
   QListWidget* flags = nullptr;        // 1014
   QPushButton* path = nullptr;         // 1040
   QListWidget* linkTarget = nullptr;   // 1021

@@ -12,6 +12,8 @@
 #include "model/document.h"
 #include "model/document_edits.h"
 #include "model/value_types.h"
+#include "net/base_session.h"
+#include "net/write_gate.h"
 #include "ui/app/command_ids.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
@@ -20,6 +22,8 @@
 #include "ui/form/flag_labels.h"
 #include "ui/history/record_commands.h"
 #include "ui/links/link_picker.h"
+#include "ui/network/frame_network.h"
+#include "ui/network/write_state_marks.h"
 #include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
 
@@ -128,6 +132,8 @@ void CTarnelView::ShowProperty(CRecord* record) {
     }
   }
   c_.value->setPlainText(FromCp1251(e->valueText));
+  valueId_ = e->id;
+  RefreshWriteState();
   c_.type->setCurrentIndex(e->typeCode < c_.type->count() ? e->typeCode : -1);
   FillFlagList(c_.flags, FormFlagLabels(), e->flags);
 
@@ -135,6 +141,17 @@ void CTarnelView::ShowProperty(CRecord* record) {
     frame_->OpenLinksEditor(e->id);
     frame_->ShowLinksEditor(e->typeCode == kTypeFile ? FromCp1251(e->valueText) : QString());
   }
+}
+
+void CTarnelView::RefreshWriteState() {
+  if (!c_.writeState) return;
+  WriteState state = frame_->network() && !bulk()
+                         ? frame_->network()->session().Gate().StateOf(valueId_)
+                         : WriteState::kNone;
+  c_.writeState->setVisible(state != WriteState::kNone);
+  c_.writeState->setText(QStringLiteral("<span style=\"color:%1\">\u25CF</span> %2")
+                             .arg(WriteStateColour(state).name(), WriteStateName(state)));
+  c_.writeState->setToolTip(WriteStateExplanation(state));
 }
 
 void CTarnelView::ShowBulk(const std::vector<uint32_t>& ids) {

@@ -29,6 +29,9 @@ class CTarnelView : public QScrollArea {
   void ShowProperty(CRecord* record);
   void ShowPickedId(uint32_t id);
   void RefreshIfShowing(uint32_t id);
+  // Where the shown value stands with the server ("не отправлено", "отправлено", ...), redrawn
+  // alone so that fields being edited stay as they are.
+  void RefreshWriteState();
   // Several properties at once on the property form (fewer than two: the shown record again).
   void ShowBulk(const std::vector<uint32_t>& ids);
   bool bulk() const;
@@ -53,4 +56,5 @@ class CTarnelView : public QScrollArea {
   int template_;
   FormControls c_;
   class CBulkForm* bulk_ = nullptr;
+  uint32_t valueId_ = 0;  // the property whose value the form shows (the end of a chain)
 };

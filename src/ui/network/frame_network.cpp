@@ -1,17 +1,27 @@
 #include "ui/network/frame_network.h"
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <utility>
 
+#include "model/cp1251.h"
 #include "net/base_session.h"
 #include "net/net_format.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
+#include "ui/network/journal_dock.h"
 #include "ui/network/net_connect_dlg.h"
+#include "ui/network/write_preview_dlg.h"
+#include "ui/network/write_state_marks.h"
+#include "ui/tree/record_model.h"
 #include "ui/tree/structure_tree.h"
+#include "ui/watch/watch_dock.h"
+#include "ui/watch/watch_model.h"
 
 namespace {
 
@@ -50,10 +60,139 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
   connect(&reconnect_, &CReconnectTimer::countdown, this, [this](int) { frame_->UpdateActions(); });
   connect(&reconnect_, &CReconnectTimer::attemptDue, this, &FrameNetwork::OnAttemptDue);
   connect(session_.get(), &CBaseSession::valuesResynced, this, [this](int changed, int) {
-    frame_->statusBar()->showMessage(
-        tr("Переподключено; значений изменилось за время отключения: %1").arg(changed), 10000);
+    QString text = tr("Переподключено; значений изменилось за время отключения: %1").arg(changed);
+    // Writes the lost connection left without an answer: the user checks them.
+    std::vector<ValueWrite> lost = gate().TakeLost();
+    if (!lost.empty()) {
+      QStringList paths;
+      for (const ValueWrite& w : lost)
+        if (paths.size() < 5) paths << QString::fromStdString(Cp1251ToUtf8(w.path));
+      if (lost.size() > 5) paths << QStringLiteral("…");
+      text += tr("; записи без подтверждения: %1 (%2)").arg(lost.size()).arg(paths.join(", "));
+    }
+    frame_->statusBar()->showMessage(text, lost.empty() ? 10000 : 0);
     emit valuesCaughtUp(changed);
   });
+
+  // Every value leaves through the gate: the user sees a batch before it goes.
+  CWriteGate& writes = gate();
+  writes.SetPreview([this](const std::vector<ValueWrite>& batch) { return PreviewBatch(batch); });
+  writes.SetConfirmEach(QSettings().value(kConfirmEachWriteKey, false).toBool());
+  connect(&writes, &CWriteGate::statesChanged, this, &FrameNetwork::OnStatesChanged);
+  connect(&writes, &CWriteGate::batchHeld, this, [this](int count) {
+    frame_->statusBar()->showMessage(
+        gate().Mode() == WriteMode::kMonitorOnly
+            ? tr("Только наблюдение: не отправлено значений: %1").arg(count)
+            : tr("Запись отменена: не отправлено значений: %1").arg(count),
+        10000);
+  });
+  connect(&writes, &CWriteGate::batchSent, this, [this](int, bool journalFailed) {
+    if (journalFailed)
+      frame_->statusBar()->showMessage(
+          tr("Журнал записи не записан: %1").arg(QString::fromStdString(gate().JournalError())));
+  });
+
+  monitorOnly_ = new QAction(tr("Только наблюдение"), this);
+  monitorOnly_->setObjectName(QStringLiteral("actionMonitorOnly"));
+  monitorOnly_->setCheckable(true);
+  monitorOnly_->setStatusTip(tr("Ничего не отправлять на сервер; изменения остаются в документе"));
+  connect(monitorOnly_, &QAction::triggered, this,
+          [this](bool on) { SetWriteMode(on ? WriteMode::kMonitorOnly : WriteMode::kWrite); });
+  confirmEach_ = new QAction(tr("Подтверждать каждую запись"), this);
+  confirmEach_->setObjectName(QStringLiteral("actionConfirmEachWrite"));
+  confirmEach_->setCheckable(true);
+  confirmEach_->setChecked(writes.ConfirmEach());
+  connect(confirmEach_, &QAction::toggled, this, [this](bool on) {
+    gate().SetConfirmEach(on);
+    QSettings().setValue(kConfirmEachWriteKey, on);
+  });
+  if (auto* menu = frame_->menuBar()->findChild<QMenu*>(QStringLiteral("menuNetwork"))) {
+    menu->addSeparator();
+    menu->addAction(monitorOnly_);
+    menu->addAction(confirmEach_);
+  }
+}
+
+CWriteGate& FrameNetwork::gate() {
+  return session_->Gate();
+}
+
+QString FrameNetwork::Peer() const {
+  return QStringLiteral("%1:%2")
+      .arg(QString::fromStdString(session_->GetAddress()))
+      .arg(session_->GetPort());
+}
+
+bool FrameNetwork::PreviewBatch(const std::vector<ValueWrite>& batch) {
+  CWritePreviewDlg dlg(batch, Peer(), frame_);
+  return RunModal(dlg) == QDialog::Accepted;
+}
+
+void FrameNetwork::SetWriteMode(WriteMode mode) {
+  CWriteGate& writes = gate();
+  writes.SetMode(mode);
+  monitorOnly_->setChecked(mode == WriteMode::kMonitorOnly);
+  if (session_->IsConnected())
+    CNetConnectToDlg::RememberMode(session_->GetAddress(), session_->GetPort(), mode);
+  frame_->UpdateActions();
+  if (mode != WriteMode::kWrite || !session_->IsConnected()) return;
+  std::vector<ValueWrite> held = writes.NotSent();
+  if (held.empty()) return;
+  CWritePreviewDlg dlg(held, Peer(), frame_);
+  dlg.SetQuestion(tr("Значения, изменённые в режиме наблюдения и не отправленные на сервер: %1. "
+                     "Записать их сейчас?")
+                      .arg(held.size()));
+  dlg.SetCancelText(tr("Оставить в документе"));
+  if (RunModal(dlg) == QDialog::Accepted) writes.SendNotSent();
+}
+
+void FrameNetwork::AttachViews() {
+  auto marks = [this](uint32_t id, int role) { return WriteStateData(gate().StateOf(id), role); };
+  frame_->GetTreeView()->recordModel()->SetValueMarks(marks);
+  if (frame_->watchDock()) frame_->watchDock()->model()->SetValueMarks(marks);
+
+  journalDock_ = new CJournalDock(frame_);
+  frame_->addDockWidget(Qt::BottomDockWidgetArea, journalDock_);
+  if (frame_->watchDock()) frame_->tabifyDockWidget(frame_->watchDock(), journalDock_);
+  journalDock_->hide();
+  QAction* shown = journalDock_->toggleViewAction();
+  shown->setObjectName(QStringLiteral("actionViewJournal"));
+  if (auto* menu = frame_->menuBar()->findChild<QMenu*>(QStringLiteral("menuNetwork")))
+    menu->addAction(shown);
+  auto reload = [this] {
+    if (journalDock_->isVisible()) journalDock_->ScheduleReload();
+  };
+  connect(&gate(), &CWriteGate::statesChanged, journalDock_, reload);
+  connect(session_.get(), &CBaseSession::disconnected, journalDock_, reload);
+}
+
+void FrameNetwork::OnStatesChanged(const QList<quint32>& ids) {
+  for (quint32 id : ids) {
+    if (CRecord* r = frame_->document().LookupRecord(id))
+      frame_->GetTreeView()->recordModel()->RefreshValue(r);
+    if (frame_->watchDock()) frame_->watchDock()->model()->ValueMarkChanged(id);
+  }
+  frame_->GetFormView()->RefreshWriteState();
+}
+
+void FrameNetwork::OnConnected() {
+  address_ = session_->GetAddress();
+  port_ = session_->GetPort();
+  reconnect_.ConnectionUp();
+  monitorOnly_->setChecked(gate().Mode() == WriteMode::kMonitorOnly);
+}
+
+bool FrameNetwork::ConnectTo(const std::string& address, int port, WriteMode mode) {
+  gate().SetMode(mode);
+  connected_ = session_->Connect(address, port);
+  if (connected_) {
+    CNetConnectToDlg::RememberMode(address, port, mode);
+    OnConnected();
+  } else {
+    frame_->statusBar()->showMessage(tr("Не удалось подключиться: %1").arg(session_->LastError()));
+  }
+  frame_->UpdateActions();
+  return connected_;
 }
 
 FrameNetwork::~FrameNetwork() {
@@ -64,20 +203,20 @@ QString FrameNetwork::StatusText() const {
   if (reconnect_.IsWaiting()) return tr("Переподключение через %1 с").arg(reconnect_.SecondsLeft());
   if (session_->IsConnected())
     return tr("Подключено: %1:%2")
-        .arg(QString::fromStdString(session_->GetAddress()))
-        .arg(session_->GetPort());
+               .arg(QString::fromStdString(session_->GetAddress()))
+               .arg(session_->GetPort()) +
+           QStringLiteral(" \u2014 ") +
+           (session_->Gate().Mode() == WriteMode::kMonitorOnly ? tr("Только наблюдение")
+                                                               : tr("Запись"));
   return tr("Нет подключения");
 }
 
 void FrameNetwork::OnConnect() {
   CNetConnectToDlg dlg(*session_, frame_);
+  dlg.SetGate(&gate());
   RunModal(dlg);
   connected_ = session_->IsConnected();
-  if (connected_) {
-    address_ = session_->GetAddress();
-    port_ = session_->GetPort();
-    reconnect_.ConnectionUp();
-  }
+  if (connected_) OnConnected();
   frame_->UpdateActions();
 }
 

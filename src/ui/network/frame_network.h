@@ -9,14 +9,18 @@
 #include <string>
 
 #include "net/monitor/reconnect_schedule.h"
+#include "net/write_gate.h"
 
 class CBaseSession;
+class QAction;
 class CMainFrame;
 class CProgressDialog;
 
 // How long "Получить базу" waits for a whole base (seconds) and where that is set.
 inline constexpr int kDefaultBaseTimeoutSeconds = 120;
 inline constexpr char kBaseTimeoutKey[] = "network/baseTimeoutSeconds";
+// "Подтверждать каждую запись": single values are previewed too.
+inline constexpr char kConfirmEachWriteKey[] = "network/confirmEachWrite";
 
 class FrameNetwork : public QObject {
   Q_OBJECT
@@ -30,6 +34,22 @@ class FrameNetwork : public QObject {
   // The status-bar text: address and port, or that there is no connection.
   QString StatusText() const;
   CBaseSession& session() { return *session_; }
+  CWriteGate& gate();
+
+  // Connects as "Подключиться" does, without the dialog, in the mode given (the command line's
+  // --connect). False with the reason in the status bar when it fails.
+  bool ConnectTo(const std::string& address, int port, WriteMode mode);
+  // "Только наблюдение" on or off. Leaving it lists the values held back and asks whether to
+  // send them now ("Записать") or keep them only in the document.
+  void SetWriteMode(WriteMode mode);
+  QAction* monitorOnlyAction() const { return monitorOnly_; }
+  QAction* confirmEachAction() const { return confirmEach_; }
+  // Once the frame's views exist: the tree's value column, the watch list and the form show
+  // where values stand, and the "Журнал записи" dock joins the window (hidden; "Сеть" shows it).
+  void AttachViews();
+  class CJournalDock* journalDock() const {
+    return journalDock_;
+  }
 
   void OnConnect();
   void OnDisconnect();
@@ -52,6 +72,11 @@ class FrameNetwork : public QObject {
   // "Отмена" while the base comes: it is dropped when it arrives; the document stays.
   void OnBaseCancelled();
   void EndProgress();
+  // The batch of values about to go: "Записать" or "Отмена".
+  bool PreviewBatch(const std::vector<ValueWrite>& batch);
+  void OnStatesChanged(const QList<quint32>& ids);
+  void OnConnected();
+  QString Peer() const;
 
   CMainFrame* frame_;
   std::unique_ptr<CBaseSession> session_;
@@ -64,4 +89,7 @@ class FrameNetwork : public QObject {
   bool attempting_ = false;
   int cancels_ = 0;  // counts "Отключиться", so an attempt running meanwhile gives up
   CProgressDialog* progress_ = nullptr;  // while a base is on its way
+  QAction* monitorOnly_ = nullptr;
+  QAction* confirmEach_ = nullptr;
+  class CJournalDock* journalDock_ = nullptr;
 };

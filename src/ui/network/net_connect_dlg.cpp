@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include "model/value_types.h"
@@ -41,6 +43,22 @@ CNetConnectToDlg::CNetConnectToDlg(CNetClient& client, QWidget* parent)
   line->addWidget(port_);
   line->addStretch();
 
+  auto* modes = new QHBoxLayout;
+  monitorOnly_ = new QRadioButton(tr("Только наблюдение"), this);
+  monitorOnly_->setObjectName(QStringLiteral("monitorOnlyButton"));
+  monitorOnly_->setToolTip(tr("Значения с сервера приходят, но ничего не отправляется на сервер"));
+  write_ = new QRadioButton(tr("Запись"), this);
+  write_->setObjectName(QStringLiteral("writeButton"));
+  write_->setToolTip(tr("Изменённые значения отправляются на сервер"));
+  modes->addWidget(monitorOnly_);
+  modes->addWidget(write_);
+  modes->addStretch();
+  ShowRememberedMode();
+  // Each server keeps the mode it was last connected in.
+  for (QLineEdit* field : fields_)
+    connect(field, &QLineEdit::textEdited, this, &CNetConnectToDlg::ShowRememberedMode);
+  connect(port_, &QLineEdit::textEdited, this, &CNetConnectToDlg::ShowRememberedMode);
+
   error_ = new QLabel(this);
   error_->setObjectName(QStringLiteral("errorLabel"));
   error_->setStyleSheet(QStringLiteral("color: #b00020;"));
@@ -51,6 +69,7 @@ CNetConnectToDlg::CNetConnectToDlg(CNetClient& client, QWidget* parent)
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(line);
+  layout->addLayout(modes);
   layout->addWidget(error_);
   layout->addWidget(buttons);
   setMinimumWidth(360);
@@ -64,16 +83,54 @@ QString CNetConnectToDlg::Address() const {
       .arg(fields_[3]->text().toInt());
 }
 
+int CNetConnectToDlg::Port() const {
+  return AtoI(port_->text().toStdString());
+}
+
+WriteMode CNetConnectToDlg::Mode() const {
+  return monitorOnly_->isChecked() ? WriteMode::kMonitorOnly : WriteMode::kWrite;
+}
+
+void CNetConnectToDlg::SetMode(WriteMode mode) {
+  (mode == WriteMode::kMonitorOnly ? monitorOnly_ : write_)->setChecked(true);
+}
+
+namespace {
+
+QString ModeKey(const std::string& address, int port) {
+  return QStringLiteral("network/writeMode/%1_%2").arg(QString::fromStdString(address)).arg(port);
+}
+
+}  // namespace
+
+WriteMode CNetConnectToDlg::RememberedMode(const std::string& address, int port) {
+  return QSettings().value(ModeKey(address, port)).toString() == QLatin1String("monitor")
+             ? WriteMode::kMonitorOnly
+             : WriteMode::kWrite;
+}
+
+void CNetConnectToDlg::RememberMode(const std::string& address, int port, WriteMode mode) {
+  QSettings().setValue(ModeKey(address, port), mode == WriteMode::kMonitorOnly
+                                                   ? QStringLiteral("monitor")
+                                                   : QStringLiteral("write"));
+}
+
+void CNetConnectToDlg::ShowRememberedMode() {
+  SetMode(RememberedMode(Address().toStdString(), Port()));
+}
+
 void CNetConnectToDlg::accept() {
   if (client_.IsConnected()) return;  // already connected: the dialog stays as it is
-  int port = AtoI(port_->text().toStdString());
+  int port = Port();
   error_->hide();
   ok_->setEnabled(false);  // the attempt keeps the event loop running; no second one meanwhile
   ok_->setText(QStringLiteral("…"));
+  if (gate_) gate_->SetMode(Mode());
   bool connected = client_.Connect(Address().toStdString(), port);
   ok_->setText(tr("OK"));
   ok_->setEnabled(true);
   if (connected) {
+    RememberMode(Address().toStdString(), port, Mode());
     QDialog::accept();
     return;
   }

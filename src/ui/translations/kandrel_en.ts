@@ -414,6 +414,77 @@
     </message>
 </context>
 <context>
+    <name>CJournalDock</name>
+    <message>
+        <source>Журнал записи</source>
+        <translation>Write journal</translation>
+    </message>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Все действия</source>
+        <translation>All actions</translation>
+    </message>
+    <message>
+        <source>С</source>
+        <translation>Since</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV…</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>Обновить</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Пользователь</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Было</source>
+        <translation>Old</translation>
+    </message>
+    <message>
+        <source>Стало</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>Действие</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>Результат</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Журнал записи: %1</source>
+        <translation>Write journal: %1</translation>
+    </message>
+    <message>
+        <source>%1: не удалось записать файл: %2</source>
+        <translation>%1: cannot write the file: %2</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+</context>
+<context>
     <name>CLeftView</name>
     <message>
         <source>Добавить базу</source>
@@ -902,6 +973,22 @@
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Только наблюдение</source>
+        <translation>Monitor only</translation>
+    </message>
+    <message>
+        <source>Значения с сервера приходят, но ничего не отправляется на сервер</source>
+        <translation>Values come from the server, but nothing is sent to it</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Изменённые значения отправляются на сервер</source>
+        <translation>Changed values are sent to the server</translation>
+    </message>
 </context>
 <context>
     <name>CProgressDialog</name>
@@ -1385,6 +1472,41 @@ Restore the document from it?</translation>
     </message>
 </context>
 <context>
+    <name>CWritePreviewDlg</name>
+    <message>
+        <source>Запись на сервер %1</source>
+        <translation>Write to server %1</translation>
+    </message>
+    <message>
+        <source>Будет записано значений: %1</source>
+        <translation>Values to be written: %1</translation>
+    </message>
+    <message>
+        <source>Путь</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Значение на сервере</source>
+        <translation>Value on the server</translation>
+    </message>
+    <message>
+        <source>Новое значение</source>
+        <translation>New value</translation>
+    </message>
+    <message>
+        <source>Записать</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>Cp1251Input</name>
     <message>
         <source>Поле «%1» содержит символ «%2», которого нет в кодировке windows-1251. Текст не сохранён; замените этот символ.</source>
@@ -1427,6 +1549,16 @@ Restore the document from it?</translation>
     <message>
         <source>Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.</source>
         <translation>A merge is given as: --merge BASE OURS THEIRS -o OUT.</translation>
+        <source>Подключиться к серверу после открытия документа</source>
+        <translation>Connect to the server once the document is open</translation>
+    </message>
+    <message>
+        <source>Подключиться в режиме «Только наблюдение»: ничего не отправлять на сервер</source>
+        <translation>Connect in monitor-only mode: send nothing to the server</translation>
+    </message>
+    <message>
+        <source>--connect ждёт адрес и порт сервера: HOST:PORT</source>
+        <translation>--connect takes the server&apos;s address and port: HOST:PORT</translation>
     </message>
 </context>
 <context>
@@ -1510,6 +1642,50 @@ Restore the document from it?</translation>
         <source>Получение базы отменено, документ не изменён</source>
         <translation>Receiving the base cancelled, the document is unchanged</translation>
     </message>
+    <message>
+        <source>; записи без подтверждения: %1 (%2)</source>
+        <translation>; writes without confirmation: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Только наблюдение: не отправлено значений: %1</source>
+        <translation>Monitor only: values not sent: %1</translation>
+    </message>
+    <message>
+        <source>Запись отменена: не отправлено значений: %1</source>
+        <translation>Write cancelled: values not sent: %1</translation>
+    </message>
+    <message>
+        <source>Журнал записи не записан: %1</source>
+        <translation>The write journal could not be written: %1</translation>
+    </message>
+    <message>
+        <source>Только наблюдение</source>
+        <translation>Monitor only</translation>
+    </message>
+    <message>
+        <source>Ничего не отправлять на сервер; изменения остаются в документе</source>
+        <translation>Send nothing to the server; changes stay in the document</translation>
+    </message>
+    <message>
+        <source>Подтверждать каждую запись</source>
+        <translation>Confirm every write</translation>
+    </message>
+    <message>
+        <source>Значения, изменённые в режиме наблюдения и не отправленные на сервер: %1. Записать их сейчас?</source>
+        <translation>Values changed while monitoring and not sent to the server: %1. Write them now?</translation>
+    </message>
+    <message>
+        <source>Оставить в документе</source>
+        <translation>Keep in the document</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться: %1</source>
+        <translation>Could not connect: %1</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Write</translation>
+    </message>
 </context>
 <context>
     <name>ImportCommands</name>
@@ -1585,6 +1761,41 @@ Restore the document from it?</translation>
     <message>
         <source>CSV, столбец на свойство (*.csv)</source>
         <translation>CSV, one column per property (*.csv)</translation>
+    </message>
+</context>
+<context>
+    <name>WriteState</name>
+    <message>
+        <source>не отправлено</source>
+        <translation>not sent</translation>
+    </message>
+    <message>
+        <source>отправлено</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>подтверждено</source>
+        <translation>confirmed</translation>
+    </message>
+    <message>
+        <source>не подтверждено</source>
+        <translation>unconfirmed</translation>
+    </message>
+    <message>
+        <source>Не отправлено: значение изменено только в документе (только наблюдение или запись отменена)</source>
+        <translation>Not sent: the value was changed in the document only (monitor only, or the write was cancelled)</translation>
+    </message>
+    <message>
+        <source>Отправлено: сервер ещё не сообщил это значение в ответ</source>
+        <translation>Sent: the server has not reported this value back yet</translation>
+    </message>
+    <message>
+        <source>Подтверждено: сервер сообщил это значение</source>
+        <translation>Confirmed: the server reported this value</translation>
+    </message>
+    <message>
+        <source>Не подтверждено: соединение закрылось раньше или сервер сообщил другое значение</source>
+        <translation>Unconfirmed: the connection ended first, or the server reported another value</translation>
     </message>
 </context>
 </TS>

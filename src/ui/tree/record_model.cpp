@@ -142,7 +142,8 @@ void CRecordModel::RefreshValue(const CRecord* record) {
   int row = RowOf(record);
   if (row < 0) return;
   QModelIndex cell = createIndex(row, kValueColumn, const_cast<CRecord*>(record));
-  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::BackgroundRole});
+  emit dataChanged(cell, cell,
+                   {Qt::DisplayRole, Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 QVariant CRecordModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -166,6 +167,9 @@ QVariant CRecordModel::data(const QModelIndex& index, int role) const {
         return FromCp1251(p->GetValueText());
       case Qt::BackgroundRole:
         return valueBackground_ ? valueBackground_(p->id) : QVariant();
+      case Qt::DecorationRole:
+      case Qt::ToolTipRole:
+        return valueMarks_ ? valueMarks_(p->id, role) : QVariant();
       case kIdRole:
         return p->id;
       case kKindRole:

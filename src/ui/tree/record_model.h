@@ -64,6 +64,11 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   void SetValueBackground(std::function<QVariant(uint32_t id)> background) {
     valueBackground_ = std::move(background);
   }
+  // A mark and a tooltip for a property's value cell, by identifier and role (where a value
+  // sent to the server stands).
+  void SetValueMarks(std::function<QVariant(uint32_t id, int role)> marks) {
+    valueMarks_ = std::move(marks);
+  }
   // The value cell of the record changed: only that cell is told, so a view that does not show
   // the row does nothing.
   void RefreshValue(const CRecord* record);
@@ -119,4 +124,5 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   const IRecordMarks* marks_ = nullptr;
   bool showsValues_ = false;
   std::function<QVariant(uint32_t)> valueBackground_;
+  std::function<QVariant(uint32_t, int)> valueMarks_;
 };

@@ -23,6 +23,7 @@
 #include "xml/text_codec.h"
 
 #include "model/records.h"
+#include "ui/network/frame_network.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ CWatchDock::CWatchDock(CMainFrame* frame)
     // Text the base cannot hold is refused with a word, never stored altered.
     if (!EncodeUserText(frame_, tr("Значение"), text, &bytes)) return false;
     if (bytes == p->GetValueText()) return false;
+    CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kWatch);
     if (!frame_->RunCommand(std::make_unique<ApplyPropertyCommand>(id, EditOfValue(*p, bytes))))
       return false;
     frame_->AfterApply();

@@ -68,6 +68,8 @@ QVariant CWatchModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= int(entries_.size())) return {};
   const Entry& e = entries_[size_t(index.row())];
   if (role == Qt::UserRole) return e.id;
+  if ((role == Qt::DecorationRole || role == Qt::ToolTipRole) && index.column() == kValueColumn)
+    return valueMarks_ ? valueMarks_(e.id, role) : QVariant();
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   const CPropertyItem* p = AsProperty(doc_.LookupRecord(e.id));
   switch (index.column()) {
@@ -243,6 +245,14 @@ void CWatchModel::OnValue(CPropertyItem* p, bool counts) {
 
 void CWatchModel::ValueTakenOver(uint32_t id) {
   if (CPropertyItem* p = AsProperty(doc_.LookupRecord(id))) OnValue(p, true);
+}
+
+void CWatchModel::ValueMarkChanged(uint32_t id) {
+  for (size_t row = 0; row < entries_.size(); ++row)
+    if (entries_[row].id == id) {
+      QModelIndex cell = index(int(row), kValueColumn);
+      emit dataChanged(cell, cell, {Qt::DecorationRole, Qt::ToolTipRole});
+    }
 }
 
 void CWatchModel::SchedulePrune(bool reset) {

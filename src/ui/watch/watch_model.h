@@ -43,6 +43,12 @@ class CWatchModel : public QAbstractTableModel {
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
   void SetValueEditor(ValueEditor editor) { editor_ = std::move(editor); }
+  // A mark and a tooltip for the value cells, by identifier and role.
+  void SetValueMarks(std::function<QVariant(uint32_t id, int role)> marks) {
+    valueMarks_ = std::move(marks);
+  }
+  // Where the value of this property stands with the server changed.
+  void ValueMarkChanged(uint32_t id);
 
   // Samples each numeric property keeps: a trend of ten minutes at five changes a second.
   static constexpr size_t kDefaultSamplesPerSeries = 3000;
@@ -107,6 +113,7 @@ class CWatchModel : public QAbstractTableModel {
   std::vector<Entry> entries_;
   std::unique_ptr<CValueChanges> changes_;
   ValueEditor editor_;
+  std::function<QVariant(uint32_t, int)> valueMarks_;
   bool prunePending_ = false;
   bool resetSeen_ = false;  // a reset came since the last prune
   size_t samplesPerSeries_ = kDefaultSamplesPerSeries;
