@@ -1547,8 +1547,6 @@ Restore the document from it?</translation>
         <translation>The file the merge is saved to</translation>
     </message>
     <message>
-        <source>Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.</source>
-        <translation>A merge is given as: --merge BASE OURS THEIRS -o OUT.</translation>
         <source>Подключиться к серверу после открытия документа</source>
         <translation>Connect to the server once the document is open</translation>
     </message>
@@ -1559,6 +1557,10 @@ Restore the document from it?</translation>
     <message>
         <source>--connect ждёт адрес и порт сервера: HOST:PORT</source>
         <translation>--connect takes the server&apos;s address and port: HOST:PORT</translation>
+    </message>
+    <message>
+        <source>Слияние задаётся так: --merge BASE OURS THEIRS -o OUT.</source>
+        <translation>A merge is given as: --merge BASE OURS THEIRS -o OUT.</translation>
     </message>
 </context>
 <context>
