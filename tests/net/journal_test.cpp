@@ -79,38 +79,45 @@ TEST_F(JournalTest, OddTextsComeBackByteForByte) {
 
 TEST_F(JournalTest, AKilledBurstOfSeveralWritersLeavesWholeLinesOnly) {
   std::string path = Path("burst.jsonl");
-  // Long values, so a line needs more than one page and a torn write would show.
-  std::vector<pid_t> writers;
-  for (int w = 0; w < 2; ++w) {
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      CWriteJournal journal(path, uint64_t(1) << 40);
-      for (uint32_t i = 0;; ++i)
-        if (!journal.Append(Entry(uint32_t(w) << 24 | i, std::string(5000 + i % 3000, 'x'))))
-          ::_exit(1);
+  const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+  auto sizeOf = [page](uint32_t i) { return 100 + (i * 7919) % (page - 400); };
+  // Lines of up to nearly a page at every offset, so many would straddle two pages, where a
+  // kill between the two copies would tear them; two writers, killed at once, three times.
+  for (int round = 0; round < 3; ++round) {
+    std::vector<pid_t> writers;
+    for (uint32_t w = 0; w < 2; ++w) {
+      pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        CWriteJournal journal(path, uint64_t(1) << 40);
+        for (uint32_t i = 0;; ++i)
+          if (!journal.Append(
+                  Entry(uint32_t(round * 2 + w) << 24 | i, std::string(sizeOf(i), 'x'))))
+            ::_exit(1);
+      }
+      writers.push_back(pid);
     }
-    writers.push_back(pid);
-  }
-  while (SizeOf(path) < (4 << 20)) ::usleep(1000);
-  for (pid_t pid : writers) ::kill(pid, SIGKILL);
-  for (pid_t pid : writers) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status)) << "a writer stopped by itself";
+    off_t before = SizeOf(path);
+    while (SizeOf(path) < before + (2 << 20)) ::usleep(500);
+    for (pid_t pid : writers) ::kill(pid, SIGKILL);
+    for (pid_t pid : writers) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFSIGNALED(status)) << "a writer stopped by itself";
+    }
   }
 
   JournalRead read = ReadJournalFile(path);
   EXPECT_EQ(read.damaged, 0);
-  ASSERT_GT(read.entries.size(), 100u);
+  ASSERT_GT(read.entries.size(), 600u);
   EXPECT_EQ(ReadAll(path).back(), '\n');
   // Each writer's lines are all there, in the order it wrote them.
-  uint32_t next[2] = {0, 0};
+  uint32_t next[6] = {0, 0, 0, 0, 0, 0};
   for (const JournalEntry& e : read.entries) {
     uint32_t w = e.id >> 24, i = e.id & 0xFFFFFF;
-    ASSERT_LT(w, 2u);
+    ASSERT_LT(w, 6u);
     EXPECT_EQ(i, next[w]++);
-    EXPECT_EQ(e.newText.size(), 5000 + i % 3000);
+    EXPECT_EQ(e.newText.size(), sizeOf(i));
   }
 }
 

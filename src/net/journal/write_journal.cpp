@@ -206,6 +206,14 @@ bool CWriteJournal::Append(const JournalEntry& entry) {
     if (!Open()) return false;
   }
   if (needsLineEnd_) line.insert(line.begin(), '\n');
+  // The kernel copies a write into the file a page at a time and gives up between pages when
+  // the process is killed: a line that fits a page is started on the next page instead of
+  // straddling two, after line ends (blank lines) that a kill may leave alone.
+  static const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+  uint64_t end = ::fstat(fd_, &st) == 0 ? uint64_t(st.st_size) : 0;
+  size_t used = size_t(end % page);
+  size_t text = line.size() - (needsLineEnd_ ? 1 : 0);
+  if (text <= page && used + line.size() > page) line.insert(0, page - used, '\n');
   ssize_t n;
   do {
     n = ::write(fd_, line.data(), line.size());

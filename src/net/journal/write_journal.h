@@ -59,9 +59,10 @@ std::string EncodeJournalLine(const JournalEntry& entry);
 bool DecodeJournalLine(std::string_view line, JournalEntry* entry);
 
 // Appends lines to one journal file. Each line leaves in one write() on a file opened for
-// appending, so writers in several processes never interleave and a crash leaves whole lines
-// only (a line torn by a full disk or a power loss is followed by a line end before the next
-// one). The file is set aside as PATH.1 (PATH.1 as PATH.2, ...) before it would pass the
+// appending, so writers in several processes never interleave, and a line that fits a page
+// never straddles two, so a killed writer leaves whole lines only (a longer line torn by a
+// kill, a full disk or a power loss is followed by a line end before the next one; blank lines
+// are padding). The file is set aside as PATH.1 (PATH.1 as PATH.2, ...) before it would pass the
 // rotation size; a writer notices when another process has set it aside.
 class CWriteJournal {
  public:

@@ -675,7 +675,7 @@ int CCompareOwner::SendValues() {
       continue;
     ValueWrite w;
     w.id = d.secondId;
-    w.path = d.secondPath;
+    w.path = r.PathOf(true, d.second);
     w.typeCode = theirs.typeCode;
     w.oldRaw = theirs.rawValue;
     w.oldText = theirs.valueText;
