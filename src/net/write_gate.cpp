@@ -172,16 +172,19 @@ void CWriteGate::Hold(const std::vector<ValueWrite>& batch) {
   emit batchHeld(int(batch.size()));
 }
 
-bool CWriteGate::Journal(const ValueWrite& w, const char* result) {
-  if (!journaling_) return true;
-  std::string server = ServerName();
+CWriteJournal& CWriteGate::OpenJournal() {
   std::string path = JournalPathFor(session_.GetAddress(), session_.GetPort());
   if (!journal_ || journal_->Path() != path) journal_ = std::make_unique<CWriteJournal>(path);
-  JournalEntry e;
-  e.time = JournalTimeNow();
-  e.server = std::move(server);
+  return *journal_;
+}
+
+JournalEntry CWriteGate::EntryOf(const ValueWrite& w, const char* result,
+                                 const std::string& time) const {
   static const std::string user = JournalUser();
   static const std::string host = JournalHost();
+  JournalEntry e;
+  e.time = time;
+  e.server = ServerName();
   e.user = user;
   e.host = host;
   e.id = w.id;
@@ -191,8 +194,22 @@ bool CWriteGate::Journal(const ValueWrite& w, const char* result) {
   e.newText = w.newText;
   e.origin = WriteOriginName(w.origin);
   e.result = result;
-  if (journal_->Append(e)) return true;
-  journalError_ = journal_->LastError();
+  return e;
+}
+
+bool CWriteGate::Journal(const ValueWrite& w, const char* result) {
+  return JournalAll({w}, result);
+}
+
+bool CWriteGate::JournalAll(const std::vector<ValueWrite>& writes, const char* result) {
+  if (!journaling_ || writes.empty()) return true;
+  std::string time = JournalTimeNow();
+  std::vector<JournalEntry> entries;
+  entries.reserve(writes.size());
+  for (const ValueWrite& w : writes) entries.push_back(EntryOf(w, result, time));
+  CWriteJournal& journal = OpenJournal();
+  if (journal.AppendAll(entries)) return true;
+  journalError_ = journal.LastError();
   return false;
 }
 
@@ -208,8 +225,10 @@ int CWriteGate::Send(const std::vector<ValueWrite>& batch) {
     t.write = w;
     t.order = ++order_;
     ids.push_back(w.id);
-    if (!Journal(w, kJournalSent)) journalFailed = true;
   }
+  // Right after the values went, before anything else can run: one write for the batch.
+  journalFailed =
+      !JournalAll(std::vector<ValueWrite>(batch.begin(), batch.begin() + sent), kJournalSent);
   if (sent < int(batch.size())) {
     // The connection failed on the way: what did not go is held, as it was not seen going.
     Hold(std::vector<ValueWrite>(batch.begin() + sent, batch.end()));

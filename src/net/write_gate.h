@@ -18,6 +18,7 @@
 class CBaseSession;
 class CPropertyItem;
 class CWriteJournal;
+struct JournalEntry;
 
 // Which action a value comes from; named in the journal.
 enum class WriteOrigin : uint8_t {
@@ -144,7 +145,11 @@ class CWriteGate : public QObject {
   int Send(const std::vector<ValueWrite>& batch);
   void Hold(const std::vector<ValueWrite>& batch);
   void Resolve(Tracked& t, bool confirmed);
+  JournalEntry EntryOf(const ValueWrite& w, const char* result, const std::string& time) const;
   bool Journal(const ValueWrite& w, const char* result);
+  // The lines of values sent together, in one write and with one time.
+  bool JournalAll(const std::vector<ValueWrite>& writes, const char* result);
+  CWriteJournal& OpenJournal();
 
   CBaseSession& session_;
   WriteMode mode_ = WriteMode::kWrite;

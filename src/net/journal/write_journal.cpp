@@ -197,28 +197,42 @@ void CWriteJournal::Rotate() {
 }
 
 bool CWriteJournal::Append(const JournalEntry& entry) {
-  std::string line = EncodeJournalLine(entry);
+  return AppendAll({entry});
+}
+
+bool CWriteJournal::AppendAll(const std::vector<JournalEntry>& entries) {
+  if (entries.empty()) return true;
+  std::vector<std::string> lines;
+  size_t total = 0;
+  for (const JournalEntry& e : entries) {
+    lines.push_back(EncodeJournalLine(e));
+    total += lines.back().size();
+  }
   if (!Open()) return false;
   struct stat st;
-  if (::fstat(fd_, &st) == 0 && st.st_size > 0 &&
-      uint64_t(st.st_size) + line.size() > rotateBytes_) {
+  uint64_t end = ::fstat(fd_, &st) == 0 ? uint64_t(st.st_size) : 0;
+  if (end > 0 && end + total > rotateBytes_) {
     Rotate();
     if (!Open()) return false;
+    end = 0;
   }
-  if (needsLineEnd_) line.insert(line.begin(), '\n');
   // The kernel copies a write into the file a page at a time and gives up between pages when
   // the process is killed: a line that fits a page is started on the next page instead of
   // straddling two, after line ends (blank lines) that a kill may leave alone.
   static const size_t page = size_t(::sysconf(_SC_PAGESIZE));
-  uint64_t end = ::fstat(fd_, &st) == 0 ? uint64_t(st.st_size) : 0;
-  size_t used = size_t(end % page);
-  size_t text = line.size() - (needsLineEnd_ ? 1 : 0);
-  if (text <= page && used + line.size() > page) line.insert(0, page - used, '\n');
+  std::string out;
+  out.reserve(total + (needsLineEnd_ ? 1 : 0));
+  if (needsLineEnd_) out += '\n';
+  for (const std::string& line : lines) {
+    size_t used = size_t((end + out.size()) % page);
+    if (line.size() <= page && used + line.size() > page) out.append(page - used, '\n');
+    out += line;
+  }
   ssize_t n;
   do {
-    n = ::write(fd_, line.data(), line.size());
+    n = ::write(fd_, out.data(), out.size());
   } while (n < 0 && errno == EINTR);
-  if (n != ssize_t(line.size())) {
+  if (n != ssize_t(out.size())) {
     if (n >= 0) errno = ENOSPC;
     error_ = Describe(path_, "cannot write the journal");
     // Whatever part went out ends in the middle of a line.

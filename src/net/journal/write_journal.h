@@ -75,6 +75,8 @@ class CWriteJournal {
   const std::string& Path() const { return path_; }
   // False when the line could not be written whole; LastError names the file and the cause.
   bool Append(const JournalEntry& entry);
+  // Several lines in one write(), each placed as Append places it.
+  bool AppendAll(const std::vector<JournalEntry>& entries);
   const std::string& LastError() const { return error_; }
 
  private:
