@@ -8,7 +8,7 @@
 #include "model/document.h"
 #include "progress_recorder.h"
 #include "sample_base.h"
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 #include "ui/history/import_commands.h"
 #include "ui/history/record_commands.h"
 #include "xml/export_file.h"

@@ -291,9 +291,14 @@ bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command, IProgress* pr
   // The shown record went with the command: the form follows the row the tree stands on now.
   if (selectedId_ && !selectedRecord()) SelectRecord(treeView_->currentId());
   if (changed) SetModified(true);
-  if (!ctx.error.isEmpty()) ShowError(this, QStringLiteral("Kandrel"), ctx.error);
-  if (!ctx.notice.isEmpty()) ShowInformation(this, QStringLiteral("Kandrel"), ctx.notice);
-  if (!ctx.refusal.isEmpty()) statusBar()->showMessage(ctx.refusal, 8000);
+  if (ctx.refusal == EditRefusal::kDocumentFull)
+    ShowError(this, QStringLiteral("Kandrel"), DocumentFullMessage());
+  if (!ctx.error.empty())
+    ShowError(this, QStringLiteral("Kandrel"), QString::fromStdString(ctx.error));
+  if (!ctx.notice.empty())
+    ShowInformation(this, QStringLiteral("Kandrel"), QString::fromStdString(ctx.notice));
+  if (ctx.refusal != EditRefusal::kDone && ctx.refusal != EditRefusal::kDocumentFull)
+    statusBar()->showMessage(RefusalMessage(ctx.refusal), 8000);
   UpdateActions();
   return changed;
 }

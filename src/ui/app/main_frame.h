@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "model/document.h"
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 class CCompareOwner;
 class CMergeOwner;

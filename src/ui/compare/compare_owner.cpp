@@ -26,6 +26,7 @@
 
 #include "model/base_takeover.h"
 #include "model/document.h"
+#include "model/edit_history.h"
 #include "model/progress.h"
 #include "model/records.h"
 #include "net/base_session.h"
@@ -34,7 +35,6 @@
 #include "ui/app/modal_runner.h"
 #include "ui/compare/difference_model.h"
 #include "ui/dialogs/progress_dialog.h"
-#include "ui/history/edit_command.h"
 #include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
 #include "xml/text_codec.h"
@@ -51,7 +51,8 @@ class TakeOverCommand : public CEditCommand {
   bool Execute(EditContext& ctx) override {
     if (!TakeOver(ctx.doc, *result_, selected_, outcome_)) {
       ctx.error = CCompareOwner::tr(
-          "Документ изменился после сравнения; сравнение обновлено, повторите перенос.");
+                      "Документ изменился после сравнения; сравнение обновлено, повторите перенос.")
+                      .toStdString();
       return false;
     }
     return outcome_->removed + outcome_->added + outcome_->changed + outcome_->moved > 0;

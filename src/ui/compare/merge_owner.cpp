@@ -15,10 +15,10 @@
 #include <algorithm>
 
 #include "model/document.h"
+#include "model/edit_history.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/compare/compare_owner.h"
-#include "ui/history/edit_command.h"
 #include "ui/watch/watch_dock.h"
 #include "xml/text_codec.h"
 

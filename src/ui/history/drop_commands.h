@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 class DropMoveCommand : public CEditCommand {
  public:

@@ -30,7 +30,8 @@ bool XmlImportCommand::Execute(EditContext& ctx) {
                      "ImportCommands",
                      "В файле были имена и значения с символами, которых нет в кодировке "
                      "windows-1251: %1 из них импортированы с «?» на месте этих символов.")
-                     .arg(altered);
+                     .arg(altered)
+                     .toStdString();
   return out.merge.copied > 0 || out.links.madeBinary > 0;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 class CImportParser;
 struct CImportItem;

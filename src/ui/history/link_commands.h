@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/document_edits.h"
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 // The checked entries of the links editor: each property to the picked atom's property of the
 // given name.

@@ -36,13 +36,6 @@ QString RefusalMessage(EditRefusal why) {
   return {};
 }
 
-void Report(EditContext& ctx, const EditResult& result) {
-  if (result.refusal == EditRefusal::kDocumentFull)
-    ctx.error = DocumentFullMessage();
-  else if (result.refusal != EditRefusal::kDone)
-    ctx.refusal = RefusalMessage(result.refusal);
-}
-
 bool AddGroupCommand::Execute(EditContext& ctx) {
   EditResult r = AddGroup(ctx.doc, name_);
   Report(ctx, r);

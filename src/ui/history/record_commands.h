@@ -2,19 +2,17 @@
 // the document edit of the same name.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <string>
 
 #include "model/document_edits.h"
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 // Shown when a creation fails because every identifier is taken.
 QString DocumentFullMessage();
 // What the user is told when an edit was refused; empty for kDone.
 QString RefusalMessage(EditRefusal why);
-// Reports a refused edit in the context: a full document as an error, the rest as the reason
-// the edit did not happen.
-void Report(EditContext& ctx, const EditResult& result);
 
 class AddGroupCommand : public CEditCommand {
  public:

@@ -77,10 +77,10 @@ bool PasteRecordsCommand::Execute(EditContext& ctx) {
   for (CRecord* r : OutermostRecords(ctx.doc, sourceIds_)) ids.push_back(r->id);
   bool changed = false;
   for (uint32_t id : ids) {
-    EditContext one{ctx.doc, {}, {}, {}};
+    EditContext one{ctx.doc, {}, {}};
     changed |= PasteCommand(id, targetId_).Execute(one);
-    if (!one.error.isEmpty()) {
-      ctx.error = one.error;  // the document is full: the rest cannot follow
+    if (one.refusal == EditRefusal::kDocumentFull) {
+      ctx.refusal = one.refusal;  // the rest cannot follow
       break;
     }
   }

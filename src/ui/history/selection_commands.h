@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/bulk_property_edit.h"
-#include "ui/history/edit_command.h"
+#include "model/edit_history.h"
 
 class CRecord;
 class CTarnelDoc;

@@ -23,12 +23,12 @@
 #include "model/document.h"
 #include "model/document_diff.h"
 #include "model/document_state.h"
+#include "model/edit_history.h"
 #include "model/property_table.h"
 #include "sheet/xlsx_table_writer.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/compare/compare_owner.h"
-#include "ui/history/edit_command.h"
 #include "ui/table/property_table_model.h"
 #include "xml/text_codec.h"
 
