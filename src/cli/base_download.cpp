@@ -12,6 +12,7 @@
 #include "command.h"
 #include "model/document.h"
 #include "net/base_session.h"
+#include "net/console_app.h"
 
 int ParseNumber(const std::string& text, int lo, int hi, const std::string& usage) {
   char* end = nullptr;
@@ -22,10 +23,7 @@ int ParseNumber(const std::string& text, int lo, int hi, const std::string& usag
 
 void EnsureCoreApplication() {
   // The connection runs on a Qt event loop; the application lives until the program ends.
-  static int argc = 1;
-  static char name[] = "kandrel-cli";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+  StartConsoleApp("kandrel-cli").release();
 }
 
 void DownloadBase(CTarnelDoc& doc, const std::string& host, int port, int timeoutSeconds) {

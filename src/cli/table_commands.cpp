@@ -7,6 +7,7 @@
 #include "model/cp1251.h"
 #include "model/document.h"
 #include "model/property_table.h"
+#include "model/record_lookup.h"
 #include "model/table_apply.h"
 #include "sheet/xlsx_table_writer.h"
 

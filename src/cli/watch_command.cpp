@@ -1,19 +1,14 @@
 // watch: follows a server's values as they change and prints each change of the chosen
 // properties as one line, JSON or CSV, the moment it arrives.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,7 +19,9 @@
 #include "command.h"
 #include "model/cp1251.h"
 #include "model/document.h"
+#include "model/record_lookup.h"
 #include "net/base_session.h"
+#include "net/console_app.h"
 #include "net/monitor/sample_csv.h"
 
 namespace {
@@ -41,48 +38,6 @@ long ParseNumber(const std::string& text, long lo, long hi, const std::string& u
   if (text.empty() || *end || v < lo || v > hi) throw CliError(kExitUsage, usage);
   return v;
 }
-
-// SIGINT and SIGTERM end the watch through a socket pair: nothing else is safe in a handler.
-class InterruptNotifier {
- public:
-  explicit InterruptNotifier(QEventLoop& loop) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pipe_) != 0)
-      throw CliError(kExitFailure, "cannot watch for interrupts");
-    writeEnd_ = pipe_[1];
-    notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &loop, [this, &loop] {
-      fired_ = true;
-      loop.quit();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = [](int) {
-      char c = 1;
-      ssize_t ignored = ::write(writeEnd_, &c, 1);
-      (void)ignored;
-    };
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, &oldInt_);
-    sigaction(SIGTERM, &sa, &oldTerm_);
-  }
-  ~InterruptNotifier() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-    notifier_.reset();
-    writeEnd_ = -1;
-    ::close(pipe_[0]);
-    ::close(pipe_[1]);
-  }
-  // An interrupt came, perhaps while the loop was not running yet.
-  bool Fired() const { return fired_; }
-
- private:
-  bool fired_ = false;
-  static inline volatile int writeEnd_ = -1;
-  int pipe_[2] = {-1, -1};
-  std::unique_ptr<QSocketNotifier> notifier_;
-  struct sigaction oldInt_ = {}, oldTerm_ = {};
-};
 
 struct Options {
   std::string host;
@@ -111,11 +66,7 @@ class WatchCommand : public Command {
     Options o = Parse(args);
     std::string peer = o.host + ":" + std::to_string(o.port);
 
-    static int argc = 1;
-    static char name[] = "kandrel-cli";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app = StartConsoleApp("kandrel-cli");
 
     // --seconds counts from here: connecting and the wait for the base are part of it.
     QDeadlineTimer end = o.seconds > 0 ? QDeadlineTimer(std::chrono::seconds(o.seconds))
@@ -136,7 +87,8 @@ class WatchCommand : public Command {
 
     QEventLoop loop;
     // From here on an interrupt ends the watch as a success, even while connecting.
-    InterruptNotifier interrupts(loop);
+    CStopSignals interrupts([&loop] { loop.quit(); });
+    if (!interrupts.Ready()) throw CliError(kExitFailure, "cannot watch for interrupts");
     CTarnelDoc doc;
     doc.OnNewDocument();
     doc.RebuildTree();
@@ -286,26 +238,14 @@ class WatchCommand : public Command {
     }
     if (o.paths.empty()) return {};
     // A path names a property, or a branch whose properties are all watched.
-    std::unordered_set<std::string> wanted(o.paths.begin(), o.paths.end());
-    std::unordered_set<std::string> found;
-    for (const auto& g : doc.groups) CollectByPath(g.get(), wanted, false, &found);
-    for (const std::string& path : o.paths)
-      if (!found.count(path)) return peer + ": no record has the path " + EscapedText(path);
+    for (const std::string& path : o.paths) {
+      std::vector<CRecord*> found = FindRecordsByPath(doc, path);
+      if (found.empty()) return peer + ": no record has the path " + EscapedText(path);
+      std::vector<CPropertyItem*> properties;
+      for (const CRecord* r : found) CollectProperties(r, &properties);
+      for (const CPropertyItem* p : properties) watched_.emplace(p->id, Watched{});
+    }
     return {};
-  }
-
-  void CollectByPath(const CRecord* r, const std::unordered_set<std::string>& wanted, bool inside,
-                     std::unordered_set<std::string>* found) {
-    std::string path = GetRecordPath(r);
-    if (wanted.count(path)) {
-      found->insert(path);
-      inside = true;
-    }
-    if (const CPropertyItem* p = AsProperty(r)) {
-      if (inside) watched_.emplace(p->id, Watched{});
-      return;
-    }
-    ForEachChild(r, [&](const CRecord* c) { CollectByPath(c, wanted, inside, found); });
   }
 
   // The values the watch starts from: only what differs from them is printed.

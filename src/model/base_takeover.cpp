@@ -5,6 +5,7 @@
 #include "archive_format.h"
 #include "document.h"
 #include "document_edits.h"
+#include "record_lookup.h"
 #include "value_types.h"
 
 namespace {
@@ -38,18 +39,7 @@ void Walk(CRecord* r, std::vector<CRecord*>* out) {
     for (const auto& p : a->properties) out->push_back(p.get());
 }
 
-CPropertyItem* LinkTargetOf(CTarnelDoc& doc, const CPropertyItem* p) {
-  return p->typeCode == kTypeLinkTo ? AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText))))
-                                    : nullptr;
-}
-
 // The link bookkeeping of a branch that leaves the document, told as field changes.
-int DepthOf(const CRecord* r) {
-  int depth = 0;
-  for (; r; r = r->parent) ++depth;
-  return depth;
-}
-
 int HeightOf(const CRecord* r) {
   int h = 0;
   ForEachChild(r, [&](const CRecord* c) { h = std::max(h, HeightOf(c)); });

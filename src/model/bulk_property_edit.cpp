@@ -1,6 +1,7 @@
 #include "model/bulk_property_edit.h"
 
 #include "model/id_map.h"
+#include "model/record_lookup.h"
 #include "model/records.h"
 #include "model/value_types.h"
 
@@ -39,20 +40,12 @@ void CBulkPropertyEdit::SetFlag(int bit, bool on) {
   newFlags_ = on ? uint8_t(newFlags_ | 1u << bit) : uint8_t(newFlags_ & ~(1u << bit));
 }
 
-namespace {
-
-CPropertyItem* LinkTarget(const CIdMap& ids, const CPropertyItem& p) {
-  return p.typeCode == kTypeLinkTo ? AsProperty(ids.Lookup(uint32_t(AtoI(p.valueText)))) : nullptr;
-}
-
-}  // namespace
-
 bool CBulkPropertyEdit::ApplyTo(const CIdMap& ids, CPropertyItem& p) const {
   const uint8_t oldType = p.typeCode;
   const std::string oldValue = p.valueText;
   const uint8_t oldFlags = p.flags;
   const uint32_t oldRaw = p.GetRawValue();
-  CPropertyItem* oldTarget = LinkTarget(ids, p);
+  CPropertyItem* oldTarget = LinkTargetOf(ids, &p);
   if (valueChanged_) {
     p.valueText = newValue_;
     p.SetNumericValue(AtoF(p.valueText));
@@ -67,7 +60,7 @@ bool CBulkPropertyEdit::ApplyTo(const CIdMap& ids, CPropertyItem& p) const {
     else
       p.ClearFlag(bit);
   }
-  CPropertyItem* newTarget = LinkTarget(ids, p);
+  CPropertyItem* newTarget = LinkTargetOf(ids, &p);
   if (oldTarget != newTarget) {
     if (oldTarget) oldTarget->RemoveIncomingLink(p.id);
     if (newTarget) newTarget->AddIncomingLink(p.id);

@@ -5,6 +5,7 @@
 
 #include "archive_format.h"
 #include "document.h"
+#include "record_lookup.h"
 #include "value_types.h"
 
 namespace {
@@ -16,11 +17,6 @@ bool IsFull(const CTarnelDoc& doc) {
 EditResult Made(CTarnelDoc& doc, CRecord* r) {
   if (r) return {true, EditRefusal::kDone, r};
   return EditResult::Refused(IsFull(doc) ? EditRefusal::kDocumentFull : EditRefusal::kWrongKind);
-}
-
-CPropertyItem* TargetOf(const CTarnelDoc& doc, const CPropertyItem* p) {
-  return p->typeCode == kTypeLinkTo ? AsProperty(doc.LookupRecord(uint32_t(AtoI(p->valueText))))
-                                    : nullptr;
 }
 
 void AddIncoming(CTarnelDoc& doc, CPropertyItem* target, uint32_t source) {
@@ -39,25 +35,10 @@ void RemoveIncoming(CTarnelDoc& doc, CPropertyItem* target, uint32_t source) {
 // the targets' incoming lists are right before the next rebuild.
 void LinkToTargets(CTarnelDoc& doc, CRecord* r) {
   if (CPropertyItem* p = AsProperty(r)) {
-    AddIncoming(doc, TargetOf(doc, p), p->id);
+    AddIncoming(doc, LinkTargetOf(doc, p), p->id);
     return;
   }
   ForEachChild(r, [&](const CRecord* c) { LinkToTargets(doc, const_cast<CRecord*>(c)); });
-}
-
-void CollectProperties(CRecord* r, std::vector<CPropertyItem*>* out) {
-  if (CPropertyItem* p = AsProperty(r)) {
-    out->push_back(p);
-    return;
-  }
-  ForEachChild(r, [&](const CRecord* c) { CollectProperties(const_cast<CRecord*>(c), out); });
-}
-
-// A group lies at depth 1, as the document file counts.
-int DepthOf(const CRecord* r) {
-  int depth = 0;
-  for (; r; r = r->parent) ++depth;
-  return depth;
 }
 
 int BranchHeight(const CRecord* r) {
@@ -121,7 +102,8 @@ EditResult DeleteRecord(CTarnelDoc& doc, CRecord* record) {
           RecordChange change(doc.events(), source);
           source->typeCode = kTypeBin;
         }
-    if (CPropertyItem* t = TargetOf(doc, p); t && !inBranch.count(t)) RemoveIncoming(doc, t, p->id);
+    if (CPropertyItem* t = LinkTargetOf(doc, p); t && !inBranch.count(t))
+      RemoveIncoming(doc, t, p->id);
   }
   doc.RemoveRecord(record);
   return {true, EditRefusal::kDone, nullptr};
@@ -223,7 +205,7 @@ ApplyOutcome ApplyPropertyEdit(CTarnelDoc& doc, CPropertyItem& p, const Property
   }
   // The target the property pointed at before this edit keeps an incoming link from it; the
   // link has to go wherever the new value or type no longer points there.
-  CPropertyItem* oldTarget = TargetOf(doc, e);
+  CPropertyItem* oldTarget = LinkTargetOf(doc, e);
 
   RecordChange change(doc.events(), e);
   e->valueText = edit.valueText;
@@ -259,7 +241,7 @@ bool SetLinkTarget(CTarnelDoc& doc, CPropertyItem* property, const CRecord* targ
   if (!property || !target) return false;
   std::string value = std::to_string(int32_t(target->id));
   if (property->typeCode == kTypeLinkTo && property->valueText == value) return false;
-  RemoveIncoming(doc, TargetOf(doc, property), property->id);
+  RemoveIncoming(doc, LinkTargetOf(doc, property), property->id);
   {
     RecordChange change(doc.events(), property);
     property->typeCode = kTypeLinkTo;
@@ -280,7 +262,7 @@ bool LinkToAtomProperty(CTarnelDoc& doc, CRecord* atom, const std::string& name,
 
 bool UnlinkToShort(CTarnelDoc& doc, CPropertyItem* property) {
   if (!property || property->typeCode != kTypeLinkTo) return false;
-  RemoveIncoming(doc, TargetOf(doc, property), property->id);
+  RemoveIncoming(doc, LinkTargetOf(doc, property), property->id);
   RecordChange change(doc.events(), property);
   property->typeCode = kTypeShort;
   return true;

@@ -198,28 +198,3 @@ std::string WriteTableCsv(const CTarnelDoc& doc, const std::vector<CPropertyItem
   }
   return out;
 }
-
-namespace {
-
-// Walks only the branches whose path is a beginning of `rest`.
-void FindByPath(CRecord* r, std::string_view rest, CRecord** first, int* count) {
-  if (rest.size() < 1 + r->name.size() || rest[0] != '/' ||
-      rest.substr(1, r->name.size()) != r->name)
-    return;
-  rest.remove_prefix(1 + r->name.size());
-  if (rest.empty()) {
-    if ((*count)++ == 0) *first = r;
-    return;
-  }
-  ForEachChild(r, [&](CRecord* c) { FindByPath(c, rest, first, count); });
-}
-
-}  // namespace
-
-CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, int* count) {
-  CRecord* first = nullptr;
-  *count = 0;
-  for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i)
-    FindByPath(doc.RecordAt(nullptr, i), path, &first, count);
-  return first;
-}

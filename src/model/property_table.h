@@ -76,6 +76,3 @@ class TableFilter {
 std::string WriteTableCsv(const CTarnelDoc& doc, const std::vector<CPropertyItem*>& properties,
                           const CsvStyle& style);
 
-// The records whose path is exactly `path` (windows-1251): the first one found, with how many
-// there are in `count`.
-CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, int* count);

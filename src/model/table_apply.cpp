@@ -9,6 +9,7 @@
 #include "model/document.h"
 #include "model/document_edits.h"
 #include "model/property_table.h"
+#include "model/record_lookup.h"
 #include "model/records.h"
 #include "model/value_types.h"
 

@@ -4,6 +4,7 @@
 #include "model/archive_format.h"
 #include "model/document.h"
 #include "model/progress.h"
+#include "model/record_lookup.h"
 #include "model/value_types.h"
 #include "xml_format.h"
 
@@ -16,12 +17,6 @@ std::string_view Inner(std::string_view token) {
 std::string_view WithoutLeadingBlanks(std::string_view t) {
   size_t i = t.find_first_not_of(' ');
   return i == std::string_view::npos ? std::string_view() : t.substr(i);
-}
-
-int DepthOf(const CRecord* r) {
-  int depth = 0;
-  for (; r; r = r->parent) ++depth;
-  return depth;
 }
 
 class C2koImporter {

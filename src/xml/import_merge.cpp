@@ -4,16 +4,10 @@
 #include "model/archive_format.h"
 #include "model/document.h"
 #include "model/progress.h"
+#include "model/record_lookup.h"
 #include "model/value_types.h"
 
 namespace {
-
-// How deep a record lies: a group is at depth 1, as the document file counts it.
-int DepthOf(const CRecord* r) {
-  int depth = 0;
-  for (; r; r = r->parent) ++depth;
-  return depth;
-}
 
 int CountTicked(const CImportItem& item) {
   int n = item.check == kChecked ? 1 : 0;
@@ -85,32 +79,6 @@ void Merge(CTarnelDoc& doc, const CImportItem& item, CRecord* target, int target
   }
 }
 
-// The children of a record in the structure tree's order; null parent: the groups.
-template <class F>
-CRecord* FirstChild(const CTarnelDoc& doc, const CRecord* parent, F&& match) {
-  switch (GetKind(parent)) {
-    case kKindNone:
-      for (const auto& g : doc.groups)
-        if (match(g.get())) return g.get();
-      return nullptr;
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(parent)->children)
-        if (match(c.get())) return c.get();
-      return nullptr;
-    case kKindAtom:
-      for (const auto& p : static_cast<const CAtom*>(parent)->properties)
-        if (match(p.get())) return p.get();
-      return nullptr;
-    default:
-      return nullptr;
-  }
-}
-
-bool HasChildren(const CTarnelDoc& doc, const CRecord* r) {
-  return FirstChild(doc, r, [](const CRecord*) { return true; }) != nullptr;
-}
-
 }  // namespace
 
 void MergeChecked(CTarnelDoc& doc, const CImportItem& item, CRecord* target, MergeStats* stats) {
@@ -129,23 +97,6 @@ std::string ConvertLineEnds(std::string_view text) {
   return out;
 }
 
-CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, CRecord* start,
-                          size_t position) {
-  // The tree's recursive walk, one level per turn.
-  for (;;) {
-    size_t end = path.find('/', position + 1);
-    if (end == std::string_view::npos) end = path.size();
-    std::string_view name;
-    if (end > position && position < path.size()) name = path.substr(position, end - position);
-    if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    if (!HasChildren(doc, start)) return start;
-    CRecord* child = FirstChild(doc, start, [&](const CRecord* c) { return c->name == name; });
-    if (!child) return nullptr;
-    start = child;
-    position = end + 1;
-  }
-}
-
 void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
   switch (GetKind(record)) {
     case kKindGroup:
@@ -160,7 +111,7 @@ void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
     case kKindProperty: {
       auto* p = static_cast<CPropertyItem*>(record);
       if (p->typeCode != kTypeLinkTo) break;
-      if (CRecord* found = FindRecordByPath(doc, p->valueText, nullptr, 0)) {
+      if (CRecord* found = FindRecordByTreePath(doc, p->valueText, nullptr, 0)) {
         uint32_t id = found->id;
         {
           RecordChange change(doc.events(), p);

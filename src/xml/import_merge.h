@@ -26,13 +26,6 @@ void MergeChecked(CTarnelDoc& doc, const CImportItem& item, CRecord* target, Mer
 // A value read from an interchange file carries LF line ends; the document keeps CR LF.
 std::string ConvertLineEnds(std::string_view text);
 
-// The record that the structure tree's item found by this path stands for, by the tree's
-// rules: labels compared exactly, the first match at each level and no backtracking, and a
-// path that runs past a record without children ends at that record. `start` null begins
-// at the tree's "Root" item, which has the groups as children; null when nothing is found.
-CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, CRecord* start,
-                          size_t position);
-
 struct LinkStats {
   int resolved = 0;    // paths turned into identifiers
   int madeBinary = 0;  // LINK_TO properties that named nothing and became BIN

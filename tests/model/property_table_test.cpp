@@ -9,6 +9,7 @@
 #include "model/document_edits.h"
 #include "model/document_state.h"
 #include "model/property_table.h"
+#include "model/record_lookup.h"
 #include "model/table_apply.h"
 #include "model/value_types.h"
 #include "sample_base.h"

@@ -2,6 +2,7 @@
 // record paths in LINK_TO values.
 #include <gtest/gtest.h>
 
+#include "model/record_lookup.h"
 #include "model/value_types.h"
 #include "sample_base.h"
 #include "xml/import_merge.h"
@@ -39,7 +40,7 @@ class MergeTest : public ::testing::Test {
     auto root = FillImportTree(parser, target);
     return ApplyImport(doc, *root, target);
   }
-  CRecord* Find(const std::string& path) { return FindRecordByPath(doc, path, nullptr, 0); }
+  CRecord* Find(const std::string& path) { return FindRecordByTreePath(doc, path, nullptr, 0); }
 
   CTarnelDoc doc;
   CImportParser parser;
@@ -135,27 +136,6 @@ TEST_F(MergeTest, LineEndsOfCopiedValues) {
   EXPECT_EQ(ConvertLineEnds("a\n\nb\n"), "a\r\n\r\nb\r\n");  // blank lines are kept
   EXPECT_EQ(ConvertLineEnds("a\r\nb\rc"), "a\r\nb\rc");
   EXPECT_EQ(ConvertLineEnds(""), "");
-}
-
-TEST_F(MergeTest, FindByPathFollowsTheTreeRules) {
-  CBase* hw = doc.groups[0].get();
-  EXPECT_EQ(Find("/Logic"), doc.groups[1].get());  // an empty group ends the path
-  CObj* a = AddObject(doc, hw, "dup");
-  CAtom* y = AddAtom(doc, a, "y");
-  CObj* b = AddObject(doc, hw, "dup");
-  CAtom* atom = AddAtom(doc, b, "x");
-  AddProperty(doc, atom, "v", 0, "");
-  EXPECT_EQ(Find("/Hardware"), nullptr);               // a group with children is no end
-  EXPECT_EQ(Find("/Hardware/dup"), nullptr);           // neither is an object
-  EXPECT_EQ(Find("/Hardware/dup/y"), y);               // a childless atom is
-  EXPECT_EQ(Find("/Hardware/dup/x/v"), nullptr);       // no backtracking into the second "dup"
-  EXPECT_EQ(Find("/Hardware/dup/y/deeper/still"), y);  // runs past a childless record
-  EXPECT_EQ(Find("/hardware/dup"), nullptr);
-  EXPECT_EQ(Find(""), nullptr);
-  EXPECT_EQ(Find("/"), nullptr);
-  EXPECT_EQ(FindRecordByPath(doc, "/x/v", b, 0), atom->GetProperty(0));
-  CTarnelDoc empty;
-  EXPECT_EQ(FindRecordByPath(empty, "/Hardware", nullptr, 0), nullptr);
 }
 
 TEST_F(MergeTest, LinksToRecordsThatAreNoProperties) {

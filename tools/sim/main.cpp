@@ -2,12 +2,7 @@
 //   kandrel-sim [--port 6000] [--address 127.0.0.1] [--base FILE.kdl] [--tick MS]
 //               [--move PATH-PREFIX ...] [--drop-after S] [--probe MS] [--save-on-exit FILE.kdl]
 //               [--max-clients 64] [--max-buffer-mb 256] [--read-only]
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -16,17 +11,10 @@
 
 #include "model/cp1251.h"
 #include "model/document.h"
+#include "net/console_app.h"
 #include "sim_server.h"
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  char c = 1;
-  ssize_t ignored = ::write(gSignalPipe[1], &c, 1);
-  (void)ignored;
-}
 
 struct Options {
   quint16 port = 6000;
@@ -135,19 +123,11 @@ int main(int argc, char** argv) {
   server.SetLimits(options.maxClients, size_t(options.maxBufferMb) << 20);
   server.SetReadOnly(options.readOnly);
 
-  // SIGINT and SIGTERM end the event loop through a pipe: nothing else is safe in a handler.
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) {
+  CStopSignals stopSignals([] { QCoreApplication::quit(); });
+  if (!stopSignals.Ready()) {
     std::perror("kandrel-sim: socketpair");
     return 3;
   }
-  QSocketNotifier notifier(gSignalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-  struct sigaction sa = {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
 
   std::printf("kandrel-sim: serving %zu groups on %s:%u\n", server.Document().groups.size(),
               qPrintable(options.address.toString()), unsigned(server.Port()));

@@ -11,6 +11,7 @@
 
 #include "model/document.h"
 #include "model/document_edits.h"
+#include "model/record_lookup.h"
 #include "model/value_types.h"
 #include "net/base_session.h"
 #include "net/write_gate.h"
@@ -204,8 +205,8 @@ void CTarnelView::OnJump(QListWidgetItem* item) {
   if (!item) return;
   CLeftView* tree = frame_->GetTreeView();
   std::string path = item->data(Qt::UserRole + 1).toByteArray().toStdString();
-  QModelIndex found = tree->FindIndexByPath(path, tree->IndexOfId(0), 1);
-  if (found.isValid()) tree->SelectIndex(found);
+  if (CRecord* found = FindRecordByTreePath(frame_->document(), path, nullptr, 0))
+    tree->SelectIndex(tree->IndexOfRecord(found));
 }
 
 bool CTarnelView::ApplyRecord() {

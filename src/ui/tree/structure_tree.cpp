@@ -217,22 +217,8 @@ void CLeftView::CollapseBranch(uint32_t id) {
   }
 }
 
-QModelIndex CLeftView::FindIndexByPath(const std::string& path, const QModelIndex& start,
-                                       size_t position) const {
-  size_t end = position + 1 <= path.size() ? path.find('/', position + 1) : std::string::npos;
-  if (end == std::string::npos) end = path.size();
-  std::string name = end > position && position < path.size()
-                         ? path.substr(position, end - position)
-                         : std::string();
-  if (!name.empty() && name[0] == '/') name.erase(0, 1);
-  QModelIndex parent = start.isValid() ? start : model_->RootRow();
-  if (!parent.isValid() || model_->rowCount(parent) == 0) return start;
-  for (int i = 0, n = model_->rowCount(parent); i < n; ++i) {
-    QModelIndex child = model_->index(i, 0, parent);
-    const CRecord* r = model_->RecordOf(child);
-    if (r && r->name == name) return FindIndexByPath(path, child, end + 1);
-  }
-  return {};
+QModelIndex CLeftView::IndexOfRecord(const CRecord* record) const {
+  return model_->IndexOf(record);
 }
 
 void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -35,10 +35,7 @@ class CLeftView : public QTreeView {
   uint32_t IdOf(const QModelIndex& index) const;
   // The identifier of the current row (0 for "Root" and for none).
   uint32_t currentId() const;
-  // Follows the labels of `path` ("/Group/Object/Atom/Property") from `start`'s children
-  // (invalid: those of "Root"), beginning at byte `position`.
-  QModelIndex FindIndexByPath(const std::string& path, const QModelIndex& start,
-                              size_t position) const;
+  QModelIndex IndexOfRecord(const CRecord* record) const;
   // Makes the row current and reports it, also when it already was current: after a link
   // pick the target is the tree's current row while the form still shows the source.
   void SelectIndex(const QModelIndex& index);

@@ -7,45 +7,12 @@
 #include <utility>
 
 #include "model/document.h"
+#include "model/record_lookup.h"
 #include "model/records.h"
 #include "model/value_types.h"
 #include "net/monitor/property_number.h"
 #include "ui/watch/value_changes.h"
 #include "xml/text_codec.h"
-
-namespace {
-
-// The property at "/Group/Object/Atom/Property", or null.
-CPropertyItem* PropertyAtPath(const CTarnelDoc& doc, const std::string& path) {
-  if (path.size() < 2 || path[0] != '/') return nullptr;
-  std::vector<std::string> names;
-  size_t start = 1;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    names.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  const CRecord* r = nullptr;
-  for (const auto& g : doc.groups)
-    if (g->name == names[0]) {
-      r = g.get();
-      break;
-    }
-  for (size_t i = 1; r && i < names.size(); ++i) r = FindChild(r, names[i]);
-  return const_cast<CPropertyItem*>(AsProperty(r));
-}
-
-void CollectProperties(const CRecord* r, std::vector<const CPropertyItem*>* out) {
-  if (!r) return;
-  if (GetKind(r) == kKindProperty) {
-    out->push_back(static_cast<const CPropertyItem*>(r));
-    return;
-  }
-  ForEachChild(r, [&](const CRecord* c) { CollectProperties(c, out); });
-}
-
-}  // namespace
 
 CWatchModel::CWatchModel(CTarnelDoc& doc, QObject* parent)
     : QAbstractTableModel(parent),
@@ -178,7 +145,7 @@ int CWatchModel::Add(const std::vector<uint32_t>& ids) {
   for (const Entry& e : entries_) have.insert(e.id);
   std::vector<Entry> added;
   for (uint32_t id : ids) {
-    std::vector<const CPropertyItem*> props;
+    std::vector<CPropertyItem*> props;
     CollectProperties(doc_.LookupRecord(id), &props);
     for (const CPropertyItem* p : props)
       if (have.insert(p->id).second) AddProperty(p, &added);
@@ -275,7 +242,7 @@ void CWatchModel::Prune() {
     if (reset && (!p || GetRecordPath(p) != e.path)) {
       // New contents: the value watched is the one at the path, whatever its identifier now;
       // one renamed before keeps its identifier when nothing else took its old path.
-      if (const CPropertyItem* atPath = PropertyAtPath(doc_, e.path);
+      if (const CPropertyItem* atPath = FindPropertyByPath(doc_, e.path);
           atPath && (atPath->id == e.id || RowOf(atPath->id) < 0)) {
         p = atPath;
         moved = moved || p->id != e.id;
@@ -322,7 +289,7 @@ int CWatchModel::SetEntries(const QStringList& list) {
     std::string path;
     ToCp1251Lossy(tab >= 0 ? line.mid(tab + 1) : line, &path);
     const CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
-    if (!p || GetRecordPath(p) != path) p = PropertyAtPath(doc_, path);
+    if (!p || GetRecordPath(p) != path) p = FindPropertyByPath(doc_, path);
     if (!p) {
       ++missing;
       continue;
