@@ -13,6 +13,7 @@
 #include "model/cp1251.h"
 #include "model/document_edits.h"
 #include "model/property_table.h"
+#include "model/record_lookup.h"
 #include "text.h"
 #include "xml/c2ko_import.h"
 #include "xml/export_file.h"
@@ -105,24 +106,6 @@ class Walk {
   size_t next_ = 0;
   uint64_t generation_ = 0;
 };
-
-// The record whose path is exactly `path`, the first in tree order.
-CRecord* FindByPath(const CTarnelDoc& doc, const std::string& path) {
-  CRecord* found = nullptr;
-  std::function<void(const CRecord*)> visit = [&](const CRecord* r) {
-    if (found) return;
-    std::string own = GetRecordPath(r);
-    if (own == path) {
-      found = const_cast<CRecord*>(r);
-      return;
-    }
-    // Only a branch whose path begins the wanted one can hold it.
-    if (path.compare(0, own.size(), own) != 0) return;
-    ForEachChild(r, [&](const CRecord* c) { visit(c); });
-  };
-  for (int i = 0, n = doc.RowCount(nullptr); i < n && !found; ++i) visit(doc.RecordAt(nullptr, i));
-  return found;
-}
 
 CRecord* RecordArgument(DocumentHandle& h, const py::object& record, const char* what) {
   if (record.is_none()) return nullptr;
@@ -240,14 +223,66 @@ py::list Groups(const DocumentPtr& h) {
 
 EditStep::EditStep(DocumentHandle& doc) : doc_(doc) {
   doc_.WaitIdle();
+  doc_.history().BeginStep(doc_.doc());
 }
 
-EditStep::~EditStep() = default;
+EditStep::~EditStep() {
+  doc_.history().EndStep();
+}
+
+namespace {
+
+// `with doc.edit(label):`. Blocks nest; the outermost one makes the undo step, and an
+// exception leaving it takes back everything the block did.
+class EditBlock {
+ public:
+  EditBlock(DocumentPtr doc, std::string label) : doc_(std::move(doc)), label_(std::move(label)) {}
+
+  EditBlock& Enter() {
+    if (entered_) throw py::value_error("an edit block is entered once");
+    doc_->WaitIdle();
+    outermost_ = !doc_->history().InStep();
+    doc_->history().BeginStep(doc_->doc(), label_);
+    entered_ = true;
+    return *this;
+  }
+
+  bool Exit(const py::object& type, const py::object&, const py::object&) {
+    if (!entered_) return false;
+    entered_ = false;
+    doc_->WaitIdle();
+    doc_->history().EndStep(outermost_ && !type.is_none());
+    return false;  // an exception goes on
+  }
+
+ private:
+  DocumentPtr doc_;
+  std::string label_;
+  bool entered_ = false;
+  bool outermost_ = false;
+};
+
+bool UndoOrRedo(DocumentHandle& h, bool undo) {
+  h.WaitIdle();
+  if (h.history().InStep())
+    ThrowEditError("in-step", std::string(undo ? "undo" : "redo") +
+                                  " inside a `with doc.edit()` block: the block's step is not "
+                                  "finished yet");
+  return undo ? h.history().Undo(h.doc()) : h.history().Redo(h.doc());
+}
+
+}  // namespace
 
 void RegisterDocument(py::module_& m) {
   py::class_<Walk>(m, "_Walk", "An iterator over records in tree order.")
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &Walk::Next);
+
+  py::class_<EditBlock>(m, "EditBlock",
+                        "The context manager of Document.edit(): the edits inside it are one "
+                        "undo step.")
+      .def("__enter__", &EditBlock::Enter, py::return_value_policy::reference_internal)
+      .def("__exit__", &EditBlock::Exit);
 
   py::class_<DocumentHandle, DocumentPtr>(m, "Document", R"doc(
 A configuration base: its groups, with objects, atoms and properties below them.
@@ -288,7 +323,7 @@ edit functions as the editor, with the same rules and the same undo.
             std::string bytes;
             // A path windows-1251 cannot hold names no record.
             if (Utf8ToCp1251(path, &bytes) > 0) return py::object(py::none());
-            return RecordObject(h, FindByPath(h->doc(), bytes));
+            return RecordObject(h, FindRecordByPath(h->doc(), bytes));
           },
           py::arg("path"),
           "The record at \"/Group/Object/.../Property\" (the first one in tree order when "
@@ -338,6 +373,38 @@ is an int; the other cells are the texts `kandrel-cli table` writes: the type na
 text, the set flags as numbers separated by spaces ("1 3"), "0" or "1" for eoc, and a LINK_TO's
 target path ("" for none). csv.DictWriter writes them as the table file.
 )doc")
+      .def(
+          "edit",
+          [](const DocumentPtr& h, const std::string& label) { return EditBlock(h, label); },
+          py::arg("label") = "", R"doc(
+Groups the edits made inside a `with` block into one undo step, named `label`:
+
+    with doc.edit("Rename line 2"):
+        for rec in doc.walk(line2):
+            rec.name = rec.name.replace("L1-", "L2-")
+    doc.undo()          # takes back every rename at once
+
+Blocks nest; the outermost one makes the step. An exception that leaves the outermost block
+takes back everything done inside it, then goes on.
+)doc")
+      .def(
+          "undo", [](DocumentHandle& h) { return UndoOrRedo(h, true); },
+          "Takes back the newest edit step (one assignment, add, delete, move, copy or import, or "
+          "one `with doc.edit()` block). False when there is nothing to undo. The editor's "
+          "history rules apply: at most 100 steps are kept.")
+      .def(
+          "redo", [](DocumentHandle& h) { return UndoOrRedo(h, false); },
+          "Makes the newest undone step again. False when there is nothing to redo; a new edit "
+          "forgets the undone steps.")
+      .def_property_readonly(
+          "can_undo", [](DocumentHandle& h) { return h.history().CanUndo(); },
+          "True when there is a step to undo.")
+      .def_property_readonly(
+          "can_redo", [](DocumentHandle& h) { return h.history().CanRedo(); },
+          "True when there is a step to redo.")
+      .def_property_readonly(
+          "undo_label", [](DocumentHandle& h) { return py::str(h.history().UndoLabel()); },
+          "The label of the step undo() would take back (\"\" for a step without one).")
       .def("export_xml", &ExportXml, py::arg("path"), py::arg("record") = py::none(),
            "Writes the whole document, or one record's branch, as an XML interchange file.")
       .def("import_xml", &ImportXml, py::arg("path"), py::arg("target") = py::none(),

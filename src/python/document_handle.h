@@ -12,6 +12,7 @@
 
 #include "model/document.h"
 #include "model/document_events.h"
+#include "model/edit_history.h"
 
 namespace kpy {
 
@@ -23,6 +24,8 @@ class DocumentHandle : private IDocumentObserver {
   DocumentHandle& operator=(const DocumentHandle&) = delete;
 
   CTarnelDoc& doc() { return doc_; }
+  // The undo and redo of the script's edits, as the editor keeps them.
+  CEditHistory& history() { return history_; }
   // Grows whenever a record may have been destroyed (rows removed, everything replaced).
   uint64_t generation() const { return generation_; }
 
@@ -42,6 +45,7 @@ class DocumentHandle : private IDocumentObserver {
   void Reset() override { ++generation_; }
 
   CTarnelDoc doc_;
+  CEditHistory history_;  // listens to doc_, so it goes first
   uint64_t generation_ = 0;
 };
 
