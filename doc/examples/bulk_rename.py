@@ -16,11 +16,13 @@ import kandrel
 
 def rename(doc, branch, old, new):
     renamed = []
-    for rec in doc.walk(branch):
-        if rec != branch and old in rec.name:
-            before = rec.path
-            rec.name = rec.name.replace(old, new)
-            renamed.append((before, rec.path))
+    # One undo step; a refused name takes back the renames made before it.
+    with doc.edit(f"Rename {old} to {new}"):
+        for rec in doc.walk(branch):
+            if rec != branch and old in rec.name:
+                before = rec.path
+                rec.name = rec.name.replace(old, new)
+                renamed.append((before, rec.path))
     return renamed
 
 
