@@ -145,6 +145,7 @@ py::dict ImportXml(DocumentHandle& h, const std::filesystem::path& file, const p
   {
     EditStep step(h);
     outcome = ApplyImport(h.doc(), *selection, t);
+    if (outcome.merge.notCopied > 0) step.Cancel();
   }
   if (outcome.merge.notCopied > 0)
     ThrowFileError(path + ": " + std::to_string(outcome.merge.notCopied) +
@@ -180,6 +181,7 @@ py::dict ImportC2ko(DocumentHandle& h, const std::filesystem::path& file,
       } else {
         error = std::string(kDataImportErrorText) + ": " + path + ": " + e.what();
       }
+      step.Cancel();
     }
   }
   if (!error.empty()) ThrowFileError(error, path);
@@ -223,11 +225,12 @@ py::list Groups(const DocumentPtr& h) {
 
 EditStep::EditStep(DocumentHandle& doc) : doc_(doc) {
   doc_.WaitIdle();
+  outermost_ = !doc_.history().InStep();
   doc_.history().BeginStep(doc_.doc());
 }
 
 EditStep::~EditStep() {
-  doc_.history().EndStep();
+  doc_.history().EndStep(cancel_);
 }
 
 namespace {
@@ -414,7 +417,9 @@ takes back everything done inside it, then goes on.
            "links_resolved, links_made_binary. One undo step.")
       .def("import_c2ko", &ImportC2ko, py::arg("path"), py::arg("target"),
            "Imports a c2ko text file under `target`, a group or an object. Returns the counts "
-           "of objects, atoms and properties made. One undo step.")
+           "of objects, atoms and properties made. One undo step; a file that fails half way "
+           "raises FileError naming the line, and what was made goes again (inside a "
+           "`with doc.edit()` block it stays until the block ends).")
       .def("__repr__", [](const DocumentHandle& h) {
         return "<kandrel.Document " + (h.path.empty() ? std::string("(new)") : h.path) + ">";
       });

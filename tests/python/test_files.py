@@ -93,6 +93,14 @@ def test_c2ko_import(tmp_path):
     with pytest.raises(kandrel.FileError) as caught:
         doc.import_c2ko(tmp_path / "missing.c2ko", doc.groups[0])
     assert "missing.c2ko" in str(caught.value)
+    # A file that fails half way leaves nothing behind.
+    broken = tmp_path / "broken.c2ko"
+    broken.write_bytes(C2KO + b"P}{Bad}{-}{1}{0}{0}{0}{0}{1}{-}{int}{-}{2}{-}{-}{1}\n")
+    before = [(r.id, r.path) for r in doc.walk()]
+    with pytest.raises(kandrel.FileError) as caught:
+        doc.import_c2ko(broken, doc.groups[1])
+    assert "line 5" in str(caught.value)
+    assert [(r.id, r.path) for r in doc.walk()] == before
 
 
 def test_diff_is_what_the_command_line_prints(bases, tmp_path):
