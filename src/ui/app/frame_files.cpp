@@ -152,6 +152,7 @@ bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& origin
   filePath_ = originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
   frame_->InitialUpdate();
   SetModified(true);
+  if (CWatchDock* watch = frame_->watchDock()) watch->FileOpened(filePath_);
   return true;
 }
 

@@ -4,12 +4,21 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
 
 #include "model/document.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/network/frame_network.h"
+
+namespace {
+
+// The unreadable sidecars already listed once.
+const QString kListedKey = QStringLiteral("recovery/listedUnreadable");
+
+}  // namespace
 
 int CRecoveryKeeper::IntervalMs() {
   bool ok = false;
@@ -46,9 +55,14 @@ void CRecoveryKeeper::Write() {
                             WriteOrigin::kSave);
   QByteArray bytes = QByteArray::fromStdString(frame_->document().SaveToBytes());
   // A copy that cannot be written is no reason to disturb the user's work; the next change
-  // tries again.
-  hasCopy_ = store_.Write(path, bytes);
+  // tries again. The user hears of it once, until a copy is written again.
+  QString error;
+  hasCopy_ = store_.Write(path, bytes, &error);
   writtenFor_ = path;
+  if (!hasCopy_ && !protectionOff_)
+    frame_->statusBar()->showMessage(
+        tr("Защита от сбоев отключена: копию восстановления не удалось записать (%1)").arg(error));
+  protectionOff_ = !hasCopy_;
 }
 
 void CRecoveryKeeper::Forget() {
@@ -60,7 +74,8 @@ void CRecoveryKeeper::Forget() {
 }
 
 void CRecoveryKeeper::OfferRecovery() {
-  for (const CRecoveryStore::Entry& entry : store_.FindOrphans()) {
+  const CRecoveryStore::LeftBehind found = store_.FindLeftBehind();
+  for (const CRecoveryStore::Entry& entry : found.copies) {
     QString name =
         entry.originalPath.isEmpty() ? tr("без имени") : QFileInfo(entry.originalPath).fileName();
     QMessageBox box(
@@ -80,11 +95,74 @@ void CRecoveryKeeper::OfferRecovery() {
     box.setDefaultButton(restore);
     box.setEscapeButton(later);
     RunModal(box);
+    QString error;
     if (box.clickedButton() == discard) {
-      CRecoveryStore::Discard(entry);
-    } else if (box.clickedButton() == restore &&
-               frame_->OpenRecoveryCopy(entry.copyPath, entry.originalPath)) {
-      adopted_ = entry;  // it goes when the restored document is saved or given up
+      if (!CRecoveryStore::Discard(entry, &error))
+        ShowError(frame_, QStringLiteral("Kandrel"),
+                  tr("Копию восстановления не удалось удалить: %1").arg(error));
+    } else if (box.clickedButton() == restore) {
+      Restore(entry);
     }
   }
+  if (!found.unreadable.isEmpty()) OfferUnreadable(found.unreadable);
+}
+
+void CRecoveryKeeper::Restore(const CRecoveryStore::Entry& entry) {
+  // An empty copy would come back as an empty document bound to the user's file.
+  if (QFileInfo(entry.copyPath).size() == 0) {
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Копия восстановления %1 пуста; документ не восстановлен.").arg(entry.copyPath));
+    return;
+  }
+  // Only a copy that was written for that file goes back to it; any other is restored without
+  // a name, and "Сохранить как" asks where it goes.
+  QString original = entry.nameMatchesPath ? entry.originalPath : QString();
+  if (!frame_->OpenRecoveryCopy(entry.copyPath, original)) return;
+  adopted_ = entry;  // it goes when the restored document is saved or given up
+  if (original.isEmpty() && !entry.originalPath.isEmpty())
+    frame_->statusBar()->showMessage(
+        tr("Копия восстановлена как документ без имени: она записана не для файла %1")
+            .arg(entry.originalPath));
+}
+
+void CRecoveryKeeper::OfferUnreadable(const QList<CRecoveryStore::Unreadable>& found) {
+  // Each is listed once: those the user chose to keep are not asked about again.
+  QSettings settings;
+  const QStringList listedBefore = settings.value(kListedKey).toStringList();
+  QStringList listed;
+  QList<CRecoveryStore::Unreadable> unreadable;
+  for (const CRecoveryStore::Unreadable& u : found) {
+    QString name = QFileInfo(u.sidecarPath).fileName();
+    listed << name;
+    if (!listedBefore.contains(name)) unreadable << u;
+  }
+  settings.setValue(kListedKey, listed);
+  if (unreadable.isEmpty()) return;
+  QStringList lines;
+  for (const CRecoveryStore::Unreadable& u : unreadable)
+    lines << QStringLiteral("%1: %2").arg(QFileInfo(u.sidecarPath).fileName(), u.reason);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Kandrel"),
+                  tr("В папке копий восстановления есть описания, которые не удалось прочитать "
+                     "(%1). Удалить их вместе с их копиями?")
+                      .arg(unreadable.size()),
+                  QMessageBox::NoButton, frame_);
+  box.setObjectName(QStringLiteral("unreadableRecoveryDialog"));
+  box.setInformativeText(store_.folder());
+  box.setDetailedText(lines.join(QLatin1Char('\n')));
+  QPushButton* remove = box.addButton(tr("Удалить"), QMessageBox::DestructiveRole);
+  remove->setObjectName(QStringLiteral("deleteUnreadableButton"));
+  QPushButton* keep = box.addButton(tr("Оставить"), QMessageBox::RejectRole);
+  keep->setObjectName(QStringLiteral("keepUnreadableButton"));
+  box.setDefaultButton(keep);
+  box.setEscapeButton(keep);
+  RunModal(box);
+  if (box.clickedButton() != remove) return;
+  QStringList failed;
+  for (const CRecoveryStore::Unreadable& u : unreadable) {
+    QString error;
+    if (!CRecoveryStore::DiscardSidecar(u.sidecarPath, &error)) failed << error;
+  }
+  if (!failed.isEmpty())
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не удалось удалить:\n%1").arg(failed.join(QLatin1Char('\n'))));
 }
