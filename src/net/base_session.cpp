@@ -6,6 +6,8 @@
 #include "net/value_message.h"
 #include "net/write_gate.h"
 
+#include <utility>
+
 using namespace net;
 
 CBaseSession::CBaseSession(CTarnelDoc& doc, QObject* parent)
@@ -82,8 +84,15 @@ void CBaseSession::OnMessageReceived(CNetMessage& message) {
 }
 
 void CBaseSession::TakeBase(CNetMessage& message) {
-  BaseUse use = pendingBases_.empty() ? BaseUse::kReplace : pendingBases_.front();
-  if (!pendingBases_.empty()) pendingBases_.pop_front();
+  if (pendingBases_.empty()) {
+    // The newest one is kept; an older one nobody has answered about yet goes.
+    unaskedBase_ = TakeGroups(message);
+    hasUnaskedBase_ = true;
+    emit unaskedBaseArrived();
+    return;
+  }
+  BaseUse use = pendingBases_.front();
+  pendingBases_.pop_front();
   if (use == BaseUse::kResync) {
     ResyncFrom(message);
     return;
@@ -99,14 +108,39 @@ void CBaseSession::TakeBase(CNetMessage& message) {
     return;
   }
   emit aboutToReplaceBase();
-  // Only group elements are taken; others (and their records) go with the message.
+  doc_.ReplaceGroups(TakeGroups(message));
+  gate_->BaseReplaced();
+  emit baseReplaced();
+}
+
+void CBaseSession::ReplaceWithUnaskedBase() {
+  if (!hasUnaskedBase_) return;
+  hasUnaskedBase_ = false;
+  emit aboutToReplaceBase();
+  doc_.ReplaceGroups(std::exchange(unaskedBase_, {}));
+  gate_->BaseReplaced();
+  emit baseReplaced();
+}
+
+std::unique_ptr<CTarnelDoc> CBaseSession::TakeUnaskedBase() {
+  if (!hasUnaskedBase_) return nullptr;
+  hasUnaskedBase_ = false;
+  auto base = std::make_unique<CTarnelDoc>();
+  base->ReplaceGroups(std::exchange(unaskedBase_, {}));
+  return base;
+}
+
+void CBaseSession::DropUnaskedBase() {
+  hasUnaskedBase_ = false;
+  unaskedBase_.clear();
+}
+
+std::vector<std::unique_ptr<CBase>> CBaseSession::TakeGroups(CNetMessage& message) {
   std::vector<std::unique_ptr<CBase>> groups;
   for (int i = 0; i < message.GetElementCount(); ++i)
     if (std::unique_ptr<CBase> group = message.TakeGroupAt(i)) groups.push_back(std::move(group));
   ReopenStreams();
-  doc_.ReplaceGroups(std::move(groups));
-  gate_->BaseReplaced();
-  emit baseReplaced();
+  return groups;
 }
 
 std::unique_ptr<CTarnelDoc> CBaseSession::ReadBase(CNetMessage& message) {

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "model/document_events.h"
 #include "net/net_client.h"
 
+class CBase;
 class CTarnelDoc;
 class CWriteGate;
 
@@ -48,6 +50,14 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // comes, it is read and dropped, and the document stays as it is. False when no such request
   // is waiting.
   bool DropRequestedBase();
+  // A base no request of this client asked for (a server may send one after its own
+  // reconfiguration) never replaces the document by itself: it is kept aside, the newest one
+  // only, and unaskedBaseArrived tells. The editor asks the user, then replaces the document
+  // with it, takes it to compare, or drops it.
+  bool HasUnaskedBase() const { return hasUnaskedBase_; }
+  void ReplaceWithUnaskedBase();
+  std::unique_ptr<CTarnelDoc> TakeUnaskedBase();
+  void DropUnaskedBase();
   // Message 203 for a property, as it is: only the gate calls it. False when not connected.
   bool SendRawValue(uint32_t id, uint32_t rawValue);
 
@@ -67,6 +77,8 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   // The answer to RequestValueResync has been taken over; `unmatched` properties of the
   // document are not in the server's base (or not at the same place, or of another type).
   void valuesResynced(int changed, int unmatched);
+  // A base nobody asked for has been kept aside (see HasUnaskedBase).
+  void unaskedBaseArrived();
   // The answer to RequestBaseCopy is ready for TakeBaseCopy.
   void baseCopyArrived();
   // The connection ended; reasons in net::DisconnectReason, LastError() says more.
@@ -83,16 +95,19 @@ class CBaseSession : public CNetClient, private IDocumentObserver {
   void ResyncFrom(CNetMessage& message);
   // The groups of a base message as a document of their own.
   std::unique_ptr<CTarnelDoc> ReadBase(CNetMessage& message);
+  // The group elements of a base message (others, and their records, go with the message).
+  std::vector<std::unique_ptr<CBase>> TakeGroups(CNetMessage& message);
   void TakeValueText(const CNetMessage& message);
   void TakeRawValue(const CNetMessage& message);
   void ValueChanged(CPropertyItem* property, uint32_t previous) override;
 
   CTarnelDoc& doc_;
-  // What each base asked for on this connection will be used for, in the order asked. A base
-  // nobody asked for replaces the document, as always.
+  // What each base asked for on this connection will be used for, in the order asked.
   enum class BaseUse : uint8_t { kReplace, kResync, kCopy, kDrop };
   std::deque<BaseUse> pendingBases_;
   std::unique_ptr<CTarnelDoc> baseCopy_;
+  std::vector<std::unique_ptr<CBase>> unaskedBase_;  // its groups
+  bool hasUnaskedBase_ = false;
   bool reportsValues_ = true;
   bool receiving_ = false;  // the document takes a value the server sent
   CWriteGate* gate_;        // a child of this session

@@ -1,5 +1,6 @@
-// The base session over loopback: a base replaces the groups, values travel both ways, and a
-// changed value goes back exactly once, after the operation that changed it.
+// The base session over loopback: a base asked for replaces the groups, one nobody asked for
+// is kept aside, values travel both ways, and a changed value goes back exactly once, after the
+// operation that changed it.
 #include <gtest/gtest.h>
 
 #include "model/document.h"
@@ -48,7 +49,9 @@ struct Session : ::testing::Test {
     reasons.clear();  // the 0 that every Connect reports first
   }
 
+  // A base this client asked for.
   void SendBase(std::vector<std::unique_ptr<CRecord>> records) {
+    ASSERT_TRUE(session->RequestBase());
     CNetMessage base(kMsgBase);
     for (auto& r : records) base.Append(CNetMessageData::Record(r.get()));
     int before = replaced;
@@ -172,6 +175,8 @@ TEST_F(Session, NumberingStartsAgainAfterEachBaseEvenInTheSameRead) {
   CNetMessage base2(kMsgBase);
   base2.Append(CNetMessageData::Record(second.get()));
 
+  ASSERT_TRUE(session->RequestBase());
+  ASSERT_TRUE(session->RequestBase());
   CNetMessageStream writer;
   std::string bytes;
   writer.Encode(base1, &bytes);
@@ -183,6 +188,47 @@ TEST_F(Session, NumberingStartsAgainAfterEachBaseEvenInTheSameRead) {
   ASSERT_EQ(doc.groups[0]->GetChildCount(), 2);
   EXPECT_NE(AsObject(doc.groups[0]->GetChild(1)), nullptr);
   EXPECT_TRUE(reasons.empty());
+}
+
+TEST_F(Session, ABaseNobodyAskedForIsKeptAsideAndReplacesNothing) {
+  int unasked = 0;
+  QObject::connect(session.get(), &CBaseSession::unaskedBaseArrived, [&] { ++unasked; });
+  const std::vector<std::string> before = GroupNames();
+  auto send = [&](uint32_t id, const char* name) {
+    CNetMessage base(kMsgBase);
+    auto g = Group(id, name);
+    g->AddChild(std::make_unique<CObj>(id + 1));
+    base.Append(CNetMessageData::Record(g.get()));
+    peer.Send(base);
+    peer.ResetTables();
+  };
+  send(50, "Pushed");
+  send(60, "Newer");
+  ASSERT_TRUE(WaitUntil([&] { return unasked == 2; }));
+  EXPECT_EQ(GroupNames(), before);
+  EXPECT_EQ(aboutToReplace, 0);
+  ASSERT_TRUE(session->HasUnaskedBase());
+  // The newest one is kept, as a document of its own.
+  std::unique_ptr<CTarnelDoc> kept = session->TakeUnaskedBase();
+  ASSERT_NE(kept, nullptr);
+  ASSERT_EQ(kept->RowCount(nullptr), 1);
+  EXPECT_EQ(kept->RecordAt(nullptr, 0)->name, "Newer");
+  EXPECT_NE(kept->LookupRecord(61), nullptr);
+  EXPECT_FALSE(session->HasUnaskedBase());
+
+  // Asked for, a base still replaces the document; one pushed afterwards may replace it only
+  // when the owner says so.
+  std::vector<std::unique_ptr<CRecord>> wanted;
+  wanted.push_back(Group(70, "Wanted"));
+  SendBase(std::move(wanted));
+  send(80, "Again");
+  ASSERT_TRUE(WaitUntil([&] { return unasked == 3; }));
+  EXPECT_EQ(GroupNames(), std::vector<std::string>{"Wanted"});
+  session->ReplaceWithUnaskedBase();
+  EXPECT_EQ(GroupNames(), std::vector<std::string>{"Again"});
+  EXPECT_EQ(doc.LookupRecord(81)->parent, doc.groups[0].get());
+  EXPECT_EQ(replaced, 2);
+  EXPECT_FALSE(session->HasUnaskedBase());
 }
 
 TEST_F(Session, ValueTextReachesPropertiesOnly) {

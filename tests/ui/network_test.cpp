@@ -1,10 +1,13 @@
 // The "Сеть" commands against a real kandrel-sim over loopback: the connect dialog, "Получить
 // базу" replacing the tree (keeping open branches and the selection on a second download), a
 // value pushed by the server reaching the form, a download given up when no whole base comes,
-// and a failed connect that keeps the dialog open with the reason.
+// a base nobody asked for that waits for the user's answer, and a failed connect that keeps the
+// dialog open with the reason.
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -13,11 +16,15 @@
 #include <QTimer>
 #include <vector>
 
+#include "model/document.h"
 #include "net/base_session.h"
 #include "net/message_stream.h"
+#include "net/net_format.h"
 #include "net/net_message.h"
 #include "ui/app/command_ids.h"
+#include "ui/compare/compare_owner.h"
 #include "ui/form/property_form.h"
+#include "ui/history/record_commands.h"
 #include "ui/network/frame_network.h"
 #include "ui/tree/structure_tree.h"
 #include "ui_fixture.h"
@@ -136,6 +143,7 @@ class NetworkTest : public QObject {
       }
     });
     probes.start(100);
+    // Below the least allowed: five seconds it is.
     QSettings().setValue(kBaseTimeoutKey, 1);
 
     UiFixture f;
@@ -147,12 +155,101 @@ class NetworkTest : public QObject {
     f.Trigger(cmd::kGetBase);
     QTRY_COMPARE_WITH_TIMEOUT(f.messages.size(), 1, 15000);
     QSettings().remove(kBaseTimeoutKey);
-    QVERIFY2(f.messages[0].contains(QStringLiteral("не прислал базу целиком за 1 с")),
+    QVERIFY2(f.messages[0].contains(QStringLiteral("не прислал базу целиком за 5 с")),
              qPrintable(f.messages[0]));
     QVERIFY(!f.frame().network()->session().IsConnected());
     QVERIFY(f.Enabled(cmd::kConnect));
     QVERIFY(f.doc().SaveToBytes() == before);
     QVERIFY(!f.frame().isWindowModified());
+  }
+
+  void baseTimeoutSettingIsKeptWithinBounds() {
+    QSettings settings;
+    const std::pair<QVariant, int> cases[] = {
+        {3000000, 3600}, {3600, 3600}, {1, 5}, {-7, 5}, {30, 30}, {QStringLiteral("x"), 120}};
+    for (const auto& [value, seconds] : cases) {
+      settings.setValue(kBaseTimeoutKey, value);
+      QCOMPARE(BaseTimeoutSeconds(), seconds);
+    }
+    settings.remove(kBaseTimeoutKey);
+    QCOMPARE(BaseTimeoutSeconds(), kDefaultBaseTimeoutSeconds);
+  }
+
+  // A server that sends a base nobody asked for: it is kept aside and the user is asked once;
+  // Escape and, with unsaved changes, the default answer keep the document.
+  void unaskedBaseIsKeptAsideAndAskedAbout() {
+    CTarnelDoc server;
+    server.NewGroup("Pushed");
+    QTcpServer pusher;
+    QVERIFY(pusher.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket* client = nullptr;
+    connect(&pusher, &QTcpServer::newConnection, &pusher,
+            [&] { client = pusher.nextPendingConnection(); });
+    auto push = [&](int times) {
+      std::string bytes;
+      for (int i = 0; i < times; ++i) {
+        // The editor reads each base with fresh reference tables.
+        CNetMessageStream writer;
+        CNetMessage base(net::kMsgBase);
+        for (int row = 0; row < server.RowCount(nullptr); ++row)
+          base.Append(CNetMessageData::Record(server.RecordAt(nullptr, row)));
+        writer.Encode(base, &bytes);
+      }
+      client->write(bytes.data(), qint64(bytes.size()));
+    };
+
+    UiFixture f;
+    f.Expect(ConnectTo(pusher.serverPort()));
+    f.Trigger(cmd::kConnect);
+    QTRY_VERIFY(client != nullptr);
+    f.frame().RunCommand(std::make_unique<AddGroupCommand>("Mine"));
+    const std::string mine = f.doc().SaveToBytes();
+
+    int asked = 0;
+    QString defaultButton;
+    auto answer = [&](const char* button) {
+      f.Expect([&asked, &defaultButton, button](QDialog& d) {
+        ++asked;
+        auto& box = static_cast<QMessageBox&>(d);
+        defaultButton = box.defaultButton()->objectName();
+        if (!button) {
+          QTest::keyClick(&box, Qt::Key_Escape);
+          return box.result();
+        }
+        return Press(d, button);
+      });
+    };
+    // Two at once: one question, about the newer.
+    answer(nullptr);
+    push(2);
+    QTRY_COMPARE(asked, 1);
+    QCoreApplication::processEvents();
+    QVERIFY(f.unexpected.isEmpty());
+    QCOMPARE(defaultButton, QStringLiteral("ignoreBaseButton"));
+    QVERIFY(f.doc().SaveToBytes() == mine);
+    QVERIFY(f.frame().isWindowModified());
+    QVERIFY(!f.frame().network()->session().HasUnaskedBase());
+
+    answer("compareBaseButton");
+    push(1);
+    QTRY_COMPARE(asked, 2);
+    QVERIFY(f.frame().compare()->IsOpen());
+    QVERIFY(f.doc().SaveToBytes() == mine);
+    f.frame().compare()->Close();
+
+    // Saved: replacing is the default, and it is one step of the history.
+    f.frame().SetModified(false);
+    answer("replaceBaseButton");
+    push(1);
+    QTRY_COMPARE(asked, 3);
+    QCOMPARE(defaultButton, QStringLiteral("replaceBaseButton"));
+    QCOMPARE(f.doc().RowCount(nullptr), 1);
+    QCOMPARE(f.doc().RecordAt(nullptr, 0)->name, std::string("Pushed"));
+    QVERIFY(f.frame().UndoChange());
+    QVERIFY(f.doc().SaveToBytes() == mine);
+    QVERIFY(f.unexpected.isEmpty());
+    f.frame().SetModified(false);
+    f.Trigger(cmd::kDisconnect);
   }
 
   void failedConnectKeepsTheDialogOpenAndSaysWhy() {

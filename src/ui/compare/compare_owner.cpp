@@ -333,6 +333,16 @@ bool CCompareOwner::CompareWithServer() {
   return true;
 }
 
+void CCompareOwner::CompareWithServerBase(std::unique_ptr<CTarnelDoc> other) {
+  CBaseSession& session = frame_->network()->session();
+  CompareOptions options = options_;
+  // A live server's values move all the time: the structure comes first.
+  options.ignoreValues = true;
+  Open(std::move(other),
+       tr("Сервер: %1:%2").arg(QString::fromStdString(session.GetAddress())).arg(session.GetPort()),
+       true, options, nullptr);
+}
+
 void CCompareOwner::EndProgress() {
   if (!progress_) return;
   progress_->Finish();

@@ -44,6 +44,9 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // would make it), shown under `otherName`; identifiers are kept there, so records are matched
   // by them.
   void CompareWithDocument(std::unique_ptr<CTarnelDoc> other, const QString& otherName);
+  // Compares the open document with a base the connected server sent (one nobody asked for),
+  // as "Сравнить с сервером" does with the one it asks for.
+  void CompareWithServerBase(std::unique_ptr<CTarnelDoc> other);
   bool IsOpen() const { return other_ != nullptr; }
   // Compares again with the current options (after the document changed, or the switch).
   void Refresh();

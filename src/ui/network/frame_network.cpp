@@ -3,15 +3,20 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <algorithm>
 #include <utility>
 
 #include "model/cp1251.h"
+#include "model/document.h"
 #include "net/base_session.h"
 #include "net/net_format.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/compare/compare_owner.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/form/property_form.h"
 #include "ui/network/journal_dock.h"
@@ -33,6 +38,14 @@ class BaseDownloadCommand : public CEditCommand {
 };
 
 }  // namespace
+
+int BaseTimeoutSeconds() {
+  bool ok = false;
+  qlonglong seconds =
+      QSettings().value(kBaseTimeoutKey, kDefaultBaseTimeoutSeconds).toLongLong(&ok);
+  // Too short and no base of a real plant comes in time; too long overflows the timer.
+  return ok ? int(std::clamp<qlonglong>(seconds, 5, 3600)) : kDefaultBaseTimeoutSeconds;
+}
 
 FrameNetwork::FrameNetwork(CMainFrame* frame)
     : QObject(frame), frame_(frame), session_(std::make_unique<CBaseSession>(frame->document())) {
@@ -59,6 +72,9 @@ FrameNetwork::FrameNetwork(CMainFrame* frame)
   connect(session_.get(), &CBaseSession::disconnected, this, &FrameNetwork::OnConnectionEnded);
   connect(&reconnect_, &CReconnectTimer::countdown, this, [this](int) { frame_->UpdateActions(); });
   connect(&reconnect_, &CReconnectTimer::attemptDue, this, &FrameNetwork::OnAttemptDue);
+  // Asked once the message has been handled, not in the middle of reading the connection.
+  connect(session_.get(), &CBaseSession::unaskedBaseArrived, this,
+          &FrameNetwork::AskAboutUnaskedBase, Qt::QueuedConnection);
   connect(session_.get(), &CBaseSession::valuesResynced, this, [this](int changed, int) {
     QString text = tr("Переподключено; значений изменилось за время отключения: %1").arg(changed);
     // Writes the lost connection left without an answer: the user checks them.
@@ -235,9 +251,7 @@ void FrameNetwork::OnGetBase() {
   if (!session_->RequestBase()) return;
   // A server that keeps the connection busy (probes, a trickle) without ever completing the
   // base must not keep the request open for ever.
-  int seconds = QSettings().value(kBaseTimeoutKey, kDefaultBaseTimeoutSeconds).toInt();
-  if (seconds <= 0) seconds = kDefaultBaseTimeoutSeconds;
-  baseTimer_.start(seconds * 1000);
+  baseTimer_.start(BaseTimeoutSeconds() * 1000);
   // The size of a base is not known before it has all come: the dialog counts what came.
   EndProgress();
   progress_ = new CProgressDialog(frame_, tr("Получение базы с сервера…"), true);
@@ -328,4 +342,41 @@ void FrameNetwork::OnAttemptDue() {
   // The document stays; only the values that moved meanwhile are taken over.
   session_->RequestValueResync();
   frame_->UpdateActions();
+}
+
+void FrameNetwork::AskAboutUnaskedBase() {
+  // While the question is open, a newer base takes the place of the one asked about.
+  if (asking_ || !session_->HasUnaskedBase()) return;
+  asking_ = true;
+  QString peer = QStringLiteral("%1:%2")
+                     .arg(QString::fromStdString(session_->GetAddress()))
+                     .arg(session_->GetPort());
+  QMessageBox box(
+      QMessageBox::Question, QStringLiteral("Kandrel"),
+      tr("Сервер %1 прислал базу, которую не запрашивали. Документ пока не изменён.").arg(peer),
+      QMessageBox::NoButton, frame_);
+  box.setObjectName(QStringLiteral("unaskedBaseDialog"));
+  box.setInformativeText(
+      tr("Заменить документ этой базой, сравнить с ней или оставить всё как есть?"));
+  QPushButton* replace = box.addButton(tr("Заменить документ"), QMessageBox::DestructiveRole);
+  replace->setObjectName(QStringLiteral("replaceBaseButton"));
+  QPushButton* compare = box.addButton(tr("Сравнить"), QMessageBox::ActionRole);
+  compare->setObjectName(QStringLiteral("compareBaseButton"));
+  QPushButton* ignore = box.addButton(tr("Не заменять"), QMessageBox::RejectRole);
+  ignore->setObjectName(QStringLiteral("ignoreBaseButton"));
+  // Unsaved changes are kept unless the user says otherwise.
+  box.setDefaultButton(frame_->isWindowModified() ? ignore : replace);
+  box.setEscapeButton(ignore);
+  RunModal(box);
+  asking_ = false;
+  QAbstractButton* answer = box.clickedButton();
+  if (answer == replace && frame_->MaySwitchDocument()) {
+    session_->ReplaceWithUnaskedBase();
+  } else if (answer == compare) {
+    if (std::unique_ptr<CTarnelDoc> base = session_->TakeUnaskedBase())
+      frame_->compare()->CompareWithServerBase(std::move(base));
+  } else {
+    session_->DropUnaskedBase();
+    frame_->statusBar()->showMessage(tr("База, которую не запрашивали, не принята"), 8000);
+  }
 }

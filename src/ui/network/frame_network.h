@@ -21,6 +21,8 @@ inline constexpr int kDefaultBaseTimeoutSeconds = 120;
 inline constexpr char kBaseTimeoutKey[] = "network/baseTimeoutSeconds";
 // "Подтверждать каждую запись": single values are previewed too.
 inline constexpr char kConfirmEachWriteKey[] = "network/confirmEachWrite";
+// The setting, kept within 5 s..1 h (the default when it is not a number).
+int BaseTimeoutSeconds();
 
 class FrameNetwork : public QObject {
   Q_OBJECT
@@ -65,6 +67,8 @@ class FrameNetwork : public QObject {
 
  private:
   void OnBaseReplaced();
+  // A base nobody asked for was kept aside: the user chooses once what becomes of it.
+  void AskAboutUnaskedBase();
   // No whole base within the limit: the request is given up with the connection.
   void OnBaseTimeout();
   void OnConnectionEnded(int reason);
@@ -92,4 +96,5 @@ class FrameNetwork : public QObject {
   QAction* monitorOnly_ = nullptr;
   QAction* confirmEach_ = nullptr;
   class CJournalDock* journalDock_ = nullptr;
+  bool asking_ = false;  // the question about an unasked base is open
 };
