@@ -31,8 +31,8 @@ bool IsRecoverySessionName(const QString& session) {
 QByteArray WriteRecoverySidecar(const RecoverySidecar& sidecar) {
   QJsonObject o{{QStringLiteral("path"), sidecar.path},
                 {QStringLiteral("written"), sidecar.written.toUTC().toString(Qt::ISODateWithMs)},
-                {QStringLiteral("session"), sidecar.session},
                 {QStringLiteral("pid"), sidecar.pid}};
+  if (!sidecar.session.isEmpty()) o.insert(QStringLiteral("session"), sidecar.session);
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
