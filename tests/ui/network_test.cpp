@@ -88,6 +88,10 @@ class NetworkTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(f.doc().idMap.Count() > 200, 10000);
     QCOMPARE(Rows(f.ItemOf(0)), 3);
     QCOMPARE(Rows(Row(f.ItemOf(0), 0)), 2);  // the two controllers of the sample
+    // The plant shows: "Root" and the groups open.
+    QVERIFY(f.IsOpen(0));
+    for (int row = 0; row < f.doc().RowCount(nullptr); ++row)
+      QVERIFY(f.IsOpen(f.doc().RecordAt(nullptr, row)->id));
     QCOMPARE(f.doc().groups[0]->GetChild(0)->name, W("Контроллер КП-1 (котельная)"));
     // A download replaces the document: it counts as a change to save.
     QVERIFY(f.frame().isWindowModified());

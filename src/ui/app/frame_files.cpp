@@ -116,6 +116,7 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
   if (!ReadInto(path)) return false;
   filePath_ = QFileInfo(path).absoluteFilePath();
   frame_->InitialUpdate();
+  frame_->GetTreeView()->OpenRootAndGroups();
   SetModified(false);
   if (CWatchDock* watch = frame_->watchDock()) watch->FileOpened(filePath_);
   AddRecentFile(filePath_);
@@ -151,6 +152,7 @@ bool FrameFiles::OpenRecoveryCopy(const QString& copyPath, const QString& origin
   SetModified(false);  // the old document's copy goes
   filePath_ = originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
   frame_->InitialUpdate();
+  frame_->GetTreeView()->OpenRootAndGroups();
   SetModified(true);
   if (CWatchDock* watch = frame_->watchDock()) watch->FileOpened(filePath_);
   return true;

@@ -20,6 +20,7 @@
 
 #include "net/base_session.h"
 #include "ui/app/frame_files.h"
+#include "ui/app/frame_layout.h"
 #include "ui/app/frame_records.h"
 #include "ui/app/frame_undo_find.h"
 #include "ui/app/modal_runner.h"
@@ -95,7 +96,6 @@ CMainFrame::CMainFrame(QWidget* parent)
   merge_ = std::make_unique<CMergeOwner>(this);
   watchDock_ = new CWatchDock(this);
   addDockWidget(Qt::BottomDockWidgetArea, watchDock_);
-  resizeDocks({watchDock_}, {170}, Qt::Vertical);  // the tree and the form keep most of the room
   network_->AttachViews();
   if (auto* bar = findChild<QToolBar*>(QStringLiteral("toolBar")))
     bar->addAction(watchDock_->watchAction());
@@ -110,6 +110,8 @@ CMainFrame::CMainFrame(QWidget* parent)
     valueHighlight_->Mark(id);
     watchDock_->model()->ValueTakenOver(id);
   });
+  // The bottom docks share one area as tabs.
+  layout_ = new FrameLayout(this);
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
   // The window opens as large as the screen, maximised.
   if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -349,6 +351,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   network_->Close();
   recovery_->Forget();  // a clean exit leaves no recovery copy
+  layout_->Save();
   event->accept();
 }
 

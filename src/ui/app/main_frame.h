@@ -30,6 +30,7 @@ class CTarnelView;
 class CValueHighlight;
 class CWatchDock;
 class FrameNetwork;
+class FrameLayout;
 class LockIndicators;
 class QAction;
 class QLabel;
@@ -136,6 +137,8 @@ class CMainFrame : public QMainWindow {
   CWatchDock* watchDock() const { return watchDock_; }
   // The "Таблица свойств" tab beside the tree.
   CPropertyTablePane* tablePane() const { return tablePane_; }
+  // Where the docks stand, the splitter and the column widths: saved at exit, restored at start.
+  FrameLayout* workspace() const { return layout_; }
   // The tree's value column: which values just changed.
   CValueHighlight* valueHighlight() const { return valueHighlight_; }
 
@@ -203,4 +206,5 @@ class CMainFrame : public QMainWindow {
   CFindBar* findBar_ = nullptr;
   CTreeEditing* treeEditing_ = nullptr;  // owned by the tree
   CRecoveryKeeper* recovery_ = nullptr;  // owned by the frame
+  FrameLayout* layout_ = nullptr;        // owned by the frame
 };

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "ui/app/command_line.h"
+#include "ui/app/frame_layout.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/app/recovery_keeper.h"
@@ -47,6 +48,7 @@ bool CTarnelApp::InitInstance() {
   const EditorCommandLine commandLine = ParseEditorCommandLine(arguments());
   frame_ = std::make_unique<CMainFrame>();
   frame_->LoadRecentFiles();
+  frame_->workspace()->Restore();
   frame_->NewDocument();
   frame_->showMaximized();
   // A file that cannot be opened has been reported; the new document stays open then.

@@ -255,7 +255,6 @@ void CCompareOwner::CreateDock() {
 
   dock_->setWidget(body);
   frame_->addDockWidget(Qt::BottomDockWidgetArea, dock_);
-  frame_->resizeDocks({dock_}, {300}, Qt::Vertical);
   dock_->hide();
 }
 
@@ -394,6 +393,7 @@ void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& other
   }
   sides_->setHorizontalHeaderLabels({tr("Документ"), otherName_});
   dock_->show();
+  dock_->raise();  // the tab in front
   refreshTimer_->stop();
   refreshing_ = true;
   ShowResult(std::move(result));

@@ -302,6 +302,7 @@ void FrameNetwork::OnBaseReplaced() {
   baseTimer_.stop();
   EndProgress();
   frame_->AfterExternalChange();
+  frame_->GetTreeView()->OpenRootAndGroups();
   frame_->AfterTreeRebuilt();
   frame_->RunCommand(std::make_unique<BaseDownloadCommand>());
 }

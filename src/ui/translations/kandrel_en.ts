@@ -1615,6 +1615,17 @@ Restore the document from it?</translation>
     </message>
 </context>
 <context>
+    <name>FrameLayout</name>
+    <message>
+        <source>Сбросить расположение</source>
+        <translation>Reset Layout</translation>
+    </message>
+    <message>
+        <source>Вернуть панели, разделитель и ширину столбцов к исходным</source>
+        <translation>Put the panels, the splitter and the column widths back as they were at first</translation>
+    </message>
+</context>
+<context>
     <name>FrameNetwork</name>
     <message>
         <source>Подключено: %1:%2</source>

@@ -184,6 +184,13 @@ void CLeftView::SetExpanded(uint32_t id, bool open) {
   if (index.isValid()) setExpanded(index, open);
 }
 
+void CLeftView::OpenRootAndGroups() {
+  QModelIndex root = IndexOfId(0);
+  if (!root.isValid()) return;
+  expand(root);
+  for (int row = 0; row < model_->rowCount(root); ++row) expand(model_->index(row, 0, root));
+}
+
 bool CLeftView::IsExpanded(uint32_t id) const {
   QModelIndex index = IndexOfId(id);
   return index.isValid() && isExpanded(index);

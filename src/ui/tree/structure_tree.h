@@ -42,6 +42,8 @@ class CLeftView : public QTreeView {
   // Opens the branches above the record, makes it current (reported) and scrolls to it.
   void Reveal(uint32_t id);
   void SetExpanded(uint32_t id, bool open);
+  // Opens "Root" and every group, so an opened file or a received base shows the plant.
+  void OpenRootAndGroups();
   bool IsExpanded(uint32_t id) const;
   // Where the current row goes when the record's row leaves its list, as the view moves it: to
   // the row below, else the row above, else the parent (0: "Root").

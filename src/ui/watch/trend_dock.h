@@ -45,6 +45,7 @@ class CTrendDock : public QDockWidget {
   // Takes the samples into the lines now.
   void Redraw();
   QChart* chart() const { return chart_; }
+  QChartView* chartView() const { return view_; }
 
  private:
   void OnTick();

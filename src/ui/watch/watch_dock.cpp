@@ -1,6 +1,7 @@
 #include "ui/watch/watch_dock.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QHeaderView>
 #include <QIcon>
 #include <QSettings>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #include "ui/app/command_ids.h"
+#include "ui/app/frame_layout.h"
 #include "ui/app/main_frame.h"
 #include "ui/form/cp1251_input.h"
 #include "ui/history/record_commands.h"
@@ -26,6 +28,10 @@
 #include "ui/network/frame_network.h"
 
 namespace {
+
+// The height a new trend's chart gets, so that its plot (inside the axes and the legend) has
+// at least 250 pixels (the axes, their labels and the legend take about 100).
+constexpr int kTrendChartHeight = 370;
 
 // Only the value changes; the rest of the property stays as it is.
 PropertyEdit EditOfValue(const CPropertyItem& p, std::string text) {
@@ -152,17 +158,11 @@ CTrendDock* CWatchDock::ShowTrend(const std::vector<uint32_t>& ids) {
     if (model_->IsNumericAt(model_->RowOf(id))) numeric.push_back(id);
   if (numeric.empty()) return nullptr;
   auto* trend = new CTrendDock(model_, numeric, tr("Тренд %1").arg(++trendsMade_), frame_);
-  // Beside the list, or beside the last trend, so the list and the trends are seen together.
-  QDockWidget* beside = lastTrend_ ? static_cast<QDockWidget*>(lastTrend_.data()) : this;
-  frame_->addDockWidget(frame_->dockWidgetArea(beside), trend);
-  frame_->splitDockWidget(beside, trend, Qt::Horizontal);
-  // The plot needs room: the list and the trends share the width.
-  QList<QDockWidget*> row{this};
-  for (CTrendDock* t : frame_->findChildren<CTrendDock*>(Qt::FindDirectChildrenOnly))
-    if (t == trend || (t->isVisible() && !t->isFloating())) row.append(t);
-  QList<int> widths(row.size(), std::max(200, frame_->width() / int(row.size())));
-  frame_->resizeDocks(row, widths, Qt::Horizontal);
+  // A tab beside the list, in front, with room for a plot that can be read.
+  frame_->workspace()->DockAtBottom(trend);
   trend->show();
+  trend->raise();
+  frame_->workspace()->MakeRoomFor(trend, trend->chartView(), kTrendChartHeight);
   lastTrend_ = trend;
   return trend;
 }
