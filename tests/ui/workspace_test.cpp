@@ -84,7 +84,7 @@ class WorkspaceTest : public QObject {
       Size(f);
       f.frame().addDockWidget(Qt::RightDockWidgetArea, f.frame().watchDock());
       QCoreApplication::processEvents();
-      Splitter(f)->setSizes({300, 1000});
+      Splitter(f)->setSizes({900, 400});
       sizes = Splitter(f)->sizes();
       QHeaderView* columns = f.frame().watchDock()->table()->horizontalHeader();
       columns->setSectionResizeMode(0, QHeaderView::Interactive);
@@ -108,7 +108,9 @@ class WorkspaceTest : public QObject {
     QCOMPARE(f.frame().dockWidgetArea(f.frame().watchDock()), Qt::BottomDockWidgetArea);
     QVERIFY(
         f.frame().tabifiedDockWidgets(f.frame().watchDock()).contains(f.frame().compare()->dock()));
-    QVERIFY(qAbs(share(Splitter(f)->sizes()) - share(sizes)) > 0.1);
+    QVERIFY2(qAbs(share(Splitter(f)->sizes()) - share(sizes)) > 0.1,
+             qPrintable(
+                 QStringLiteral("%1 after %2").arg(share(Splitter(f)->sizes())).arg(share(sizes))));
     QVERIFY(f.frame().watchDock()->table()->horizontalHeader()->sectionSize(0) != pathWidth);
     QVERIFY(!QSettings().contains(QStringLiteral("layout/docks")));
   }
