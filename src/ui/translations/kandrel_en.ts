@@ -1289,6 +1289,40 @@ Restore the document from it?</translation>
         <source>Позже</source>
         <translation>Later</translation>
     </message>
+    <message>
+        <source>Защита от сбоев отключена: копию восстановления не удалось записать (%1)</source>
+        <translation>Crash protection is off: the recovery copy could not be written (%1)</translation>
+    </message>
+    <message>
+        <source>Копию восстановления не удалось удалить: %1</source>
+        <translation>The recovery copy could not be deleted: %1</translation>
+    </message>
+    <message>
+        <source>Копия восстановления %1 пуста; документ не восстановлен.</source>
+        <translation>The recovery copy %1 is empty; the document was not restored.</translation>
+    </message>
+    <message>
+        <source>Копия восстановлена как документ без имени: она записана не для файла %1</source>
+        <translation>The copy was restored as an unnamed document: it was not written for the file %1</translation>
+    </message>
+    <message>
+        <source>В папке копий восстановления есть описания, которые не удалось прочитать (%1). Удалить их вместе с их копиями?</source>
+        <translation>The recovery folder holds descriptions that cannot be read (%1). Delete them together with their copies?</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Оставить</source>
+        <translation>Keep</translation>
+    </message>
+    <message>
+        <source>Не удалось удалить:
+%1</source>
+        <translation>Could not delete:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>CReferencesDlg</name>
@@ -1699,6 +1733,30 @@ Restore the document from it?</translation>
         <source>Запись</source>
         <translation>Write</translation>
     </message>
+    <message>
+        <source>Сервер %1 прислал базу, которую не запрашивали. Документ пока не изменён.</source>
+        <translation>The server %1 sent a base that was not requested. The document has not been changed.</translation>
+    </message>
+    <message>
+        <source>Заменить документ этой базой, сравнить с ней или оставить всё как есть?</source>
+        <translation>Replace the document with this base, compare with it, or leave everything as it is?</translation>
+    </message>
+    <message>
+        <source>Заменить документ</source>
+        <translation>Replace document</translation>
+    </message>
+    <message>
+        <source>Сравнить</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>Не заменять</source>
+        <translation>Do not replace</translation>
+    </message>
+    <message>
+        <source>База, которую не запрашивали, не принята</source>
+        <translation>The base that was not requested was not taken</translation>
+    </message>
 </context>
 <context>
     <name>ImportCommands</name>
@@ -1755,6 +1813,52 @@ Restore the document from it?</translation>
     <message>
         <source>Ветвь легла бы глубже, чем может хранить файл документа.</source>
         <translation>The branch would lie deeper than a document file can hold.</translation>
+    </message>
+</context>
+<context>
+    <name>RecoverySidecar</name>
+    <message>
+        <source>слишком большой файл</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>не JSON (%1)</source>
+        <translation>not JSON (%1)</translation>
+    </message>
+    <message>
+        <source>не объект JSON</source>
+        <translation>not a JSON object</translation>
+    </message>
+    <message>
+        <source>нет пути документа</source>
+        <translation>no document path</translation>
+    </message>
+    <message>
+        <source>путь документа не абсолютный</source>
+        <translation>the document path is not absolute</translation>
+    </message>
+    <message>
+        <source>нет времени записи</source>
+        <translation>no time of writing</translation>
+    </message>
+    <message>
+        <source>неверное имя сеанса</source>
+        <translation>invalid session name</translation>
+    </message>
+</context>
+<context>
+    <name>RecoveryStore</name>
+    <message>
+        <source>папку нельзя создать</source>
+        <translation>the folder cannot be created</translation>
+    </message>
+    <message>
+        <source>слишком большой файл</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>копии рядом нет</source>
+        <translation>no copy beside it</translation>
     </message>
 </context>
 <context>
