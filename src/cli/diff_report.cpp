@@ -34,44 +34,24 @@ void DiffTextReport(const CompareResult& r, OutputStream& out) {
   }
 }
 
-static QJsonArray SortedIds(std::vector<uint32_t> ids) {
-  std::sort(ids.begin(), ids.end());
+static QJsonArray IdArray(const std::vector<uint32_t>& ids) {
   QJsonArray a;
   for (uint32_t id : ids) a.append(qint64(id));
   return a;
 }
 
 std::string DiffJsonReport(const CompareResult& r) {
-  std::vector<uint32_t> added, removed, moved;
-  std::vector<const Difference*> changed;
-  for (const Difference& d : r.differences) {
-    switch (d.kind) {
-      case DifferenceKind::kRemoved:
-        removed.push_back(d.firstId);
-        break;
-      case DifferenceKind::kAdded:
-        added.push_back(d.secondId);
-        break;
-      case DifferenceKind::kChanged:
-        changed.push_back(&d);
-        break;
-      case DifferenceKind::kMoved:
-        moved.push_back(d.firstId);
-        break;
-    }
-  }
-  std::sort(changed.begin(), changed.end(),
-            [](const Difference* x, const Difference* y) { return x->firstId < y->firstId; });
+  DifferenceIds ids = CollectDifferenceIds(r);
   QJsonArray changes;
-  for (const Difference* d : changed) {
+  for (const auto& [id, bits] : ids.changed) {
     QJsonArray fields;
     for (int f = 0; f < kDifferenceFieldCount; ++f)
-      if (d->fields & (1 << f)) fields.append(DifferenceFieldName(f));
-    changes.append(QJsonObject{{"id", qint64(d->firstId)}, {"fields", fields}});
+      if (bits & (1 << f)) fields.append(DifferenceFieldName(f));
+    changes.append(QJsonObject{{"id", qint64(id)}, {"fields", fields}});
   }
-  QJsonObject top{{"added", SortedIds(std::move(added))},
-                  {"removed", SortedIds(std::move(removed))},
+  QJsonObject top{{"added", IdArray(ids.added)},
+                  {"removed", IdArray(ids.removed)},
                   {"changed", changes},
-                  {"moved", SortedIds(std::move(moved))}};
+                  {"moved", IdArray(ids.moved)}};
   return QJsonDocument(top).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }

@@ -6,19 +6,6 @@
 
 namespace {
 
-const char* KindName(int kind) {
-  switch (kind) {
-    case kKindGroup:
-      return "group";
-    case kKindObject:
-      return "object";
-    case kKindAtom:
-      return "atom";
-    default:
-      return "property";
-  }
-}
-
 // Walks the tree with one path that grows and shrinks on the way, so no record's whole path is
 // kept beyond its own line.
 class Lister {
@@ -30,7 +17,7 @@ class Lister {
     size_t mark = path_.size();
     path_ += '/';
     path_ += r->name;
-    out_ << EscapedText(AbbreviatedPath(path_, r->id)) << "\t" << KindName(r->Kind()) << "\t"
+    out_ << EscapedText(AbbreviatedPath(path_, r->id)) << "\t" << RecordKindName(r->Kind()) << "\t"
          << std::to_string(r->id) << "\t";
     if (const CPropertyItem* p = AsProperty(r)) {
       out_ << (p->typeCode < kTypeCount ? TypeCodeToName(p->typeCode) : std::to_string(p->typeCode))

@@ -611,3 +611,26 @@ std::pair<CompareResult, CompareResult> CompareDocuments(const CTarnelDoc& first
   CompareSides(again, c, y, nullptr);
   return r;
 }
+
+DifferenceIds CollectDifferenceIds(const CompareResult& r) {
+  DifferenceIds ids;
+  for (const Difference& d : r.differences) {
+    switch (d.kind) {
+      case DifferenceKind::kRemoved:
+        ids.removed.push_back(d.firstId);
+        break;
+      case DifferenceKind::kAdded:
+        ids.added.push_back(d.secondId);
+        break;
+      case DifferenceKind::kChanged:
+        ids.changed.emplace_back(d.firstId, d.fields);
+        break;
+      case DifferenceKind::kMoved:
+        ids.moved.push_back(d.firstId);
+        break;
+    }
+  }
+  for (auto* list : {&ids.added, &ids.removed, &ids.moved}) std::sort(list->begin(), list->end());
+  std::sort(ids.changed.begin(), ids.changed.end());
+  return ids;
+}

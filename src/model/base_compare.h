@@ -108,6 +108,15 @@ struct CompareResult {
   std::string FieldText(const Difference& d, bool second, int fieldIndex) const;
 };
 
+// The identifiers of each kind of difference, each list sorted: added (identifiers of the second
+// document), removed, moved, and changed with the bits of the fields that differ. What
+// `kandrel-cli diff --json` and the Python module's diff report.
+struct DifferenceIds {
+  std::vector<uint32_t> added, removed, moved;
+  std::vector<std::pair<uint32_t, uint8_t>> changed;
+};
+DifferenceIds CollectDifferenceIds(const CompareResult& r);
+
 // `progress` counts the records looked at; when it says stop, OperationCancelled is thrown
 // (neither document is touched either way).
 CompareResult CompareDocuments(const CTarnelDoc& first, const CTarnelDoc& second,

@@ -101,6 +101,19 @@ CChildHolder* AsChildHolder(CRecord* r) {
   return k == kKindGroup || k == kKindObject ? static_cast<CChildHolder*>(r) : nullptr;
 }
 
+const char* RecordKindName(int kind) {
+  switch (kind) {
+    case kKindGroup:
+      return "group";
+    case kKindObject:
+      return "object";
+    case kKindAtom:
+      return "atom";
+    default:
+      return "property";
+  }
+}
+
 std::string GetRecordPath(const CRecord* r, const std::string& tail) {
   // Collect the names from the record up to its group, then join them top-down.
   std::vector<const std::string*> names;

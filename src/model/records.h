@@ -57,6 +57,9 @@ class CRecord {
   uint16_t registryKey_ = 0;
 };
 
+// "group", "object", "atom" or "property", as the command line and the Python module name kinds.
+const char* RecordKindName(int kind);
+
 // 0 for null, otherwise the record's kind.
 inline int GetKind(const CRecord* r) {
   return r ? r->Kind() : kKindNone;

@@ -13,8 +13,7 @@ namespace kpy {
 
 namespace {
 
-py::list SortedIds(std::vector<uint32_t> ids) {
-  std::sort(ids.begin(), ids.end());
+py::list IdList(const std::vector<uint32_t>& ids) {
   py::list out;
   for (uint32_t id : ids) out.append(id);
   return out;
@@ -43,41 +42,22 @@ py::dict Diff(const py::object& a, const py::object& b, const std::string& by, b
     py::gil_scoped_release unlocked;
     result = CompareDocuments(first->doc(), second->doc(), options);
   }
-  std::vector<uint32_t> added, removed, moved;
-  std::vector<const Difference*> changed;
-  for (const Difference& d : result.differences) {
-    switch (d.kind) {
-      case DifferenceKind::kRemoved:
-        removed.push_back(d.firstId);
-        break;
-      case DifferenceKind::kAdded:
-        added.push_back(d.secondId);
-        break;
-      case DifferenceKind::kChanged:
-        changed.push_back(&d);
-        break;
-      case DifferenceKind::kMoved:
-        moved.push_back(d.firstId);
-        break;
-    }
-  }
-  std::sort(changed.begin(), changed.end(),
-            [](const Difference* x, const Difference* y) { return x->firstId < y->firstId; });
+  DifferenceIds ids = CollectDifferenceIds(result);
   py::list changes;
-  for (const Difference* d : changed) {
+  for (const auto& [id, bits] : ids.changed) {
     py::list fields;
     for (int f = 0; f < kDifferenceFieldCount; ++f)
-      if (d->fields & (1 << f)) fields.append(DifferenceFieldName(f));
+      if (bits & (1 << f)) fields.append(DifferenceFieldName(f));
     py::dict entry;
-    entry["id"] = d->firstId;
+    entry["id"] = id;
     entry["fields"] = fields;
     changes.append(entry);
   }
   py::dict out;
-  out["added"] = SortedIds(std::move(added));
-  out["removed"] = SortedIds(std::move(removed));
+  out["added"] = IdList(ids.added);
+  out["removed"] = IdList(ids.removed);
   out["changed"] = changes;
-  out["moved"] = SortedIds(std::move(moved));
+  out["moved"] = IdList(ids.moved);
   return out;
 }
 

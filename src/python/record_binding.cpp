@@ -16,25 +16,12 @@ namespace kpy {
 
 namespace {
 
-const char* KindName(int kind) {
-  switch (kind) {
-    case kKindGroup:
-      return "group";
-    case kKindObject:
-      return "object";
-    case kKindAtom:
-      return "atom";
-    default:
-      return "property";
-  }
-}
-
 CPropertyItem* PropertyOf(const RecordRef& ref, const char* what) {
   CPropertyItem* p = AsProperty(ref.Get());
   if (!p)
-    ThrowEditError(
-        EditRefusal::kWrongKind,
-        std::string(what) + " belongs to properties; this is a " + KindName(ref.Get()->Kind()));
+    ThrowEditError(EditRefusal::kWrongKind, std::string(what) +
+                                                " belongs to properties; this is a " +
+                                                RecordKindName(ref.Get()->Kind()));
   return p;
 }
 
@@ -329,8 +316,8 @@ RecordRef CopyTo(RecordRef& self, const RecordRef& parent) {
 
 std::string Repr(const RecordRef& self) {
   CRecord* r = self.Get();
-  return std::string("<kandrel.Record ") + KindName(r->Kind()) + " " + std::to_string(r->id) + " " +
-         py::repr(ToPython(GetRecordPath(r))).cast<std::string>() + ">";
+  return std::string("<kandrel.Record ") + RecordKindName(r->Kind()) + " " + std::to_string(r->id) +
+         " " + py::repr(ToPython(GetRecordPath(r))).cast<std::string>() + ">";
 }
 
 }  // namespace
@@ -359,7 +346,7 @@ Fields that a kind does not have read as None (`type` of a group, `value` of an 
       .def_property_readonly(
           "id", [](const RecordRef& s) { return s.Get()->id; }, "The record's identifier.")
       .def_property_readonly(
-          "kind", [](const RecordRef& s) { return KindName(s.Get()->Kind()); },
+          "kind", [](const RecordRef& s) { return RecordKindName(s.Get()->Kind()); },
           "\"group\", \"object\", \"atom\" or \"property\".")
       .def_property(
           "name", [](const RecordRef& s) { return ToPython(s.Get()->name); }, &SetName,

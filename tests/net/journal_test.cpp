@@ -176,8 +176,8 @@ TEST(JournalPlace, FollowsXdgDataHome) {
   ::setenv("XDG_DATA_HOME", "/srv/data", 1);
   EXPECT_EQ(JournalPathFor("10.0.0.5", 6000),
             "/srv/data/Kandrel/Kandrel/journal/10.0.0.5_6000.jsonl");
-  ::setenv("XDG_DATA_HOME", "relative",
-           1);  // not absolute: ignored, as the base directory spec says
+  // A relative XDG_DATA_HOME is not a data folder: the default under HOME is taken instead.
+  ::setenv("XDG_DATA_HOME", "relative", 1);
   ::setenv("HOME", "/home/op", 1);
   EXPECT_EQ(JournalDirectory(), "/home/op/.local/share/Kandrel/Kandrel/journal");
   ::setenv("HOME", home.c_str(), 1);
