@@ -435,10 +435,17 @@ std::string CompareResult::ShownPathOf(bool second, int32_t index) const {
   return AbbreviatedPath(tail, (second ? secondIds : firstIds)[size_t(index)]);
 }
 
+const RecordData& CompareResult::DataOf(const Difference& d, bool second) const {
+  static const RecordData kNone;
+  int32_t at = second ? d.secondData : d.firstData;
+  const std::vector<RecordData>& table = second ? secondData : firstData;
+  return at >= 0 && size_t(at) < table.size() ? table[size_t(at)] : kNone;
+}
+
 std::string CompareResult::FieldText(const Difference& d, bool onSecond, int fieldIndex) const {
   int32_t index = onSecond ? d.second : d.first;
   if (index < 0) return {};
-  const RecordData& data = onSecond ? d.secondData : d.firstData;
+  const RecordData& data = DataOf(d, onSecond);
   std::string link;
   if ((1 << fieldIndex) == kFieldLink && data.kind == kKindProperty &&
       data.typeCode == kTypeLinkTo) {
@@ -475,21 +482,31 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
   std::vector<uint8_t> reordered(na, 0);
   FindReordered(r, across, &reordered);
 
-  // Counted first, so the list is allocated once at its size.
+  // Counted first, so the lists are allocated once at their sizes.
   std::vector<uint8_t> changed(na, 0);
-  size_t count = 0;
+  size_t count = 0, firstRecords = 0, secondRecords = 0;
   for (size_t i = 0; i < na; ++i) {
     int32_t j = r.firstToSecond[i];
     if (j < 0) {
       ++count;
+      ++firstRecords;
       continue;
     }
     changed[i] = ChangedFields(r, a, b, i, size_t(j));
-    count += (changed[i] != 0) + (across[i] || reordered[i]);
+    size_t here = (changed[i] != 0) + (across[i] || reordered[i]);
+    count += here;
+    firstRecords += here != 0;
+    secondRecords += here != 0;
   }
-  for (size_t j = 0; j < nb; ++j) count += r.secondToFirst[j] < 0;
+  for (size_t j = 0; j < nb; ++j)
+    if (r.secondToFirst[j] < 0) ++count, ++secondRecords;
   r.differences.reserve(count);
+  r.firstData.reserve(firstRecords);
+  r.secondData.reserve(secondRecords);
 
+  // A record's data goes into its side's table with its first difference; the next difference
+  // of the same record (changed, then moved) names the same entry.
+  int32_t lastFirst = -1, lastSecond = -1;
   auto add = [&](DifferenceKind kind, int32_t i, int32_t j, uint8_t fields, bool acrossParents) {
     Difference& d = r.differences.emplace_back();
     d.kind = kind;
@@ -499,11 +516,19 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
     d.second = j;
     if (i >= 0) {
       d.firstId = a.ids[size_t(i)];
-      d.firstData = FieldsOf(a.records[size_t(i)]);
+      if (i != lastFirst) {
+        lastFirst = i;
+        r.firstData.push_back(FieldsOf(a.records[size_t(i)]));
+      }
+      d.firstData = int32_t(r.firstData.size() - 1);
     }
     if (j >= 0) {
       d.secondId = b.ids[size_t(j)];
-      d.secondData = FieldsOf(b.records[size_t(j)]);
+      if (j != lastSecond) {
+        lastSecond = j;
+        r.secondData.push_back(FieldsOf(b.records[size_t(j)]));
+      }
+      d.secondData = int32_t(r.secondData.size() - 1);
     }
   };
   for (size_t i = 0; i < na; ++i) {

@@ -3,11 +3,12 @@
 //
 // The comparison walks both documents once and keeps only index arrays over their records in
 // tree order, with each record's name (a full picture of each, as the undo history takes them,
-// costs more than opening the file). Each difference carries copies of its records' own data on
-// both sides, in the undo history's RecordData form, so the result stays readable, and can still
-// be taken over, while the documents change or after the second one is gone. Record paths are
-// built from the names when asked for, never kept: a deep tree with long names would make them
-// grow with the square of the file.
+// costs more than opening the file). The own data of each record a difference names is copied
+// once per side into the result, in the undo history's RecordData form, so the result stays
+// readable, and can still be taken over, while the documents change or after the second one is
+// gone; a difference is a few numbers that refer to it. Record paths are built from the names
+// when asked for, never kept: a deep tree with long names would make them grow with the square
+// of the file.
 #pragma once
 
 #include <cstdint>
@@ -62,9 +63,10 @@ struct Difference {
   int32_t second = -1;         // in the second document; -1 for a removed one
   uint32_t firstId = 0;
   uint32_t secondId = 0;
-  // The records' own data (no place in the tree, no incoming links) on each side that has them.
-  RecordData firstData;
-  RecordData secondData;
+  // The records' own data in the result's firstData / secondData tables; -1 for a side without
+  // the record. A record that is changed and moved has one entry that both differences name.
+  int32_t firstData = -1;
+  int32_t secondData = -1;
 
   // The side whose path the list sorts by: the first document's for everything it holds.
   bool OnSecond() const { return first < 0; }
@@ -88,6 +90,12 @@ struct CompareResult {
   std::vector<int32_t> firstLinks, secondLinks;
   // Each record's name, for its path.
   std::vector<std::string> firstNames, secondNames;
+  // The own data (no place in the tree, no incoming links) of the records the differences name,
+  // once per record, on each side.
+  std::vector<RecordData> firstData, secondData;
+
+  // A difference's record's data on one side; an empty record for a side without it.
+  const RecordData& DataOf(const Difference& d, bool second) const;
 
   bool Equal() const { return differences.empty(); }
 
