@@ -77,11 +77,13 @@ void Build(CTarnelDoc& doc) {
 }
 
 JournalEntry SomeEntry(uint32_t id) {
+  // Looked up once, as the gate does.
+  static const std::string user = JournalUser(), host = JournalHost();
   JournalEntry e;
   e.time = JournalTimeNow();
   e.server = "127.0.0.1:6000";
-  e.user = JournalUser();
-  e.host = JournalHost();
+  e.user = user;
+  e.host = host;
   e.id = id;
   e.path = "/Logic/Unit12/AI/Value34";
   e.type = "INT";

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <fstream>
 #include <set>
@@ -75,6 +77,47 @@ TEST_F(JournalTest, OddTextsComeBackByteForByte) {
   for (const char* bad : {"", "{", "[]", "{\"id\":\"7\",\"result\":\"sent\"}", "{\"id\":-1}",
                           "{\"time\":\"x\",\"id\":3"})
     EXPECT_FALSE(DecodeJournalLine(bad, &back)) << bad;
+}
+
+TEST_F(JournalTest, EveryControlCharacterAndMalformedNamesStillMakeOneLineOfValidJson) {
+  // Every byte below 0x20, NUL included, and DEL, in each windows-1251 text.
+  std::string controls;
+  for (int b = 0; b < 0x20; ++b) controls += char(b);
+  controls += "\x7F\"\\/";
+  JournalEntry e = Entry(0, controls);
+  e.oldText = controls + "\xC0\xFF";
+  e.path = "/" + controls;
+  // A login and host name that are no well-formed UTF-8: a stray continuation byte, a cut
+  // sequence, an overlong slash, a surrogate; beside them a good Cyrillic name and an emoji.
+  e.user =
+      "a\x80"
+      "b\xD0"
+      "c\xC0\xAF"
+      "d\xED\xA0\x80"
+      "\xD0\xB8\xF0\x9F\x98\x80\"";
+  e.host = std::string("h\n\0st", 5);
+
+  std::string line = EncodeJournalLine(e);
+  EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line, ended once";
+  for (unsigned char c : line.substr(0, line.size() - 1)) EXPECT_GE(c, 0x20) << line;
+  QJsonParseError error;
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << line;
+  QJsonObject o = doc.object();
+  EXPECT_EQ(o.keys().size(), 11);
+  EXPECT_EQ(o["user"].toString(), QString::fromUtf8("a\uFFFDb\uFFFDc\uFFFD\uFFFDd\uFFFD\uFFFD"
+                                                    "\uFFFD\u0438\U0001F600\""));
+  EXPECT_EQ(o["host"].toString(), QString::fromUtf8("h\n\0st", 5));
+  EXPECT_EQ(o["id"].toInteger(), 0);
+
+  JournalEntry back;
+  ASSERT_TRUE(DecodeJournalLine(line, &back)) << line;
+  EXPECT_EQ(back.newText, controls);
+  EXPECT_EQ(back.oldText, e.oldText);
+  EXPECT_EQ(back.path, e.path);
+  EXPECT_EQ(back.host, e.host);
+  EXPECT_EQ(back.origin, "apply");
+  EXPECT_EQ(back.type, "SHORT");
 }
 
 TEST_F(JournalTest, AKilledBurstOfSeveralWritersLeavesWholeLinesOnly) {

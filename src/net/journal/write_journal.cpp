@@ -5,15 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 #include "model/cp1251.h"
@@ -25,14 +27,140 @@ std::string Describe(const std::string& path, const char* what) {
   return path + ": " + what + ": " + std::strerror(errno);
 }
 
-QString FromCp1251(const std::string& bytes) {
-  return QString::fromStdString(Cp1251ToUtf8(bytes));
-}
-
 std::string ToCp1251(const QJsonValue& v) {
   std::string out;
   Utf8ToCp1251(v.toString().toStdString(), &out);
   return out;
+}
+
+// The UTF-8 form of each windows-1251 byte from 0x80 up.
+struct HighBytes {
+  char bytes[128][3];
+  uint8_t size[128];
+  HighBytes() {
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      char16_t c = Cp1251ToUnicode(uint8_t(b));
+      char* o = bytes[b - 0x80];
+      if (c < 0x800) {
+        o[0] = char(0xC0 | c >> 6);
+        o[1] = char(0x80 | (c & 0x3F));
+        size[b - 0x80] = 2;
+      } else {
+        o[0] = char(0xE0 | c >> 12);
+        o[1] = char(0x80 | (c >> 6 & 0x3F));
+        o[2] = char(0x80 | (c & 0x3F));
+        size[b - 0x80] = 3;
+      }
+    }
+  }
+};
+const HighBytes kHighBytes;
+
+// An ASCII byte a JSON string cannot hold as it is: quote, backslash, control characters.
+inline bool NeedsEscape(unsigned char c) {
+  return c < 0x20 || c == '"' || c == '\\';
+}
+
+void AppendEscape(std::string* out, unsigned char c) {
+  static const char kHex[] = "0123456789abcdef";
+  char e[6] = {'\\', 0, 0, 0, 0, 0};
+  switch (c) {
+    case '"':
+    case '\\':
+      e[1] = char(c);
+      out->append(e, 2);
+      return;
+    case '\n':
+      out->append("\\n", 2);
+      return;
+    case '\r':
+      out->append("\\r", 2);
+      return;
+    case '\t':
+      out->append("\\t", 2);
+      return;
+    case '\b':
+      out->append("\\b", 2);
+      return;
+    case '\f':
+      out->append("\\f", 2);
+      return;
+    default:
+      e[1] = 'u';
+      e[2] = '0';
+      e[3] = '0';
+      e[4] = kHex[c >> 4];
+      e[5] = kHex[c & 0xF];
+      out->append(e, 6);
+  }
+}
+
+// Windows-1251 text as the inside of a JSON string, in UTF-8.
+void AppendJsonCp1251(std::string* out, std::string_view s) {
+  size_t plain = 0;  // start of the run of bytes that go as they are
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = uint8_t(s[i]);
+    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') continue;
+    out->append(s.data() + plain, i - plain);
+    plain = i + 1;
+    if (c >= 0x80)
+      out->append(kHighBytes.bytes[c - 0x80], kHighBytes.size[c - 0x80]);
+    else
+      AppendEscape(out, c);
+  }
+  out->append(s.data() + plain, s.size() - plain);
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `s`; 0 when it is none (a
+// stray continuation byte, a sequence cut short, an overlong form, a surrogate, past U+10FFFF).
+size_t Utf8SequenceLength(std::string_view s) {
+  unsigned char c = uint8_t(s[0]);
+  size_t n;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < n) return 0;
+  if (uint8_t(s[1]) < low || uint8_t(s[1]) > high) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if ((uint8_t(s[k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+// UTF-8 text as the inside of a JSON string; each byte that is no part of a well-formed
+// sequence becomes U+FFFD, so the line stays UTF-8 whatever the login or host name holds.
+void AppendJsonUtf8(std::string* out, std::string_view s) {
+  size_t plain = 0;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = uint8_t(s[i]);
+    if (c < 0x80) {
+      if (NeedsEscape(c)) {
+        out->append(s.data() + plain, i - plain);
+        AppendEscape(out, c);
+        plain = i + 1;
+      }
+      ++i;
+      continue;
+    }
+    if (size_t n = Utf8SequenceLength(s.substr(i))) {
+      i += n;
+      continue;
+    }
+    out->append(s.data() + plain, i - plain);
+    out->append("\xEF\xBF\xBD", 3);
+    plain = ++i;
+  }
+  out->append(s.data() + plain, s.size() - plain);
 }
 
 }  // namespace
@@ -62,18 +190,20 @@ std::string JournalPathFor(const std::string& host, int port) {
 }
 
 std::string JournalTimeNow() {
-  QDateTime now = QDateTime::currentDateTime();
-  // Written with the offset even where it is zero (Qt would write "Z"), so every line reads
-  // the same way.
-  int offset = now.offsetFromUtc();
-  QChar sign = offset < 0 ? QLatin1Char('-') : QLatin1Char('+');
-  offset = std::abs(offset) / 60;
-  return (now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
-          QStringLiteral("%1%2:%3")
-              .arg(sign)
-              .arg(offset / 60, 2, 10, QLatin1Char('0'))
-              .arg(offset % 60, 2, 10, QLatin1Char('0')))
-      .toStdString();
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  ::localtime_r(&now.tv_sec, &local);
+  // Written with the offset even where it is zero, so every line reads the same way.
+  long offset = local.tm_gmtoff / 60;
+  char sign = offset < 0 ? '-' : '+';
+  offset = std::labs(offset);
+  char text[48];
+  int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
+                        local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                        local.tm_min, local.tm_sec, int(now.tv_nsec / 1000000), sign, offset / 60,
+                        offset % 60);
+  return std::string(text, size_t(std::max(n, 0)));
 }
 
 std::string JournalUser() {
@@ -87,21 +217,39 @@ std::string JournalHost() {
   return QSysInfo::machineHostName().toStdString();
 }
 
+void AppendJournalLine(const JournalEntry& e, std::string* out) {
+  out->reserve(out->size() + 160 + e.time.size() + e.server.size() + e.user.size() + e.host.size() +
+               2 * (e.path.size() + e.oldText.size() + e.newText.size()) + e.type.size() +
+               e.origin.size() + e.result.size());
+  auto utf8 = [out](const char* key, const std::string& text) {
+    out->append(key);
+    AppendJsonUtf8(out, text);
+    out->push_back('"');
+  };
+  auto cp1251 = [out](const char* key, const std::string& text) {
+    out->append(key);
+    AppendJsonCp1251(out, text);
+    out->push_back('"');
+  };
+  utf8("{\"time\":\"", e.time);
+  utf8(",\"server\":\"", e.server);
+  utf8(",\"user\":\"", e.user);
+  utf8(",\"host\":\"", e.host);
+  char digits[16];
+  out->append(",\"id\":");
+  out->append(digits, size_t(std::to_chars(digits, digits + sizeof digits, e.id).ptr - digits));
+  cp1251(",\"path\":\"", e.path);
+  utf8(",\"type\":\"", e.type);
+  cp1251(",\"old\":\"", e.oldText);
+  cp1251(",\"new\":\"", e.newText);
+  utf8(",\"origin\":\"", e.origin);
+  utf8(",\"result\":\"", e.result);
+  out->append("}\n");
+}
+
 std::string EncodeJournalLine(const JournalEntry& e) {
-  QJsonObject o;
-  o.insert(QStringLiteral("time"), QString::fromStdString(e.time));
-  o.insert(QStringLiteral("server"), QString::fromStdString(e.server));
-  o.insert(QStringLiteral("user"), QString::fromStdString(e.user));
-  o.insert(QStringLiteral("host"), QString::fromStdString(e.host));
-  o.insert(QStringLiteral("id"), qint64(e.id));
-  o.insert(QStringLiteral("path"), FromCp1251(e.path));
-  o.insert(QStringLiteral("type"), QString::fromStdString(e.type));
-  o.insert(QStringLiteral("old"), FromCp1251(e.oldText));
-  o.insert(QStringLiteral("new"), FromCp1251(e.newText));
-  o.insert(QStringLiteral("origin"), QString::fromStdString(e.origin));
-  o.insert(QStringLiteral("result"), QString::fromStdString(e.result));
-  std::string line = QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-  line += '\n';
+  std::string line;
+  AppendJournalLine(e, &line);
   return line;
 }
 
@@ -202,16 +350,18 @@ bool CWriteJournal::Append(const JournalEntry& entry) {
 
 bool CWriteJournal::AppendAll(const std::vector<JournalEntry>& entries) {
   if (entries.empty()) return true;
-  std::vector<std::string> lines;
-  size_t total = 0;
+  // The lines end to end, each one's end kept.
+  std::string lines;
+  std::vector<size_t> ends;
+  ends.reserve(entries.size());
   for (const JournalEntry& e : entries) {
-    lines.push_back(EncodeJournalLine(e));
-    total += lines.back().size();
+    AppendJournalLine(e, &lines);
+    ends.push_back(lines.size());
   }
   if (!Open()) return false;
   struct stat st;
   uint64_t end = ::fstat(fd_, &st) == 0 ? uint64_t(st.st_size) : 0;
-  if (end > 0 && end + total > rotateBytes_) {
+  if (end > 0 && end + lines.size() > rotateBytes_) {
     Rotate();
     if (!Open()) return false;
     end = 0;
@@ -221,12 +371,15 @@ bool CWriteJournal::AppendAll(const std::vector<JournalEntry>& entries) {
   // straddling two, after line ends (blank lines) that a kill may leave alone.
   static const size_t page = size_t(::sysconf(_SC_PAGESIZE));
   std::string out;
-  out.reserve(total + (needsLineEnd_ ? 1 : 0));
+  out.reserve(lines.size() + (needsLineEnd_ ? 1 : 0));
   if (needsLineEnd_) out += '\n';
-  for (const std::string& line : lines) {
+  size_t start = 0;
+  for (size_t stop : ends) {
+    size_t size = stop - start;
     size_t used = size_t((end + out.size()) % page);
-    if (line.size() <= page && used + line.size() > page) out.append(page - used, '\n');
-    out += line;
+    if (size <= page && used + size > page) out.append(page - used, '\n');
+    out.append(lines, start, size);
+    start = stop;
   }
   ssize_t n;
   do {

@@ -53,8 +53,11 @@ std::string JournalHost();
 std::string JournalCsvHeader();
 std::string JournalCsvRow(const JournalEntry& entry);
 
-// One line, '\n' included. The windows-1251 texts become UTF-8.
+// One line, '\n' included. The windows-1251 texts become UTF-8; a byte of the other texts
+// that is no part of well-formed UTF-8 becomes U+FFFD.
 std::string EncodeJournalLine(const JournalEntry& entry);
+// The same line appended to `out`.
+void AppendJournalLine(const JournalEntry& entry, std::string* out);
 // False for a line that is not a journal entry (torn, damaged, another format).
 bool DecodeJournalLine(std::string_view line, JournalEntry* entry);
 
