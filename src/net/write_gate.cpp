@@ -75,9 +75,8 @@ void CWriteGate::SetMode(WriteMode mode) {
 void CWriteGate::Collect(const CPropertyItem& p, uint32_t previousRaw) {
   // Without a connection a change is an edit of the document and nothing more.
   if (!Connected()) return;
-  auto same =
-      std::find_if(batch_.begin(), batch_.end(), [&](const ValueWrite& w) { return w.id == p.id; });
-  if (same == batch_.end()) {
+  // A property changed again within the action keeps its first entry (and its old value).
+  if (batchIds_.insert(p.id).second) {
     ValueWrite w;
     w.id = p.id;
     w.typeCode = p.typeCode;
@@ -106,6 +105,7 @@ void CWriteGate::Flush() {
   if (dispatching_ || batch_.empty()) return;
   std::vector<ValueWrite> batch;
   batch.swap(batch_);
+  batchIds_.clear();
   CTarnelDoc& doc = session_.Document();
   // The values as the action left them; one changed back to what the server has goes nowhere.
   std::vector<ValueWrite> out;
@@ -178,13 +178,13 @@ CWriteJournal& CWriteGate::OpenJournal() {
   return *journal_;
 }
 
-JournalEntry CWriteGate::EntryOf(const ValueWrite& w, const char* result,
-                                 const std::string& time) const {
+JournalEntry CWriteGate::EntryOf(const ValueWrite& w, const char* result, const std::string& time,
+                                 const std::string& server) const {
   static const std::string user = JournalUser();
   static const std::string host = JournalHost();
   JournalEntry e;
   e.time = time;
-  e.server = ServerName();
+  e.server = server;
   e.user = user;
   e.host = host;
   e.id = w.id;
@@ -203,10 +203,10 @@ bool CWriteGate::Journal(const ValueWrite& w, const char* result) {
 
 bool CWriteGate::JournalAll(const std::vector<ValueWrite>& writes, const char* result) {
   if (!journaling_ || writes.empty()) return true;
-  std::string time = JournalTimeNow();
+  const std::string time = JournalTimeNow(), server = ServerName();
   std::vector<JournalEntry> entries;
   entries.reserve(writes.size());
-  for (const ValueWrite& w : writes) entries.push_back(EntryOf(w, result, time));
+  for (const ValueWrite& w : writes) entries.push_back(EntryOf(w, result, time, server));
   CWriteJournal& journal = OpenJournal();
   if (journal.AppendAll(entries)) return true;
   journalError_ = journal.LastError();
@@ -323,6 +323,7 @@ void CWriteGate::BaseReplaced() {
   tracked_.clear();
   heard_.clear();
   batch_.clear();
+  batchIds_.clear();
   if (!ids.empty()) emit statesChanged(ids);
 }
 
@@ -335,6 +336,7 @@ void CWriteGate::ConnectionClosed() {
     ids.push_back(id);
   }
   batch_.clear();
+  batchIds_.clear();
   heard_.clear();
   if (!ids.empty()) emit statesChanged(ids);
 }

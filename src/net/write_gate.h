@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CBaseSession;
@@ -145,7 +146,8 @@ class CWriteGate : public QObject {
   int Send(const std::vector<ValueWrite>& batch);
   void Hold(const std::vector<ValueWrite>& batch);
   void Resolve(Tracked& t, bool confirmed);
-  JournalEntry EntryOf(const ValueWrite& w, const char* result, const std::string& time) const;
+  JournalEntry EntryOf(const ValueWrite& w, const char* result, const std::string& time,
+                       const std::string& server) const;
   bool Journal(const ValueWrite& w, const char* result);
   // The lines of values sent together, in one write and with one time.
   bool JournalAll(const std::vector<ValueWrite>& writes, const char* result);
@@ -160,6 +162,7 @@ class CWriteGate : public QObject {
   std::unique_ptr<CWriteJournal> journal_;
   WriteOrigin origin_ = WriteOrigin::kApply;
   std::vector<ValueWrite> batch_;
+  std::unordered_set<uint32_t> batchIds_;  // the properties batch_ holds
   bool flushQueued_ = false;
   bool dispatching_ = false;
   uint64_t order_ = 0;
