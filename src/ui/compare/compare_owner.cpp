@@ -469,7 +469,9 @@ void CCompareOwner::Close() {
   awaitingServer_ = false;
   resending_ = false;
   model_->SetResult(nullptr);
-  marks_.clear();
+  markIds_.clear();
+  markKinds_.clear();
+  moreMarks_.clear();
   frame_->GetTreeView()->recordModel()->SetMarks(nullptr);
   frame_->GetTreeView()->viewport()->update();
   dock_->hide();
@@ -524,6 +526,15 @@ void CCompareOwner::OnCurrentChanged() {
 }
 
 void CCompareOwner::ShowSides(int difference) {
+  // The rows are measured once, after all cells are set: measured as each cell is set, every
+  // cell would measure all rows again.
+  QHeaderView* rows = sides_->verticalHeader();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  FillSides(difference);
+  rows->setSectionResizeMode(QHeaderView::ResizeToContents);
+}
+
+void CCompareOwner::FillSides(int difference) {
   for (int row = 0; row < sides_->rowCount(); ++row)
     for (int col = 0; col < 2; ++col) sides_->setItem(row, col, nullptr);
   if (difference < 0 || !result_) return;
@@ -567,14 +578,34 @@ void CCompareOwner::ShowSides(int difference) {
   }
 }
 
+void CCompareOwner::Mark(uint32_t id, uint8_t kinds) {
+  uint16_t key = KeyOf(id);
+  if (markKinds_[key] == 0 || markIds_[key] == id) {
+    markIds_[key] = id;
+    markKinds_[key] |= kinds;
+  } else {
+    moreMarks_[id] |= kinds;
+  }
+}
+
+uint8_t CCompareOwner::MarksOf(uint32_t id) const {
+  uint16_t key = KeyOf(id);
+  if (key >= markKinds_.size()) return 0;
+  if (markKinds_[key] != 0 && markIds_[key] == id) return markKinds_[key];
+  auto it = moreMarks_.find(id);
+  return it == moreMarks_.end() ? 0 : it->second;
+}
+
 void CCompareOwner::UpdateMarks() {
-  marks_.clear();
+  markIds_.assign(size_t(1) << 16, 0);
+  markKinds_.assign(size_t(1) << 16, 0);
+  moreMarks_.clear();
   if (result_) {
     for (const Difference& d : result_->differences) {
       if (d.kind == DifferenceKind::kAdded) {
-        marks_[NearestRecord(d)] |= KindBit(DifferenceKind::kAdded);
+        Mark(NearestRecord(d), KindBit(DifferenceKind::kAdded));
       } else {
-        marks_[d.firstId] |= KindBit(d.kind);
+        Mark(d.firstId, KindBit(d.kind));
       }
     }
   }
@@ -584,14 +615,14 @@ void CCompareOwner::UpdateMarks() {
 }
 
 QVariant CCompareOwner::MarkData(uint32_t id, int role) const {
-  auto it = marks_.find(id);
-  if (it == marks_.end()) return {};
+  uint8_t marks = MarksOf(id);
+  if (marks == 0) return {};
   // One colour per record: removed over changed over moved over added below.
   static const DifferenceKind kOrder[] = {DifferenceKind::kRemoved, DifferenceKind::kChanged,
                                           DifferenceKind::kMoved, DifferenceKind::kAdded};
   DifferenceKind kind = DifferenceKind::kAdded;
   for (DifferenceKind k : kOrder)
-    if (it->second & KindBit(k)) {
+    if (marks & KindBit(k)) {
       kind = k;
       break;
     }
@@ -602,10 +633,10 @@ QVariant CCompareOwner::MarkData(uint32_t id, int role) const {
       return DifferenceTint(kind);
     case Qt::ToolTipRole: {
       QStringList texts;
-      if (it->second & KindBit(DifferenceKind::kRemoved)) texts << tr("нет в другой базе");
-      if (it->second & KindBit(DifferenceKind::kChanged)) texts << tr("изменено");
-      if (it->second & KindBit(DifferenceKind::kMoved)) texts << tr("перемещено");
-      if (it->second & KindBit(DifferenceKind::kAdded)) texts << tr("ниже добавлены записи");
+      if (marks & KindBit(DifferenceKind::kRemoved)) texts << tr("нет в другой базе");
+      if (marks & KindBit(DifferenceKind::kChanged)) texts << tr("изменено");
+      if (marks & KindBit(DifferenceKind::kMoved)) texts << tr("перемещено");
+      if (marks & KindBit(DifferenceKind::kAdded)) texts << tr("ниже добавлены записи");
       return texts.join(QStringLiteral(", "));
     }
     default:

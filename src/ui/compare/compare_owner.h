@@ -91,6 +91,7 @@ class CCompareOwner : public QObject, public IRecordMarks {
   int CurrentDifference() const;
   void OnCurrentChanged();
   void ShowSides(int difference);
+  void FillSides(int difference);
   bool RunTakeOver(std::vector<uint8_t> selected);
   uint32_t NearestRecord(const Difference& d) const;
   void ScheduleRefresh();
@@ -105,8 +106,14 @@ class CCompareOwner : public QObject, public IRecordMarks {
   CompareOptions options_;
   std::shared_ptr<const CompareResult> result_;
   // The document's records each kind marks, as KindBit()s; added-below marks the nearest
-  // record the document holds above an added one.
-  std::unordered_map<uint32_t, uint8_t> marks_;
+  // record the document holds above an added one. By registry key: markIds_ names the
+  // identifier each key's marks are for, and an identifier that shares its key with one marked
+  // before is kept in moreMarks_.
+  void Mark(uint32_t id, uint8_t kinds);
+  uint8_t MarksOf(uint32_t id) const;
+  std::vector<uint32_t> markIds_;
+  std::vector<uint8_t> markKinds_;
+  std::unordered_map<uint32_t, uint8_t> moreMarks_;
 
   QMenu* menu_ = nullptr;
   QAction* compareFile_ = nullptr;

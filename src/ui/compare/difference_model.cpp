@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
 #include "xml/text_codec.h"
 
@@ -122,25 +121,14 @@ void CDifferenceModel::SetKindFilter(uint8_t kinds) {
   endResetModel();
 }
 
-namespace {
-
-// A row's place among its siblings' names: the parent's row and the name's bytes.
-struct RowKey {
-  int parent;
-  std::string_view name;
-  bool operator==(const RowKey& o) const { return parent == o.parent && name == o.name; }
-};
-struct RowKeyHash {
-  size_t operator()(const RowKey& s) const {
-    return std::hash<std::string_view>()(s.name) * 31 + std::hash<int>()(s.parent);
-  }
-};
-
-}  // namespace
+const std::string& CDifferenceModel::NameOf(const Node& node) const {
+  return (node.second ? result_->secondNames : result_->firstNames)[size_t(node.record)];
+}
 
 void CDifferenceModel::Build() {
   nodes_.clear();
-  top_.clear();
+  children_.clear();
+  topCount_ = 0;
   ordered_.clear();
   std::fill(std::begin(counts_), std::end(counts_), 0);
   shown_ = 0;
@@ -153,9 +141,34 @@ void CDifferenceModel::Build() {
   // A row per record path: rows are found by their parent's row and their name, and each
   // record's row is remembered, so a path is walked name by name only up to the nearest
   // ancestor that has a row already. Records are named by their first-side path where they
-  // have one, so a moved record stands where it is now.
-  std::unordered_map<RowKey, int, RowKeyHash> byStep;
-  byStep.reserve(list.size());
+  // have one, so a moved record stands where it is now. The rows are found in a table of row
+  // numbers by open addressing; siblings are chained while the rows are made.
+  // At most half full: rows are about as many as differences, and it grows if there are more.
+  size_t tableSize = 64;
+  while (tableSize < list.size() * 2) tableSize *= 2;
+  std::vector<int> rowTable(tableSize, -1);
+  size_t mask = rowTable.size() - 1;
+  auto hashOf = [](int parent, std::string_view name) {
+    return std::hash<std::string_view>()(name) ^ (size_t(parent + 1) * 0x9e3779b97f4a7c15u);
+  };
+  auto slotOf = [&](int parent, std::string_view name) -> int& {
+    for (size_t k = hashOf(parent, name) & mask;; k = (k + 1) & mask) {
+      int& n = rowTable[k];
+      if (n < 0) return n;
+      const Node& x = nodes_[size_t(n)];
+      if (x.parent == parent && NameOf(x) == name) return n;
+    }
+  };
+  auto grow = [&] {
+    rowTable.assign(rowTable.size() * 2, -1);
+    mask = rowTable.size() - 1;
+    for (size_t n = 0; n < nodes_.size(); ++n) slotOf(nodes_[n].parent, NameOf(nodes_[n])) = int(n);
+  };
+  std::vector<int> next;  // the next sibling of each row while they are made
+  std::vector<int> last;  // the last child of each row so far
+  next.reserve(list.size());
+  last.reserve(list.size());
+  int topFirst = -1, topLast = -1;
   std::vector<int> rowOf[2] = {std::vector<int>(r.firstParents.size(), -1),
                                std::vector<int>(r.secondParents.size(), -1)};
   std::vector<int32_t> chain;
@@ -173,19 +186,30 @@ void CDifferenceModel::Build() {
     for (; at >= 0 && rows[size_t(at)] < 0; at = parents[size_t(at)]) chain.push_back(at);
     int node = at < 0 ? -1 : rows[size_t(at)];
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const std::string& name = names[size_t(*it)];
-      auto [found, made] = byStep.emplace(RowKey{node, name}, int(nodes_.size()));
-      if (made) {
-        Node n;
+      int& slot = slotOf(node, names[size_t(*it)]);
+      if (slot < 0) {
+        int made = int(nodes_.size());
+        slot = made;
+        Node& n = nodes_.emplace_back();
         n.parent = node;
         n.second = second;
         n.record = *it;
-        std::vector<int>& siblings = node < 0 ? top_ : nodes_[size_t(node)].children;
-        n.row = int(siblings.size());
-        siblings.push_back(found->second);
-        nodes_.push_back(std::move(n));
+        next.push_back(-1);
+        last.push_back(-1);
+        int& tail = node < 0 ? topLast : last[size_t(node)];
+        if (tail >= 0)
+          next[size_t(tail)] = made;
+        else if (node < 0)
+          topFirst = made;
+        else
+          nodes_[size_t(node)].firstChild = made;
+        n.row = node < 0 ? topCount_++ : nodes_[size_t(node)].childCount++;
+        tail = made;
+        if (nodes_.size() * 2 > rowTable.size()) grow();
+        node = made;
+      } else {
+        node = slot;
       }
-      node = found->second;
       rows[size_t(*it)] = node;
     }
     if (node < 0) continue;  // no record on that side
@@ -193,10 +217,12 @@ void CDifferenceModel::Build() {
     Node& target = nodes_[size_t(node)];
     if (target.firstDifference < 0) target.firstDifference = int(i);
     target.lastDifference = int(i);
-    nodes_[size_t(node)].kinds |= KindBit(d.kind);
+    target.kinds |= KindBit(d.kind);
   }
-  // Tree order, for stepping.
-  std::vector<int> stack(top_.rbegin(), top_.rend());
+  // The children of each row together, in tree order, which is also the order for stepping.
+  children_.reserve(nodes_.size());
+  for (int c = topFirst; c >= 0; c = next[size_t(c)]) children_.push_back(c);
+  std::vector<int> stack(children_.rbegin(), children_.rend());
   int pre = 0;
   while (!stack.empty()) {
     int n = stack.back();
@@ -207,8 +233,21 @@ void CDifferenceModel::Build() {
       node.order = int(ordered_.size());
       ordered_.push_back(n);
     }
-    stack.insert(stack.end(), node.children.rbegin(), node.children.rend());
+    int first = node.childCount > 0 ? node.firstChild : -1;
+    node.firstChild = int(children_.size());
+    for (int c = first; c >= 0; c = next[size_t(c)]) children_.push_back(c);
+    stack.insert(stack.end(), children_.rbegin(), children_.rbegin() + node.childCount);
   }
+}
+
+const int* CDifferenceModel::ChildrenOf(int node, int* count) const {
+  if (node < 0) {
+    *count = topCount_;
+    return children_.data();
+  }
+  const Node& n = nodes_[size_t(node)];
+  *count = n.childCount;
+  return children_.data() + n.firstChild;
 }
 
 int CDifferenceModel::NodeOf(const QModelIndex& index) const {
@@ -259,10 +298,10 @@ QModelIndex CDifferenceModel::IndexOfDifference(int d) const {
 QModelIndex CDifferenceModel::index(int row, int column, const QModelIndex& parent) const {
   if (row < 0 || column < 0 || column >= kColumnCount) return {};
   if (parent.isValid() && parent.column() != 0) return {};
-  int p = NodeOf(parent);
-  const std::vector<int>& rows = p < 0 ? top_ : nodes_[size_t(p)].children;
-  if (row >= int(rows.size())) return {};
-  return createIndex(row, column, quintptr(rows[size_t(row)]));
+  int count = 0;
+  const int* rows = ChildrenOf(NodeOf(parent), &count);
+  if (row >= count) return {};
+  return createIndex(row, column, quintptr(rows[row]));
 }
 
 QModelIndex CDifferenceModel::parent(const QModelIndex& child) const {
@@ -272,8 +311,9 @@ QModelIndex CDifferenceModel::parent(const QModelIndex& child) const {
 
 int CDifferenceModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() && parent.column() != 0) return 0;
-  int p = NodeOf(parent);
-  return int(p < 0 ? top_.size() : nodes_[size_t(p)].children.size());
+  int count = 0;
+  ChildrenOf(NodeOf(parent), &count);
+  return count;
 }
 
 int CDifferenceModel::columnCount(const QModelIndex&) const {
@@ -311,8 +351,7 @@ QVariant CDifferenceModel::data(const QModelIndex& index, int role) const {
           if (role == Qt::ToolTipRole && node.HasDifferences())
             return FromCp1251(
                 result_->ShownPathOf(result_->differences[size_t(node.firstDifference)]));
-          return FromCp1251(
-              (node.second ? result_->secondNames : result_->firstNames)[size_t(node.record)]);
+          return FromCp1251(NameOf(node));
         case kColumnKind: {
           QStringList kinds;
           for (int k = 0; k < kDifferenceKindCount; ++k)

@@ -1,7 +1,8 @@
 // The differences of a comparison as a Qt item model: a tree by record path, a row per record
 // that differs and per ancestor on the way to it. It keeps one small node per row, built once
-// per result or filter from the result's names and parents, never from whole paths, so a result
-// of 65,535 differences, or of deep records with long names, opens at once.
+// per result or filter from the result's names and parents, never from whole paths, and the
+// rows' children in one list; texts are made when the view asks for them. A result of 65,535
+// differences, or of deep records with long names, opens at once.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/base_compare.h"
@@ -80,7 +80,9 @@ class CDifferenceModel : public QAbstractItemModel {
     uint8_t kinds = 0;
     bool second = false;  // the record that named the row, on its side of the result
     int32_t record = -1;
-    std::vector<int> children;
+    // The row's children: childCount entries of children_ from firstChild.
+    int firstChild = 0;
+    int childCount = 0;
     // The row's differences lie together in the result (it is sorted by path): those of the
     // row between the first and the last shown, -1 for none.
     int firstDifference = -1;
@@ -96,8 +98,13 @@ class CDifferenceModel : public QAbstractItemModel {
   uint8_t filter_ = kAllKinds;
   int counts_[kDifferenceKindCount] = {};
   int shown_ = 0;
+  const std::string& NameOf(const Node& node) const;
+  // The children of a row (-1: the top rows) as a range of children_.
+  const int* ChildrenOf(int node, int* count) const;
+
   std::vector<Node> nodes_;
-  std::vector<int> top_;
+  std::vector<int> children_;      // each row's children together, in row order
+  int topCount_ = 0;               // the top rows: the first ones in children_
   std::vector<int> ordered_;       // nodes with differences in tree order
   std::vector<int> ofDifference_;  // the node of each difference shown, -1 for the others
 };

@@ -214,8 +214,6 @@ QVariant CRecordModel::data(const QModelIndex& index, int role) const {
 
 void CRecordModel::SetMarks(const IRecordMarks* marks) {
   marks_ = marks;
-  // Rows the views have not asked for yet ask when they appear.
-  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
 }
 
 Qt::ItemFlags CRecordModel::flags(const QModelIndex& index) const {

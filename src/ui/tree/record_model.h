@@ -87,8 +87,10 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   // "Root" row (or the invalid index when there is none).
   QModelIndex ListIndex(const CRecord* holder) const;
 
-  // The marks shown from now on (null: none); the views repaint. The provider must outlive
-  // the model or be taken away first.
+  // The marks shown from now on (null: none). They only colour rows, which a view asks for as
+  // it paints, so no row is reported changed: the caller has the views repaint (a change of
+  // every row would make a tree that sizes its columns to contents measure its rows again).
+  // The provider must outlive the model or be taken away first.
   void SetMarks(const IRecordMarks* marks);
   const IRecordMarks* marks() const { return marks_; }
 
