@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string_view>
 
 #include "document.h"
@@ -24,17 +23,25 @@ struct Side {
   std::vector<int32_t>& links;
   std::vector<std::string>& names;
 
-  void Walk(const CTarnelDoc& doc, const CRecord* r, int32_t parent) {
+  void Walk(const CTarnelDoc& doc, const CRecord* r, int32_t parent,
+            std::vector<std::pair<int32_t, uint32_t>>* linking) {
     auto index = int32_t(records.size());
+    int kind = r->Kind();
     records.push_back(r);
     ids.push_back(r->id);
     names.push_back(r->name);
-    kinds.push_back(uint8_t(r->Kind()));
+    kinds.push_back(uint8_t(kind));
     parents.push_back(parent);
     // A link resolves, and a lookup reaches, only the record the registry holds: a duplicate
     // it does not hold is matched by nothing.
     if (doc.idMap.Lookup(r->id) == r) byKey[KeyOf(r->id)] = index;
-    ForEachChild(r, [&](const CRecord* c) { Walk(doc, c, index); });
+    if (kind == kKindProperty) {
+      // Resolved when every record is in place.
+      const auto* p = static_cast<const CPropertyItem*>(r);
+      if (p->typeCode == kTypeLinkTo) linking->emplace_back(index, uint32_t(AtoI(p->valueText)));
+      return;
+    }
+    ForEachChild(r, [&](const CRecord* c) { Walk(doc, c, index, linking); });
   }
 
   // A side already walked, its arrays copied into another result's.
@@ -63,11 +70,10 @@ struct Side {
     kinds.reserve(n);
     parents.reserve(n);
     names.reserve(n);
-    for (const auto& g : doc.groups) Walk(doc, g.get(), -1);
+    std::vector<std::pair<int32_t, uint32_t>> linking;  // a link's record and the target's id
+    for (const auto& g : doc.groups) Walk(doc, g.get(), -1, &linking);
     links.assign(records.size(), -1);
-    for (size_t i = 0; i < records.size(); ++i)
-      if (const CPropertyItem* p = AsProperty(records[i]); p && p->typeCode == kTypeLinkTo)
-        links[i] = byKey[KeyOf(uint32_t(AtoI(p->valueText)))];
+    for (auto [i, target] : linking) links[size_t(i)] = byKey[KeyOf(target)];
   }
   bool Registered(size_t i) const { return byKey[KeyOf(ids[i])] == int32_t(i); }
 };
@@ -242,37 +248,46 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
     if (at(x) != at(y)) return at(x) < at(y);
     return x.name->size() == y.name->size() && !x.branch && y.branch;
   };
-  // One path of the tree: the records that hold it (-1 for the top).
-  std::function<void(const std::vector<int32_t>&)> walk = [&](const std::vector<int32_t>& holders) {
-    std::vector<int32_t> siblings;
-    for (int32_t h : holders)
-      for (int32_t c = children.first[size_t(h + 1)]; c >= 0; c = children.next[size_t(c)])
+  auto byName = [&](int32_t x, int32_t y) { return names[size_t(x)] < names[size_t(y)]; };
+  // One path of the tree: the records that hold it, siblings[from, to) (-1 for the top). Each
+  // path's records and entries go on the ends of two lists kept for the whole walk, and are
+  // taken off again when it is done.
+  std::vector<int32_t> siblings{-1};
+  std::vector<Entry> entries;
+  auto walk = [&](auto& self, size_t from, size_t to) -> void {
+    size_t first = siblings.size();
+    for (size_t h = from; h < to; ++h)
+      for (int32_t c = children.first[size_t(siblings[h] + 1)]; c >= 0;
+           c = children.next[size_t(c)])
         siblings.push_back(c);
-    std::stable_sort(siblings.begin(), siblings.end(),
-                     [&](int32_t x, int32_t y) { return names[size_t(x)] < names[size_t(y)]; });
-    std::vector<Entry> entries;
-    for (size_t from = 0, to; from < siblings.size(); from = to) {
+    auto begin = siblings.begin() + ptrdiff_t(first);
+    if (!std::is_sorted(begin, siblings.end(), byName))
+      std::stable_sort(begin, siblings.end(), byName);
+    size_t firstEntry = entries.size();
+    for (size_t at = first, end; at < siblings.size(); at = end) {
       bool holds = false;
-      for (to = from;
-           to < siblings.size() && names[size_t(siblings[to])] == names[size_t(siblings[from])];
-           ++to)
-        holds = holds || children.first[size_t(siblings[to] + 1)] >= 0;
-      const std::string* name = &names[size_t(siblings[from])];
-      entries.push_back({name, false, from, to});
-      if (holds) entries.push_back({name, true, from, to});
+      const std::string& name = names[size_t(siblings[at])];
+      for (end = at; end < siblings.size() && names[size_t(siblings[end])] == name; ++end)
+        holds = holds || children.first[size_t(siblings[end] + 1)] >= 0;
+      entries.push_back({&name, false, at, end});
+      if (holds) entries.push_back({&name, true, at, end});
     }
-    std::sort(entries.begin(), entries.end(), before);
-    for (const Entry& e : entries) {
+    auto entriesBegin = entries.begin() + ptrdiff_t(firstEntry);
+    if (!std::is_sorted(entriesBegin, entries.end(), before))
+      std::sort(entriesBegin, entries.end(), before);
+    for (size_t k = firstEntry; k < entries.size(); ++k) {
+      Entry e = entries[k];
       if (!e.branch) {
-        for (size_t k = e.from; k < e.to; ++k) rank[size_t(siblings[k])] = next;
+        for (size_t x = e.from; x < e.to; ++x) rank[size_t(siblings[x])] = next;
         ++next;
       } else {
-        walk(std::vector<int32_t>(siblings.begin() + ptrdiff_t(e.from),
-                                  siblings.begin() + ptrdiff_t(e.to)));
+        self(self, e.from, e.to);
       }
     }
+    entries.resize(firstEntry);
+    siblings.resize(first);
   };
-  walk({-1});
+  walk(walk, 0, 1);
   return rank;
 }
 
@@ -518,7 +533,7 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       d.firstId = a.ids[size_t(i)];
       if (i != lastFirst) {
         lastFirst = i;
-        r.firstData.push_back(FieldsOf(a.records[size_t(i)]));
+        FieldsOf(a.records[size_t(i)], &r.firstData.emplace_back());
       }
       d.firstData = int32_t(r.firstData.size() - 1);
     }
@@ -526,7 +541,7 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       d.secondId = b.ids[size_t(j)];
       if (j != lastSecond) {
         lastSecond = j;
-        r.secondData.push_back(FieldsOf(b.records[size_t(j)]));
+        FieldsOf(b.records[size_t(j)], &r.secondData.emplace_back());
       }
       d.secondData = int32_t(r.secondData.size() - 1);
     }

@@ -75,6 +75,12 @@ class Capture {
 
 RecordData FieldsOf(const CRecord* r) {
   RecordData d;
+  FieldsOf(r, &d);
+  return d;
+}
+
+void FieldsOf(const CRecord* r, RecordData* out) {
+  RecordData& d = *out;
   d.id = r->id;
   d.kind = uint8_t(r->Kind());
   d.name = r->name;
@@ -86,7 +92,6 @@ RecordData FieldsOf(const CRecord* r) {
     d.valueText = p->valueText;
     d.rawValue = p->GetRawValue();
   }
-  return d;
 }
 
 void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
