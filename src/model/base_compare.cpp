@@ -450,17 +450,58 @@ std::string CompareResult::ShownPathOf(bool second, int32_t index) const {
   return AbbreviatedPath(tail, (second ? secondIds : firstIds)[size_t(index)]);
 }
 
-const RecordData& CompareResult::DataOf(const Difference& d, bool second) const {
-  static const RecordData kNone;
+CompareRecord::CompareRecord(const CRecord* record)
+    : id(record->id), kind(uint8_t(record->Kind())) {
+  if (kind == kKindAtom) {
+    atomType = static_cast<const CAtom*>(record)->type;
+  } else if (kind == kKindProperty) {
+    const auto* p = static_cast<const CPropertyItem*>(record);
+    typeCode = p->typeCode;
+    flags = p->flags;
+    eoc = p->eoc;
+    valueText = p->valueText;
+    rawValue = p->GetRawValue();
+  }
+}
+
+CompareRecord::CompareRecord(const RecordData& d)
+    : id(d.id),
+      kind(d.kind),
+      atomType(d.atomType),
+      typeCode(d.typeCode),
+      flags(d.flags),
+      eoc(d.eoc),
+      rawValue(d.rawValue),
+      valueText(d.valueText) {}
+
+const CompareRecord& CompareResult::Fields(const Difference& d, bool second) const {
+  static const CompareRecord kNone;
   int32_t at = second ? d.secondData : d.firstData;
-  const std::vector<RecordData>& table = second ? secondData : firstData;
+  const std::vector<CompareRecord>& table = second ? secondData : firstData;
   return at >= 0 && size_t(at) < table.size() ? table[size_t(at)] : kNone;
+}
+
+RecordData CompareResult::DataOf(const Difference& d, bool second) const {
+  const CompareRecord& f = Fields(d, second);
+  RecordData data;
+  data.id = f.id;
+  data.kind = f.kind;
+  int32_t index = second ? d.second : d.first;
+  const std::vector<std::string>& names = second ? secondNames : firstNames;
+  if (index >= 0 && size_t(index) < names.size()) data.name = names[size_t(index)];
+  data.atomType = f.atomType;
+  data.typeCode = f.typeCode;
+  data.flags = f.flags;
+  data.eoc = f.eoc;
+  data.valueText = f.valueText;
+  data.rawValue = f.rawValue;
+  return data;
 }
 
 std::string CompareResult::FieldText(const Difference& d, bool onSecond, int fieldIndex) const {
   int32_t index = onSecond ? d.second : d.first;
   if (index < 0) return {};
-  const RecordData& data = DataOf(d, onSecond);
+  const RecordData data = DataOf(d, onSecond);
   std::string link;
   if ((1 << fieldIndex) == kFieldLink && data.kind == kKindProperty &&
       data.typeCode == kTypeLinkTo) {
@@ -533,7 +574,7 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       d.firstId = a.ids[size_t(i)];
       if (i != lastFirst) {
         lastFirst = i;
-        FieldsOf(a.records[size_t(i)], &r.firstData.emplace_back());
+        r.firstData.emplace_back(a.records[size_t(i)]);
       }
       d.firstData = int32_t(r.firstData.size() - 1);
     }
@@ -541,7 +582,7 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       d.secondId = b.ids[size_t(j)];
       if (j != lastSecond) {
         lastSecond = j;
-        FieldsOf(b.records[size_t(j)], &r.secondData.emplace_back());
+        r.secondData.emplace_back(b.records[size_t(j)]);
       }
       d.secondData = int32_t(r.secondData.size() - 1);
     }

@@ -18,6 +18,7 @@
 
 #include "document_state.h"
 
+class CRecord;
 class CTarnelDoc;
 class IProgress;
 
@@ -45,6 +46,24 @@ const char* DifferenceFieldName(int index);
 // properties, numbers for atoms, flags and patterns in decimal, "true"/"false", and for the link
 // `linkText` (the target's path; empty for a property that is no link).
 std::string DifferenceFieldText(const RecordData& d, int fieldIndex, const std::string& linkText);
+
+// A record's own fields as a comparison keeps them: its RecordData without the name (the
+// result's names hold it), the place in the tree and the incoming links.
+struct CompareRecord {
+  uint32_t id = 0;
+  uint8_t kind = 0;  // RecordKind
+  int8_t atomType = 0;
+  uint8_t typeCode = 0;
+  uint8_t flags = 0;
+  bool eoc = false;
+  uint32_t rawValue = 0;
+  std::string valueText;
+
+  CompareRecord() = default;
+  explicit CompareRecord(const CRecord* record);
+  // The fields of a RecordData (FieldsOf's), its name left to the result.
+  CompareRecord(const RecordData& d);  // NOLINT(google-explicit-constructor)
+};
 
 struct CompareOptions {
   // By identifier: a base and the files saved from it keep identifiers. By record path: for
@@ -90,12 +109,14 @@ struct CompareResult {
   std::vector<int32_t> firstLinks, secondLinks;
   // Each record's name, for its path.
   std::vector<std::string> firstNames, secondNames;
-  // The own data (no place in the tree, no incoming links) of the records the differences name,
-  // once per record, on each side.
-  std::vector<RecordData> firstData, secondData;
+  // The own fields of the records the differences name, once per record, on each side.
+  std::vector<CompareRecord> firstData, secondData;
 
-  // A difference's record's data on one side; an empty record for a side without it.
-  const RecordData& DataOf(const Difference& d, bool second) const;
+  // A difference's record's fields on one side; empty ones for a side without it.
+  const CompareRecord& Fields(const Difference& d, bool second) const;
+  // The same with the record's name, in the undo history's form (no place in the tree, no
+  // incoming links).
+  RecordData DataOf(const Difference& d, bool second) const;
 
   bool Equal() const { return differences.empty(); }
 

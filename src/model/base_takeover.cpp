@@ -94,8 +94,8 @@ class TakeOverRun {
     // made meanwhile are to have.
     std::vector<int32_t> linksToSet;
     for (size_t j = 0; j < addedHere.size(); ++j) {
-      if (addedHere[j] && Add(int32_t(j)) && r_.DataOf(*addedAt_[j], true).kind == kKindProperty &&
-          r_.DataOf(*addedAt_[j], true).typeCode == kTypeLinkTo)
+      if (addedHere[j] && Add(int32_t(j)) && r_.Fields(*addedAt_[j], true).kind == kKindProperty &&
+          r_.Fields(*addedAt_[j], true).typeCode == kTypeLinkTo)
         linksToSet.push_back(int32_t(j));
       if (movedHere[j]) Move(int32_t(j));
     }
@@ -156,7 +156,7 @@ class TakeOverRun {
   }
 
   bool Add(int32_t j) {
-    const RecordData& d = r_.DataOf(*addedAt_[size_t(j)], true);
+    const RecordData d = r_.DataOf(*addedAt_[size_t(j)], true);
     CRecord* parent = nullptr;
     if (!ParentOf(j, &parent) || (parent && DepthOf(parent) + 1 > archive::kMaxDepth)) {
       ++out_.notTaken;
@@ -245,7 +245,7 @@ class TakeOverRun {
   void Change(const Difference& d) {
     if (dead_[size_t(d.first)]) return;
     CRecord* rec = a_[size_t(d.first)];
-    const RecordData& b = r_.DataOf(d, true);
+    const RecordData b = r_.DataOf(d, true);
     CPropertyItem* p = AsProperty(rec);
     if (p && (d.fields & (kFieldType | kFieldLink)))
       if (CPropertyItem* old = LinkTargetOf(doc_, p)) {

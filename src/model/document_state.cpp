@@ -75,12 +75,6 @@ class Capture {
 
 RecordData FieldsOf(const CRecord* r) {
   RecordData d;
-  FieldsOf(r, &d);
-  return d;
-}
-
-void FieldsOf(const CRecord* r, RecordData* out) {
-  RecordData& d = *out;
   d.id = r->id;
   d.kind = uint8_t(r->Kind());
   d.name = r->name;
@@ -92,6 +86,7 @@ void FieldsOf(const CRecord* r, RecordData* out) {
     d.valueText = p->valueText;
     d.rawValue = p->GetRawValue();
   }
+  return d;
 }
 
 void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {

@@ -59,8 +59,6 @@ inline uint16_t KeyOf(uint32_t id) {
 void DescribeRecord(const CTarnelDoc& doc, const CRecord* record, RecordData* out);
 // The record's own fields only: identifier, kind, name, atom type and the property's fields.
 RecordData FieldsOf(const CRecord* record);
-// The same into a RecordData that holds nothing yet (one in a list, made in place).
-void FieldsOf(const CRecord* record, RecordData* out);
 // A new record in no document holding `d`'s own fields (identifier and incoming links left out,
 // the pattern as stored state); null for an unknown kind.
 std::unique_ptr<CRecord> MakeRecordFromData(RecordData d);

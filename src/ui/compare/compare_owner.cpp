@@ -709,8 +709,8 @@ int CCompareOwner::SendValues() {
   std::vector<ValueWrite> batch;
   for (const Difference& d : r.differences) {
     if (d.kind != DifferenceKind::kChanged || !(d.fields & (kFieldValue | kFieldRaw))) continue;
-    const RecordData& mine = r.DataOf(d, false);
-    const RecordData& theirs = r.DataOf(d, true);
+    const RecordData mine = r.DataOf(d, false);
+    const RecordData theirs = r.DataOf(d, true);
     // Only a pattern the server's property reads the same way.
     if (mine.kind != kKindProperty || theirs.kind != kKindProperty ||
         mine.typeCode != theirs.typeCode || mine.rawValue == theirs.rawValue)
