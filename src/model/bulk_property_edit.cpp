@@ -41,11 +41,21 @@ void CBulkPropertyEdit::SetFlag(int bit, bool on) {
 }
 
 bool CBulkPropertyEdit::ApplyTo(const CIdMap& ids, CPropertyItem& p) const {
+  CPropertyItem* oldTarget = LinkTargetOf(ids, &p);
+  bool changed = ApplyFieldsTo(ids, p);
+  CPropertyItem* newTarget = LinkTargetOf(ids, &p);
+  if (oldTarget != newTarget) {
+    if (oldTarget) oldTarget->RemoveIncomingLink(p.id);
+    if (newTarget) newTarget->AddIncomingLink(p.id);
+  }
+  return changed;
+}
+
+bool CBulkPropertyEdit::ApplyFieldsTo(const CIdMap& ids, CPropertyItem& p) const {
   const uint8_t oldType = p.typeCode;
   const std::string oldValue = p.valueText;
   const uint8_t oldFlags = p.flags;
   const uint32_t oldRaw = p.GetRawValue();
-  CPropertyItem* oldTarget = LinkTargetOf(ids, &p);
   if (valueChanged_) {
     p.valueText = newValue_;
     p.SetNumericValue(AtoF(p.valueText));
@@ -59,11 +69,6 @@ bool CBulkPropertyEdit::ApplyTo(const CIdMap& ids, CPropertyItem& p) const {
       p.SetFlag(bit);
     else
       p.ClearFlag(bit);
-  }
-  CPropertyItem* newTarget = LinkTargetOf(ids, &p);
-  if (oldTarget != newTarget) {
-    if (oldTarget) oldTarget->RemoveIncomingLink(p.id);
-    if (newTarget) newTarget->AddIncomingLink(p.id);
   }
   return p.typeCode != oldType || p.valueText != oldValue || p.flags != oldFlags ||
          p.GetRawValue() != oldRaw;

@@ -40,6 +40,9 @@ class CBulkPropertyEdit {
   // (the property keeps its type), as "Применить" does for one property. True when the
   // property changed.
   bool ApplyTo(const CIdMap& ids, CPropertyItem& p) const;
+  // The same fields set, the incoming lists left alone: for a property in no document that
+  // shows what an edit would make of one that is.
+  bool ApplyFieldsTo(const CIdMap& ids, CPropertyItem& p) const;
 
  private:
   int count_ = 0;

@@ -6,9 +6,30 @@
 
 namespace {
 
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+
+inline uint64_t Word(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+// The high bit of each byte of `w` that equals `byte`, and perhaps of bytes after the first one
+// that does: the lowest bit set marks the first.
+inline uint64_t BytesEqual(uint64_t w, char byte) {
+  uint64_t x = w ^ (kLowBits * uint8_t(byte));
+  return (x - kLowBits) & ~x & kHighBits;
+}
+
 // Structurally valid UTF-8 (lead bytes followed by the right number of continuation bytes).
 bool IsUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
+    // Plain ASCII, most of a table, eight bytes at a time.
+    if (i + 8 <= s.size() && !(Word(s.data() + i) & kHighBits)) {
+      i += 8;
+      continue;
+    }
     unsigned char c = uint8_t(s[i]);
     if (c < 0x80) {
       ++i;
@@ -25,6 +46,40 @@ bool IsUtf8(std::string_view s) {
     i += len;
   }
   return true;
+}
+
+// A cell of UTF-8 text turned into windows-1251 in place, as Utf8ToCp1251 turns it (the text
+// only shrinks, so what is written never overtakes what is still to be read); Cyrillic letters,
+// most of what is not ASCII, take a short way. Returns the new size; `replaced` tells whether a
+// character became '?'.
+size_t Utf8CellToCp1251(char* text, size_t size, bool* replaced) {
+  size_t w = 0;
+  for (size_t i = 0; i < size;) {
+    unsigned char c = uint8_t(text[i]);
+    if (c < 0x80) {
+      text[w++] = char(c);
+      ++i;
+      continue;
+    }
+    if ((c == 0xD0 || c == 0xD1) && i + 1 < size && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
+      char32_t cp = char32_t((c & 0x1F) << 6 | (uint8_t(text[i + 1]) & 0x3F));
+      int b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
+      if (b < 0) *replaced = true;
+      text[w++] = b < 0 ? '?' : char(b);
+      i += 2;
+      continue;
+    }
+    // Whatever else: one character through the general conversion.
+    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    bool ok = i + len <= size;
+    for (size_t k = 1; ok && k < len; ++k) ok = (uint8_t(text[i + k]) & 0xC0) == 0x80;
+    if (!ok) len = 1;
+    std::string one;
+    if (Utf8ToCp1251(std::string_view(text + i, len), &one) > 0) *replaced = true;
+    text[w++] = one.empty() ? '?' : one[0];
+    i += len;
+  }
+  return w;
 }
 
 // The separator the first line uses most, outside quotes; ',' when it uses none.
@@ -49,7 +104,7 @@ char DetectSeparator(std::string_view s) {
 
 class CsvParser {
  public:
-  CsvParser(std::string_view s, CsvTable& t) : s_(s), t_(t) {}
+  CsvParser(std::string_view s, CsvTable& t, bool utf8) : s_(s), t_(t), utf8_(utf8) {}
 
   void Run() {
     while (pos_ < s_.size()) ReadRecord();
@@ -94,6 +149,19 @@ class CsvParser {
     if (row.count >= kMaxCsvFields)
       Fail(row.line, "more than " + std::to_string(kMaxCsvFields) + " fields on one line");
     if (size > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
+    if (utf8_) {
+      // Into windows-1251 at once; plain ASCII, most cells, stays as it is.
+      char* text = t_.text_.data() + offset;
+      size_t i = 0;
+      while (i + 8 <= size && !(Word(text + i) & kHighBits)) i += 8;
+      while (i < size && uint8_t(text[i]) < 0x80) ++i;
+      if (i < size) {
+        bool replaced = false;
+        size = i + Utf8CellToCp1251(text + i, size - i, &replaced);
+        t_.text_.resize(offset + size);
+        if (replaced && row.unencodable < 0) row.unencodable = int(row.count);
+      }
+    }
     t_.cells_.push_back({uint32_t(offset), uint32_t(size)});
     ++row.count;
   }
@@ -125,6 +193,16 @@ class CsvParser {
         Fail(line_, "text after the closing quote of a field");
     } else {
       size_t end = pos_;
+      // Eight bytes at a time up to the separator or line end.
+      while (end + 8 <= s_.size()) {
+        uint64_t w = Word(s_.data() + end);
+        uint64_t hit = BytesEqual(w, sep) | BytesEqual(w, '\n') | BytesEqual(w, '\r');
+        if (hit) {
+          end += size_t(__builtin_ctzll(hit)) / 8;
+          break;
+        }
+        end += 8;
+      }
       while (end < s_.size() && s_[end] != sep && s_[end] != '\n' && s_[end] != '\r') ++end;
       if (end - pos_ > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
       t_.text_.append(s_.data() + pos_, end - pos_);
@@ -135,6 +213,7 @@ class CsvParser {
 
   std::string_view s_;
   CsvTable& t_;
+  bool utf8_;  // cells are turned from UTF-8 into windows-1251 as they are read
   size_t pos_ = 0;
   int line_ = 1;
 };
@@ -174,33 +253,7 @@ CsvTable ReadCsv(std::string_view bytes, char separator) {
   t.encoding = mark ? CsvEncoding::kUtf8Bom : utf8 ? CsvEncoding::kUtf8 : CsvEncoding::kCp1251;
   t.separator = separator ? separator : DetectSeparator(bytes);
   t.text_.reserve(bytes.size());
-  CsvParser(bytes, t).Run();
-  if (utf8) {
-    // Each cell into windows-1251, in place: the text only shrinks, and the cells lie in order,
-    // so what is written never overtakes what is still to be read. Plain ASCII, most cells,
-    // stays as it is.
-    std::string converted;
-    size_t w = 0;
-    for (CsvTable::Row& r : t.rows_) {
-      for (uint32_t k = 0; k < r.count; ++k) {
-        CsvTable::Span& c = t.cells_[r.first + k];
-        const char* from = t.text_.data() + c.offset;
-        bool ascii = true;
-        for (uint32_t i = 0; i < c.size && ascii; ++i) ascii = uint8_t(from[i]) < 0x80;
-        if (ascii) {
-          if (w != c.offset) std::memmove(t.text_.data() + w, from, c.size);
-        } else {
-          if (Utf8ToCp1251(std::string_view(from, c.size), &converted) > 0 && r.unencodable < 0)
-            r.unencodable = int(k);
-          std::memcpy(t.text_.data() + w, converted.data(), converted.size());
-          c.size = uint32_t(converted.size());
-        }
-        c.offset = uint32_t(w);
-        w += c.size;
-      }
-    }
-    t.text_.resize(w);
-  }
+  CsvParser(bytes, t, utf8).Run();
   return t;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/base_compare.h"
 #include "model/csv_format.h"
 
 class CTarnelDoc;
@@ -55,6 +56,17 @@ struct TableApplyResult {
 // path column (identifier column with `byId`).
 TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
                             const TableApplyOptions& options = {});
+
+// What ApplyTable would change, as the comparison of the document with the document the table
+// would make finds it (the second side), worked out from the rows without making that
+// document: the same differences in the same order, ready for a take-over. The document does not
+// change. Throws CsvError as ApplyTable does.
+struct TableDifferences {
+  std::vector<TableRowRefusal> refused;
+  CompareResult result;
+};
+TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table,
+                           const TableApplyOptions& options = {}, bool ignoreValues = false);
 
 // One cell of the table typed or pasted: the property, the column (TableColumn) and the text
 // (windows-1251).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "model/base_compare.h"
+#include "model/base_takeover.h"
 #include "model/document.h"
 #include "model/document_diff.h"
 #include "model/document_edits.h"
@@ -15,6 +16,28 @@
 #include "sample_base.h"
 
 namespace {
+
+// The differences worked out from a table's rows are those a comparison with the document the
+// table makes finds: the same records, kinds, fields and texts on both sides, in the same order.
+void ExpectSameDifferences(const CompareResult& want, const CompareResult& got) {
+  ASSERT_EQ(got.differences.size(), want.differences.size());
+  for (size_t k = 0; k < want.differences.size(); ++k) {
+    const Difference& w = want.differences[k];
+    const Difference& g = got.differences[k];
+    SCOPED_TRACE(want.PathOf(w));
+    EXPECT_EQ(got.PathOf(g), want.PathOf(w));
+    EXPECT_EQ(got.ShownPathOf(g), want.ShownPathOf(w));
+    EXPECT_EQ(g.kind, w.kind);
+    EXPECT_EQ(g.fields, w.fields);
+    EXPECT_EQ(g.firstId, w.firstId);
+    EXPECT_EQ(g.secondId, w.secondId);
+    for (bool second : {false, true}) {
+      EXPECT_TRUE(got.DataOf(g, second).SameContent(want.DataOf(w, second)));
+      for (int f = 0; f < kDifferenceFieldCount; ++f)
+        EXPECT_EQ(got.FieldText(g, second, f), want.FieldText(w, second, f)) << f << second;
+    }
+  }
+}
 
 class PropertyTableTest : public ::testing::Test {
  protected:
@@ -38,10 +61,13 @@ class PropertyTableTest : public ::testing::Test {
                                  TableApplyOptions options = {}) {
     CTarnelDoc before;
     RestoreState(before, CaptureState(doc));
+    TableDifferences planned = DiffTable(before, ReadCsv(csv), options);
     TableApplyResult r = ApplyTable(doc, ReadCsv(csv), options);
     if (result) *result = r;
     std::vector<std::string> out;
     CompareResult differences = CompareDocuments(before, doc);
+    ExpectSameDifferences(differences, planned.result);
+    EXPECT_EQ(planned.refused.size(), r.refused.size());
     for (const Difference& d : differences.differences) {
       std::string line = differences.PathOf(d);
       line += d.kind == DifferenceKind::kAdded     ? " added"
@@ -220,6 +246,118 @@ TEST_F(PropertyTableTest, DeletesOnlyWhenAskedAndOnlyInScope) {
   EXPECT_EQ(r.refused.size(), 1u);
   EXPECT_TRUE(FindChild(atom, "V"));
   EXPECT_FALSE(FindChild(other, "X"));
+}
+
+TEST_F(PropertyTableTest, DifferencesFromTheRowsAreThoseOfTheDocumentTheTableMakes) {
+  CTarnelDoc big;
+  BuildSampleBase(big, 3000);
+  std::vector<CPropertyItem*> rows = TableProperties(big, nullptr);
+  ASSERT_GT(rows.size(), 1000u);
+  // Every column changed here and there: values (some back to what they were), types, flags,
+  // end of chain, links set, moved and broken; a "DecPoint" changed before and after rows of
+  // its atom; new properties, one taking a number a dangling link names; rows refused.
+  // A dangling link to the number the next new property will take.
+  uint16_t next = uint16_t(big.idMap.GetLastId() + 1);
+  while (big.LookupRecord(next)) ++next;
+  rows[0]->typeCode = kTypeLinkTo;
+  rows[0]->valueText = std::to_string(next);
+  CAtom* decAtom = nullptr;
+  for (CPropertyItem* p : rows)
+    if (p->name == "DecPoint" && p->GetOwner() != rows[0]->GetOwner()) decAtom = p->GetOwner();
+  ASSERT_TRUE(decAtom);
+  std::string csv = "path;type;value;flags;eoc;link\n";
+  auto row = [&](const CPropertyItem* p, const std::string& type, const std::string& value,
+                 const std::string& flags, const std::string& eoc, const std::string& link) {
+    csv += TableCellText(big, *p, kColumnPath) + ";" + type + ";" + value + ";" + flags + ";" +
+           eoc + ";" + link + "\n";
+  };
+  CPropertyItem* target = nullptr;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    CPropertyItem* p = rows[i];
+    if (p->typeCode == kTypeLinkTo) {
+      if (!target) target = p;
+      continue;
+    }
+    if (p->GetOwner() == decAtom) continue;
+    if (!target && p->typeCode == kTypeInt) target = p;
+    std::string type = TypeCodeToName(p->typeCode), value = p->valueText;
+    std::string flags = FlagsText(p->flags), eoc = p->eoc ? "1" : "0", link;
+    switch (i % 11) {
+      case 1:
+        value += "1";
+        break;
+      case 2:
+        value = "12.5";
+        break;
+      case 3:
+        type = "DOUBLE";
+        break;
+      case 4:
+        flags = "1 3 6";
+        break;
+      case 5:
+        eoc = p->eoc ? "0" : "1";
+        break;
+      case 6:
+        if (target) link = TableCellText(big, *target, kColumnPath);
+        break;
+      case 7:
+        type = "LINK_TO";
+        value = "65000";
+        break;  // refused: names nothing
+      case 8:
+        type = "SHORT";
+        value = "7.25";
+        break;
+      default:
+        break;
+    }
+    row(p, type, value, flags, eoc, link);
+  }
+  // The atom's first property before its "DecPoint" changes, the others after.
+  const CPropertyItem* dec = nullptr;
+  for (int k = 0; k < decAtom->GetPropertyCount(); ++k)
+    if (decAtom->GetProperty(k)->name == "DecPoint") dec = decAtom->GetProperty(k);
+  ASSERT_TRUE(dec && dec != decAtom->GetProperty(0));
+  row(decAtom->GetProperty(0), "SHORT", "3.75", "", "", "");
+  row(dec, "SHORT", "5", "", "", "");
+  for (int k = 1; k < decAtom->GetPropertyCount(); ++k)
+    if (const CPropertyItem* p = decAtom->GetProperty(k); p != dec)
+      row(p, "SHORT", "3.75", "", "", "");
+  // New properties: one takes the number the dangling link names, one is made a link.
+  std::string atomPath = TableCellText(big, *rows[1], kColumnPath);
+  atomPath = atomPath.substr(0, atomPath.rfind('/'));
+  csv += atomPath + "/Fresh;INT;42;2;1;\n";
+  csv += atomPath + "/FreshLink;;;;;" + TableCellText(big, *rows[2], kColumnPath) + "\n";
+
+  for (bool deleteMissing : {false, true}) {
+    for (bool ignoreValues : {false, true}) {
+      SCOPED_TRACE(std::to_string(deleteMissing) + std::to_string(ignoreValues));
+      CTarnelDoc before, after, untouched;
+      for (CTarnelDoc* d : {&before, &after, &untouched}) RestoreState(*d, CaptureState(big));
+      TableApplyOptions options;
+      options.deleteMissing = deleteMissing;
+      options.scopeId = deleteMissing ? rows[0]->GetOwner()->parent->id : 0;
+      TableDifferences planned = DiffTable(before, ReadCsv(csv), options, ignoreValues);
+      EXPECT_TRUE(CompareDocuments(before, untouched).Equal())
+          << "working them out changes nothing";
+      TableApplyResult applied = ApplyTable(after, ReadCsv(csv), options);
+      EXPECT_EQ(planned.refused.size(), applied.refused.size());
+      EXPECT_GT(applied.changed, 100);
+      EXPECT_EQ(applied.added, 2);
+      CompareOptions compare;
+      compare.ignoreValues = ignoreValues;
+      CompareResult want = CompareDocuments(before, after, compare);
+      ExpectSameDifferences(want, planned.result);
+      if (ignoreValues) continue;
+      // Taken over whole, either one makes the same document.
+      CTarnelDoc viaCompare;
+      RestoreState(viaCompare, CaptureState(before));
+      ASSERT_TRUE(TakeOverAll(viaCompare, want));
+      ASSERT_TRUE(TakeOverAll(before, planned.result));
+      EXPECT_EQ(before.SaveToBytes(), viaCompare.SaveToBytes());
+    }
+  }
 }
 
 TEST_F(PropertyTableTest, CellEditsAreCheckedWholeBeforeAnyIsMade) {

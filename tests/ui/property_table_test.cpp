@@ -172,6 +172,17 @@ class PropertyTableTest : public QObject {
     QCOMPARE(a->valueText, std::string("10"));
     QCOMPARE(f.frame().history().Count(), steps + 1);
     QCOMPARE(pane.model()->rowCount(), 3);  // B stays
+    // The rows gone through again for the document as it is now: nothing is left to take.
+    QVERIFY(compare.result()->Equal());
+    // Undone, the two come back; with values left out only the new property stays.
+    QVERIFY(f.frame().UndoChange());
+    compare.Refresh();
+    QCOMPARE(compare.result()->differences.size(), size_t(2));
+    compare.SetValuesToo(false);
+    QCOMPARE(compare.result()->differences.size(), size_t(1));
+    QCOMPARE(compare.result()->differences[0].kind, DifferenceKind::kAdded);
+    compare.SetValuesToo(true);
+    QVERIFY(compare.TakeOverAll());
     compare.Close();
 
     // With "Удалить отсутствующие" B goes too (once taken over).

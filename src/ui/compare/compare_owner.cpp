@@ -383,8 +383,22 @@ void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& other
   // open before as it was.
   auto result = std::make_shared<const CompareResult>(
       CompareDocuments(frame_->document(), *other, options, progress));
-  options_ = options;
   other_ = std::move(other);
+  recompute_ = nullptr;
+  Show(std::move(result), otherName, server, options);
+}
+
+void CCompareOwner::CompareWithDifferences(CompareResult result, const QString& otherName,
+                                           Recompute recompute) {
+  other_.reset();
+  recompute_ = std::move(recompute);
+  const CompareOptions options = result.options;
+  Show(std::make_shared<const CompareResult>(std::move(result)), otherName, false, options);
+}
+
+void CCompareOwner::Show(std::shared_ptr<const CompareResult> result, const QString& otherName,
+                         bool server, const CompareOptions& options) {
+  options_ = options;
   otherName_ = otherName;
   otherIsServer_ = server;
   {
@@ -411,11 +425,12 @@ void CCompareOwner::ScheduleRefresh() {
 
 void CCompareOwner::Refresh() {
   refreshTimer_->stop();
-  if (!other_) return;
+  if (!IsOpen()) return;
   std::shared_ptr<const CompareResult> result;
   try {
     result = std::make_shared<const CompareResult>(
-        CompareDocuments(frame_->document(), *other_, options_));
+        recompute_ ? recompute_(frame_->document(), options_)
+                   : CompareDocuments(frame_->document(), *other_, options_));
   } catch (const std::bad_alloc&) {
     // The comparison cannot follow the document any more; the document goes on as it is.
     Close();
@@ -465,6 +480,7 @@ void CCompareOwner::ShowResult(std::shared_ptr<const CompareResult> result) {
 void CCompareOwner::Close() {
   refreshTimer_->stop();
   other_.reset();
+  recompute_ = nullptr;
   result_.reset();
   awaitingServer_ = false;
   resending_ = false;

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -44,10 +45,15 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // would make it), shown under `otherName`; identifiers are kept there, so records are matched
   // by them.
   void CompareWithDocument(std::unique_ptr<CTarnelDoc> other, const QString& otherName);
+  // Shows differences worked out without a second base in hand (what an imported table would
+  // change), under `otherName`. `recompute` works them out again for the document as it is now
+  // and the options (after an edit, a take-over or the "values too" switch).
+  using Recompute = std::function<CompareResult(CTarnelDoc& doc, const CompareOptions& options)>;
+  void CompareWithDifferences(CompareResult result, const QString& otherName, Recompute recompute);
   // Compares the open document with a base the connected server sent (one nobody asked for),
   // as "Сравнить с сервером" does with the one it asks for.
   void CompareWithServerBase(std::unique_ptr<CTarnelDoc> other);
-  bool IsOpen() const { return other_ != nullptr; }
+  bool IsOpen() const { return other_ != nullptr || recompute_ != nullptr; }
   // Compares again with the current options (after the document changed, or the switch).
   void Refresh();
   // Ends the comparison: the dock hides and the tree loses its marks.
@@ -82,6 +88,9 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // OperationCancelled, with nothing changed, when stopped.
   void Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
             const CompareOptions& options, IProgress* progress);
+  // Shows a result worked out for the document: the dock comes up on it.
+  void Show(std::shared_ptr<const CompareResult> result, const QString& otherName, bool server,
+            const CompareOptions& options);
   void EndProgress();
   void ShowResult(std::shared_ptr<const CompareResult> result);
   void UpdateMarks();
@@ -99,6 +108,7 @@ class CCompareOwner : public QObject, public IRecordMarks {
 
   CMainFrame* frame_;
   std::unique_ptr<CTarnelDoc> other_;
+  Recompute recompute_;  // in place of other_, for differences worked out without it
   QString otherName_;
   bool otherIsServer_ = false;
   bool awaitingServer_ = false;

@@ -17,14 +17,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "model/csv_format.h"
 #include "model/document.h"
 #include "model/document_diff.h"
-#include "model/document_state.h"
 #include "model/edit_history.h"
 #include "model/property_table.h"
+#include "model/table_apply.h"
 #include "sheet/xlsx_table_writer.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
@@ -371,25 +372,23 @@ void CPropertyTablePane::OnExport() {
 bool CPropertyTablePane::ImportFrom(const QString& path) {
   refusedRows_.clear();
   const std::string file = QFile::encodeName(path).toStdString();
-  auto edited = std::make_unique<CTarnelDoc>();
-  TableApplyResult result;
+  auto table = std::make_shared<CsvTable>();
+  TableApplyOptions options;
+  options.byId = byId_->isChecked();
+  options.deleteMissing = deleteMissing_->isChecked();
+  options.scopeId = model_->scopeId();
+  TableDifferences differences;
   try {
-    CsvTable table = ReadCsv(ReadFileBytes(file));
-    // The document as the table would make it, compared with the document as it is: a copy
-    // record for record (a save and open would bring its value texts into their file form).
-    RestoreState(*edited, CaptureState(frame_->document()));
-    TableApplyOptions options;
-    options.byId = byId_->isChecked();
-    options.deleteMissing = deleteMissing_->isChecked();
-    options.scopeId = model_->scopeId();
-    result = ApplyTable(*edited, table, options);
+    *table = ReadCsv(ReadFileBytes(file));
+    // What the table would change, worked out from its rows: the document stays as it is.
+    differences = DiffTable(frame_->document(), *table, options);
   } catch (const std::exception& e) {
     ShowError(frame_, QStringLiteral("Kandrel"),
               tr("Не удалось прочитать таблицу %1: %2")
                   .arg(QDir::toNativeSeparators(path), QString::fromStdString(e.what())));
     return false;
   }
-  for (const TableRowRefusal& r : result.refused)
+  for (const TableRowRefusal& r : differences.refused)
     refusedRows_ << tr("строка %1: %2").arg(r.line).arg(ProblemText(r.problem)) +
                         (r.detail.empty() ? QString()
                                           : QStringLiteral(" «%1»").arg(FromCp1251(r.detail)));
@@ -402,8 +401,12 @@ bool CPropertyTablePane::ImportFrom(const QString& path) {
                  "различий:\n%2")
                   .arg(QFileInfo(path).fileName(), shown.join(QLatin1Char('\n'))));
   }
-  frame_->compare()->CompareWithDocument(std::move(edited),
-                                         tr("Таблица: %1").arg(QFileInfo(path).fileName()));
+  // As the document changes (a take-over among them), the rows are gone through again.
+  auto recompute = [table, options](CTarnelDoc& doc, const CompareOptions& compare) {
+    return DiffTable(doc, *table, options, compare.ignoreValues).result;
+  };
+  frame_->compare()->CompareWithDifferences(
+      std::move(differences.result), tr("Таблица: %1").arg(QFileInfo(path).fileName()), recompute);
   return true;
 }
 
