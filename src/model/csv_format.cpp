@@ -51,8 +51,9 @@ bool IsUtf8(std::string_view s) {
 // A cell of UTF-8 text turned into windows-1251 in place, as Utf8ToCp1251 turns it (the text
 // only shrinks, so what is written never overtakes what is still to be read); Cyrillic letters,
 // most of what is not ASCII, take a short way. Returns the new size; `replaced` tells whether a
-// character became '?'.
-size_t Utf8CellToCp1251(char* text, size_t size, bool* replaced) {
+// character became '?'. False, with the cell half turned, when the bytes are not UTF-8 as
+// IsUtf8 tells it.
+bool Utf8CellToCp1251(char* text, size_t size, size_t* newSize, bool* replaced) {
   size_t w = 0;
   for (size_t i = 0; i < size;) {
     unsigned char c = uint8_t(text[i]);
@@ -61,26 +62,29 @@ size_t Utf8CellToCp1251(char* text, size_t size, bool* replaced) {
       ++i;
       continue;
     }
-    if ((c == 0xD0 || c == 0xD1) && i + 1 < size && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
+    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || (len == 2 && c < 0xC2) || i + len > size) return false;
+    for (size_t k = 1; k < len; ++k)
+      if ((uint8_t(text[i + k]) & 0xC0) != 0x80) return false;
+    int b;
+    if (c == 0xD0 || c == 0xD1) {
       char32_t cp = char32_t((c & 0x1F) << 6 | (uint8_t(text[i + 1]) & 0x3F));
-      int b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
-      if (b < 0) *replaced = true;
-      text[w++] = b < 0 ? '?' : char(b);
-      i += 2;
-      continue;
+      b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
+    } else {
+      std::string one;
+      b = Utf8ToCp1251(std::string_view(text + i, len), &one) > 0 || one.empty() ? -1
+                                                                                 : uint8_t(one[0]);
     }
-    // Whatever else: one character through the general conversion.
-    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
-    bool ok = i + len <= size;
-    for (size_t k = 1; ok && k < len; ++k) ok = (uint8_t(text[i + k]) & 0xC0) == 0x80;
-    if (!ok) len = 1;
-    std::string one;
-    if (Utf8ToCp1251(std::string_view(text + i, len), &one) > 0) *replaced = true;
-    text[w++] = one.empty() ? '?' : one[0];
+    if (b < 0) *replaced = true;
+    text[w++] = b < 0 ? '?' : char(b);
     i += len;
   }
-  return w;
+  *newSize = w;
+  return true;
 }
+
+// Thrown inside the reader when a table read as UTF-8 turns out not to be.
+struct NotUtf8 {};
 
 // The separator the first line uses most, outside quotes; ',' when it uses none.
 char DetectSeparator(std::string_view s) {
@@ -106,8 +110,12 @@ class CsvParser {
  public:
   CsvParser(std::string_view s, CsvTable& t, bool utf8) : s_(s), t_(t), utf8_(utf8) {}
 
+  // The cells' text is written into the table's text, sized to the input beforehand (no cell
+  // grows), and cut to what was written.
   void Run() {
+    t_.text_.resize(s_.size());
     while (pos_ < s_.size()) ReadRecord();
+    t_.text_.resize(w_);
   }
 
  private:
@@ -157,8 +165,10 @@ class CsvParser {
       while (i < size && uint8_t(text[i]) < 0x80) ++i;
       if (i < size) {
         bool replaced = false;
-        size = i + Utf8CellToCp1251(text + i, size - i, &replaced);
-        t_.text_.resize(offset + size);
+        size_t rest = 0;
+        if (!Utf8CellToCp1251(text + i, size - i, &rest, &replaced)) throw NotUtf8{};
+        size = i + rest;
+        w_ = offset + size;
         if (replaced && row.unencodable < 0) row.unencodable = int(row.count);
       }
     }
@@ -167,7 +177,7 @@ class CsvParser {
   }
 
   void ReadField(CsvTable::Row& row) {
-    size_t start = t_.text_.size();
+    size_t start = w_;
     const char sep = t_.separator;
     if (pos_ < s_.size() && s_[pos_] == '"') {
       int opened = line_;
@@ -177,7 +187,7 @@ class CsvParser {
         char c = s_[pos_];
         if (c == '"') {
           if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
-            t_.text_ += '"';
+            t_.text_[w_++] = '"';
             pos_ += 2;
             continue;
           }
@@ -185,9 +195,9 @@ class CsvParser {
           break;
         }
         if (c == '\n' || (c == '\r' && (pos_ + 1 >= s_.size() || s_[pos_ + 1] != '\n'))) ++line_;
-        t_.text_ += c;
+        t_.text_[w_++] = c;
         ++pos_;
-        if (t_.text_.size() - start > kMaxCsvFieldBytes) Fail(opened, "a field longer than 1 MiB");
+        if (w_ - start > kMaxCsvFieldBytes) Fail(opened, "a field longer than 1 MiB");
       }
       if (pos_ < s_.size() && s_[pos_] != sep && s_[pos_] != '\n' && s_[pos_] != '\r')
         Fail(line_, "text after the closing quote of a field");
@@ -205,16 +215,18 @@ class CsvParser {
       }
       while (end < s_.size() && s_[end] != sep && s_[end] != '\n' && s_[end] != '\r') ++end;
       if (end - pos_ > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
-      t_.text_.append(s_.data() + pos_, end - pos_);
+      std::memcpy(t_.text_.data() + w_, s_.data() + pos_, end - pos_);
+      w_ += end - pos_;
       pos_ = end;
     }
-    AddCell(row, start, t_.text_.size() - start);
+    AddCell(row, start, w_ - start);
   }
 
   std::string_view s_;
   CsvTable& t_;
   bool utf8_;  // cells are turned from UTF-8 into windows-1251 as they are read
   size_t pos_ = 0;
+  size_t w_ = 0;  // where the next cell's text goes in the table's text
   int line_ = 1;
 };
 
@@ -235,8 +247,17 @@ CsvTable ReadCsv(std::string_view bytes, char separator) {
     for (size_t i = 0; i < zero; ++i) line += bytes[i] == '\n';
     throw CsvError(line, "a zero byte: this is no text table");
   }
-  bool utf8 = IsUtf8(bytes);
-  if (mark && !utf8) {
+  const char separatorUsed = separator ? separator : DetectSeparator(bytes);
+  // Read as UTF-8 first, checked cell by cell as it is turned into windows-1251; a table that
+  // is no UTF-8 is read again as windows-1251, unless its mark says UTF-8.
+  try {
+    t.encoding = mark ? CsvEncoding::kUtf8Bom : CsvEncoding::kUtf8;
+    t.separator = separatorUsed;
+    CsvParser(bytes, t, true).Run();
+    return t;
+  } catch (const NotUtf8&) {
+  }
+  if (mark) {
     // The first line whose bytes are not UTF-8, so the user can find it.
     int line = 1;
     size_t begin = 0;
@@ -250,10 +271,10 @@ CsvTable ReadCsv(std::string_view bytes, char separator) {
     }
     throw CsvError(line, "the table is marked as UTF-8 but is not");
   }
-  t.encoding = mark ? CsvEncoding::kUtf8Bom : utf8 ? CsvEncoding::kUtf8 : CsvEncoding::kCp1251;
-  t.separator = separator ? separator : DetectSeparator(bytes);
-  t.text_.reserve(bytes.size());
-  CsvParser(bytes, t, utf8).Run();
+  t = CsvTable();
+  t.encoding = CsvEncoding::kCp1251;
+  t.separator = separatorUsed;
+  CsvParser(bytes, t, false).Run();
   return t;
 }
 

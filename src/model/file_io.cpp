@@ -232,11 +232,16 @@ std::string ReadFileBytes(const std::string& path, IProgress* progress) {
   // The size is only a hint for the progress bar: the ticker keeps to it whatever comes.
   ProgressTicker ticker(progress, uint64_t(st.st_size), kReadPiece);
   std::string bytes;
+  // Room for the whole file and the read that finds its end, so the text is not moved as it
+  // grows (unless the file does).
+  bytes.reserve(size_t(st.st_size) + 1);
   for (;;) {
     ticker.At(bytes.size());
     size_t have = bytes.size();
-    bytes.resize(have + kReadPiece);
-    ssize_t n = ::read(fd.get(), bytes.data() + have, kReadPiece);
+    size_t piece =
+        bytes.capacity() > have ? std::min(kReadPiece, bytes.capacity() - have) : kReadPiece;
+    bytes.resize(have + piece);
+    ssize_t n = ::read(fd.get(), bytes.data() + have, piece);
     if (n < 0) {
       int err = errno;
       bytes.resize(have);
@@ -247,7 +252,7 @@ std::string ReadFileBytes(const std::string& path, IProgress* progress) {
     if (n == 0) break;
   }
   ticker.Finish();
-  bytes.shrink_to_fit();
+  if (bytes.capacity() - bytes.size() > kReadPiece) bytes.shrink_to_fit();
   return bytes;
 }
 
