@@ -1,5 +1,6 @@
 #include "model/csv_format.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "model/cp1251.h"
@@ -114,6 +115,15 @@ class CsvParser {
   // grows), and cut to what was written.
   void Run() {
     t_.text_.resize(s_.size());
+    // Rows and cells made room for at once: a line for each line end, each as wide as the
+    // first one.
+    size_t lines = size_t(std::count(s_.begin(), s_.end(), '\n')) + 1;
+    size_t width = 1;
+    for (size_t i = 0; i < s_.size() && s_[i] != '\n' && s_[i] != '\r'; ++i)
+      width += s_[i] == t_.separator;
+    t_.rows_.reserve(lines);
+    // Each cell but the last takes a byte of the input at least.
+    t_.cells_.reserve(std::min(lines * std::min(width, kMaxCsvFields), s_.size() + 1));
     while (pos_ < s_.size()) ReadRecord();
     t_.text_.resize(w_);
   }

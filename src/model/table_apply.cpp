@@ -267,7 +267,9 @@ struct RowPlan {
 };
 
 bool IsEmptyCell(std::string_view s) {
-  return s.find_first_not_of(" \t") == std::string_view::npos;
+  for (char c : s)
+    if (c != ' ' && c != '\t') return false;
+  return true;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -291,7 +293,11 @@ bool ReadCell(const CTarnelDoc& doc, const PathLookup& find, RowPlan& row, int c
       return true;
     case kColumnType: {
       if (IsEmptyCell(text)) return true;
-      int code = TypeNameToCode(Trim(text));
+      std::string_view name = Trim(text);
+      // Most rows keep their property's type.
+      int code = p && p->typeCode < kTypeCount && name == TypeCodeToName(p->typeCode)
+                     ? int(p->typeCode)
+                     : TypeNameToCode(name);
       // A type the form cannot name may stay as it is.
       if (code < 0 && !(p && Trim(text) == TypeCodeToName(p->typeCode)))
         return *problem = TableRowProblem::kBadType, false;
