@@ -63,8 +63,8 @@ const Sample& TheSample() {
     CTarnelDoc doc;
     BuildSampleBase(doc, kRecords);
     doc.SaveFile(QFile::encodeName(s.path).toStdString());
-    for (const auto& group : doc.groups) {
-      ForEachChild(group.get(), [&](const CRecord* cabinet) {
+    for (CBase* group : doc.Groups()) {
+      ForEachChild(group, [&](const CRecord* cabinet) {
         if (int(s.moving.size()) >= kMovingWanted) return;
         if (cabinet->name.rfind("Controller", 0) != 0 && cabinet->name.rfind("Drive", 0) != 0)
           return;

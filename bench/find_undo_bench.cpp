@@ -29,26 +29,14 @@ const char* const kTyped[] = {"\xED", "\xED\xC0", "\xED\xC0\xF1", "\xED\xC0\xF1\
 // The same walk as the search, with a plain case-sensitive find.
 void CountNames(const CRecord* r, const std::string& text, int* hits) {
   if (r->name.find(text) != std::string::npos) ++*hits;
-  switch (r->Kind()) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(r)->children)
-        CountNames(c.get(), text, hits);
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<const CAtom*>(r)->properties)
-        CountNames(p.get(), text, hits);
-      break;
-    default:
-      break;
-  }
+  ForEachChild(r, [&](const CRecord* c) { CountNames(c, text, hits); });
 }
 
 void BM_Baseline_PlainNameScan(benchmark::State& state) {
   std::string text = kTyped[state.range(0)];
   for (auto _ : state) {
     int hits = 0;
-    for (const auto& g : Doc().groups) CountNames(g.get(), text, &hits);
+    for (CBase* g : Doc().Groups()) CountNames(g, text, &hits);
     benchmark::DoNotOptimize(hits);
   }
 }
@@ -139,8 +127,7 @@ BENCHMARK(BM_RecordOneCommandFromEvents)->Unit(benchmark::kMillisecond);
 void BM_UndoRedoAMove(benchmark::State& state) {
   CTarnelDoc& doc = Doc();
   DocumentState before = CaptureState(doc);
-  CRecord* obj = doc.groups[1]->GetChild(0);
-  doc.groups[2]->AddChild(doc.groups[1]->DetachChild(obj));
+  doc.MoveRecord(doc.Groups().At(1)->GetChild(0), doc.Groups().At(2), 0x7FFFFFFF);
   DocumentChange change = DiffStates(std::move(before), CaptureState(doc));
   for (auto _ : state) {
     ApplyChange(doc, change, false);

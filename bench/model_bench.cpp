@@ -35,7 +35,7 @@ const std::string& DecPointPath() {
         (std::filesystem::temp_directory_path() / "kandrel-bench-decpoint.kdl").string();
     CTarnelDoc doc;
     doc.OnNewDocument();
-    CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[1].get()));
+    CAtom* atom = doc.NewAtom(doc.NewObject(doc.Groups().At(1)));
     for (int i = 0; i < 60000; ++i) {
       CPropertyItem* p = doc.NewProperty(atom);
       p->name = "DecPoint";
@@ -73,7 +73,7 @@ void BM_Open(benchmark::State& state) {
     size_t before = HeapInUse();
     doc.OpenFile(path);  // read, load, RebuildTree
     memory = HeapInUse() - before;
-    benchmark::DoNotOptimize(doc.groups.data());
+    benchmark::DoNotOptimize(doc.Groups().Count());
     state.SetBytesProcessed(state.bytes_processed() + int64_t(fileSize));
   }
   state.counters["records"] = 65535;
@@ -96,7 +96,7 @@ void BM_Open_WithProgress(benchmark::State& state) {
   for (auto _ : state) {
     CTarnelDoc doc;
     doc.OpenFile(path, &progress);
-    benchmark::DoNotOptimize(doc.groups.data());
+    benchmark::DoNotOptimize(doc.Groups().Count());
   }
   state.counters["reports_per_open"] = double(progress.reports) / double(state.iterations());
 }
@@ -116,7 +116,7 @@ void BM_Open_DecPoint60000(benchmark::State& state) {
   for (auto _ : state) {
     CTarnelDoc doc;
     doc.OpenFile(path);
-    benchmark::DoNotOptimize(doc.groups.data());
+    benchmark::DoNotOptimize(doc.Groups().Count());
   }
   state.counters["records"] = 60000;
 }

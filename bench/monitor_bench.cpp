@@ -56,7 +56,7 @@ struct Sample {
       if (auto* p = AsProperty(doc.LookupRecord(id)); p && p->typeCode == kTypeInt)
         numeric.push_back(id);
     CNetMessage base(net::kMsgBase);
-    for (const auto& g : doc.groups) base.Append(CNetMessageData::Record(g.get()));
+    for (CBase* g : doc.Groups()) base.Append(CNetMessageData::Record(g));
     CNetMessageStream fresh;
     fresh.Encode(base, &baseMessage);
   }

@@ -44,7 +44,7 @@ struct Sample {
     opened.OpenFile(path);
     fileBytes = ReadFileBytes(path);
     CNetMessage base(net::kMsgBase);
-    for (const auto& g : opened.groups) base.Append(CNetMessageData::Record(g.get()));
+    for (CBase* g : opened.Groups()) base.Append(CNetMessageData::Record(g));
     CNetMessageStream fresh;
     fresh.Encode(base, &baseMessage);
   }
@@ -113,7 +113,7 @@ void BM_OpenBaseFromFile(benchmark::State& state) {
   CTarnelDoc doc;
   for (auto _ : state) doc.OpenFile(sample.path);
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(sample.fileBytes.size()));
-  state.counters["records"] = double(doc.idMap.Count());
+  state.counters["records"] = double(doc.Ids().Count());
 }
 BENCHMARK(BM_OpenBaseFromFile)->Unit(benchmark::kMillisecond);
 
@@ -135,7 +135,7 @@ void BM_DownloadBaseOverLoopback(benchmark::State& state) {
     loop.exec();
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(sample.baseMessage.size()));
-  state.counters["records"] = double(doc.idMap.Count());
+  state.counters["records"] = double(doc.Ids().Count());
   session->Disconnect();
 }
 BENCHMARK(BM_DownloadBaseOverLoopback)->Unit(benchmark::kMillisecond)->UseRealTime();

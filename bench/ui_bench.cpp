@@ -17,8 +17,8 @@
 #include <QProcess>
 #include <QTreeView>
 #include <chrono>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -79,7 +79,7 @@ void BM_OpenIntoDocument(benchmark::State& state) {
   for (auto _ : state) {
     CTarnelDoc doc;
     doc.OpenFile(path);
-    benchmark::DoNotOptimize(doc.groups.size());
+    benchmark::DoNotOptimize(doc.Groups().Count());
   }
 }
 BENCHMARK(BM_OpenIntoDocument)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -96,7 +96,7 @@ void BM_OpenInEditor(benchmark::State& state) {
     ShowTree(f);
     editor += Seconds(t0);
     state.PauseTiming();
-    records = f.document().idMap.Count();
+    records = f.document().Ids().Count();
     auto t1 = std::chrono::steady_clock::now();
     {
       CTarnelDoc doc;

@@ -64,7 +64,7 @@ void Build(CTarnelDoc& doc) {
   CAtom* atom = nullptr;
   for (int i = 0; i < kValues; ++i) {
     if (i % 100 == 0) {
-      CObj* obj = doc.NewObject(doc.groups[1].get());
+      CObj* obj = doc.NewObject(doc.Groups().At(1));
       obj->name = "Unit" + std::to_string(i / 100);
       atom = doc.NewAtom(obj);
       atom->name = "AI";

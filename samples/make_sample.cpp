@@ -94,9 +94,9 @@ int main(int argc, char** argv) {
   }
   CTarnelDoc doc;
   doc.OnNewDocument();  // "Hardware", "Logic", "Network"
-  CBase* hardware = doc.groups[0].get();
-  CBase* logic = doc.groups[1].get();
-  CBase* network = doc.groups[2].get();
+  CBase* hardware = doc.Groups().At(0);
+  CBase* logic = doc.Groups().At(1);
+  CBase* network = doc.Groups().At(2);
   Builder b(doc);
 
   // Hardware: two controllers, each with analogue inputs, discrete inputs and outputs.
@@ -209,6 +209,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: cannot write the link template\n", argv[2]);
     return 3;
   }
-  std::printf("%s: %d records\n", argv[1], doc.idMap.Count());
+  std::printf("%s: %d records\n", argv[1], doc.Ids().Count());
   return 0;
 }

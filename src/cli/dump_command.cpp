@@ -23,8 +23,7 @@ QJsonObject RecordJson(const CRecord* r) {
     case kKindObject: {
       o["kind"] = r->Kind() == kKindGroup ? "group" : "object";
       QJsonArray children;
-      for (const auto& c : static_cast<const CChildHolder*>(r)->children)
-        children.append(RecordJson(c.get()));
+      ForEachChild(r, [&](const CRecord* c) { children.append(RecordJson(c)); });
       o["children"] = children;
       break;
     }
@@ -33,7 +32,7 @@ QJsonObject RecordJson(const CRecord* r) {
       o["kind"] = "atom";
       o["type"] = int(atom->type);
       QJsonArray props;
-      for (const auto& p : atom->properties) props.append(RecordJson(p.get()));
+      for (CPropertyItem* p : atom->properties) props.append(RecordJson(p));
       o["properties"] = props;
       break;
     }
@@ -63,9 +62,9 @@ class DumpCommand : public Command {
     CTarnelDoc doc;
     OpenDocument(doc, args[0]);
     QJsonArray groups;
-    for (const auto& g : doc.groups) groups.append(RecordJson(g.get()));
+    for (CBase* g : doc.Groups()) groups.append(RecordJson(g));
     QJsonObject top;
-    top["lastId"] = int(doc.idMap.GetLastId());
+    top["lastId"] = int(doc.Ids().GetLastId());
     top["groups"] = groups;
     QByteArray json = QJsonDocument(top).toJson(QJsonDocument::Compact);
     json.append('\n');

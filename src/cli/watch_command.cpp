@@ -252,7 +252,7 @@ class WatchCommand : public Command {
   void Snapshot(CTarnelDoc& doc) {
     if (watchAll_) {
       watched_.clear();
-      for (const auto& g : doc.groups) SnapshotAll(g.get());
+      for (CBase* g : doc.Groups()) SnapshotAll(g);
       return;
     }
     for (auto& [id, w] : watched_)

@@ -34,7 +34,7 @@ struct Side {
     parents.push_back(parent);
     // A link resolves, and a lookup reaches, only the record the registry holds: a duplicate
     // it does not hold is matched by nothing.
-    if (doc.idMap.Lookup(r->id) == r) byKey[KeyOf(r->id)] = index;
+    if (doc.Ids().Lookup(r->id) == r) byKey[KeyOf(r->id)] = index;
     if (kind == kKindProperty) {
       // Resolved when every record is in place.
       const auto* p = static_cast<const CPropertyItem*>(r);
@@ -64,14 +64,14 @@ struct Side {
   Side(const CTarnelDoc& doc, std::vector<uint32_t>& ids, std::vector<uint8_t>& kinds,
        std::vector<int32_t>& parents, std::vector<int32_t>& links, std::vector<std::string>& names)
       : byKey(kKeys, -1), ids(ids), kinds(kinds), parents(parents), links(links), names(names) {
-    size_t n = size_t(doc.idMap.Count()) + 16;
+    size_t n = size_t(doc.Ids().Count()) + 16;
     records.reserve(n);
     ids.reserve(n);
     kinds.reserve(n);
     parents.reserve(n);
     names.reserve(n);
     std::vector<std::pair<int32_t, uint32_t>> linking;  // a link's record and the target's id
-    for (const auto& g : doc.groups) Walk(doc, g.get(), -1, &linking);
+    for (CBase* g : doc.Groups()) Walk(doc, g, -1, &linking);
     links.assign(records.size(), -1);
     for (auto [i, target] : linking) links[size_t(i)] = byKey[KeyOf(target)];
   }

@@ -123,33 +123,17 @@ struct PendingConflict {
 // A record of the same kind with `src`'s own fields, in no document: what the merge takes
 // unchanged from a side.
 std::unique_ptr<CRecord> CopyFields(const CRecord* src) {
-  std::unique_ptr<CRecord> r;
-  switch (src->Kind()) {
-    case kKindGroup:
-      r = std::make_unique<CBase>();
-      break;
-    case kKindObject:
-      r = std::make_unique<CObj>();
-      break;
-    case kKindAtom: {
-      auto a = std::make_unique<CAtom>();
-      a->type = static_cast<const CAtom*>(src)->type;
-      r = std::move(a);
-      break;
-    }
-    default: {
-      auto* from = static_cast<const CPropertyItem*>(src);
-      auto p = std::make_unique<CPropertyItem>();
-      p->typeCode = from->typeCode;
-      p->flags = from->flags;
-      p->eoc = from->eoc;
-      p->valueText = from->valueText;
-      p->InitRawValue(from->GetRawValue());
-      r = std::move(p);
-      break;
-    }
-  }
+  std::unique_ptr<CRecord> r = NewRecordOfKind(src->Kind());
   r->name = src->name;
+  if (CAtom* a = AsAtom(r.get())) a->type = AsAtom(src)->type;
+  if (CPropertyItem* p = AsProperty(r.get())) {
+    const CPropertyItem* from = AsProperty(src);
+    p->typeCode = from->typeCode;
+    p->flags = from->flags;
+    p->eoc = from->eoc;
+    p->valueText = from->valueText;
+    p->InitRawValue(from->GetRawValue());
+  }
   return r;
 }
 
@@ -167,7 +151,7 @@ class Merger {
               cmp_.first.firstLinks),
         o_(ours, cmp_.first),
         t_(theirs, cmp_.second) {
-    lastId_ = std::max({base.idMap.GetLastId(), ours.idMap.GetLastId(), theirs.idMap.GetLastId()});
+    lastId_ = std::max({base.Ids().GetLastId(), ours.Ids().GetLastId(), theirs.Ids().GetLastId()});
   }
 
   MergeResult Run(CTarnelDoc& out) {

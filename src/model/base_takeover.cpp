@@ -34,9 +34,9 @@ struct SideTree {
 void Walk(CRecord* r, std::vector<CRecord*>* out) {
   out->push_back(r);
   if (CChildHolder* h = AsChildHolder(r))
-    for (const auto& c : h->children) Walk(c.get(), out);
+    for (CRecord* c : h->children) Walk(c, out);
   else if (CAtom* a = AsAtom(r))
-    for (const auto& p : a->properties) out->push_back(p.get());
+    for (CPropertyItem* p : a->properties) out->push_back(p);
 }
 
 // The link bookkeeping of a branch that leaves the document, told as field changes.
@@ -108,12 +108,7 @@ class TakeOverRun {
       ++out_.removed;
     }
     for (auto [rec, id] : waitingForId_)
-      if (!doc_.LookupRecord(id)) {
-        RecordChange change(doc_.events(), rec);
-        doc_.idMap.SetAt(id, rec);  // its interim entry goes
-        rec->id = id;
-        --out_.freshIds;
-      }
+      if (doc_.ChangeId(rec, id)) --out_.freshIds;  // its interim entry goes
     for (int32_t j : linksToSet)
       SetLink(AsProperty(created_[size_t(j)]), j, r_.DataOf(*addedAt_[size_t(j)], true));
     for (const Difference* d : changed) Change(*d);
@@ -165,17 +160,12 @@ class TakeOverRun {
     std::unique_ptr<CRecord> rec = MakeRecordFromData(d);
     if (!rec) return false;
     uint16_t key = KeyOf(d.id);
-    bool free = key != 0 && !doc_.LookupRecord(key);
-    if (free) {
-      rec->id = d.id;
-      doc_.idMap.SetAt(d.id, rec.get());
-    } else {
-      uint16_t id = doc_.idMap.NewId(rec.get());
-      if (id == 0) {
-        ++out_.notTaken;
-        return false;
-      }
-      rec->id = id;
+    uint16_t id = doc_.RegisterAside(rec.get(), d.id);
+    if (id == 0) {
+      ++out_.notTaken;
+      return false;
+    }
+    if (id != key) {
       ++out_.freshIds;
       // A record about to be deleted may hold the identifier: it gets it once that is gone.
       if (key != 0) waitingForId_.push_back({rec.get(), d.id});
@@ -372,7 +362,7 @@ bool TakeOver(CTarnelDoc& doc, const CompareResult& result, const std::vector<ui
               TakeOverOutcome* outcome) {
   std::vector<CRecord*> records;
   records.reserve(result.firstIds.size());
-  for (const auto& g : doc.groups) Walk(g.get(), &records);
+  for (CBase* g : doc.Groups()) Walk(g, &records);
   if (records.size() != result.firstIds.size()) return false;
   for (size_t i = 0; i < records.size(); ++i)
     if (records[i]->id != result.firstIds[i] || records[i]->Kind() != result.firstKinds[i])

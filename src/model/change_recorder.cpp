@@ -28,7 +28,7 @@ CChangeRecorder::~CChangeRecorder() {
 void CChangeRecorder::Begin() {
   if (recording_) return;
   recording_ = true;
-  lastIdBefore_ = doc_.idMap.GetLastId();
+  lastIdBefore_ = doc_.Ids().GetLastId();
   if (keyed_ < 0) {
     // Once after each reset: the whole document is looked at to know whether records can be
     // told apart by key.
@@ -154,7 +154,7 @@ std::unique_ptr<DocumentChange> CChangeRecorder::End() {
     whole_ = false;
   } else {
     change->lastIdBefore = lastIdBefore_;
-    change->lastIdAfter = doc_.idMap.GetLastId();
+    change->lastIdAfter = doc_.Ids().GetLastId();
     // Records after the step: those it changed or removed, and the branches it added.
     for (uint16_t key : snapOrder_) {
       const RecordData& b = before_[key];

@@ -30,85 +30,44 @@ bool CanHold(int parentKind, int childKind) {
 }
 
 CTarnelDoc::CTarnelDoc() {
-  idMap.SetEvents(&events_);
+  idMap_.SetEvents(&events_);
 }
 
 CTarnelDoc::~CTarnelDoc() {
   // Nobody is told any more: observers may be gone before the document.
-  idMap.SetEvents(nullptr);
+  idMap_.SetEvents(nullptr);
   Clear();
 }
 
+CRecordList* CTarnelDoc::EditableList(const CRecord* parent) {
+  return parent ? const_cast<CRecord*>(parent)->Children() : &groups_;
+}
+
+const CRecordList* CTarnelDoc::ListFor(const CRecord* parent) const {
+  return parent ? parent->Children() : &groups_;
+}
+
 int CTarnelDoc::RowCount(const CRecord* parent) const {
-  switch (GetKind(parent)) {
-    case kKindNone:
-      return int(groups.size());
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(parent)->GetChildCount();
-    case kKindAtom:
-      return static_cast<const CAtom*>(parent)->GetPropertyCount();
-    default:
-      return 0;
-  }
+  const CRecordList* list = ListFor(parent);
+  return list ? list->Count() : 0;
 }
 
 CRecord* CTarnelDoc::RecordAt(const CRecord* parent, int row) const {
-  switch (GetKind(parent)) {
-    case kKindNone:
-      return row >= 0 && row < int(groups.size()) ? groups[size_t(row)].get() : nullptr;
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(parent)->GetChild(row);
-    case kKindAtom:
-      return static_cast<const CAtom*>(parent)->GetProperty(row);
-    default:
-      return nullptr;
-  }
+  const CRecordList* list = ListFor(parent);
+  return list ? list->At(row) : nullptr;
 }
 
 int CTarnelDoc::RowOf(const CRecord* record) const {
   if (!record) return -1;
-  if (record->Kind() == kKindGroup) {
-    for (size_t i = 0; i < groups.size(); ++i)
-      if (groups[i].get() == record) return int(i);
-    return -1;
-  }
-  switch (GetKind(record->parent)) {
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(record->parent)->children.IndexOf(record);
-    case kKindAtom:
-      return static_cast<const CAtom*>(record->parent)->properties.IndexOf(record);
-    default:
-      return -1;
-  }
-}
-
-// Puts a record into a list without telling anyone; the caller has checked the kinds.
-static void PutInList(CTarnelDoc& doc, CRecord* parent, int row, std::unique_ptr<CRecord> r) {
-  switch (GetKind(parent)) {
-    case kKindNone: {
-      row = std::clamp(row, 0, int(doc.groups.size()));
-      r->parent = nullptr;
-      doc.groups.emplace(doc.groups.begin() + row, static_cast<CBase*>(r.release()));
-      break;
-    }
-    case kKindAtom:
-      static_cast<CAtom*>(parent)->InsertProperty(
-          row, std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
-      break;
-    default:
-      static_cast<CChildHolder*>(parent)->InsertChild(row, std::move(r));
-      break;
-  }
+  const CRecordList* list = ListFor(ListOf(record));
+  return list ? list->IndexOf(record) : -1;
 }
 
 bool CTarnelDoc::InsertRecord(CRecord* parent, int row, std::unique_ptr<CRecord> record) {
   if (!record || !CanHold(parent, record.get())) return false;
   row = std::clamp(row, 0, RowCount(parent));
   events_.RowsAboutToBeInserted(parent, row, 1);
-  PutInList(*this, parent, row, std::move(record));
+  EditableList(parent)->Insert(row, std::move(record));
   events_.RowsInserted(parent, row, 1);
   return true;
 }
@@ -118,11 +77,28 @@ bool CTarnelDoc::InsertRecord(CRecord* parent, int row, std::unique_ptr<CRecord>
 CRecord* CTarnelDoc::Attach(CRecord* parent, std::unique_ptr<CRecord> record) {
   if (!CanHold(parent, record.get())) return nullptr;
   CRecord* raw = record.get();
-  uint16_t id = idMap.NewId(raw);
+  uint16_t id = idMap_.NewId(raw);
   if (id == 0) return nullptr;  // every identifier is taken; the record goes again
   raw->id = id;
   InsertRecord(parent, RowCount(parent), std::move(record));
   return raw;
+}
+
+uint16_t CTarnelDoc::RegisterAside(CRecord* record, uint32_t wanted) {
+  uint16_t key = uint16_t(wanted & 0xFFFF);
+  if (key == 0 || idMap_.Lookup(key)) return record->id = idMap_.NewId(record);
+  idMap_.SetAt(wanted, record);
+  record->id = wanted;
+  return key;
+}
+
+bool CTarnelDoc::ChangeId(CRecord* record, uint32_t id) {
+  CRecord* holder = idMap_.Lookup(id);
+  if (holder && holder != record) return false;
+  RecordChange change(events_, record);
+  idMap_.SetAt(id, record);
+  record->id = id;
+  return true;
 }
 
 CBase* CTarnelDoc::NewGroup(std::string name) {
@@ -153,7 +129,7 @@ CPropertyItem* CTarnelDoc::NewProperty(CRecord* parent, const PropertyFill& fill
 }
 
 void CTarnelDoc::CreateDefaultGroups() {
-  if (!groups.empty()) return;
+  if (!groups_.Empty()) return;
   for (const char* name : kDefaultGroups) NewGroup(name);
 }
 
@@ -161,47 +137,28 @@ void CTarnelDoc::CreateDefaultGroups() {
 // a fresh identifier. Null when the identifiers run out (what was made goes again).
 std::unique_ptr<CRecord> CTarnelDoc::CopyAside(const CRecord* record, int parentKind) {
   if (!CanHold(parentKind, GetKind(record))) return nullptr;
-  std::unique_ptr<CRecord> copy;
-  switch (record->Kind()) {
-    case kKindProperty: {
-      auto* src = static_cast<const CPropertyItem*>(record);
-      auto p = std::make_unique<CPropertyItem>();
-      p->valueText = src->valueText;
-      p->typeCode = src->typeCode;
-      p->eoc = src->eoc;
-      p->flags = src->flags;
-      copy = std::move(p);
-      break;
-    }
-    case kKindAtom:
-      copy = std::make_unique<CAtom>();
-      break;
-    case kKindObject:
-      copy = std::make_unique<CObj>();
-      break;
-    default:
-      return nullptr;
+  std::unique_ptr<CRecord> copy = NewRecordOfKind(record->Kind());
+  if (const CPropertyItem* src = AsProperty(record)) {
+    CPropertyItem* p = AsProperty(copy.get());
+    p->valueText = src->valueText;
+    p->typeCode = src->typeCode;
+    p->eoc = src->eoc;
+    p->flags = src->flags;
   }
   copy->name = record->name;
-  uint16_t id = idMap.NewId(copy.get());
+  uint16_t id = idMap_.NewId(copy.get());
   if (id == 0) return nullptr;
   copy->id = id;
-  if (auto* src = static_cast<const CAtom*>(AsAtom(const_cast<CRecord*>(record)))) {
-    auto* atom = static_cast<CAtom*>(copy.get());
-    for (const auto& p : src->properties) {
-      auto c = CopyAside(p.get(), kKindAtom);
-      if (!c) return nullptr;
-      atom->AddProperty(std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(c.release())));
-    }
-  } else if (auto* src = AsChildHolder(const_cast<CRecord*>(record))) {
-    auto* holder = static_cast<CChildHolder*>(copy.get());
-    for (const auto& child : src->children) {
-      auto c = CopyAside(child.get(), record->Kind());
+  if (const CRecordList* children = record->Children()) {
+    CRecordList* into = copy->Children();
+    for (int i = 0; i < children->Count(); ++i) {
+      const CRecord* child = children->At(i);
+      auto c = CopyAside(child, record->Kind());
       if (!c) {
-        if (CanHold(record->Kind(), GetKind(child.get()))) return nullptr;
+        if (CanHold(record->Kind(), GetKind(child))) return nullptr;
         continue;  // a child its parent may not hold is not copied (an atom in a group)
       }
-      holder->AddChild(std::move(c));
+      into->Append(std::move(c));
     }
   }
   return copy;
@@ -220,28 +177,18 @@ std::unique_ptr<CRecord> CTarnelDoc::Detach(CRecord* record) {
   int row = RowOf(record);
   if (row < 0) return nullptr;
   CRecord* list = ListOf(record);
-  if (CPropertyItem* p = AsProperty(record)) {
+  CPropertyItem* p = AsProperty(record);
+  if (p) {
     // Its siblings forget it as their decimal-point property before it goes.
-    for (const auto& q : static_cast<CAtom*>(list)->properties)
-      if (q.get() != p && q->decimalPoint == p) {
-        RecordChange change(events_, q.get());
+    for (CPropertyItem* q : static_cast<CAtom*>(list)->properties)
+      if (q != p && q->decimalPoint == p) {
+        RecordChange change(events_, q);
         q->decimalPoint = nullptr;
       }
   }
   events_.RowsAboutToBeRemoved(list, row, 1);
-  std::unique_ptr<CRecord> taken;
-  switch (GetKind(list)) {
-    case kKindNone:
-      taken.reset(groups[size_t(row)].release());
-      groups.erase(groups.begin() + row);
-      break;
-    case kKindAtom:
-      taken = static_cast<CAtom*>(list)->DetachProperty(AsProperty(record));
-      break;
-    default:
-      taken = static_cast<CChildHolder*>(list)->DetachChild(record);
-      break;
-  }
+  std::unique_ptr<CRecord> taken = EditableList(list)->Take(record);
+  if (p) p->decimalPoint = nullptr;
   return taken;
 }
 
@@ -268,26 +215,8 @@ bool CTarnelDoc::MoveRecord(CRecord* record, CRecord* newParent, int row) {
   // The destination as counted before the move.
   int destination = sameList && row > from ? row + 1 : row;
   events_.RowsAboutToBeMoved(oldParent, from, 1, newParent, destination);
-  std::unique_ptr<CRecord> taken;
-  switch (GetKind(oldParent)) {
-    case kKindNone:
-      taken.reset(groups[size_t(from)].release());
-      groups.erase(groups.begin() + from);
-      break;
-    case kKindAtom: {
-      // The list alone moves it: the decimal-point references are refreshed below.
-      auto& props = static_cast<CAtom*>(oldParent)->properties;
-      CPropertyItem* keep = props.At(from);
-      CPropertyItem* dp = keep->decimalPoint;
-      taken = props.Take(keep);
-      keep->decimalPoint = dp;
-      break;
-    }
-    default:
-      taken = static_cast<CChildHolder*>(oldParent)->DetachChild(record);
-      break;
-  }
-  PutInList(*this, newParent, row, std::move(taken));
+  // The lists alone move it: a property's decimal-point references are refreshed below.
+  EditableList(newParent)->Insert(row, EditableList(oldParent)->Take(record));
   events_.RowsMoved(oldParent, from, 1, newParent, destination);
   if (record->Kind() == kKindProperty) {
     RefreshDecimalPoints(oldParent);
@@ -324,8 +253,7 @@ void CTarnelDoc::RemoveGroup(CBase* group) {
 }
 
 void CTarnelDoc::Clear() {
-  for (auto& g : groups) g.reset();
-  groups.clear();
+  groups_.Clear();
 }
 
 void CTarnelDoc::DeleteAllGroups() {
@@ -333,80 +261,67 @@ void CTarnelDoc::DeleteAllGroups() {
   Clear();
 }
 
+std::vector<std::unique_ptr<CBase>> CTarnelDoc::TakeGroups() {
+  ResetScope reset(events_);
+  std::vector<std::unique_ptr<CBase>> out;
+  for (auto& r : groups_.TakeAll()) out.emplace_back(static_cast<CBase*>(r.release()));
+  return out;
+}
+
 void CTarnelDoc::ReplaceGroups(std::vector<std::unique_ptr<CBase>> incoming) {
   ResetScope reset(events_);
   Clear();
   // Stale identifiers must not find anything while the new tree is not registered yet; the
   // counter of identifiers stays where it was.
-  uint16_t lastId = idMap.GetLastId();
-  idMap.Clear();
-  idMap.SetLastId(lastId);
+  uint16_t lastId = idMap_.GetLastId();
+  idMap_.Clear();
+  idMap_.SetLastId(lastId);
   for (auto& g : incoming)
-    if (g) groups.push_back(std::move(g));
+    if (g) groups_.Append(std::move(g));
   RebuildTree();
 }
 
 void CTarnelDoc::RegisterSubtree(CRecord* record) {
-  int kind = GetKind(record);
-  if (kind == kKindNone) return;
-  idMap.SetAt(record->id, record);
-  switch (kind) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<CChildHolder*>(record)->children) {
-        c->parent = record;
-        RegisterSubtree(c.get());
-      }
-      break;
-    case kKindAtom: {
-      // Every "DecPoint" of the list points all properties up to itself at itself, so the last
-      // one wins for everything up to it and the properties after it refer to nothing. Found
-      // first and set in the same walk, so the cost stays linear however many there are.
-      auto* atom = static_cast<CAtom*>(record);
-      CPropertyItem* decimalPoint = nullptr;
-      for (const auto& p : atom->properties)
-        if (p->name == "DecPoint") decimalPoint = p.get();
-      for (const auto& p : atom->properties) {
-        p->parent = atom;
-        p->decimalPoint = decimalPoint;
-        if (p.get() == decimalPoint) decimalPoint = nullptr;
-        RegisterSubtree(p.get());
-      }
-      break;
+  if (!record) return;
+  idMap_.SetAt(record->id, record);
+  if (CAtom* atom = AsAtom(record)) {
+    // Every "DecPoint" of the list points all properties up to itself at itself, so the last
+    // one wins for everything up to it and the properties after it refer to nothing. Found
+    // first and set in the same walk, so the cost stays linear however many there are.
+    CPropertyItem* decimalPoint = nullptr;
+    for (CPropertyItem* p : atom->properties)
+      if (p->name == "DecPoint") decimalPoint = p;
+    for (CPropertyItem* p : atom->properties) {
+      p->parent = atom;
+      p->decimalPoint = decimalPoint;
+      if (p == decimalPoint) decimalPoint = nullptr;
+      RegisterSubtree(p);
     }
-    default:
-      break;
+  } else {
+    ForEachChild(record, [&](CRecord* c) {
+      c->parent = record;
+      RegisterSubtree(c);
+    });
   }
 }
 
-void CTarnelDoc::ResolveLinks(CRecord* record) {
-  switch (GetKind(record)) {
-    case kKindGroup:
-      groupMark = record->name == "Hardware";
-      [[fallthrough]];
-    case kKindObject:
-      for (const auto& c : static_cast<CChildHolder*>(record)->children) ResolveLinks(c.get());
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<CAtom*>(record)->properties) ResolveLinks(p.get());
-      break;
-    case kKindProperty: {
-      auto* p = static_cast<CPropertyItem*>(record);
-      if (groupMark && p->IsFlagSet(0)) {
-        RecordChange change(events_, p);
-        p->ClearFlag(0);
-      }
-      if (p->typeCode == kTypeLinkTo)
-        if (CPropertyItem* target = AsProperty(idMap.Lookup(uint32_t(AtoI(p->valueText)))))
-          if (target->FindIncomingLink(p->id) < 0) {
-            RecordChange change(events_, target);
-            target->AddIncomingLink(p->id);
-          }
-      break;
-    }
-    default:
-      break;
+void CTarnelDoc::ResolveLinks(CRecord* record, bool inHardware) {
+  CPropertyItem* p = AsProperty(record);
+  if (!p) {
+    if (record->Kind() == kKindGroup) inHardware = record->name == "Hardware";
+    ForEachChild(record, [&](CRecord* c) { ResolveLinks(c, inHardware); });
+    return;
   }
+  if (inHardware && p->IsFlagSet(0)) {
+    RecordChange change(events_, p);
+    p->ClearFlag(0);
+  }
+  if (p->typeCode == kTypeLinkTo)
+    if (CPropertyItem* target = AsProperty(idMap_.Lookup(uint32_t(AtoI(p->valueText)))))
+      if (target->FindIncomingLink(p->id) < 0) {
+        RecordChange change(events_, target);
+        target->AddIncomingLink(p->id);
+      }
 }
 
 void CTarnelDoc::RebuildTree() {
@@ -415,14 +330,14 @@ void CTarnelDoc::RebuildTree() {
 }
 
 void CTarnelDoc::RelinkAll() {
-  for (const auto& g : groups) RegisterSubtree(g.get());
-  for (const auto& g : groups) ResolveLinks(g.get());
+  for (CBase* g : groups_) RegisterSubtree(g);
+  for (CBase* g : groups_) ResolveLinks(g, false);
 }
 
 void CTarnelDoc::Serialize(ArchiveWriter& ar) {
-  ar.WriteCount(uint32_t(groups.size()));
-  for (const auto& g : groups) ar.WriteObjectRef(g.get());
-  ar.WriteWord(idMap.GetLastId());
+  ar.WriteCount(uint32_t(groups_.Count()));
+  for (CBase* g : groups_) ar.WriteObjectRef(g);
+  ar.WriteWord(idMap_.GetLastId());
 }
 
 DocumentContents CTarnelDoc::ReadContents(ArchiveReader& ar) {
@@ -441,8 +356,8 @@ DocumentContents CTarnelDoc::ReadContents(ArchiveReader& ar) {
 void CTarnelDoc::TakeContents(DocumentContents contents) {
   ResetScope reset(events_);
   DeleteContents();
-  groups = std::move(contents.groups);
-  idMap.SetLastId(contents.lastId);
+  for (auto& g : contents.groups) groups_.Append(std::move(g));
+  idMap_.SetLastId(contents.lastId);
   RebuildTree();
 }
 
@@ -456,7 +371,7 @@ bool CTarnelDoc::OnNewDocument() {
 void CTarnelDoc::DeleteContents() {
   ResetScope reset(events_);
   Clear();
-  idMap.Clear();
+  idMap_.Clear();
 }
 
 namespace {
@@ -497,7 +412,7 @@ std::string CTarnelDoc::SaveToBytes(IProgress* progress) {
   ArchiveWriter ar(&bytes);
   // The registry counts every record (only a damaged file gives two records one identifier,
   // and the ticker keeps to the total then).
-  ProgressTicker ticker(progress, uint64_t(idMap.Count()), kSerializeStep, false);
+  ProgressTicker ticker(progress, uint64_t(idMap_.Count()), kSerializeStep, false);
   ar.SetProgress(&ticker);
   Serialize(ar);
   ticker.Finish();
@@ -509,4 +424,3 @@ void CTarnelDoc::SaveFile(const std::string& path, IProgress* progress) {
   ProgressShare writing(progress, kSerializeShare, kProgressScale, kProgressScale, false);
   WriteFileAtomically(path, SaveToBytes(serializing.get()), writing.get());
 }
-

@@ -31,6 +31,8 @@ class ReadOnlyFileError : public DocumentFileError {
   using DocumentFileError::DocumentFileError;
 };
 
+class CDocumentRestore;
+
 // The groups and last identifier that one .kdl file holds.
 struct DocumentContents {
   std::vector<std::unique_ptr<CBase>> groups;
@@ -68,6 +70,13 @@ class CTarnelDoc {
   // Inserts a branch made aside at `row` of `parent`'s list (null: the groups; clamped to the
   // list). False, and the branch is destroyed, when the parent may not hold it.
   bool InsertRecord(CRecord* parent, int row, std::unique_ptr<CRecord> record);
+  // Enters a record made aside (not yet in a list) in the registry under `wanted` when that
+  // identifier is free, otherwise under a fresh one; it then joins a list through InsertRecord.
+  // The identifier given, 0 when every one is taken (then nothing changes).
+  uint16_t RegisterAside(CRecord* record, uint32_t wanted);
+  // Gives a record of the document the identifier `id`, telling observers; false when another
+  // record holds it.
+  bool ChangeId(CRecord* record, uint32_t id);
   // Takes a record with its branch out of the document and destroys it. Properties of its atom
   // that took their decimal places from it forget it first. False when it is not in a list.
   bool RemoveRecord(CRecord* record);
@@ -80,6 +89,8 @@ class CTarnelDoc {
   void RefreshDecimalPoints(CRecord* atom);
   void RemoveGroup(CBase* group);
   void DeleteAllGroups();
+  // Hands every group to the caller and leaves the document without groups (one reset).
+  std::vector<std::unique_ptr<CBase>> TakeGroups();
   // Replaces every group with `groups` (a base download): the registry is emptied, its
   // counter kept, and the tree rebuilt. One reset.
   void ReplaceGroups(std::vector<std::unique_ptr<CBase>> groups);
@@ -89,14 +100,20 @@ class CTarnelDoc {
     return record && record->Kind() != kKindGroup ? record->parent : nullptr;
   }
   int RowOf(const CRecord* record) const;
+  // The list of `parent`'s records (null: the groups), the one walk over every kind; null for
+  // a property.
+  const CRecordList* ListFor(const CRecord* parent) const;
   int RowCount(const CRecord* parent) const;
   CRecord* RecordAt(const CRecord* parent, int row) const;
-  CRecord* LookupRecord(uint32_t id) const { return idMap.Lookup(id); }
+  // The groups in order (read only: they change through the operations above).
+  const CRecordListOf<CBase>& Groups() const { return groups_; }
+  // The identifier registry (read only).
+  const CIdMap& Ids() const { return idMap_; }
+  CRecord* LookupRecord(uint32_t id) const { return idMap_.Lookup(id); }
 
   // Enters a record and everything below it into the identifier map and sets their parents
   // and "DecPoint" references.
   void RegisterSubtree(CRecord* record);
-  void ResolveLinks(CRecord* record);
   // Registers every record again and resolves the links of the whole document; observers hear
   // of the records whose links or flags changed. RebuildTree does the same as a reset.
   void RelinkAll();
@@ -124,18 +141,36 @@ class CTarnelDoc {
   // The bytes a save writes; `progress` counts the records.
   std::string SaveToBytes(IProgress* progress = nullptr);
 
-  CIdMap idMap;
-  bool groupMark = false;  // during ResolveLinks: inside the group "Hardware"
-  // Read freely; changed only through the operations above, which tell the observers.
-  std::vector<std::unique_ptr<CBase>> groups;
-
  private:
+  friend class CDocumentRestore;
+  CRecordList* EditableList(const CRecord* parent);
+  // Records the LINK_TO properties of the branch at their targets, and clears option 0 of the
+  // properties under the group "Hardware".
+  void ResolveLinks(CRecord* record, bool inHardware);
   CRecord* Attach(CRecord* parent, std::unique_ptr<CRecord> record);
   std::unique_ptr<CRecord> CopyAside(const CRecord* record, int parentKind);
   std::unique_ptr<CRecord> Detach(CRecord* record);
   void Clear();
 
   CDocumentEvents events_;
+  CIdMap idMap_;
+  CRecordListOf<CBase> groups_{nullptr};
+};
+
+// Whole-document steps that put records back as they were stored (undo and redo of recorded
+// changes, taking over another base): they fill lists and the registry without telling anyone,
+// inside a reset or with events of their own. Nothing else changes a document's lists but its
+// operations.
+class CDocumentRestore {
+ public:
+  explicit CDocumentRestore(CTarnelDoc& doc) : doc_(doc) {}
+  CTarnelDoc& doc() const { return doc_; }
+  CRecordList& ListFor(const CRecord* parent) const { return *doc_.EditableList(parent); }
+  CIdMap& Ids() const { return doc_.idMap_; }
+  void Clear() const { doc_.Clear(); }
+
+ private:
+  CTarnelDoc& doc_;
 };
 
 // Which kind of record may hold which: groups stand at the top level (parent kind 0), objects

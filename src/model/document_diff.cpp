@@ -32,21 +32,6 @@ std::vector<int32_t> IndexByKey(const DocumentState& s) {
   return index;
 }
 
-std::unique_ptr<CRecord> MakeRecord(uint8_t kind) {
-  switch (kind) {
-    case kKindGroup:
-      return std::make_unique<CBase>();
-    case kKindObject:
-      return std::make_unique<CObj>();
-    case kKindAtom:
-      return std::make_unique<CAtom>();
-    case kKindProperty:
-      return std::make_unique<CPropertyItem>();
-    default:
-      return nullptr;
-  }
-}
-
 // The record's own data; `post` sets a changed pattern as a change of the value (observers hear
 // it), otherwise the pattern is set as stored state.
 void SetContent(CRecord& r, const RecordData& d, bool post) {
@@ -68,6 +53,13 @@ void SetContent(CRecord& r, const RecordData& d, bool post) {
   }
 }
 
+// Whether a stored record of `kind` may stand in `parent`'s list: groups and objects hold
+// anything but properties (a file may hold atoms directly in a group), atoms hold properties.
+bool StoredIn(const CRecord* parent, int kind) {
+  if (!parent || !parent->Children() || kind == kKindGroup) return false;
+  return (kind == kKindProperty) == (parent->Kind() == kKindAtom);
+}
+
 void SetDecimalPoint(CTarnelDoc& doc, CRecord* r, const RecordData& d) {
   if (CPropertyItem* p = AsProperty(r))
     p->decimalPoint = d.decimalPointKey ? AsProperty(doc.LookupRecord(d.decimalPointKey)) : nullptr;
@@ -75,47 +67,9 @@ void SetDecimalPoint(CTarnelDoc& doc, CRecord* r, const RecordData& d) {
 
 std::vector<uint16_t> LiveKeys(const CTarnelDoc& doc, const CRecord* container) {
   std::vector<uint16_t> keys;
-  if (!container) {
-    for (const auto& g : doc.groups) keys.push_back(KeyOf(g->id));
-  } else {
-    ForEachChild(container, [&](const CRecord* c) { keys.push_back(KeyOf(c->id)); });
-  }
+  if (const CRecordList* list = doc.ListFor(container))
+    for (int i = 0; i < list->Count(); ++i) keys.push_back(KeyOf(list->At(i)->id));
   return keys;
-}
-
-// Puts records at `row` of a list without telling anyone.
-void PutAt(CTarnelDoc& doc, CRecord* container, int row,
-           std::vector<std::unique_ptr<CRecord>>& rs) {
-  for (auto& r : rs) {
-    if (!container) {
-      r->parent = nullptr;
-      doc.groups.emplace(doc.groups.begin() + row, static_cast<CBase*>(r.release()));
-    } else if (CAtom* a = AsAtom(container)) {
-      a->InsertProperty(row,
-                        std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
-    } else {
-      static_cast<CChildHolder*>(container)->InsertChild(row, std::move(r));
-    }
-    ++row;
-  }
-}
-
-std::vector<std::unique_ptr<CRecord>> TakeRange(CTarnelDoc& doc, CRecord* container, int first,
-                                                int count) {
-  std::vector<std::unique_ptr<CRecord>> out;
-  for (int i = 0; i < count; ++i) {
-    CRecord* r = doc.RecordAt(container, first);
-    if (!container) {
-      out.emplace_back(doc.groups[size_t(first)].release());
-      doc.groups.erase(doc.groups.begin() + first);
-    } else if (CAtom* a = AsAtom(container)) {
-      // Decimal-point references are set again from the change once every list is done.
-      out.emplace_back(a->properties.Take(r).release());
-    } else {
-      out.push_back(static_cast<CChildHolder*>(container)->DetachChild(r));
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -215,6 +169,7 @@ void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, boo
     return;
   }
   CDocumentEvents& events = doc.events();
+  CDocumentRestore restore(doc);
   const std::vector<RecordData>& leaving = forward ? change.removed : change.added;
   const std::vector<RecordData>& coming = forward ? change.added : change.removed;
   std::vector<uint8_t> leavingKey(kKeys, 0);
@@ -280,7 +235,9 @@ void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, boo
     if (plan.key != 0 && !plan.valid) continue;
     bool tell = seen(list);
     if (tell) events.RowsAboutToBeRemoved(list, plan.first, plan.taken);
-    for (auto& child : TakeRange(doc, list, plan.first, plan.taken)) {
+    for (int i = 0; i < plan.taken; ++i) {
+      // Decimal-point references are set again from the change once every list is done.
+      std::unique_ptr<CRecord> child = restore.ListFor(list).TakeAt(plan.first);
       aside[child.get()] = true;
       uint16_t key = KeyOf(child->id);
       if (leavingKey[key] || pool.count(key))
@@ -298,13 +255,13 @@ void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, boo
   std::vector<CRecord*> made;
   made.reserve(coming.size());
   for (const RecordData& d : coming) {
-    std::unique_ptr<CRecord> r = MakeRecord(d.kind);
+    std::unique_ptr<CRecord> r = NewRecordOfKind(d.kind);
     if (!r) {
       made.push_back(nullptr);
       continue;
     }
     SetContent(*r, d, false);
-    doc.idMap.SetAt(d.id, r.get());
+    restore.Ids().SetAt(d.id, r.get());
     made.push_back(r.get());
     aside[r.get()] = true;
     pool[KeyOf(d.id)] = std::move(r);
@@ -327,7 +284,8 @@ void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, boo
     bool tell = seen(list);
     if (tell) events.RowsAboutToBeInserted(list, plan.first, count);
     for (auto& r : rows) aside.erase(r.get());
-    PutAt(doc, list, plan.first, rows);
+    int row = plan.first;
+    for (auto& r : rows) restore.ListFor(list).Insert(row++, std::move(r));
     if (tell) events.RowsInserted(list, plan.first, count);
   }
   pool.clear();  // nothing should be left; a record no list wants goes
@@ -343,34 +301,25 @@ void DocumentChange::ApplyOwn(CTarnelDoc& doc, const DocumentChange& change, boo
     SetContent(*r, d, true);
     SetDecimalPoint(doc, r, d);
   }
-  doc.idMap.SetLastId(forward ? change.lastIdAfter : change.lastIdBefore);
+  restore.Ids().SetLastId(forward ? change.lastIdAfter : change.lastIdBefore);
 }
 
 void RestoreState(CTarnelDoc& doc, const DocumentState& state) {
   ResetScope reset(doc.events());
-  doc.DeleteAllGroups();
-  doc.idMap.Clear();
+  CDocumentRestore restore(doc);
+  restore.Clear();
+  restore.Ids().Clear();
   std::vector<CRecord*> made(state.records.size(), nullptr);
   for (size_t i = 0; i < state.records.size(); ++i) {
     const RecordData& d = state.records[i];
-    std::unique_ptr<CRecord> r = MakeRecord(d.kind);
+    std::unique_ptr<CRecord> r = NewRecordOfKind(d.kind);
     if (!r) continue;
     SetContent(*r, d, false);
-    CRecord* raw = r.get();
-    if (d.parent < 0) {
-      if (d.kind != kKindGroup) continue;
-      doc.groups.emplace_back(static_cast<CBase*>(r.release()));
-    } else {
-      CRecord* parent = made[size_t(d.parent)];
-      if (CChildHolder* h = AsChildHolder(parent); h && d.kind != kKindProperty)
-        h->AddChild(std::move(r));
-      else if (CAtom* a = AsAtom(parent); a && d.kind == kKindProperty)
-        a->AddProperty(std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
-      else
-        continue;
-    }
+    CRecord* parent = d.parent < 0 ? nullptr : made[size_t(d.parent)];
+    if (d.parent < 0 ? d.kind != kKindGroup : !StoredIn(parent, d.kind)) continue;
+    CRecord* raw = restore.ListFor(parent).Append(std::move(r));
     made[i] = raw;
-    if (d.registered) doc.idMap.SetAt(d.id, raw);
+    if (d.registered) restore.Ids().SetAt(d.id, raw);
   }
   // Decimal-point properties are found among the atom's own properties; identifiers need
   // not be unique here.
@@ -379,11 +328,11 @@ void RestoreState(CTarnelDoc& doc, const DocumentState& state) {
     CPropertyItem* p = AsProperty(made[i]);
     if (!p || !d.decimalPointKey) continue;
     if (CAtom* atom = AsAtom(p->parent))
-      for (const auto& q : atom->properties)
+      for (CPropertyItem* q : atom->properties)
         if (KeyOf(q->id) == d.decimalPointKey) {
-          p->decimalPoint = q.get();
+          p->decimalPoint = q;
           break;
         }
   }
-  doc.idMap.SetLastId(state.lastId);
+  restore.Ids().SetLastId(state.lastId);
 }

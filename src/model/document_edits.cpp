@@ -11,7 +11,7 @@
 namespace {
 
 bool IsFull(const CTarnelDoc& doc) {
-  return doc.idMap.Count() >= 0xFFFF;
+  return doc.Ids().Count() >= 0xFFFF;
 }
 
 EditResult Made(CTarnelDoc& doc, CRecord* r) {
@@ -44,7 +44,7 @@ void LinkToTargets(CTarnelDoc& doc, CRecord* r) {
 int BranchHeight(const CRecord* r) {
   int below = 0;
   if (const CChildHolder* h = AsChildHolder(const_cast<CRecord*>(r)))
-    for (const auto& c : h->children) below = std::max(below, BranchHeight(c.get()));
+    for (CRecord* c : h->children) below = std::max(below, BranchHeight(c));
   else if (const CAtom* a = AsAtom(const_cast<CRecord*>(r)))
     below = a->properties.Empty() ? 0 : 1;
   return 1 + below;
@@ -197,7 +197,7 @@ ApplyOutcome ApplyPropertyEdit(CTarnelDoc& doc, CPropertyItem& p, const Property
   }
   CPropertyItem* e = &p;
   if (p.eoc) {
-    e = ResolveChain(doc.idMap, &p);
+    e = ResolveChain(doc.Ids(), &p);
     if (!e) {
       out.linkError = true;
       e = &p;
@@ -255,8 +255,8 @@ bool LinkToAtomProperty(CTarnelDoc& doc, CRecord* atom, const std::string& name,
                         CPropertyItem* property) {
   CAtom* a = AsAtom(atom);
   if (!a || !property) return false;
-  for (const auto& p : a->properties)
-    if (p->name == name) return SetLinkTarget(doc, property, p.get());
+  for (CPropertyItem* p : a->properties)
+    if (p->name == name) return SetLinkTarget(doc, property, p);
   return false;
 }
 

@@ -18,7 +18,7 @@ class Capture {
     d.kind = uint8_t(r->Kind());
     d.parent = parent;
     d.name = r->name;
-    d.registered = doc_.idMap.Lookup(r->id) == r;
+    d.registered = doc_.Ids().Lookup(r->id) == r;
     uint16_t key = KeyOf(r->id);
     if (key == 0 || seen_[key] || !d.registered) out_.keyed = false;
     seen_[key] = 1;
@@ -31,19 +31,11 @@ class Capture {
     d.rawValue = 0;
     d.incoming.clear();
     d.decimalPointKey = 0;
-    switch (r->Kind()) {
-      case kKindGroup:
-      case kKindObject:
-        for (const auto& c : static_cast<const CChildHolder*>(r)->children) Record(c.get(), index);
-        break;
-      case kKindAtom: {
-        auto* atom = static_cast<const CAtom*>(r);
-        d.atomType = atom->type;
-        for (const auto& p : atom->properties) Property(*atom, *p, index);
-        break;
-      }
-      default:
-        break;
+    if (const CAtom* atom = AsAtom(r)) {
+      d.atomType = atom->type;
+      for (CPropertyItem* p : atom->properties) Property(*atom, *p, index);
+    } else {
+      ForEachChild(r, [&](const CRecord* c) { Record(c, index); });
     }
   }
 
@@ -61,8 +53,8 @@ class Capture {
     // The pointer is only compared with the atom's own properties, never followed: a
     // property that was removed may have left it behind.
     if (p.decimalPoint)
-      for (const auto& q : atom.properties)
-        if (q.get() == p.decimalPoint) d.decimalPointKey = KeyOf(q->id);
+      for (CPropertyItem* q : atom.properties)
+        if (q == p.decimalPoint) d.decimalPointKey = KeyOf(q->id);
   }
 
   const CTarnelDoc& doc_;
@@ -93,13 +85,13 @@ void DescribeRecord(const CTarnelDoc& doc, const CRecord* r, RecordData* out) {
   RecordData& d = *out;
   d = FieldsOf(r);
   d.parent = -1;
-  d.registered = doc.idMap.Lookup(r->id) == r;
+  d.registered = doc.Ids().Lookup(r->id) == r;
   if (const CPropertyItem* p = AsProperty(r)) {
     for (const CIncomingLink& l : p->incomingLinks) d.incoming.push_back(l.sourceId);
     if (p->decimalPoint)
       if (const CAtom* atom = AsAtom(p->parent))
-        for (const auto& q : atom->properties)
-          if (q.get() == p->decimalPoint) d.decimalPointKey = KeyOf(q->id);
+        for (CPropertyItem* q : atom->properties)
+          if (q == p->decimalPoint) d.decimalPointKey = KeyOf(q->id);
   }
 }
 
@@ -116,42 +108,25 @@ DocumentState CaptureState(const CTarnelDoc& doc) {
 }
 
 void CaptureState(const CTarnelDoc& doc, DocumentState* into) {
-  into->lastId = doc.idMap.GetLastId();
+  into->lastId = doc.Ids().GetLastId();
   into->keyed = true;
-  into->records.reserve(size_t(doc.idMap.Count()) + 16);
+  into->records.reserve(size_t(doc.Ids().Count()) + 16);
   Capture capture(doc, *into);
-  for (const auto& g : doc.groups) capture.Record(g.get(), -1);
+  for (CBase* g : doc.Groups()) capture.Record(g, -1);
   into->records.resize(capture.Count());
 }
 
 std::unique_ptr<CRecord> MakeRecordFromData(RecordData d) {
-  std::unique_ptr<CRecord> r;
-  switch (d.kind) {
-    case kKindGroup:
-      r = std::make_unique<CBase>();
-      break;
-    case kKindObject:
-      r = std::make_unique<CObj>();
-      break;
-    case kKindAtom: {
-      auto a = std::make_unique<CAtom>();
-      a->type = d.atomType;
-      r = std::move(a);
-      break;
-    }
-    case kKindProperty: {
-      auto p = std::make_unique<CPropertyItem>();
-      p->typeCode = d.typeCode;
-      p->flags = d.flags;
-      p->eoc = d.eoc;
-      p->valueText = std::move(d.valueText);
-      p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
-      r = std::move(p);
-      break;
-    }
-    default:
-      return nullptr;
-  }
+  std::unique_ptr<CRecord> r = NewRecordOfKind(d.kind);
+  if (!r) return nullptr;
   r->name = std::move(d.name);
+  if (CAtom* a = AsAtom(r.get())) a->type = d.atomType;
+  if (CPropertyItem* p = AsProperty(r.get())) {
+    p->typeCode = d.typeCode;
+    p->flags = d.flags;
+    p->eoc = d.eoc;
+    p->valueText = std::move(d.valueText);
+    p->InitRawValue(d.rawValue);  // a new record's stored state, not an edit of a value
+  }
   return r;
 }

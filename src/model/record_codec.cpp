@@ -17,7 +17,7 @@ constexpr unsigned kChildClasses = 1u << kClassObj | 1u << kClassAtom;
 
 void WriteChildren(ArchiveWriter& ar, const CChildHolder& holder) {
   ar.WriteCount(uint32_t(holder.GetChildCount()));
-  for (const auto& c : holder.children) ar.WriteObjectRef(c.get());
+  for (CRecord* c : holder.children) ar.WriteObjectRef(c);
 }
 
 void ReadChildren(ArchiveReader& ar, CChildHolder& holder, int depth) {
@@ -43,7 +43,7 @@ void WriteRecordFields(ArchiveWriter& ar, CRecord& record) {
       ar.WriteDword(atom.id);
       ar.WriteByte(uint8_t(atom.type));
       ar.WriteCount(uint32_t(atom.GetPropertyCount()));
-      for (const auto& p : atom.properties) ar.WriteObjectRef(p.get());
+      for (CPropertyItem* p : atom.properties) ar.WriteObjectRef(p);
       break;
     }
     case kKindProperty: {

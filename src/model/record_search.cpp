@@ -106,19 +106,11 @@ bool InBranch(const CRecord* r, const CRecord* branch) {
 }
 
 void CollectLinks(const CRecord* r, std::vector<const CPropertyItem*>* out) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(r)->children)
-        CollectLinks(c.get(), out);
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<const CAtom*>(r)->properties)
-        if (p->typeCode == kTypeLinkTo) out->push_back(p.get());
-      break;
-    default:
-      break;
+  if (const CPropertyItem* p = AsProperty(r)) {
+    if (p->typeCode == kTypeLinkTo) out->push_back(p);
+    return;
   }
+  ForEachChild(r, [&](const CRecord* c) { CollectLinks(c, out); });
 }
 
 }  // namespace
@@ -139,7 +131,7 @@ std::vector<uint32_t> FindRecords(const CTarnelDoc& doc, std::string_view text, 
   if (text.empty() || (mode == FindMode::kId && !ParseId(text, &id))) return out;
   std::string folded = FoldCp1251(text);
   Finder finder(folded, mode, id, out);
-  for (const auto& g : doc.groups) finder.Walk(g.get());
+  for (CBase* g : doc.Groups()) finder.Walk(g);
   return out;
 }
 
@@ -148,7 +140,7 @@ std::vector<LinkReference> FindReferencesTo(const CTarnelDoc& doc, const CRecord
   int kind = GetKind(branch);
   if (kind == kKindNone) return out;
   std::vector<const CPropertyItem*> links;
-  for (const auto& g : doc.groups) CollectLinks(g.get(), &links);
+  for (CBase* g : doc.Groups()) CollectLinks(g, &links);
   for (const CPropertyItem* link : links) {
     const CPropertyItem* target = AsProperty(doc.LookupRecord(uint32_t(AtoI(link->valueText))));
     if (target && InBranch(target, branch)) out.push_back({link->id, target->id});

@@ -1,5 +1,6 @@
 #include "records.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "document_events.h"
@@ -14,34 +15,28 @@ CDocumentEvents* CRecord::DocumentEvents() const {
   return registry_ ? registry_->Events() : nullptr;
 }
 
-CRecord* CChildHolder::AddChild(std::unique_ptr<CRecord> child) {
-  child->parent = this;
-  return children.Append(std::move(child));
+int CRecordList::IndexOf(const CRecord* r) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].get() == r) return int(i);
+  return -1;
 }
 
-CRecord* CChildHolder::InsertChild(int index, std::unique_ptr<CRecord> child) {
-  child->parent = this;
-  return children.Insert(index, std::move(child));
+CRecord* CRecordList::Insert(int index, std::unique_ptr<CRecord> r) {
+  r->parent = owner_;
+  index = std::clamp(index, 0, Count());
+  return items_.insert(items_.begin() + index, std::move(r))->get();
 }
 
-CPropertyItem* CPropHolder::AddProperty(std::unique_ptr<CPropertyItem> p) {
-  p->parent = this;
-  return properties.Append(std::move(p));
+std::unique_ptr<CRecord> CRecordList::TakeAt(int i) {
+  if (i < 0 || i >= Count()) return nullptr;
+  std::unique_ptr<CRecord> out = std::move(items_[size_t(i)]);
+  items_.erase(items_.begin() + i);
+  return out;
 }
 
-CPropertyItem* CPropHolder::InsertProperty(int index, std::unique_ptr<CPropertyItem> p) {
-  p->parent = this;
-  return properties.Insert(index, std::move(p));
-}
-
-std::unique_ptr<CPropertyItem> CPropHolder::DetachProperty(const CPropertyItem* p) {
-  std::unique_ptr<CPropertyItem> taken = properties.Take(p);
-  if (taken) {
-    for (const auto& q : properties)
-      if (q->decimalPoint == taken.get()) q->decimalPoint = nullptr;
-    taken->decimalPoint = nullptr;
-  }
-  return taken;
+void CRecordList::Clear() {
+  for (auto& r : items_) r.reset();
+  items_.clear();
 }
 
 void CPropertyItem::SetRawValue(const void* bytes, size_t size) {
@@ -101,6 +96,21 @@ CChildHolder* AsChildHolder(CRecord* r) {
   return k == kKindGroup || k == kKindObject ? static_cast<CChildHolder*>(r) : nullptr;
 }
 
+std::unique_ptr<CRecord> NewRecordOfKind(int kind) {
+  switch (kind) {
+    case kKindGroup:
+      return std::make_unique<CBase>();
+    case kKindObject:
+      return std::make_unique<CObj>();
+    case kKindAtom:
+      return std::make_unique<CAtom>();
+    case kKindProperty:
+      return std::make_unique<CPropertyItem>();
+    default:
+      return nullptr;
+  }
+}
+
 const char* RecordKindName(int kind) {
   switch (kind) {
     case kKindGroup:
@@ -133,10 +143,10 @@ CRecord* FindChild(const CRecord* parent, const std::string& name) {
   switch (GetKind(parent)) {
     case kKindGroup:
     case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(parent)->children) {
-        int k = GetKind(c.get());
+      for (CRecord* c : static_cast<const CChildHolder*>(parent)->children) {
+        int k = GetKind(c);
         bool searched = k == kKindObject || (k == kKindAtom && parent->Kind() == kKindObject);
-        if (searched && c->name == name) return c.get();
+        if (searched && c->name == name) return c;
       }
       return nullptr;
     case kKindAtom: {
@@ -144,8 +154,8 @@ CRecord* FindChild(const CRecord* parent, const std::string& name) {
       std::string_view key = name;
       size_t eq = key.find('=');
       if (eq != std::string_view::npos && eq > 0) key = key.substr(0, eq);
-      for (const auto& p : static_cast<const CAtom*>(parent)->properties)
-        if (p->name == key) return p.get();
+      for (CPropertyItem* p : static_cast<const CAtom*>(parent)->properties)
+        if (p->name == key) return p;
       return nullptr;
     }
     default:

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include "owning_list.h"
 
 class CIdMap;
 class CAtom;
 class CDocumentEvents;
+class CRecordList;
 
 // Record kinds, the numbers every tree walk dispatches on.
 enum RecordKind : int {
@@ -35,6 +35,10 @@ class CRecord {
   virtual ~CRecord();
 
   virtual RecordKind Kind() const = 0;
+  // The list of the records this one holds: a group's or an object's children, an atom's
+  // properties; null for a property.
+  virtual CRecordList* Children() { return nullptr; }
+  const CRecordList* Children() const { return const_cast<CRecord*>(this)->Children(); }
 
   const std::string& GetName() const { return name; }
   void SetName(std::string n) { name = std::move(n); }
@@ -65,23 +69,89 @@ inline int GetKind(const CRecord* r) {
   return r ? r->Kind() : kKindNone;
 }
 
-// Lists of groups and objects hold CRecord children: objects, and atoms in an object (or, in
-// trees that come from outside, directly in a group).
+// The ordered list of records one record holds, or the document's groups: owns them, finds them
+// by identity, and makes its owner the parent of whatever joins it (null for the groups). It
+// does not ask whether its owner may hold a record: the document's operations do (CanHold).
+class CRecordList {
+ public:
+  explicit CRecordList(CRecord* owner) : owner_(owner) {}
+  CRecordList(const CRecordList&) = delete;
+  CRecordList& operator=(const CRecordList&) = delete;
+  ~CRecordList() { Clear(); }
+
+  CRecord* Owner() const { return owner_; }
+  int Count() const { return int(items_.size()); }
+  bool Empty() const { return items_.empty(); }
+  // Null for an index out of range.
+  CRecord* At(int i) const { return i >= 0 && i < Count() ? items_[size_t(i)].get() : nullptr; }
+  // -1 when the record is not in the list.
+  int IndexOf(const CRecord* r) const;
+  // Inserts at `index`, clamped into 0..Count().
+  CRecord* Insert(int index, std::unique_ptr<CRecord> r);
+  CRecord* Append(std::unique_ptr<CRecord> r) { return Insert(Count(), std::move(r)); }
+  // Hands the record to the caller; null when it is not in the list.
+  std::unique_ptr<CRecord> Take(const CRecord* r) { return TakeAt(IndexOf(r)); }
+  // Null for an index out of range.
+  std::unique_ptr<CRecord> TakeAt(int i);
+  // Hands every record to the caller in list order; the list is left empty.
+  std::vector<std::unique_ptr<CRecord>> TakeAll() { return std::exchange(items_, {}); }
+  // Destroys the records in list order.
+  void Clear();
+  void Reserve(size_t n) { items_.reserve(n); }
+
+ protected:
+  CRecord* Item(size_t i) const { return items_[i].get(); }
+
+ private:
+  CRecord* owner_;
+  std::vector<std::unique_ptr<CRecord>> items_;
+};
+
+// A list whose records are all of one class, as its owner's kind allows: walked and read as
+// that class.
+template <class T>
+class CRecordListOf : public CRecordList {
+ public:
+  using CRecordList::CRecordList;
+  T* At(int i) const { return static_cast<T*>(CRecordList::At(i)); }
+  T* Insert(int index, std::unique_ptr<T> r) {
+    return static_cast<T*>(CRecordList::Insert(index, std::move(r)));
+  }
+  T* Append(std::unique_ptr<T> r) { return Insert(Count(), std::move(r)); }
+
+  class Iterator {
+   public:
+    Iterator(const CRecordListOf* list, size_t i) : list_(list), i_(i) {}
+    T* operator*() const { return static_cast<T*>(list_->Item(i_)); }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const Iterator& o) const { return i_ != o.i_; }
+
+   private:
+    const CRecordListOf* list_;
+    size_t i_;
+  };
+  Iterator begin() const { return Iterator(this, 0); }
+  Iterator end() const { return Iterator(this, size_t(Count())); }
+};
+
+// Groups and objects hold objects, and atoms in an object (or, in trees that come from
+// outside, directly in a group).
 class CChildHolder : public CRecord {
  public:
   using CRecord::CRecord;
-  ~CChildHolder() override { children.Clear(); }
+  CRecordList* Children() override { return &children; }
   int GetChildCount() const { return children.Count(); }
   CRecord* GetChild(int i) const { return children.At(i); }
   // Appends and makes this record the child's parent.
-  CRecord* AddChild(std::unique_ptr<CRecord> child);
-  CRecord* InsertChild(int index, std::unique_ptr<CRecord> child);
-  // Finds the child by identity and destroys it; false when it is not in the list.
-  bool RemoveChild(const CRecord* child) { return children.Remove(child); }
-  // The keep form: hands the child to the caller (null when it is not in the list).
-  std::unique_ptr<CRecord> DetachChild(const CRecord* child) { return children.Take(child); }
+  CRecord* AddChild(std::unique_ptr<CRecord> child) { return children.Append(std::move(child)); }
+  CRecord* InsertChild(int index, std::unique_ptr<CRecord> child) {
+    return children.Insert(index, std::move(child));
+  }
 
-  OwningList<CRecord> children;
+  CRecordListOf<CRecord> children{this};
 };
 
 class CBase : public CChildHolder {
@@ -101,18 +171,13 @@ class CPropertyItem;
 class CPropHolder : public CRecord {
  public:
   using CRecord::CRecord;
-  ~CPropHolder() override { properties.Clear(); }
+  CRecordList* Children() override { return &properties; }
   int GetPropertyCount() const { return properties.Count(); }
-  CPropertyItem* GetProperty(int i) const { return properties.At(i); }
+  inline CPropertyItem* GetProperty(int i) const;
   // Appends and makes this atom the property's owner.
-  CPropertyItem* AddProperty(std::unique_ptr<CPropertyItem> p);
-  CPropertyItem* InsertProperty(int index, std::unique_ptr<CPropertyItem> p);
-  bool RemoveProperty(const CPropertyItem* p) { return DetachProperty(p) != nullptr; }
-  // The keep form. Properties that took their decimal places from the one that leaves forget
-  // it, and it forgets its own: no pointer outlives the property it points at.
-  std::unique_ptr<CPropertyItem> DetachProperty(const CPropertyItem* p);
+  inline CPropertyItem* AddProperty(std::unique_ptr<CPropertyItem> p);
 
-  OwningList<CPropertyItem> properties;
+  CRecordListOf<CPropertyItem> properties{this};
 };
 
 class CAtom : public CPropHolder {
@@ -183,6 +248,16 @@ class CPropertyItem : public CRecord {
   uint32_t rawValue_ = 0;
 };
 
+CPropertyItem* CPropHolder::GetProperty(int i) const {
+  return properties.At(i);
+}
+CPropertyItem* CPropHolder::AddProperty(std::unique_ptr<CPropertyItem> p) {
+  return properties.Append(std::move(p));
+}
+
+// A record of `kind` with every field empty, in no list; null for a number that names no kind.
+std::unique_ptr<CRecord> NewRecordOfKind(int kind);
+
 // Checked down-casts: null when the record is of another kind.
 CBase* AsGroup(CRecord* r);
 CObj* AsObject(CRecord* r);
@@ -190,22 +265,19 @@ CAtom* AsAtom(CRecord* r);
 CPropertyItem* AsProperty(CRecord* r);
 CChildHolder* AsChildHolder(CRecord* r);  // a group or an object
 const CPropertyItem* AsProperty(const CRecord* r);
+inline const CAtom* AsAtom(const CRecord* r) {
+  return AsAtom(const_cast<CRecord*>(r));
+}
+inline const CChildHolder* AsChildHolder(const CRecord* r) {
+  return AsChildHolder(const_cast<CRecord*>(r));
+}
 
 // Calls `fn` with each child in list order: a group's or object's children, an atom's
 // properties; nothing for a property.
 template <class Fn>
 void ForEachChild(const CRecord* r, Fn&& fn) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<const CChildHolder*>(r)->children) fn(c.get());
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<const CPropHolder*>(r)->properties) fn(p.get());
-      break;
-    default:
-      break;
-  }
+  if (const CRecordList* list = r ? r->Children() : nullptr)
+    for (int i = 0; i < list->Count(); ++i) fn(list->At(i));
 }
 
 // "/Group/Object/.../Atom/Property" for the record, followed by `tail`.

@@ -391,7 +391,7 @@ CPropertyItem* ApplyRow(CTarnelDoc& doc, const RowPlan& row, TableApplyResult* r
       for (int bit = 0; bit < CBulkPropertyEdit::kFlagCount; ++bit)
         if (bool on = row.flags >> bit & 1; on != p->IsFlagSet(bit)) edit.SetFlag(bit, on);
     RecordChange change(doc.events(), p);
-    changed |= edit.ApplyTo(doc.idMap, *p);
+    changed |= edit.ApplyTo(doc.Ids(), *p);
   }
   if (row.hasEoc) changed |= SetEndOfChain(doc, p, row.eoc);
   if (changed && row.property) ++result->changed;

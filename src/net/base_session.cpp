@@ -145,11 +145,7 @@ std::vector<std::unique_ptr<CBase>> CBaseSession::TakeGroups(CNetMessage& messag
 
 std::unique_ptr<CTarnelDoc> CBaseSession::ReadBase(CNetMessage& message) {
   auto fresh = std::make_unique<CTarnelDoc>();
-  for (int i = 0; i < message.GetElementCount(); ++i)
-    if (std::unique_ptr<CBase> group = message.TakeGroupAt(i))
-      fresh->groups.push_back(std::move(group));
-  ReopenStreams();
-  fresh->RebuildTree();
+  fresh->ReplaceGroups(TakeGroups(message));
   return fresh;
 }
 

@@ -304,7 +304,7 @@ edit functions as the editor, with the same rules and the same undo.
       .def_readonly("path", &DocumentHandle::path,
                     "The file the document was opened from or last saved to; \"\" for none.")
       .def_property_readonly(
-          "last_id", [](DocumentHandle& h) { return int(h.doc().idMap.GetLastId()); },
+          "last_id", [](DocumentHandle& h) { return int(h.doc().Ids().GetLastId()); },
           "The last identifier handed out.")
       .def("save", &Save, py::arg("path") = py::none(),
            "Writes the document to `path` (default: the file it came from), replacing the file "

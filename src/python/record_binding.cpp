@@ -38,7 +38,7 @@ CRecord* Target(const RecordRef& self, const RecordRef& target, const char* what
 PropertyEdit FormOf(CTarnelDoc& doc, CPropertyItem* p, CPropertyItem** end) {
   CPropertyItem* e = p;
   if (p->eoc) {
-    e = ResolveChain(doc.idMap, p);
+    e = ResolveChain(doc.Ids(), p);
     if (!e)
       ThrowEditError("link-target", GetRecordPath(p) +
                                         ": the end of its link chain cannot be found; clear "

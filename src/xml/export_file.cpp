@@ -181,7 +181,7 @@ std::string CExportFile::ExportToBytes(const ExportDate& date, IProgress* progre
     if (record_)
       todo.push_back(record_);
     else
-      for (const auto& g : doc_.groups) todo.push_back(g.get());
+      for (CBase* g : doc_.Groups()) todo.push_back(g);
     while (!todo.empty()) {
       const CRecord* r = todo.back();
       todo.pop_back();
@@ -207,7 +207,7 @@ std::string CExportFile::ExportToBytes(const ExportDate& date, IProgress* progre
   if (record_) {
     WriteRecord(record_, &out);
   } else {
-    for (const auto& g : doc_.groups) WriteRecord(g.get(), &out);
+    for (CBase* g : doc_.Groups()) WriteRecord(g, &out);
   }
   out += kTrailer;
   ticker.Finish();
@@ -224,8 +224,7 @@ bool CExportFile::WriteRecord(const CRecord* record, std::string* out) const {
       AppendStartTag(element, record, out);
       *out += '>';
       *out += kEol;
-      for (const auto& c : static_cast<const CChildHolder*>(record)->children)
-        WriteRecord(c.get(), out);
+      ForEachChild(record, [&](const CRecord* c) { WriteRecord(c, out); });
       AppendEndTag(element, out);
       break;
     }
@@ -235,7 +234,7 @@ bool CExportFile::WriteRecord(const CRecord* record, std::string* out) const {
       AppendNumber(xmlfmt::kTypeAttr, atom->type, out);
       *out += '>';
       *out += kEol;
-      for (const auto& p : atom->properties) WriteRecord(p.get(), out);
+      ForEachChild(atom, [&](const CRecord* p) { WriteRecord(p, out); });
       AppendEndTag(xmlfmt::kAtomElement, out);
       break;
     }

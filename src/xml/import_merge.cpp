@@ -98,40 +98,28 @@ std::string ConvertLineEnds(std::string_view text) {
 }
 
 void ResolveImportedLinks(CTarnelDoc& doc, CRecord* record, LinkStats* stats) {
-  switch (GetKind(record)) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<CChildHolder*>(record)->children)
-        ResolveImportedLinks(doc, c.get(), stats);
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<CAtom*>(record)->properties)
-        ResolveImportedLinks(doc, p.get(), stats);
-      break;
-    case kKindProperty: {
-      auto* p = static_cast<CPropertyItem*>(record);
-      if (p->typeCode != kTypeLinkTo) break;
-      if (CRecord* found = FindRecordByTreePath(doc, p->valueText, nullptr, 0)) {
-        uint32_t id = found->id;
-        {
-          RecordChange change(doc.events(), p);
-          p->valueText = std::to_string(int32_t(id));
-        }
-        if (CPropertyItem* target = AsProperty(doc.LookupRecord(id)))
-          if (target->FindIncomingLink(p->id) < 0) {
-            RecordChange change(doc.events(), target);
-            target->AddIncomingLink(p->id);
-          }
-        if (stats) ++stats->resolved;
-      } else if (AtoI(p->valueText) == 0) {
-        RecordChange change(doc.events(), p);
-        p->typeCode = kTypeBin;
-        if (stats) ++stats->madeBinary;
-      }
-      break;
+  CPropertyItem* p = AsProperty(record);
+  if (!p) {
+    ForEachChild(record, [&](CRecord* c) { ResolveImportedLinks(doc, c, stats); });
+    return;
+  }
+  if (p->typeCode != kTypeLinkTo) return;
+  if (CRecord* found = FindRecordByTreePath(doc, p->valueText, nullptr, 0)) {
+    uint32_t id = found->id;
+    {
+      RecordChange change(doc.events(), p);
+      p->valueText = std::to_string(int32_t(id));
     }
-    default:
-      break;
+    if (CPropertyItem* target = AsProperty(doc.LookupRecord(id)))
+      if (target->FindIncomingLink(p->id) < 0) {
+        RecordChange change(doc.events(), target);
+        target->AddIncomingLink(p->id);
+      }
+    if (stats) ++stats->resolved;
+  } else if (AtoI(p->valueText) == 0) {
+    RecordChange change(doc.events(), p);
+    p->typeCode = kTypeBin;
+    if (stats) ++stats->madeBinary;
   }
 }
 
@@ -144,6 +132,6 @@ ImportOutcome ApplyImport(CTarnelDoc& doc, const CImportItem& root, CRecord* tar
   // Once the copies are complete the import goes through to the end.
   ticker.Finish();
   doc.RelinkAll();
-  for (const auto& g : doc.groups) ResolveImportedLinks(doc, g.get(), &outcome.links);
+  for (CBase* g : doc.Groups()) ResolveImportedLinks(doc, g, &outcome.links);
   return outcome;
 }

@@ -20,19 +20,7 @@ void Fill(CImportItem& parentItem, CRecord* record, int targetKind) {
   }
   if (kind == kKindProperty && !ticked) ticked = parentItem.check == kChecked;
   item->check = ticked ? kChecked : kNoCheckBox;
-  switch (kind) {
-    case kKindGroup:
-    case kKindObject:
-      for (const auto& c : static_cast<CChildHolder*>(record)->children)
-        Fill(*item, c.get(), targetKind);
-      break;
-    case kKindAtom:
-      for (const auto& p : static_cast<CAtom*>(record)->properties)
-        Fill(*item, p.get(), targetKind);
-      break;
-    default:
-      break;
-  }
+  ForEachChild(record, [&](CRecord* c) { Fill(*item, c, targetKind); });
 }
 
 }  // namespace

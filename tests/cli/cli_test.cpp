@@ -34,7 +34,7 @@ TEST_F(CliTest, DumpShowsTheRebuiltTree) {
   CTarnelDoc doc;
   doc.OnNewDocument();
   // "Насос" and the undefined byte.
-  CObj* o = AddObject(doc, doc.groups[1].get(), "\xCD\xE0\xF1\xEE\xF1 \x98");
+  CObj* o = AddObject(doc, doc.Groups().At(1), "\xCD\xE0\xF1\xEE\xF1 \x98");
   CAtom* a = AddAtom(doc, o, "AI", -3);
   CPropertyItem* t = AddProperty(doc, a, "T", kTypeInt, "-5", 0x21);
   t->eoc = true;
@@ -68,7 +68,7 @@ TEST_F(CliTest, DumpShowsTheRebuiltTree) {
 TEST_F(CliTest, NewResaveAndCheck) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  AddProperty(doc, doc.NewAtom(doc.NewObject(doc.groups[0].get())), "", kTypeLinkTo, "999");
+  AddProperty(doc, doc.NewAtom(doc.NewObject(doc.Groups().At(0))), "", kTypeLinkTo, "999");
   doc.SaveFile(Path("bad.kdl"));
 
   EXPECT_EQ(Run("resave " + Path("bad.kdl") + " " + Path("copy.kdl")).code, 0);
@@ -142,18 +142,17 @@ TEST_F(CliTest, FailuresGiveOneLineAndTheirExitCode) {
 TEST_F(CliTest, DiffPrintsEachDifferenceAndExitsByTheOutcome) {
   CTarnelDoc a;
   a.OnNewDocument();
-  AddProperty(a, AddAtom(a, AddObject(a, a.groups[1].get(), "Pump"), "AI"), "T", kTypeInt, "5");
-  AddObject(a, a.groups[1].get(), "Fan");
-  AddObject(a, a.groups[1].get(), "Old");
+  AddProperty(a, AddAtom(a, AddObject(a, a.Groups().At(1), "Pump"), "AI"), "T", kTypeInt, "5");
+  AddObject(a, a.Groups().At(1), "Fan");
+  AddObject(a, a.Groups().At(1), "Old");
   a.SaveFile(Path("a.kdl"));
 
   CTarnelDoc b;
   b.OpenFile(Path("a.kdl"));
   b.LookupRecord(4)->name = "\xCD\xE0\xF1\xEE\xF1";  // "Насос"
   AsProperty(b.LookupRecord(6))->valueText = "7";
-  CChildHolder* logic = AsChildHolder(b.LookupRecord(2));
-  AsChildHolder(b.LookupRecord(4))->AddChild(logic->DetachChild(b.LookupRecord(7)));
-  logic->RemoveChild(b.LookupRecord(8));
+  b.MoveRecord(b.LookupRecord(7), b.LookupRecord(4), b.RowCount(b.LookupRecord(4)));
+  b.RemoveRecord(b.LookupRecord(8));
   b.NewObject(b.LookupRecord(3))->name = "Bus";
   b.SaveFile(Path("b.kdl"));
 
@@ -186,11 +185,11 @@ bool CleanUtf8(const std::string& bytes) {
 TEST_F(CliTest, ListDiffAndCheckEscapeNamesAndPrintOnlyUtf8) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = AddObject(doc, doc.groups[1].get(), "a\tb\\c");
+  CObj* o = AddObject(doc, doc.Groups().At(1), "a\tb\\c");
   CAtom* atom = AddAtom(doc, o, "\xC0\nB", -3);  // "А", a line feed, "B"
   AddProperty(doc, atom, "P", kTypeFile, "x\r\ny", 5);
   // A name that would retitle a terminal and ring its bell, and a link naming nothing.
-  CObj* hostile = AddObject(doc, doc.groups[1].get(), "\x1B]0;\xCD\xE0\xF1\xEE\xF1\x07\x7F");
+  CObj* hostile = AddObject(doc, doc.Groups().At(1), "\x1B]0;\xCD\xE0\xF1\xEE\xF1\x07\x7F");
   AddProperty(doc, AddAtom(doc, hostile, "\x01"), "L", kTypeLinkTo, "999");
   doc.SaveFile(Path("in.kdl"));
 
@@ -266,7 +265,7 @@ TEST_F(CliTest, DeepRecordsWithLongNamesCostMemoryInProportionToTheFile) {
 #endif
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CRecord* at = doc.groups[1].get();
+  CRecord* at = doc.Groups().At(1);
   std::vector<CRecord*> chain;
   for (int i = 0; i < 990; ++i) {
     at = AddObject(doc, at, std::string(4000, char('a' + i % 26)));

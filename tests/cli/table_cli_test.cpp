@@ -20,7 +20,7 @@ class TableCliTest : public ::testing::Test {
   void SetUp() override {
     CTarnelDoc doc;
     doc.OnNewDocument();
-    CAtom* a = AddAtom(doc, AddObject(doc, doc.groups[1].get(), "\xCD\xE0\xF1\xEE\xF1"), "AI");
+    CAtom* a = AddAtom(doc, AddObject(doc, doc.Groups().At(1), "\xCD\xE0\xF1\xEE\xF1"), "AI");
     AddProperty(doc, a, "T", kTypeFloat, "0.000", 0x22);    // 6
     AddProperty(doc, a, "N", kTypeBin, "007", 0);           // 7: a text with leading zeros
     AddProperty(doc, a, "Note", kTypeBin, "a;b \"c\"", 0);  // 8

@@ -42,10 +42,10 @@ TEST(ArchiveTest, NewDocumentIsExactlySixtyBytes) {
 
   CTarnelDoc back;
   back.TakeContents(Read(Hex(kNewDocumentHex)));
-  ASSERT_EQ(back.groups.size(), 3u);
-  EXPECT_EQ(back.groups[2]->name, "Network");
-  EXPECT_EQ(back.groups[2]->id, 3u);
-  EXPECT_EQ(back.idMap.GetLastId(), 3);
+  ASSERT_EQ(back.Groups().Count(), 3);
+  EXPECT_EQ(back.Groups().At(2)->name, "Network");
+  EXPECT_EQ(back.Groups().At(2)->id, 3u);
+  EXPECT_EQ(back.Ids().GetLastId(), 3);
 }
 
 TEST(ArchiveTest, PropertyRecordWithItsClassDescription) {
@@ -136,7 +136,7 @@ TEST(ArchiveTest, SchemaThreePropertiesKeepTheirIncomingLinks) {
   EXPECT_EQ(a->GetIncomingLink(1)->sourceId, 6u);
   EXPECT_EQ(AsAtom(doc.LookupRecord(3))->type, -5);
   EXPECT_TRUE(AsProperty(doc.LookupRecord(5))->eoc);
-  EXPECT_EQ(doc.idMap.GetLastId(), 6);
+  EXPECT_EQ(doc.Ids().GetLastId(), 6);
 
   // Saved again, the file carries the current schema and no link lists.
   std::string again = doc.SaveToBytes();
@@ -173,8 +173,8 @@ TEST(ArchiveTest, LargeDocumentRoundTrip) {
 
   CTarnelDoc back;
   back.TakeContents(Read(bytes));
-  EXPECT_EQ(back.idMap.Count(), 65535);
-  EXPECT_EQ(back.idMap.GetLastId(), 65535);
+  EXPECT_EQ(back.Ids().Count(), 65535);
+  EXPECT_EQ(back.Ids().GetLastId(), 65535);
   // A negative SHORT text reads back as its unsigned pattern, so the first resave may differ
   // in text; from then on the bytes are stable.
   std::string again = back.SaveToBytes();

@@ -57,7 +57,7 @@ CPropertyItem* Prop(CTarnelDoc& doc, CRecord* atom, const char* name, int type,
 // and F 8; /Logic/Valve 9 with atom DO 10 holding Q 11; /Logic/Fan 12.
 void BuildPlant(CTarnelDoc& doc) {
   doc.OnNewDocument();
-  CRecord* logic = doc.groups[1].get();
+  CRecord* logic = doc.Groups().At(1);
   CObj* pump = doc.NewObject(logic);
   pump->name = "Pump";
   CAtom* ai = doc.NewAtom(pump);
@@ -76,8 +76,7 @@ void BuildPlant(CTarnelDoc& doc) {
 }
 
 void MoveTo(CTarnelDoc& doc, CRecord* r, CRecord* parent, int index) {
-  auto taken = AsChildHolder(r->parent)->DetachChild(r);
-  AsChildHolder(parent)->InsertChild(index, std::move(taken));
+  doc.MoveRecord(r, parent, index);
 }
 
 // "- path", "+ path", "~ path fields", "> old -> new", in the result's order.
@@ -114,8 +113,7 @@ void Renumber(CTarnelDoc& doc, uint32_t offset) {
     if (CPropertyItem* p = AsProperty(r); p && p->typeCode == kTypeLinkTo)
       p->valueText = std::to_string(AtoI(p->valueText) + int(offset));
   }
-  doc.idMap.Clear();
-  doc.RebuildTree();
+  doc.OpenBytes(doc.SaveToBytes(), "renumbered");
 }
 
 struct PairCase {
@@ -213,9 +211,10 @@ TEST(BaseCompare, HandBuiltPairsAndTheirTakeOver) {
       {"identifier reused for another record",
        [](CTarnelDoc& b) {
          DeleteRecord(b, At(b, "/Logic/Fan"));  // 12
-         auto x = std::make_unique<CPropertyItem>(12);
+         auto x = std::make_unique<CPropertyItem>();
          x->name = "X";
-         b.idMap.SetAt(12, AsAtom(At(b, "/Logic/Valve/DO"))->AddProperty(std::move(x)));
+         b.RegisterAside(x.get(), 12);
+         b.InsertRecord(At(b, "/Logic/Valve/DO"), 0x7FFFFFFF, std::move(x));
        },
        byId,
        {"- /Logic/Fan", "+ /Logic/Valve/DO/X"}},
@@ -350,8 +349,7 @@ TEST(BaseCompare, TakingOverAPartLeavesTheRestAndUndoGivesTheBytesBack) {
     BuildSampleBase(a, 1500);
     Clone(a, b);
     for (int i = 0; i < 40; ++i) RandomEdit(b, rng);  // an engineer's day on the second one
-    b.idMap.Clear();
-    b.RebuildTree();
+    b.OpenBytes(b.SaveToBytes(), "edited");
     CompareResult r = CompareDocuments(a, b);
     ASSERT_FALSE(r.Equal());
 

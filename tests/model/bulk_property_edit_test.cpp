@@ -12,7 +12,7 @@ class BulkPropertyEditTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.OnNewDocument();
-    CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[1].get()));
+    CAtom* atom = doc.NewAtom(doc.NewObject(doc.Groups().At(1)));
     for (int i = 0; i < 3; ++i) p[i] = doc.NewProperty(atom);
     target = doc.NewProperty(atom);
     p[0]->typeCode = p[1]->typeCode = p[2]->typeCode = kTypeInt;
@@ -52,7 +52,7 @@ TEST_F(BulkPropertyEditTest, OnlyChangedFieldsAreApplied) {
   CBulkPropertyEdit edit(All());
   edit.SetFlag(2, true);
   edit.SetFlag(0, false);
-  for (CPropertyItem* q : p) EXPECT_TRUE(edit.ApplyTo(doc.idMap, *q));
+  for (CPropertyItem* q : p) EXPECT_TRUE(edit.ApplyTo(doc.Ids(), *q));
   // Values, the type and the mixed bit 1 stay; bit 6 is untouched.
   EXPECT_EQ(p[0]->valueText, "5");
   EXPECT_EQ(p[2]->valueText, "7");
@@ -64,7 +64,7 @@ TEST_F(BulkPropertyEditTest, OnlyChangedFieldsAreApplied) {
   CBulkPropertyEdit value(All());
   value.SetValue("12");
   value.SetType(kTypeShort);
-  for (CPropertyItem* q : p) value.ApplyTo(doc.idMap, *q);
+  for (CPropertyItem* q : p) value.ApplyTo(doc.Ids(), *q);
   for (CPropertyItem* q : p) {
     EXPECT_EQ(q->valueText, "12");
     EXPECT_EQ(q->typeCode, kTypeShort);
@@ -72,21 +72,21 @@ TEST_F(BulkPropertyEditTest, OnlyChangedFieldsAreApplied) {
   }
   // Nothing set: nothing changes.
   CBulkPropertyEdit none(All());
-  EXPECT_FALSE(none.ApplyTo(doc.idMap, *p[0]));
+  EXPECT_FALSE(none.ApplyTo(doc.Ids(), *p[0]));
 }
 
 TEST_F(BulkPropertyEditTest, LinksFollowTheTypeAndValue) {
   CBulkPropertyEdit link({p[0], p[1]});
   link.SetValue(std::to_string(target->id));
   link.SetType(kTypeLinkTo);
-  link.ApplyTo(doc.idMap, *p[0]);
-  link.ApplyTo(doc.idMap, *p[1]);
+  link.ApplyTo(doc.Ids(), *p[0]);
+  link.ApplyTo(doc.Ids(), *p[1]);
   EXPECT_EQ(p[0]->typeCode, kTypeLinkTo);
   ASSERT_EQ(target->GetIncomingLinkCount(), 2);
 
   CBulkPropertyEdit unlink({p[0], p[1]});
   unlink.SetType(kTypeInt);
-  unlink.ApplyTo(doc.idMap, *p[0]);
+  unlink.ApplyTo(doc.Ids(), *p[0]);
   EXPECT_EQ(target->GetIncomingLinkCount(), 1);
   EXPECT_EQ(target->GetIncomingLink(0)->sourceId, p[1]->id);
 
@@ -94,7 +94,7 @@ TEST_F(BulkPropertyEditTest, LinksFollowTheTypeAndValue) {
   CBulkPropertyEdit broken({p[2]});
   broken.SetValue("60000");
   broken.SetType(kTypeLinkTo);
-  broken.ApplyTo(doc.idMap, *p[2]);
+  broken.ApplyTo(doc.Ids(), *p[2]);
   EXPECT_EQ(p[2]->typeCode, kTypeInt);
   EXPECT_EQ(p[2]->valueText, "60000");
 }

@@ -13,17 +13,17 @@ namespace {
 
 // The defining walk over one atom's properties, in list order.
 void ReferenceWalk(CAtom* atom) {
-  for (const auto& p : atom->properties) {
+  for (CPropertyItem* p : atom->properties) {
     p->decimalPoint = nullptr;
     if (p->name == "DecPoint")
-      for (const auto& q : atom->properties) q->decimalPoint = p.get();
+      for (const auto& q : atom->properties) q->decimalPoint = p;
   }
 }
 
 std::vector<CAtom*> AtomsOf(CTarnelDoc& doc) {
   std::vector<CAtom*> atoms;
   std::vector<CRecord*> stack;
-  for (const auto& g : doc.groups) stack.push_back(g.get());
+  for (CBase* g : doc.Groups()) stack.push_back(g);
   while (!stack.empty()) {
     CRecord* r = stack.back();
     stack.pop_back();
@@ -42,7 +42,7 @@ TEST(DecimalPointTest, RebuildSetsWhatTheDefiningWalkSets) {
     doc.OnNewDocument();
     int atoms = 1 + int(random() % 5);
     for (int a = 0; a < atoms; ++a) {
-      CObj* o = doc.NewObject(doc.groups[random() % 3].get());
+      CObj* o = doc.NewObject(doc.Groups().At(random() % 3));
       CAtom* atom = doc.NewAtom(o);
       int n = int(random() % 12);
       for (int i = 0; i < n; ++i) {
@@ -60,12 +60,12 @@ TEST(DecimalPointTest, RebuildSetsWhatTheDefiningWalkSets) {
     // Pointers left from before must not matter: a rebuild starts from scratch.
     if (round % 2)
       for (CAtom* atom : AtomsOf(opened))
-        for (const auto& p : atom->properties) p->decimalPoint = atom->properties.At(0);
+        for (CPropertyItem* p : atom->properties) p->decimalPoint = atom->properties.At(0);
     opened.RebuildTree();
 
     for (CAtom* atom : AtomsOf(opened)) {
       std::vector<CPropertyItem*> got;
-      for (const auto& p : atom->properties) got.push_back(p->decimalPoint);
+      for (CPropertyItem* p : atom->properties) got.push_back(p->decimalPoint);
       ReferenceWalk(atom);
       for (int i = 0; i < atom->GetPropertyCount(); ++i)
         EXPECT_EQ(got[size_t(i)], atom->GetProperty(i)->decimalPoint)

@@ -59,7 +59,7 @@ void ExpectSame(const Snapshot& want, CTarnelDoc& doc, const std::string& where)
       ASSERT_NE(doc.LookupRecord(d.id), nullptr) << where;
     }
   }
-  ASSERT_EQ(doc.idMap.Count(), int(std::count_if(got.state.records.begin(), got.state.records.end(),
+  ASSERT_EQ(doc.Ids().Count(), int(std::count_if(got.state.records.begin(), got.state.records.end(),
                                                  [](const RecordData& d) { return d.registered; })))
       << where;
 }
@@ -97,7 +97,7 @@ TEST_F(DocumentDiffTest, CapturingChangesNothingAndPostsNothing) {
   EXPECT_EQ(doc.SaveToBytes(), bytes);
   EXPECT_TRUE(sink.posted.empty());
   EXPECT_TRUE(s.keyed);
-  EXPECT_EQ(int(s.records.size()), doc.idMap.Count());
+  EXPECT_EQ(int(s.records.size()), doc.Ids().Count());
   EXPECT_TRUE(DiffStates(s, CaptureState(doc)).Empty());
 }
 
@@ -122,7 +122,7 @@ TEST_F(DocumentDiffTest, EachKindOfEditGoesBackAndForth) {
   CheckEdit(
       [&] {
         doc.NewGroup()->name = "Extra";
-        CObj* o = doc.NewObject(doc.groups.back().get());
+        CObj* o = doc.NewObject(doc.Groups().At(doc.Groups().Count() - 1));
         CAtom* a = doc.NewAtom(o);
         doc.NewProperty(a)->name = "DecPoint";
       },
@@ -138,7 +138,7 @@ TEST_F(DocumentDiffTest, EachKindOfEditGoesBackAndForth) {
   // Deleting a target turns its sources into BIN; undo gives back types and lists.
   CheckEdit([&] { DeleteRecord(doc, find(targetId)); }, "delete a link target");
   CheckEdit([&] { DeleteRecord(doc, find(objectId)); }, "delete a branch");
-  CheckEdit([&] { DeleteRecord(doc, doc.groups[0].get()); }, "delete a group");
+  CheckEdit([&] { DeleteRecord(doc, doc.Groups().At(0)); }, "delete a group");
 }
 
 // Fifty random edits (now and then a rebuild among them), all undone, all redone, then half
@@ -236,10 +236,10 @@ TEST(DocumentDiffLarge, MemoryFollowsTheChangeNotTheDocument) {
   // A move costs the two lists involved, not the document.
   DocumentState beforeMove = CaptureState(doc);
   CObj* obj = nullptr;
-  for (const auto& c : doc.groups[1]->children)
-    if ((obj = AsObject(c.get()))) break;
+  for (CRecord* c : doc.Groups().At(1)->children)
+    if ((obj = AsObject(c))) break;
   ASSERT_NE(obj, nullptr);
-  doc.groups[2]->AddChild(doc.groups[1]->DetachChild(obj));
+  doc.MoveRecord(obj, doc.Groups().At(2), doc.RowCount(doc.Groups().At(2)));
   DocumentChange move = DiffStates(std::move(beforeMove), CaptureState(doc));
   EXPECT_EQ(move.lists.size(), 2u);
   EXPECT_TRUE(move.changed.empty() && move.added.empty() && move.removed.empty());
@@ -253,7 +253,7 @@ TEST(DocumentDiffReplace, ARecordThatChangesKindUnderOneIdentifier) {
   // A base download replaces everything; identifiers come back for other kinds of records.
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = doc.NewObject(doc.groups[0].get());
+  CObj* o = doc.NewObject(doc.Groups().At(0));
   o->name = "obj";
   CAtom* a = doc.NewAtom(o);
   CPropertyItem* p = doc.NewProperty(a);
@@ -263,13 +263,13 @@ TEST(DocumentDiffReplace, ARecordThatChangesKindUnderOneIdentifier) {
 
   CTarnelDoc other;
   other.OnNewDocument();
-  CObj* o2 = other.NewObject(other.groups[1].get());            // id 4 again, in another group
+  CObj* o2 = other.NewObject(other.Groups().At(1));             // id 4 again, in another group
   CPropertyItem* stand = other.NewProperty(other.NewAtom(o2));  // 5: atom, 6: property
   stand->name = "Q";
   CObj* deep = other.NewObject(o2);  // 7
   deep->name = "deep";
   other.NewGroup()->name = "Fourth";  // 8
-  doc.TakeContents(DocumentContents{std::move(other.groups), other.idMap.GetLastId()});
+  doc.OpenBytes(other.SaveToBytes(), "other");
   Snapshot second = Take(doc);
   DocumentChange change = DiffStates(std::move(before), CaptureState(doc));
   EXPECT_FALSE(change.wholeBefore);
@@ -282,10 +282,10 @@ TEST(DocumentDiffReplace, ARecordThatChangesKindUnderOneIdentifier) {
 TEST(DocumentDiffDuplicates, SharedIdentifiersFallBackToWholeDocuments) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = doc.NewObject(doc.groups[0].get());
-  CObj* twin = doc.NewObject(doc.groups[1].get());
+  CObj* o = doc.NewObject(doc.Groups().At(0));
+  CObj* twin = doc.NewObject(doc.Groups().At(1));
   twin->id = o->id;  // as a file may hold them; the registry keeps one
-  doc.idMap.SetAt(o->id, o);
+  CDocumentRestore(doc).Ids().SetAt(o->id, o);
   Snapshot first = Take(doc);
   DocumentState before = CaptureState(doc);
   EXPECT_FALSE(before.keyed);
@@ -296,7 +296,7 @@ TEST(DocumentDiffDuplicates, SharedIdentifiersFallBackToWholeDocuments) {
   ASSERT_TRUE(change.wholeBefore);
   ApplyChange(doc, change, false);
   ExpectSame(first, doc, "undo");
-  EXPECT_EQ(doc.LookupRecord(4)->parent, doc.groups[0].get());  // the registered one
+  EXPECT_EQ(doc.LookupRecord(4)->parent, doc.Groups().At(0));  // the registered one
   ApplyChange(doc, change, true);
   ExpectSame(second, doc, "redo");
 }
@@ -304,7 +304,7 @@ TEST(DocumentDiffDuplicates, SharedIdentifiersFallBackToWholeDocuments) {
 TEST(DocumentDiffDecimals, ADeletedDecimalPointIsNeverFollowed) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CAtom* a = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
+  CAtom* a = doc.NewAtom(doc.NewObject(doc.Groups().At(0)));
   CPropertyItem* value = doc.NewProperty(a);
   value->typeCode = kTypeShort;
   CPropertyItem* dp = doc.NewProperty(a);
@@ -314,7 +314,7 @@ TEST(DocumentDiffDecimals, ADeletedDecimalPointIsNeverFollowed) {
   ASSERT_EQ(value->decimalPoint, dp);
   uint32_t valueId = value->id;
   DocumentState before = CaptureState(doc);
-  a->RemoveProperty(dp);  // clears the sibling's pointer to it
+  doc.RemoveRecord(dp);  // clears the sibling's pointer to it
   DocumentChange change = DiffStates(std::move(before), CaptureState(doc));
   ApplyChange(doc, change, false);
   auto* back = AsProperty(doc.LookupRecord(valueId));

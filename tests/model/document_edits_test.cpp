@@ -39,7 +39,7 @@ struct Edits : ::testing::Test {
 
   void SetUp() override {
     doc.OnNewDocument();
-    obj = AsObject(AddObject(doc, doc.groups[1].get(), "Pump").record);
+    obj = AsObject(AddObject(doc, doc.Groups().At(1), "Pump").record);
     a = AsAtom(AddAtom(doc, obj, "A", 2).record);
     b = AsAtom(AddAtom(doc, obj, "B", 0).record);
   }
@@ -57,13 +57,13 @@ struct Edits : ::testing::Test {
 };
 
 TEST_F(Edits, AddsRefuseWrongHoldersAndSayWhy) {
-  EXPECT_EQ(AddAtom(doc, doc.groups[0].get(), "X", 0).refusal, EditRefusal::kWrongKind);
+  EXPECT_EQ(AddAtom(doc, doc.Groups().At(0), "X", 0).refusal, EditRefusal::kWrongKind);
   EXPECT_EQ(AddObject(doc, a, "X").refusal, EditRefusal::kWrongKind);
   EXPECT_EQ(AddProperty(doc, obj, {"X", "", 0, 0}).refusal, EditRefusal::kWrongKind);
   EXPECT_EQ(AddObject(doc, nullptr, "X").refusal, EditRefusal::kNoRecord);
   EXPECT_EQ(a->type, 2);
   // Pasting an atom onto a group is refused too, where it used to do nothing silently.
-  EXPECT_EQ(PasteRecord(doc, a, doc.groups[0].get()).refusal, EditRefusal::kWrongKind);
+  EXPECT_EQ(PasteRecord(doc, a, doc.Groups().At(0)).refusal, EditRefusal::kWrongKind);
 }
 
 TEST_F(Edits, LinksAreBookedOnAddPasteDeleteAndUnlink) {
@@ -101,7 +101,7 @@ TEST_F(Edits, ApplyOnTheEndOfTheChainMovesItsIncomingLink) {
   CPropertyItem* other = Prop(b, "Other");
   CPropertyItem* mid = Link(a, "Mid", end);
   CPropertyItem* start = Link(a, "Start", mid);
-  EXPECT_EQ(ResolveChain(doc.idMap, start), end);
+  EXPECT_EQ(ResolveChain(doc.Ids(), start), end);
   PropertyEdit edit{"Start", true, "7", kTypeShort, 0b101};
   ApplyOutcome out = ApplyPropertyEdit(doc, *start, edit);
   EXPECT_FALSE(out.linkError);
@@ -139,8 +139,8 @@ TEST_F(Edits, MovesKeepIdentifiersAndFollowTheDropRules) {
   EXPECT_EQ(doc.LookupRecord(id), p);
   EXPECT_FALSE(MoveUnder(doc, p, b).changed);  // onto its own parent: stays
   EXPECT_EQ(MoveUnder(doc, obj, inner).refusal, EditRefusal::kOwnBranch);
-  EXPECT_EQ(MoveUnder(doc, a, doc.groups[0].get()).refusal, EditRefusal::kWrongKind);
-  EXPECT_EQ(MoveUnder(doc, doc.groups[0].get(), obj).refusal, EditRefusal::kWrongKind);
+  EXPECT_EQ(MoveUnder(doc, a, doc.Groups().At(0)).refusal, EditRefusal::kWrongKind);
+  EXPECT_EQ(MoveUnder(doc, doc.Groups().At(0), obj).refusal, EditRefusal::kWrongKind);
   EXPECT_TRUE(MoveUnder(doc, a, inner).changed);
   EXPECT_EQ(Names(obj), (std::vector<std::string>{"B", "Inner"}));
   // Shift drops: first on the parent, after a sibling, last after anything else.
@@ -153,7 +153,7 @@ TEST_F(Edits, MovesKeepIdentifiersAndFollowTheDropRules) {
   EXPECT_TRUE(PlaceAfter(doc, a, b).changed);  // an atom elsewhere: last
   EXPECT_EQ(Names(inner), (std::vector<std::string>{"C", "D", "A"}));
   EXPECT_FALSE(PlaceAfter(doc, a, a).changed);
-  EXPECT_EQ(PlaceAfter(doc, a, doc.groups[0].get()).refusal, EditRefusal::kWrongKind);
+  EXPECT_EQ(PlaceAfter(doc, a, doc.Groups().At(0)).refusal, EditRefusal::kWrongKind);
   // A property placed after the DecPoint is no longer scaled by it.
   CPropertyItem* q = Prop(b, "Q");
   CPropertyItem* bdec = Prop(b, "DecPoint", kTypeInt, "4");

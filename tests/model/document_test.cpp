@@ -9,7 +9,7 @@ namespace {
 class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override { doc.OnNewDocument(); }
-  CBase* Group(int i) { return doc.groups[size_t(i)].get(); }
+  CBase* Group(int i) { return doc.Groups().At(size_t(i)); }
   CPropertyItem* Prop(CAtom* atom, const char* name, int type, const char* value) {
     CPropertyItem* p = doc.NewProperty(atom);
     p->name = name;
@@ -116,17 +116,17 @@ TEST_F(DocumentTest, CopyIntoADescendantCopiesTheBranchAsItWas) {
   auto* nestedCopy = static_cast<CObj*>(copy->GetChild(0));
   ASSERT_EQ(nestedCopy->GetChildCount(), 1);  // ... holds the atom, not the copy itself
   EXPECT_EQ(GetKind(nestedCopy->GetChild(0)), kKindAtom);
-  EXPECT_EQ(doc.idMap.Count(), 3 + 3 + 3);
+  EXPECT_EQ(doc.Ids().Count(), 3 + 3 + 3);
 }
 
 TEST_F(DocumentTest, CopyThatRunsOutOfIdentifiersLeavesNothingBehind) {
   CObj* o = doc.NewObject(Group(1));
   CAtom* a = doc.NewAtom(o);
   for (int i = 0; i < 10; ++i) doc.NewProperty(a);
-  while (doc.idMap.Count() < 0xFFFF - 5) doc.NewObject(Group(2));
+  while (doc.Ids().Count() < 0xFFFF - 5) doc.NewObject(Group(2));
   EXPECT_EQ(doc.CopyInto(o, Group(0)), nullptr);
   EXPECT_EQ(Group(0)->GetChildCount(), 0);
-  EXPECT_EQ(doc.idMap.Count(), 0xFFFF - 5);
+  EXPECT_EQ(doc.Ids().Count(), 0xFFFF - 5);
 }
 
 }  // namespace

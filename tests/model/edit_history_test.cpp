@@ -51,7 +51,7 @@ TEST_F(History, GroupedEditsAreOneStepWithTheirLabel) {
 TEST_F(History, EmptyAndCancelledStepsLeaveNothing) {
   EXPECT_TRUE(Add("kept"));
   const std::string bytes = doc.SaveToBytes();
-  const uint16_t lastId = doc.idMap.GetLastId();
+  const uint16_t lastId = doc.Ids().GetLastId();
 
   history.BeginStep(doc, "nothing");
   EXPECT_FALSE(history.EndStep());
@@ -81,7 +81,7 @@ TEST_F(History, EmptyAndCancelledStepsLeaveNothing) {
                            ctx));
   EXPECT_FALSE(history.EndStep());
   EXPECT_EQ(doc.SaveToBytes(), bytes);
-  EXPECT_EQ(doc.idMap.GetLastId(), lastId);
+  EXPECT_EQ(doc.Ids().GetLastId(), lastId);
   EXPECT_EQ(history.Count(), 1u);
   EXPECT_EQ(history.UndoLabel(), "");
 }

@@ -240,8 +240,8 @@ TEST_F(FileIoTest, OnlyRegularFilesAreRead) {
   CTarnelDoc doc;
   doc.OnNewDocument();
   doc.OpenFile(Path("empty.kdl"));
-  EXPECT_TRUE(doc.groups.empty());
-  EXPECT_EQ(doc.idMap.GetLastId(), 0);
+  EXPECT_TRUE(doc.Groups().Empty());
+  EXPECT_EQ(doc.Ids().GetLastId(), 0);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(HostileArchiveTest, FailedOpenLeavesTheDocumentAsItWas) {
   {
     CTarnelDoc doc;
     doc.OnNewDocument();
-    doc.NewObject(doc.groups[0].get())->name = "Kept";
+    doc.NewObject(doc.Groups().At(0))->name = "Kept";
     doc.SaveFile(good);
     WriteFileAtomically(path, file_->substr(0, file_->size() / 2));
   }

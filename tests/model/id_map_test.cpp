@@ -9,20 +9,20 @@ namespace {
 TEST(IdMapTest, LookupTakesTheLowSixteenBits) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  EXPECT_EQ(doc.LookupRecord(65537), doc.groups[0].get());
+  EXPECT_EQ(doc.LookupRecord(65537), doc.Groups().At(0));
   EXPECT_EQ(doc.LookupRecord(4), nullptr);
 }
 
 TEST(IdMapTest, NumberingGoesOnAfterReopen) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  doc.idMap.SetLastId(57);
+  CDocumentRestore(doc).Ids().SetLastId(57);
   std::string bytes = doc.SaveToBytes();
   CTarnelDoc back;
   ArchiveReader r(bytes.data(), bytes.size());
   back.TakeContents(CTarnelDoc::ReadContents(r));
-  EXPECT_EQ(back.idMap.GetLastId(), 57);
-  EXPECT_EQ(back.NewObject(back.groups[1].get())->id, 58u);
+  EXPECT_EQ(back.Ids().GetLastId(), 57);
+  EXPECT_EQ(back.NewObject(back.Groups().At(1))->id, 58u);
 }
 
 TEST(IdMapTest, NewIdSkipsTakenNumbersAndWraps) {
@@ -39,17 +39,17 @@ TEST(IdMapTest, NewIdSkipsTakenNumbersAndWraps) {
 TEST(IdMapTest, FullRegistryGivesZeroAndCreatesNothing) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CRecord* parent = doc.groups[0].get();
-  while (doc.idMap.Count() < 0xFFFF) ASSERT_NE(doc.NewObject(parent), nullptr);
+  CRecord* parent = doc.Groups().At(0);
+  while (doc.Ids().Count() < 0xFFFF) ASSERT_NE(doc.NewObject(parent), nullptr);
   int children = static_cast<CBase*>(parent)->GetChildCount();
   EXPECT_EQ(doc.NewObject(parent), nullptr);
   EXPECT_EQ(doc.NewGroup(), nullptr);
   EXPECT_EQ(static_cast<CBase*>(parent)->GetChildCount(), children);
-  EXPECT_EQ(doc.groups.size(), 3u);
+  EXPECT_EQ(doc.Groups().Count(), 3);
   // Freeing one number makes room again, and that number is the one handed out.
   CRecord* victim = static_cast<CBase*>(parent)->GetChild(100);
   uint32_t freed = victim->id;
-  static_cast<CBase*>(parent)->RemoveChild(victim);
+  doc.RemoveRecord(victim);
   CObj* again = doc.NewObject(parent);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->id, freed);
@@ -58,18 +58,18 @@ TEST(IdMapTest, FullRegistryGivesZeroAndCreatesNothing) {
 TEST(IdMapTest, DestroyedRecordsLeaveTheRegistry) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CObj* o = doc.NewObject(doc.groups[0].get());
+  CObj* o = doc.NewObject(doc.Groups().At(0));
   CAtom* a = doc.NewAtom(o);
   CPropertyItem* p = doc.NewProperty(a);
   uint32_t ids[] = {o->id, a->id, p->id};
-  static_cast<CBase*>(doc.groups[0].get())->RemoveChild(o);
+  doc.RemoveRecord(o);
   for (uint32_t id : ids) EXPECT_EQ(doc.LookupRecord(id), nullptr) << id;
 
-  doc.NewObject(doc.groups[1].get());
+  doc.NewObject(doc.Groups().At(1));
   doc.DeleteAllGroups();
   for (uint32_t id = 1; id < 10; ++id) EXPECT_EQ(doc.LookupRecord(id), nullptr) << id;
   doc.DeleteContents();
-  EXPECT_EQ(doc.idMap.GetLastId(), 0);
+  EXPECT_EQ(doc.Ids().GetLastId(), 0);
 }
 
 TEST(IdMapTest, ReRegisteringUnderANewNumberDropsTheOldEntry) {

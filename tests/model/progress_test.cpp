@@ -76,9 +76,9 @@ TEST_F(ProgressTest, OpenSaveAndCompareReportOneWayToTheEnd) {
 TEST_F(ProgressTest, StoppedOpenLeavesTheOpenDocument) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  doc.NewObject(doc.groups[0].get(), "kept");
+  doc.NewObject(doc.Groups().At(0), "kept");
   const std::string before = doc.SaveToBytes();
-  CRecord* kept = doc.groups[0]->children.At(0);
+  CRecord* kept = doc.Groups().At(0)->children.At(0);
   // Stopped while reading, while decoding, and at the very last report before the swap.
   ProgressRecorder all;
   CTarnelDoc probe;

@@ -30,7 +30,7 @@ struct Lookup : ::testing::Test {
 };
 
 TEST_F(Lookup, ExactPathWithDuplicateNamesAndOddCharacters) {
-  CBase* hw = doc.groups[0].get();
+  CBase* hw = doc.Groups().At(0);
   CObj* first = AddObject(hw, "dup");
   CAtom* onlyInFirst = AddAtom(first, "a");
   CObj* second = AddObject(hw, "dup");
@@ -66,8 +66,8 @@ TEST_F(Lookup, ExactPathWithDuplicateNamesAndOddCharacters) {
 }
 
 TEST_F(Lookup, FindByPathFollowsTheTreeRules) {
-  CBase* hw = doc.groups[0].get();
-  EXPECT_EQ(Find("/Logic"), doc.groups[1].get());  // an empty group ends the path
+  CBase* hw = doc.Groups().At(0);
+  EXPECT_EQ(Find("/Logic"), doc.Groups().At(1));  // an empty group ends the path
   CObj* a = AddObject(hw, "dup");
   CAtom* y = AddAtom(a, "y");
   CObj* b = AddObject(hw, "dup");
@@ -87,7 +87,7 @@ TEST_F(Lookup, FindByPathFollowsTheTreeRules) {
 }
 
 TEST_F(Lookup, LinkTargetsDepthAndTheProperties) {
-  CObj* o = AddObject(doc.groups[0].get(), "o");
+  CObj* o = AddObject(doc.Groups().At(0), "o");
   CObj* inner = AddObject(o, "inner");
   CAtom* at = AddAtom(inner, "at");
   CPropertyItem* target = AddProperty(at, "t");
@@ -99,12 +99,12 @@ TEST_F(Lookup, LinkTargetsDepthAndTheProperties) {
   CPropertyItem* last = AddProperty(other, "z");
 
   EXPECT_EQ(LinkTargetOf(doc, link), target);
-  EXPECT_EQ(LinkTargetOf(doc.idMap, link), target);
+  EXPECT_EQ(LinkTargetOf(doc.Ids(), link), target);
   for (const CPropertyItem* p : {toAtom, numeric, dangling, static_cast<CPropertyItem*>(nullptr)})
     EXPECT_EQ(LinkTargetOf(doc, p), nullptr);
 
   EXPECT_EQ(DepthOf(nullptr), 0);
-  EXPECT_EQ(DepthOf(doc.groups[0].get()), 1);
+  EXPECT_EQ(DepthOf(doc.Groups().At(0)), 1);
   EXPECT_EQ(DepthOf(target), 5);
 
   std::vector<CPropertyItem*> props;

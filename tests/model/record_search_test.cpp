@@ -13,7 +13,7 @@ class RecordSearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.OnNewDocument();
-    boiler = doc.NewObject(doc.groups[1].get());
+    boiler = doc.NewObject(doc.Groups().At(1));
     boiler->name = "\xCA\xEE\xF2\xB8\xEB";  // "Котёл"
     burner = doc.NewObject(boiler);
     burner->name = "\xC3\xEE\xF0\xE5\xEB\xEA\xE0";  // "Горелка"
@@ -21,7 +21,7 @@ class RecordSearchTest : public ::testing::Test {
     flame->name = "Flame";
     temp = doc.NewProperty(flame);
     temp->name = "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0";  // "Температура"
-    CAtom* other = doc.NewAtom(doc.NewObject(doc.groups[2].get()));
+    CAtom* other = doc.NewAtom(doc.NewObject(doc.Groups().At(2)));
     other->name = "Link";
     link = doc.NewProperty(other);
     link->name = "Source";
@@ -76,8 +76,8 @@ TEST_F(RecordSearchTest, ByNameIgnoresCaseInBothAlphabets) {
   EXPECT_TRUE(Find("", FindMode::kName).empty());
   // Tree order: group, branch, properties after their atom.
   EXPECT_EQ(Find("e", FindMode::kName),
-            (std::vector<uint32_t>{doc.groups[0]->id, flame->id, inner->id, doc.groups[2]->id,
-                                   link->id}));
+            (std::vector<uint32_t>{doc.Groups().At(0)->id, flame->id, inner->id,
+                                   doc.Groups().At(2)->id, link->id}));
 }
 
 TEST_F(RecordSearchTest, ByPathMatchesAnyPartOfTheFullPath) {
@@ -107,9 +107,9 @@ TEST_F(RecordSearchTest, ReferencesIntoAPropertyOrABranch) {
   EXPECT_EQ(refs[1].sourceId, link->id);
   EXPECT_EQ(refs[1].targetId, temp->id);
   EXPECT_EQ(FindReferencesTo(doc, boiler).size(), 2u);
-  EXPECT_EQ(FindReferencesTo(doc, doc.groups[1].get()).size(), 2u);
+  EXPECT_EQ(FindReferencesTo(doc, doc.Groups().At(1)).size(), 2u);
   EXPECT_TRUE(FindReferencesTo(doc, link).empty());
-  EXPECT_TRUE(FindReferencesTo(doc, doc.groups[0].get()).empty());
+  EXPECT_TRUE(FindReferencesTo(doc, doc.Groups().At(0)).empty());
   EXPECT_TRUE(FindReferencesTo(doc, nullptr).empty());
   // The value decides, not a stale incoming list.
   inner->valueText = std::to_string(link->id);

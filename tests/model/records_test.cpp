@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "model/document.h"
 #include "model/document_events.h"
 #include "model/id_map.h"
 #include "model/records.h"
@@ -53,13 +54,13 @@ TEST(RecordsTest, AddSetsParentAndRemoveWorksByIdentity) {
 
   CPropertyItem stranger(1);
   stranger.name = "A";
-  EXPECT_FALSE(t.atom->RemoveProperty(&stranger));  // equal, but not the same record
+  EXPECT_EQ(t.atom->properties.Take(&stranger), nullptr);  // equal, but not the same record
   EXPECT_EQ(t.atom->GetPropertyCount(), 1);
 
-  auto kept = t.atom->DetachProperty(p);
+  auto kept = t.atom->properties.Take(p);
   ASSERT_EQ(kept.get(), p);
   EXPECT_EQ(t.atom->GetPropertyCount(), 0);
-  EXPECT_FALSE(t.atom->RemoveProperty(p));
+  EXPECT_EQ(t.atom->properties.Take(p), nullptr);
 }
 
 TEST(RecordsTest, IncomingLinksAreUniqueAndRemovalMovesTheLast) {
@@ -133,12 +134,16 @@ TEST(RecordsTest, DecimalsComeFromDecPoint) {
 }
 
 TEST(RecordsTest, RemovingDecPointLeavesNoPointerToIt) {
-  Tree t;
-  CPropertyItem* v = t.Add("V", 1);
-  CPropertyItem* dp = t.Add("DecPoint", 2);
-  v->decimalPoint = dp;
-  dp->decimalPoint = dp;
-  EXPECT_TRUE(t.atom->RemoveProperty(dp));
+  CTarnelDoc doc;
+  CAtom* atom = doc.NewAtom(doc.NewObject(doc.NewGroup("Logic")));
+  CPropertyItem* v = doc.NewProperty(atom);
+  CPropertyItem* dp = doc.NewProperty(atom, [](CPropertyItem& p) {
+    p.name = "DecPoint";
+    return true;
+  });
+  doc.RefreshDecimalPoints(atom);
+  ASSERT_EQ(v->decimalPoint, dp);
+  EXPECT_TRUE(doc.RemoveRecord(dp));
   EXPECT_EQ(v->decimalPoint, nullptr);
   EXPECT_EQ(v->GetDecimals(), 0);
 }

@@ -62,13 +62,13 @@ struct Session : ::testing::Test {
 
   std::vector<std::string> GroupNames() const {
     std::vector<std::string> names;
-    for (const auto& g : doc.groups) names.push_back(g->name);
+    for (CBase* g : doc.Groups()) names.push_back(g->name);
     return names;
   }
 
   // A property "Speed" (INT) in Logic/Pump/AI, registered.
   CPropertyItem* AddSpeed(const char* value) {
-    CObj* obj = doc.NewObject(doc.groups[1].get());
+    CObj* obj = doc.NewObject(doc.Groups().At(1));
     CAtom* atom = doc.NewAtom(obj);
     CPropertyItem* p = doc.NewProperty(atom);
     p->name = "Speed";
@@ -107,7 +107,7 @@ TEST_F(Session, RequestBaseSendsTheSeventeenByteRequest) {
 }
 
 TEST_F(Session, BaseOfThreeGroupsReplacesTheGroupsInMessageOrder) {
-  uint16_t lastId = doc.idMap.GetLastId();
+  uint16_t lastId = doc.Ids().GetLastId();
   std::vector<std::unique_ptr<CRecord>> groups;
   groups.push_back(Group(30, "Gamma"));
   groups.push_back(Group(10, "Alpha"));
@@ -118,20 +118,20 @@ TEST_F(Session, BaseOfThreeGroupsReplacesTheGroupsInMessageOrder) {
   SendBase(std::move(groups));
 
   EXPECT_EQ(GroupNames(), (std::vector<std::string>{"Gamma", "Alpha", "Beta"}));
-  ASSERT_EQ(doc.groups[1]->GetChildCount(), 1);
-  EXPECT_EQ(doc.groups[1]->GetChild(0)->name, "Pump");
+  ASSERT_EQ(doc.Groups().At(1)->GetChildCount(), 1);
+  EXPECT_EQ(doc.Groups().At(1)->GetChild(0)->name, "Pump");
   // The old groups' and the skipped records' identifiers find nothing; the new ones find theirs.
   for (uint32_t gone : {1u, 2u, 3u}) EXPECT_EQ(doc.LookupRecord(gone), nullptr) << gone;
   EXPECT_EQ(doc.LookupRecord(11)->name, "Pump");
-  EXPECT_EQ(doc.LookupRecord(11)->parent, doc.groups[1].get());
+  EXPECT_EQ(doc.LookupRecord(11)->parent, doc.Groups().At(1));
   // A download does not move the identifier counter.
-  EXPECT_EQ(doc.idMap.GetLastId(), lastId);
+  EXPECT_EQ(doc.Ids().GetLastId(), lastId);
   EXPECT_EQ(aboutToReplace, 1);
 }
 
 TEST_F(Session, EmptyBaseLeavesOnlyTheRootAndASecondBaseReplacesTheFirst) {
   SendBase({});
-  EXPECT_TRUE(doc.groups.empty());
+  EXPECT_TRUE(doc.Groups().Empty());
 
   std::vector<std::unique_ptr<CRecord>> one;
   one.push_back(Group(5, "First"));
@@ -185,8 +185,8 @@ TEST_F(Session, NumberingStartsAgainAfterEachBaseEvenInTheSameRead) {
   peer.SendBytes(bytes);
   ASSERT_TRUE(WaitUntil([&] { return replaced == 2; }));
   ASSERT_EQ(GroupNames(), std::vector<std::string>{"B"});
-  ASSERT_EQ(doc.groups[0]->GetChildCount(), 2);
-  EXPECT_NE(AsObject(doc.groups[0]->GetChild(1)), nullptr);
+  ASSERT_EQ(doc.Groups().At(0)->GetChildCount(), 2);
+  EXPECT_NE(AsObject(doc.Groups().At(0)->GetChild(1)), nullptr);
   EXPECT_TRUE(reasons.empty());
 }
 
@@ -226,7 +226,7 @@ TEST_F(Session, ABaseNobodyAskedForIsKeptAsideAndReplacesNothing) {
   EXPECT_EQ(GroupNames(), std::vector<std::string>{"Wanted"});
   session->ReplaceWithUnaskedBase();
   EXPECT_EQ(GroupNames(), std::vector<std::string>{"Again"});
-  EXPECT_EQ(doc.LookupRecord(81)->parent, doc.groups[0].get());
+  EXPECT_EQ(doc.LookupRecord(81)->parent, doc.Groups().At(0));
   EXPECT_EQ(replaced, 2);
   EXPECT_FALSE(session->HasUnaskedBase());
 }

@@ -251,7 +251,7 @@ TEST_F(Resync, OnlyTheSamePropertyAtTheSamePlaceOfTheSameTypeCounts) {
   int movedSiblings = moved->GetOwner()->GetPropertyCount();
   retyped->typeCode = kTypeFloat;
   uint32_t goneId = gone->id, keptRaw = kept->GetRawValue();
-  gone->GetOwner()->RemoveProperty(gone);
+  fresh.RemoveRecord(gone);
   ASSERT_EQ(fresh.LookupRecord(goneId), nullptr);
 
   ValueResyncResult r = ResyncValues(open, fresh);

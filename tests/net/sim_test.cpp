@@ -195,7 +195,7 @@ TEST_F(Sim, ValuesMovedWhileDroppedComeBackThroughResyncWithoutTouchingTheTree) 
   sim.TickAt(21.0);  // while nobody listens
 
   ASSERT_TRUE(client.session.Connect("127.0.0.1", sim.Port()));
-  const CRecord* firstGroup = client.doc.groups[0].get();
+  const CRecord* firstGroup = client.doc.Groups().At(0);
   std::set<uint32_t> moved;
   ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
     if (client.Property(p->id)->GetRawValue() != p->GetRawValue()) moved.insert(p->id);
@@ -212,7 +212,7 @@ TEST_F(Sim, ValuesMovedWhileDroppedComeBackThroughResyncWithoutTouchingTheTree) 
   ASSERT_TRUE(WaitUntil([&] { return !resynced.empty(); }));
   EXPECT_EQ(resynced, (std::vector<std::pair<int, int>>{{int(moved.size()), 0}}));
   EXPECT_EQ(reported, moved);
-  EXPECT_EQ(client.doc.groups[0].get(), firstGroup);  // the same records, not a new tree
+  EXPECT_EQ(client.doc.Groups().At(0), firstGroup);  // the same records, not a new tree
   EXPECT_EQ(client.replaced, 1);
   ForEachProperty(sim.Document(), [&](CPropertyItem* p) {
     EXPECT_EQ(client.Property(p->id)->GetRawValue(), p->GetRawValue()) << p->id;
@@ -465,7 +465,7 @@ TEST_F(Programs, DropAfterClosesEveryConnectionAndKeepsListening) {
 TEST_F(Programs, FetchAndWatchEndAtTheirDeadlineHoweverTheServerKeepsThemBusy) {
   // A base the server never finishes: its first bytes, one every tick.
   CNetMessage base(kMsgBase);
-  for (const auto& g : original.groups) base.Append(CNetMessageData::Record(g.get()));
+  for (CBase* g : original.Groups()) base.Append(CNetMessageData::Record(g));
   std::string baseBytes;
   CNetMessageStream().Encode(base, &baseBytes);
   const int slackMs = 15000;

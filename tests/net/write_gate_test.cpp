@@ -33,7 +33,7 @@ struct WriteGate : ::testing::Test {
     ::setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
     doc.OnNewDocument();
     doc.RebuildTree();
-    CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[1].get()));
+    CAtom* atom = doc.NewAtom(doc.NewObject(doc.Groups().At(1)));
     atom->name = "AI";
     speed = Add(atom, "Speed", "5");
     level = Add(atom, "Level", "7");

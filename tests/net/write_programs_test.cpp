@@ -25,7 +25,7 @@ struct WritePrograms : ::testing::Test {
     qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     CTarnelDoc doc;
     doc.OnNewDocument();
-    CObj* pump = doc.NewObject(doc.groups[1].get());
+    CObj* pump = doc.NewObject(doc.Groups().At(1));
     pump->name = "\xCD\xE0\xF1\xEE\xF1";  // "Насос"
     CAtom* ai = doc.NewAtom(pump);
     ai->name = "AI";

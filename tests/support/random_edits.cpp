@@ -13,7 +13,7 @@ std::vector<CRecord*> AllRecords(CTarnelDoc& doc) {
     out.push_back(const_cast<CRecord*>(r));
     ForEachChild(r, walk);
   };
-  for (const auto& g : doc.groups) walk(g.get());
+  for (CBase* g : doc.Groups()) walk(g);
   return out;
 }
 
@@ -57,7 +57,7 @@ bool RandomEdit(CTarnelDoc& doc, std::mt19937& rng, uint32_t within) {
     case 5:
     case 6: {
       CRecord* r = pick(rng() % 4 ? kKindProperty : 0);
-      if (!r || (r->Kind() == kKindGroup && doc.groups.size() < 2)) return false;
+      if (!r || (r->Kind() == kKindGroup && doc.Groups().Count() < 2)) return false;
       return DeleteRecord(doc, r).changed;
     }
     case 7:

@@ -34,7 +34,7 @@ class Builder {
     doc_.OnNewDocument();
     int n = 0;
     while (Left() > 0) {
-      CRecord* group = doc_.groups[size_t(n % 3)].get();
+      CRecord* group = doc_.Groups().At(size_t(n % 3));
       CObj* cabinet = MakeObject(group, n);
       for (int k = 0; k < 3 && cabinet && Left() > 0; ++k) {
         CObj* device = MakeObject(cabinet, n * 3 + k);
@@ -46,7 +46,7 @@ class Builder {
   }
 
  private:
-  int Left() const { return budget_ - doc_.idMap.Count(); }
+  int Left() const { return budget_ - doc_.Ids().Count(); }
 
   CObj* MakeObject(CRecord* parent, int n) {
     if (Left() <= 0) return nullptr;

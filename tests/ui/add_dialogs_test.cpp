@@ -38,9 +38,9 @@ class AddDialogsTest : public QObject {
     QVERIFY(oddRefused);
     QCOMPARE(f.messages.size(), 1);
     QVERIFY(f.messages[0].contains(QStringLiteral("✓")));
-    QCOMPARE(f.doc().groups.size(), size_t(4));
-    QCOMPARE(f.doc().groups.back()->name, W("Котельная"));
-    QCOMPARE(f.doc().groups.back()->id, 4u);
+    QCOMPARE(f.doc().Groups().Count(), 4);
+    QCOMPARE(f.doc().Groups().At(3)->name, W("Котельная"));
+    QCOMPARE(f.doc().Groups().At(3)->id, 4u);
     QCOMPARE(Label(Row(f.ItemOf(0), 3)), QStringLiteral("Котельная"));
     QVERIFY(!f.IsOpen(0));
     QVERIFY(f.frame().isWindowModified());
@@ -54,7 +54,7 @@ class AddDialogsTest : public QObject {
       return Press(d, "okButton");
     });
     f.Trigger(cmd::kAddObject);
-    CObj* object = AsObject(f.doc().groups[1]->GetChild(0));
+    CObj* object = AsObject(f.doc().Groups().At(1)->GetChild(0));
     QVERIFY(object);
     QVERIFY(f.IsOpen(2));
 
@@ -81,9 +81,9 @@ class AddDialogsTest : public QObject {
 
   void addPropertyFillsAllFieldsAndCancelUsesNoIdentifier() {
     UiFixture f;
-    CAtom* atom = f.AddAtom(f.AddObject(f.doc().groups[1].get(), "Шкаф"), "Датчик");
+    CAtom* atom = f.AddAtom(f.AddObject(f.doc().Groups().At(1), "Шкаф"), "Датчик");
     f.Rebuild();
-    uint16_t lastId = f.doc().idMap.GetLastId();
+    uint16_t lastId = f.doc().Ids().GetLastId();
     f.Select(atom->id);
 
     // Empty name: refused; then cancel: nothing is created.
@@ -97,7 +97,7 @@ class AddDialogsTest : public QObject {
     f.Trigger(cmd::kAddProperty);
     QVERIFY(emptyRefused);
     QCOMPARE(atom->GetPropertyCount(), 0);
-    QCOMPARE(f.doc().idMap.GetLastId(), lastId);
+    QCOMPARE(f.doc().Ids().GetLastId(), lastId);
     QVERIFY(!f.frame().isWindowModified());
 
     auto add = [&](const QString& name, const QString& value, int type, int flagRow) {
@@ -135,8 +135,8 @@ class AddDialogsTest : public QObject {
   void aFullDocumentSaysSo() {
     UiFixture f;
     // Fill the registry to the last identifier.
-    CBase* g = f.doc().groups[0].get();
-    while (f.doc().idMap.Count() < 0xFFFF)
+    CBase* g = f.doc().Groups().At(0);
+    while (f.doc().Ids().Count() < 0xFFFF)
       if (!f.doc().NewObject(g)) break;
     f.ExpectMessage();
     f.Trigger(cmd::kAddGroup);

@@ -41,14 +41,14 @@ struct Edits {
 Edits EditSample(UiFixture& f) {
   Edits e;
   CTarnelDoc& doc = f.doc();
-  CRecord* group = doc.groups[0].get();
+  CRecord* group = doc.Groups().At(0);
   e.added = f.AddObject(group, "Новый шкаф")->id;
-  CRecord* victim = AsChildHolder(doc.groups[1].get())->GetChild(0);
+  CRecord* victim = AsChildHolder(doc.Groups().At(1))->GetChild(0);
   e.deleted = victim->id;
-  e.deletedParent = doc.groups[1]->id;
+  e.deletedParent = doc.Groups().At(1)->id;
   DeleteRecord(doc, victim);
-  doc.groups[2]->name = W("Network (правка)");
-  e.renamed = doc.groups[2]->id;
+  doc.Groups().At(2)->name = W("Network (правка)");
+  e.renamed = doc.Groups().At(2)->id;
   f.Rebuild();
   return e;
 }
@@ -186,7 +186,7 @@ class CompareTest : public QObject {
     {
       CTarnelDoc doc;
       doc.OnNewDocument();
-      CAtom* atom = doc.NewAtom(doc.NewObject(doc.groups[0].get()));
+      CAtom* atom = doc.NewAtom(doc.NewObject(doc.Groups().At(0)));
       doc.NewProperty(atom, [](CPropertyItem& p) {
         p.typeCode = kTypeFile;
         p.valueText.assign(64u << 20, 'x');
@@ -252,7 +252,7 @@ class CompareTest : public QObject {
     Edits e = EditSample(f);
     // A value edited while not connected: nothing went to the server.
     CPropertyItem* p = nullptr;
-    for (uint32_t id = 1; !p && id <= f.doc().idMap.GetLastId(); ++id)
+    for (uint32_t id = 1; !p && id <= f.doc().Ids().GetLastId(); ++id)
       if (auto* q = AsProperty(f.doc().LookupRecord(id)); q && q->typeCode == kTypeShort) p = q;
     uint32_t changedValue = p->GetRawValue() + 3;
     p->SetRawValue(changedValue);
@@ -264,11 +264,11 @@ class CompareTest : public QObject {
 
     CBaseSession& session = f.frame().network()->session();
     QVERIFY(session.Connect("127.0.0.1", port));
-    int records = f.doc().idMap.Count();
+    int records = f.doc().Ids().Count();
     QVERIFY(c.CompareWithServer());
     QTRY_VERIFY_WITH_TIMEOUT(c.IsOpen(), 10000);
     // The open document stays as it was.
-    QCOMPARE(f.doc().idMap.Count(), records);
+    QCOMPARE(f.doc().Ids().Count(), records);
     QVERIFY(f.doc().LookupRecord(e.added));
     // Structure only at first: a live server's values move.
     QVERIFY(!c.valuesToo());

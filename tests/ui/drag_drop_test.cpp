@@ -26,15 +26,15 @@ struct Plant {
 
 Plant Build(UiFixture& f) {
   Plant p;
-  p.boiler = f.AddObject(f.doc().groups[0].get(), "Boiler");
+  p.boiler = f.AddObject(f.doc().Groups().At(0), "Boiler");
   p.burner = f.AddAtom(p.boiler, "Burner");
   p.dec = f.AddProperty(p.burner, "DecPoint", kTypeShort, "4");
   p.flame = f.AddProperty(p.burner, "Flame", kTypeInt, "1");
   p.fuel = f.AddProperty(p.burner, "Fuel", kTypeInt, "2");
   p.air = f.AddProperty(p.burner, "Air", kTypeLinkTo, std::to_string(p.flame->id));
-  p.pumps = f.AddObject(f.doc().groups[0].get(), "Pumps");
+  p.pumps = f.AddObject(f.doc().Groups().At(0), "Pumps");
   p.pump1 = f.AddObject(p.pumps, "Pump1");
-  p.loops = f.AddObject(f.doc().groups[1].get(), "Loops");
+  p.loops = f.AddObject(f.doc().Groups().At(1), "Loops");
   p.pid = f.AddAtom(p.loops, "Pid");
   f.AddProperty(p.pid, "Gain", kTypeFloat, "0.5");
   f.Rebuild();
@@ -46,7 +46,7 @@ Plant Build(UiFixture& f) {
 
 std::vector<uint32_t> PropertyIds(const CAtom* atom) {
   std::vector<uint32_t> ids;
-  for (const auto& q : atom->properties) ids.push_back(q->id);
+  for (CPropertyItem* q : atom->properties) ids.push_back(q->id);
   return ids;
 }
 
@@ -138,7 +138,7 @@ class DragDropTest : public QObject {
     QTest::keyClick(tree, Qt::Key_Escape);
     QVERIFY(!tree->dragging());
     QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
-    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(f.doc().groups[0].get()));
+    QCOMPARE(p.boiler->parent, static_cast<CRecord*>(f.doc().Groups().At(0)));
   }
 };
 

@@ -87,7 +87,7 @@ class EnglishInterfaceTest : public QObject {
   void noRussianTextInTheWindowDialogsAndMessages() {
     QTemporaryDir dir;
     UiFixture f;
-    CObj* boiler = f.AddObject(f.doc().groups[0].get(), "Boiler");
+    CObj* boiler = f.AddObject(f.doc().Groups().At(0), "Boiler");
     CAtom* burner = f.AddAtom(boiler, "Burner");
     CPropertyItem* flame = f.AddProperty(burner, "Flame", kTypeInt, "1");
     CPropertyItem* link = f.AddProperty(burner, "Link", kTypeLinkTo, std::to_string(flame->id));

@@ -49,7 +49,7 @@ class FilesTest : public QObject {
     QString path = dir.filePath(QStringLiteral("котельная"));
     {
       UiFixture f;
-      CObj* o = f.AddObject(f.doc().groups[0].get(), "Шкаф");
+      CObj* o = f.AddObject(f.doc().Groups().At(0), "Шкаф");
       f.AddProperty(f.AddAtom(o, "Датчик"), "Значение", kTypeInt, "17");
       f.Rebuild();
       f.frame().SetModified(true);
@@ -81,7 +81,7 @@ class FilesTest : public QObject {
   void damagedOrMissingFileLeavesTheDocumentAsItWas() {
     QTemporaryDir dir;
     UiFixture f;
-    CObj* o = f.AddObject(f.doc().groups[0].get(), "Шкаф");
+    CObj* o = f.AddObject(f.doc().Groups().At(0), "Шкаф");
     f.Rebuild();
     QString bad = dir.filePath(QStringLiteral("bad.kdl"));
     WriteFile(bad, QByteArray("\x03\x00\xFF\xFF\x01\x00", 6));
@@ -112,7 +112,7 @@ class FilesTest : public QObject {
     // Cancel keeps everything.
     f.Expect(AnswerSave("cancelButton"));
     f.Trigger(cmd::kFileNew);
-    QCOMPARE(f.doc().groups[1]->GetChildCount(), 1);
+    QCOMPARE(f.doc().Groups().At(1)->GetChildCount(), 1);
 
     // Save goes through Save As for an untitled document, then New proceeds.
     QString path = dir.filePath(QStringLiteral("kept.kdl"));
@@ -121,7 +121,7 @@ class FilesTest : public QObject {
     f.Trigger(cmd::kFileNew);
     QVERIFY(f.AllAnswered());
     QVERIFY(QFile::exists(path));
-    QCOMPARE(f.doc().groups[1]->GetChildCount(), 0);
+    QCOMPARE(f.doc().Groups().At(1)->GetChildCount(), 0);
     QVERIFY(!f.frame().isWindowModified());
 
     // Discard drops the change; a clean document asks nothing.

@@ -23,11 +23,11 @@ struct Plant {
 };
 
 Plant Build(UiFixture& f) {
-  CObj* boiler = f.AddObject(f.doc().groups[1].get(), "Котёл");
+  CObj* boiler = f.AddObject(f.doc().Groups().At(1), "Котёл");
   CObj* burner = f.AddObject(boiler, "Горелка");
   CAtom* flame = f.AddAtom(burner, "Пламя");
   CPropertyItem* temp = f.AddProperty(flame, "Температура", kTypeFloat, "21.5");
-  CObj* pump = f.AddObject(f.doc().groups[2].get(), "КОТЁЛЬНАЯ");
+  CObj* pump = f.AddObject(f.doc().Groups().At(2), "КОТЁЛЬНАЯ");
   CAtom* remote = f.AddAtom(pump, "Связь");
   CPropertyItem* link = f.AddProperty(remote, "Источник", kTypeLinkTo, std::to_string(temp->id));
   CPropertyItem* self = f.AddProperty(flame, "Своя", kTypeLinkTo, std::to_string(temp->id));

@@ -31,7 +31,7 @@ struct Plant {
 
 Plant Build(UiFixture& f) {
   Plant p;
-  p.group = f.doc().groups[1].get();
+  p.group = f.doc().Groups().At(1);
   p.object = f.AddObject(p.group, "Насосная");
   p.atom = f.AddAtom(p.object, "Насос");
   p.value = f.AddProperty(p.atom, "Обороты", kTypeInt, "42");

@@ -35,7 +35,7 @@ struct Tree {
 
 Tree BuildTree(UiFixture& f) {
   Tree t;
-  t.group = f.doc().groups[1].get();  // "Logic"
+  t.group = f.doc().Groups().At(1);  // "Logic"
   t.object = f.AddObject(t.group, "Котёл");
   t.inner = f.AddObject(t.object, "Горелка");
   t.atom = f.AddAtom(t.inner, "Пламя");

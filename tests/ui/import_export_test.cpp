@@ -33,7 +33,7 @@ struct Plant {
 
 Plant Build(UiFixture& f) {
   Plant p;
-  p.boiler = f.AddObject(f.doc().groups[0].get(), "Котёл");
+  p.boiler = f.AddObject(f.doc().Groups().At(0), "Котёл");
   p.burner = f.AddAtom(p.boiler, "Горелка");
   p.flame = f.AddProperty(p.burner, "Пламя", kTypeInt, "1");
   f.AddProperty(p.burner, "Ссылка", kTypeLinkTo, std::to_string(p.flame->id));
@@ -102,7 +102,7 @@ class ImportExportTest : public QObject {
     });
     QVERIFY(f.AllAnswered());
     QCOMPARE(marks, QStringLiteral(".BBB"));
-    CObj* copy = AsObject(f.doc().groups[1]->GetChild(0));
+    CObj* copy = AsObject(f.doc().Groups().At(1)->GetChild(0));
     QVERIFY(copy);
     QCOMPARE(copy->name, p.boiler->name);
     QVERIFY(copy->id != p.boiler->id);
@@ -162,7 +162,7 @@ class ImportExportTest : public QObject {
     QVERIFY(f.AllAnswered());
     QCOMPARE(clicked, QList<int>({Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     QCOMPARE(keyed, QList<int>({Qt::Checked, Qt::Unchecked}));
-    QCOMPARE(f.doc().groups.size(), size_t(3));
+    QCOMPARE(f.doc().Groups().Count(), 3);
     QVERIFY(!f.frame().isWindowModified());
   }
 };

@@ -56,11 +56,11 @@ struct Panel {
 
 Panel Build(UiFixture& f) {
   Panel p;
-  p.src = f.AddObject(f.doc().groups[0].get(), "Src");
+  p.src = f.AddObject(f.doc().Groups().At(0), "Src");
   p.chan = f.AddAtom(p.src, "Chan");
   p.out = f.AddProperty(p.chan, "OUT", kTypeInt, "5");
   p.other = f.AddProperty(p.chan, "Other", kTypeInt, "6");
-  p.panel = f.AddObject(f.doc().groups[1].get(), "Panel");
+  p.panel = f.AddObject(f.doc().Groups().At(1), "Panel");
   CAtom* settings = f.AddAtom(p.panel, "Settings");
   p.links = f.AddProperty(settings, "Links", kTypeFile, "panel.xml");
   CAtom* ind1 = f.AddAtom(p.panel, "Ind1");
@@ -325,7 +325,7 @@ class LinksEditorTest : public QObject {
     UiFixture f;
     QVERIFY(f.frame().OpenDocument(QStringLiteral(KANDREL_SAMPLE)));
     CRecord* links = nullptr;
-    for (uint32_t id = 1; !links && id <= f.doc().idMap.GetLastId(); ++id)
+    for (uint32_t id = 1; !links && id <= f.doc().Ids().GetLastId(); ++id)
       if (CRecord* r = f.doc().LookupRecord(id); r && AsProperty(r) && r->name == "Links")
         links = r;
     QVERIFY(links);

@@ -85,22 +85,22 @@ class NetworkTest : public QObject {
     QVERIFY(f.Enabled(cmd::kDisconnect));
 
     f.Trigger(cmd::kGetBase);
-    QTRY_VERIFY_WITH_TIMEOUT(f.doc().idMap.Count() > 200, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.doc().Ids().Count() > 200, 10000);
     QCOMPARE(Rows(f.ItemOf(0)), 3);
     QCOMPARE(Rows(Row(f.ItemOf(0), 0)), 2);  // the two controllers of the sample
     // The plant shows: "Root" and the groups open.
     QVERIFY(f.IsOpen(0));
     for (int row = 0; row < f.doc().RowCount(nullptr); ++row)
       QVERIFY(f.IsOpen(f.doc().RecordAt(nullptr, row)->id));
-    QCOMPARE(f.doc().groups[0]->GetChild(0)->name, W("Контроллер КП-1 (котельная)"));
+    QCOMPARE(f.doc().Groups().At(0)->GetChild(0)->name, W("Контроллер КП-1 (котельная)"));
     // A download replaces the document: it counts as a change to save.
     QVERIFY(f.frame().isWindowModified());
 
     // A second download replaces the first, not beside it; the records keep their identifiers,
     // so the open branches and the selection stay.
-    int count = f.doc().idMap.Count();
-    const CBase* old = f.doc().groups[0].get();
-    uint32_t controller = f.doc().groups[0]->GetChild(0)->id;
+    int count = f.doc().Ids().Count();
+    const CBase* old = f.doc().Groups().At(0);
+    uint32_t controller = f.doc().Groups().At(0)->GetChild(0)->id;
     f.frame().GetTreeView()->SetExpanded(1, true);
     f.Select(controller);
     f.Expect([](QDialog& d) {  // "Сохранить изменения?": discard
@@ -108,8 +108,8 @@ class NetworkTest : public QObject {
       return 0;
     });
     f.Trigger(cmd::kGetBase);
-    QTRY_VERIFY_WITH_TIMEOUT(f.doc().groups.size() == 3 && f.doc().groups[0].get() != old, 10000);
-    QCOMPARE(f.doc().idMap.Count(), count);
+    QTRY_VERIFY_WITH_TIMEOUT(f.doc().Groups().Count() == 3 && f.doc().Groups().At(0) != old, 10000);
+    QCOMPARE(f.doc().Ids().Count(), count);
     QCOMPARE(Rows(f.ItemOf(0)), 3);
     QVERIFY(f.IsOpen(1));
     QCOMPARE(f.frame().selectedId(), controller);

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "model/document.h"
+#include "model/edit_history.h"
 #include "progress_recorder.h"
 #include "sample_base.h"
-#include "model/edit_history.h"
 #include "ui/history/import_commands.h"
 #include "ui/history/record_commands.h"
 #include "xml/export_file.h"
@@ -61,7 +61,7 @@ void ProgressTest::stoppedImportsLeaveDocumentAndHistory() {
     QVERIFY(history.Undo(doc));
   }
   const std::string before = doc.SaveToBytes();
-  const uint32_t object = doc.groups[0]->children.At(0)->id;
+  const uint32_t object = doc.Groups().At(0)->children.At(0)->id;
 
   struct Case {
     const char* name;

@@ -90,7 +90,7 @@ class PropertyTableTest : public QObject {
 
   void cellEditsAndPastesAreOneStepEachOrRefusedWhole() {
     UiFixture f;
-    CAtom* atom = f.AddAtom(f.AddObject(f.doc().groups[1].get(), "Pump"), "AI");
+    CAtom* atom = f.AddAtom(f.AddObject(f.doc().Groups().At(1), "Pump"), "AI");
     CPropertyItem* a = f.AddProperty(atom, "A", kTypeInt, "1");
     CPropertyItem* b = f.AddProperty(atom, "B", kTypeInt, "2");
     f.Rebuild();
@@ -146,7 +146,7 @@ class PropertyTableTest : public QObject {
 
   void importShowsDifferencesBeforeAnythingChanges() {
     UiFixture f;
-    CAtom* atom = f.AddAtom(f.AddObject(f.doc().groups[1].get(), "Pump"), "AI");
+    CAtom* atom = f.AddAtom(f.AddObject(f.doc().Groups().At(1), "Pump"), "AI");
     CPropertyItem* a = f.AddProperty(atom, "A", kTypeInt, "1");
     f.AddProperty(atom, "B", kTypeInt, "2");
     f.Rebuild();

@@ -23,7 +23,7 @@ bool SameRows(const CRecordModel& model, const QModelIndex& index, const CRecord
   if (holder)
     ForEachChild(holder, [&](const CRecord* c) { list.push_back(c); });
   else
-    for (const auto& g : doc.groups) list.push_back(g.get());
+    for (CBase* g : doc.Groups()) list.push_back(g);
   if (model.rowCount(index) != int(list.size())) {
     *why = QStringLiteral("row count below %1").arg(holder ? holder->id : 0);
     return false;
@@ -48,7 +48,7 @@ class RecordModelTest : public QObject {
  private slots:
   void rowsFollowRandomEditsUndosAndRedos() {
     UiFixture f;
-    CObj* plant = f.AddObject(f.doc().groups[0].get(), "Plant");
+    CObj* plant = f.AddObject(f.doc().Groups().At(0), "Plant");
     CAtom* pump = f.AddAtom(plant, "Pump");
     f.AddProperty(pump, "DecPoint", kTypeShort, "1");
     f.AddProperty(pump, "Speed", kTypeInt, "5");
@@ -64,7 +64,7 @@ class RecordModelTest : public QObject {
         if (kind == 0 || r->Kind() == kind) ids.push_back(r->id);
         ForEachChild(r, walk);
       };
-      for (const auto& g : f.doc().groups) walk(g.get());
+      for (CBase* g : f.doc().Groups()) walk(g);
       return ids.empty() ? 0 : ids[rng() % ids.size()];
     };
     for (int step = 0; step < 300; ++step) {
@@ -80,7 +80,7 @@ class RecordModelTest : public QObject {
                                              uint8_t(rng() % 2 ? kTypeLinkTo : kTypeInt), 0}));
           break;
         case 2:
-          if (f.doc().groups.size() > 1 || rng() % 4 == 0)
+          if (f.doc().Groups().Count() > 1 || rng() % 4 == 0)
             f.frame().RunCommand(std::make_unique<DeleteRecordCommand>(pick(0)));
           break;
         case 3:

@@ -234,7 +234,7 @@ class RecoveryTest : public QObject {
     uint32_t watched = 0;
     {
       UiFixture f;
-      CObj* obj = f.AddObject(f.doc().groups[0].get(), "Boiler");
+      CObj* obj = f.AddObject(f.doc().Groups().At(0), "Boiler");
       CAtom* atom = f.AddAtom(obj, "Pump");
       watched = f.AddProperty(atom, "Level", 1, "10")->id;
       f.Rebuild();

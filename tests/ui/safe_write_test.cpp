@@ -108,7 +108,7 @@ struct Plant {
 };
 
 Plant BuildPlant(UiFixture& f) {
-  CObj* pump = f.AddObject(f.doc().groups[1].get(), "Насос");
+  CObj* pump = f.AddObject(f.doc().Groups().At(1), "Насос");
   Plant p;
   p.atom = f.AddAtom(pump, "AI");
   p.speed = f.AddProperty(p.atom, "Speed", 3, "5");

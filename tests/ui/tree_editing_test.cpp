@@ -32,7 +32,7 @@ struct Tree {
 
 Tree BuildTree(UiFixture& f) {
   Tree t;
-  t.object = f.AddObject(f.doc().groups[1].get(), "Котёл");
+  t.object = f.AddObject(f.doc().Groups().At(1), "Котёл");
   t.atom = f.AddAtom(t.object, "Пламя");
   t.first = f.AddProperty(t.atom, "Температура", kTypeFloat, "21.5");
   t.second = f.AddProperty(t.atom, "Давление", kTypeInt, "3");
@@ -81,7 +81,7 @@ class TreeEditingTest : public QObject {
     // The add entries are those of the kinds the selected record may hold.
     const std::pair<uint32_t, QList<int>> menus[] = {
         {0u, {cmd::kAddGroup}},
-        {f.doc().groups[1]->id, {cmd::kAddObject}},
+        {f.doc().Groups().At(1)->id, {cmd::kAddObject}},
         {t.object->id, {cmd::kAddObject, cmd::kAddAtom}},
         {t.atom->id, {cmd::kAddProperty}},
         {t.first->id, {}}};
@@ -169,12 +169,12 @@ class TreeEditingTest : public QObject {
   void severalRecordsAtOnce() {
     UiFixture f;
     Tree t = BuildTree(f);
-    CObj* other = f.AddObject(f.doc().groups[1].get(), "Щит");
+    CObj* other = f.AddObject(f.doc().Groups().At(1), "Щит");
     CAtom* empty = f.AddAtom(other, "Пустой");
     f.Rebuild();
     // Only the two objects and the groups show, so that every row fits in the window.
     f.frame().GetTreeView()->SetExpanded(0, true);
-    f.frame().GetTreeView()->SetExpanded(f.doc().groups[1]->id, true);
+    f.frame().GetTreeView()->SetExpanded(f.doc().Groups().At(1)->id, true);
 
     // Copy and paste of two properties: both arrive under the atom, one undo step.
     SelectRows(f, {t.first->id, t.second->id});
@@ -190,9 +190,9 @@ class TreeEditingTest : public QObject {
     // A drag of the object with a record inside it and another object: both objects go under
     // "Network", the atom inside stays in its object.
     SelectRows(f, {t.object->id, t.atom->id, other->id});
-    f.Drag(t.object->id, f.doc().groups[2]->id);
-    QCOMPARE(t.object->parent, static_cast<CRecord*>(f.doc().groups[2].get()));
-    QCOMPARE(other->parent, static_cast<CRecord*>(f.doc().groups[2].get()));
+    f.Drag(t.object->id, f.doc().Groups().At(2)->id);
+    QCOMPARE(t.object->parent, static_cast<CRecord*>(f.doc().Groups().At(2)));
+    QCOMPARE(other->parent, static_cast<CRecord*>(f.doc().Groups().At(2)));
     QCOMPARE(t.atom->parent, static_cast<CRecord*>(t.object));
     QCOMPARE(f.frame().history().Count(), size_t(2));
 

@@ -165,12 +165,9 @@ void UiFixture::Rebuild() {
   // Incoming links are rebuilt from scratch, as opening a file does.
   std::function<void(CRecord*)> clear = [&](CRecord* r) {
     if (CPropertyItem* p = AsProperty(r)) p->incomingLinks.clear();
-    if (CAtom* a = AsAtom(r))
-      for (auto& q : a->properties) clear(q.get());
-    if (CChildHolder* h = AsChildHolder(r))
-      for (auto& c : h->children) clear(c.get());
+    ForEachChild(r, clear);
   };
-  for (auto& g : doc().groups) clear(g.get());
+  for (CBase* g : doc().Groups()) clear(g);
   doc().RebuildTree();
   frame_->GetTreeView()->OnInitialUpdate();
   frame_->GetFormView()->OnInitialUpdate();

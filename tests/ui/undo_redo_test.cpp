@@ -54,11 +54,11 @@ struct Plant {
 };
 
 Plant Build(UiFixture& f) {
-  CObj* object = f.AddObject(f.doc().groups[1].get(), "Насосная");
+  CObj* object = f.AddObject(f.doc().Groups().At(1), "Насосная");
   CAtom* atom = f.AddAtom(object, "Насос");
   CPropertyItem* value = f.AddProperty(atom, "Обороты", kTypeInt, "42");
   CPropertyItem* other = f.AddProperty(atom, "Ток", kTypeFloat, "1.5");
-  CAtom* remote = f.AddAtom(f.AddObject(f.doc().groups[2].get(), "Щит"), "Связь");
+  CAtom* remote = f.AddAtom(f.AddObject(f.doc().Groups().At(2), "Щит"), "Связь");
   CPropertyItem* link = f.AddProperty(remote, "Источник", kTypeLinkTo, std::to_string(value->id));
   f.Rebuild();
   return {object->id, atom->id, value->id, other->id, link->id};
@@ -115,7 +115,7 @@ class UndoRedoTest : public QObject {
     f.Expect(ChooseFile(xml));
     f.ExpectMessage();
     f.Trigger(cmd::kExport);
-    uint32_t network = f.doc().groups[2]->id;
+    uint32_t network = f.doc().Groups().At(2)->id;
     // The object that holds the link, beside which the moved object lands.
     auto panel = [&] { return f.doc().LookupRecord(p.link)->parent->parent->id; };
 
@@ -144,11 +144,11 @@ class UndoRedoTest : public QObject {
          }},
         // The link turns into BIN; undo gives back its type and the target's list.
         {"delete a link target", [&] { trigger(p.other, cmd::kDeleteProperty); }},
-        {"delete a group", [&] { trigger(f.doc().groups[0]->id, cmd::kDeleteGroup); }},
+        {"delete a group", [&] { trigger(f.doc().Groups().At(0)->id, cmd::kDeleteGroup); }},
         {"c2ko import",
          [&] {
            f.Expect(ChooseFile(c2ko));
-           trigger(f.doc().groups[0]->id, cmd::kImport);
+           trigger(f.doc().Groups().At(0)->id, cmd::kImport);
          }},
         {"XML import",
          [&] {
@@ -172,7 +172,7 @@ class UndoRedoTest : public QObject {
     auto download = [&] {
       CTarnelDoc server;
       server.OnNewDocument();
-      CObj* o = server.NewObject(server.groups[0].get());  // id 4, an object again
+      CObj* o = server.NewObject(server.Groups().At(0));  // id 4, an object again
       o->name = W("Контроллер");
       CAtom* a = server.NewAtom(o);  // 5: an atom where the form's atom had another number
       CPropertyItem* q = server.NewProperty(a);
@@ -181,8 +181,7 @@ class UndoRedoTest : public QObject {
       q->InitRawValue(7);
       CBaseSession& session = f.frame().network()->session();
       emit session.aboutToReplaceBase();
-      f.doc().ReplaceGroups(std::move(server.groups));
-      server.groups.clear();
+      f.doc().ReplaceGroups(server.TakeGroups());
       emit session.baseReplaced();
     };
     f.Select(p.value);
@@ -224,7 +223,7 @@ class UndoRedoTest : public QObject {
                 id, PropertyDraft{"L", std::to_string(pick(kKindProperty)), kTypeLinkTo, 0}));
           break;
         case 2:  // a record of any kind, groups among them, but never the last group
-          if ((id = pick(0)) && f.doc().groups.size() > 1) {
+          if ((id = pick(0)) && f.doc().Groups().Count() > 1) {
             f.Select(id);
             f.Trigger(cmd::kEditDelete);
           }
@@ -333,7 +332,7 @@ class UndoRedoTest : public QObject {
 
     // A file may hold two records with one identifier: then each step keeps the whole document,
     // and the oldest go when the memory limit is reached.
-    CObj* twin = f.AddObject(f.doc().groups[0].get(), "Двойник");
+    CObj* twin = f.AddObject(f.doc().Groups().At(0), "Двойник");
     twin->id = p.object;
     f.Rebuild();
     QVERIFY(!CaptureState(f.doc()).keyed);
@@ -372,7 +371,7 @@ class UndoRedoTest : public QObject {
     f.Select(p.atom);
     f.frame().RunCommand(
         std::make_unique<AddPropertyCommand>(p.atom, PropertyDraft{"X", "1", 3, 0}));
-    uint32_t added = f.doc().idMap.GetLastId();
+    uint32_t added = f.doc().Ids().GetLastId();
     f.Select(added);
     f.Trigger(cmd::kEditUndoChange);
     QCOMPARE(f.frame().selectedId(), 0u);
@@ -385,7 +384,7 @@ class UndoRedoTest : public QObject {
     f.Trigger(cmd::kEditUndoChange);
     QVERIFY(f.IsOpen(p.object));
     QVERIFY(f.IsOpen(p.atom));
-    QCOMPARE(f.frame().selectedId(), f.doc().groups[1]->id);  // where the deletion left it
+    QCOMPARE(f.frame().selectedId(), f.doc().Groups().At(1)->id);  // where the deletion left it
   }
 
   void ctrlZFollowsTheFocus() {

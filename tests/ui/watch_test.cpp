@@ -43,7 +43,7 @@ struct Plant {
 
 Plant MakePlant(UiFixture& f) {
   Plant p;
-  CObj* obj = f.AddObject(f.doc().groups[0].get(), "Котёл");
+  CObj* obj = f.AddObject(f.doc().Groups().At(0), "Котёл");
   p.atom = f.AddAtom(obj, "Насос");
   p.level = f.AddProperty(p.atom, "Уровень", kTypeInt, "10");
   p.mode = f.AddProperty(p.atom, "Режим", kTypeInt, "1");
@@ -123,7 +123,7 @@ class WatchTest : public QObject {
     QCOMPARE(m->IdAt(1), p.mode->id);
     QCOMPARE(m->index(0, CWatchModel::kPathColumn).data().toString(),
              QStringLiteral("/%1/Котёл/Насос/Уровень")
-                 .arg(QString::fromStdString(f.doc().groups[0]->name)));
+                 .arg(QString::fromStdString(f.doc().Groups().At(0)->name)));
     QCOMPARE(m->index(0, CWatchModel::kTypeColumn).data().toString(), QStringLiteral("INT"));
 
     // A new pattern counts once, though its text follows it; a text alone counts too.
@@ -299,8 +299,8 @@ class WatchTest : public QObject {
     CTarnelDoc other;
     other.OnNewDocument();
     for (const char* name : {"Прочее", "Ещё"})
-      other.NewObject(other.groups[0].get())->name = W(name);
-    CObj* boiler = other.NewObject(other.groups[0].get());
+      other.NewObject(other.Groups().At(0))->name = W(name);
+    CObj* boiler = other.NewObject(other.Groups().At(0));
     boiler->name = W("Котёл");
     CAtom* pump = other.NewAtom(boiler);
     pump->name = W("Насос");
@@ -309,7 +309,7 @@ class WatchTest : public QObject {
     level->typeCode = kTypeInt;
     uint32_t levelId = level->id;
     QVERIFY(levelId != p.level->id);
-    f.doc().ReplaceGroups(std::move(other.groups));
+    f.doc().ReplaceGroups(other.TakeGroups());
     QTRY_COMPARE(m->rowCount(), 1);
     QCOMPARE(m->IdAt(0), levelId);
     QCOMPARE(m->SeriesOf(levelId)->id, levelId);
@@ -336,9 +336,9 @@ class WatchTest : public QObject {
     f.Trigger(cmd::kConnect);
     QVERIFY(net->session().IsConnected());
     f.Trigger(cmd::kGetBase);
-    QTRY_VERIFY_WITH_TIMEOUT(f.doc().idMap.Count() > 200, 10000);
-    const CBase* group = f.doc().groups[0].get();
-    int records = f.doc().idMap.Count();
+    QTRY_VERIFY_WITH_TIMEOUT(f.doc().Ids().Count() > 200, 10000);
+    const CBase* group = f.doc().Groups().At(0);
+    int records = f.doc().Ids().Count();
     bool couldUndo = f.frame().history().CanUndo();
     f.frame().SetModified(false);
 
@@ -353,8 +353,8 @@ class WatchTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(caughtUp.count() > 0, 10000);
     QVERIFY(caughtUp[0][0].toInt() > 0);  // the server moved values while the editor was away
     QVERIFY(net->session().IsConnected());
-    QCOMPARE(f.doc().groups[0].get(), group);
-    QCOMPARE(f.doc().idMap.Count(), records);
+    QCOMPARE(f.doc().Groups().At(0), group);
+    QCOMPARE(f.doc().Ids().Count(), records);
     QCOMPARE(f.frame().history().CanUndo(), couldUndo);
     QVERIFY(!f.frame().isWindowModified());
     QVERIFY(f.frame().statusBar()->currentMessage().contains(caughtUp[0][0].toString()));

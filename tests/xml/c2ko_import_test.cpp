@@ -31,9 +31,9 @@ const char kFlags[] = "{1}{0}{0}{0}{0}{1}";
 std::string Shape(const CRecord* r) {
   std::string inner;
   if (auto* h = dynamic_cast<const CChildHolder*>(r))
-    for (const auto& c : h->children) inner += Shape(c.get());
+    for (CRecord* c : h->children) inner += Shape(c);
   if (auto* a = dynamic_cast<const CAtom*>(r))
-    for (const auto& p : a->properties) inner += Shape(p.get());
+    for (CPropertyItem* p : a->properties) inner += Shape(p);
   return r->name + (inner.empty() ? " " : "[" + inner + "] ");
 }
 
@@ -41,7 +41,7 @@ class C2koTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.OnNewDocument();
-    group = doc.groups[0].get();
+    group = doc.Groups().At(0);
     object = AddObject(doc, group, "T");
   }
   std::string Fail(std::string_view text, CRecord* target) {

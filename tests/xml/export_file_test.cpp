@@ -33,7 +33,7 @@ class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.OnNewDocument();
-    CObj* port = AddObject(doc, doc.groups[0].get(), "Port1");
+    CObj* port = AddObject(doc, doc.Groups().At(0), "Port1");
     CObj* sub = AddObject(doc, port, "Sub");
     CAtom* speed = AddAtom(doc, sub, "Speed", 200);
     value = AddProperty(doc, speed, "Value", kTypeInt, "42", 0x21);
@@ -103,7 +103,7 @@ TEST_F(ExportTest, LinkValuesThatNameNoRecordGiveAnEmptyLine) {
 }
 
 TEST_F(ExportTest, MarkupInNamesAndPathsIsEscaped) {
-  CAtom* atom = AddAtom(doc, doc.groups[0]->GetChild(0), "a&b<c>\"d'e\tf");
+  CAtom* atom = AddAtom(doc, doc.Groups().At(0)->GetChild(0), "a&b<c>\"d'e\tf");
   CPropertyItem* p = AddProperty(doc, atom, "x\ny\rz", kTypeInt, "1");
   CPropertyItem* link = AddProperty(doc, atom, "L", kTypeLinkTo, std::to_string(p->id));
   std::string bytes = Bytes(atom);

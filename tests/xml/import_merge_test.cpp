@@ -22,10 +22,7 @@ const char kFile[] =
 std::string Shape(const CRecord* r) {
   std::string s = r->name + "(" + std::to_string(r->Kind()) + ")";
   std::string inner;
-  if (r->Kind() == kKindGroup || r->Kind() == kKindObject)
-    for (const auto& c : static_cast<const CChildHolder*>(r)->children) inner += Shape(c.get());
-  if (r->Kind() == kKindAtom)
-    for (const auto& p : static_cast<const CAtom*>(r)->properties) inner += Shape(p.get());
+  ForEachChild(r, [&](const CRecord* c) { inner += Shape(c); });
   return inner.empty() ? s : s + "[" + inner + "]";
 }
 
@@ -50,8 +47,8 @@ TEST_F(MergeTest, NoTargetAppendsGroupsWithFreshIdentifiers) {
   ImportOutcome out = Import(nullptr);
   EXPECT_EQ(out.merge.copied, 6);
   EXPECT_EQ(out.merge.notCopied, 0);
-  ASSERT_EQ(doc.groups.size(), 4u);
-  CBase* g = doc.groups[3].get();
+  ASSERT_EQ(doc.Groups().Count(), 4);
+  CBase* g = doc.Groups().At(3);
   EXPECT_EQ(Shape(g), "G(1)[O(2)[N(2)[A(3)[P(4)L(4)]]]]");
   EXPECT_EQ(g->id, 4u);
   auto* atom = static_cast<CAtom*>(Find("/G/O/N/A/P")->parent);
@@ -74,11 +71,11 @@ TEST_F(MergeTest, NoTargetAppendsGroupsWithFreshIdentifiers) {
 }
 
 TEST_F(MergeTest, GroupObjectAndAtomTargets) {
-  CBase* logic = doc.groups[1].get();
+  CBase* logic = doc.Groups().At(1);
   Import(logic);
   EXPECT_EQ(Shape(logic), "Logic(1)[O(2)[N(2)[A(3)[P(4)L(4)]]]]");
 
-  CObj* host = AddObject(doc, doc.groups[2].get(), "host");
+  CObj* host = AddObject(doc, doc.Groups().At(2), "host");
   Import(host);
   EXPECT_EQ(Shape(host), "host(2)[O(2)[N(2)[A(3)[P(4)L(4)]]]]");
 
@@ -91,15 +88,15 @@ TEST_F(MergeTest, GroupObjectAndAtomTargets) {
 }
 
 TEST_F(MergeTest, PropertyTargetCopiesNothingButStillResolves) {
-  CAtom* atom = AddAtom(doc, AddObject(doc, doc.groups[0].get(), "o"), "a");
+  CAtom* atom = AddAtom(doc, AddObject(doc, doc.Groups().At(0), "o"), "a");
   CPropertyItem* p = AddProperty(doc, atom, "p", kTypeInt, "1");
   CPropertyItem* dead = AddProperty(doc, atom, "dead", kTypeLinkTo, "0");
   CPropertyItem* kept = AddProperty(doc, atom, "kept", kTypeLinkTo, std::to_string(p->id));
   doc.RebuildTree();
-  int before = doc.idMap.Count();
+  int before = doc.Ids().Count();
   ImportOutcome out = Import(p);
   EXPECT_EQ(out.merge.copied, 0);
-  EXPECT_EQ(doc.idMap.Count(), before);
+  EXPECT_EQ(doc.Ids().Count(), before);
   EXPECT_EQ(dead->typeCode, kTypeBin);
   EXPECT_EQ(out.links.madeBinary, 1);
   EXPECT_EQ(kept->typeCode, kTypeLinkTo);
@@ -110,13 +107,13 @@ TEST_F(MergeTest, PropertyTargetCopiesNothingButStillResolves) {
 TEST_F(MergeTest, ClearedParentsWithTickedChildren) {
   // Group target, the object cleared but one atom kept: the atom becomes an object named as
   // the atom, and its properties, which an object cannot take, are not copied.
-  auto root = FillImportTree(parser, doc.groups[0].get());
+  auto root = FillImportTree(parser, doc.Groups().At(0));
   CImportItem& o = *root->children[0]->children[0];
   CImportItem& n = *o.children[0];
   o.check = kUnchecked;
   n.check = kUnchecked;
-  MergeChecked(doc, *root, doc.groups[0].get(), nullptr);
-  EXPECT_EQ(Shape(doc.groups[0].get()), "Hardware(1)[A(2)]");
+  MergeChecked(doc, *root, doc.Groups().At(0), nullptr);
+  EXPECT_EQ(Shape(doc.Groups().At(0)), "Hardware(1)[A(2)]");
 
   // No target, every box cleared but the atom's: it becomes a group, its properties objects.
   root = FillImportTree(parser, nullptr);
@@ -127,7 +124,7 @@ TEST_F(MergeTest, ClearedParentsWithTickedChildren) {
   MergeStats stats;
   MergeChecked(doc, *root, nullptr, &stats);
   EXPECT_EQ(stats.copied, 3);
-  EXPECT_EQ(Shape(doc.groups.back().get()), "A(1)[P(2)L(2)]");
+  EXPECT_EQ(Shape(doc.Groups().At(doc.Groups().Count() - 1)), "A(1)[P(2)L(2)]");
 }
 
 TEST_F(MergeTest, LineEndsOfCopiedValues) {
@@ -139,12 +136,12 @@ TEST_F(MergeTest, LineEndsOfCopiedValues) {
 }
 
 TEST_F(MergeTest, LinksToRecordsThatAreNoProperties) {
-  CAtom* emptyAtom = AddAtom(doc, AddObject(doc, doc.groups[0].get(), "o"), "empty");
+  CAtom* emptyAtom = AddAtom(doc, AddObject(doc, doc.Groups().At(0), "o"), "empty");
   CAtom* holder = AddAtom(doc, static_cast<CObj*>(emptyAtom->parent), "h");
   CPropertyItem* toAtom = AddProperty(doc, holder, "l", kTypeLinkTo, "/Hardware/o/empty");
   CPropertyItem* numeric = AddProperty(doc, holder, "n", kTypeLinkTo, "12345");
   LinkStats stats;
-  ResolveImportedLinks(doc, doc.groups[0].get(), &stats);
+  ResolveImportedLinks(doc, doc.Groups().At(0), &stats);
   EXPECT_EQ(toAtom->valueText, std::to_string(emptyAtom->id));
   EXPECT_EQ(numeric->valueText, "12345");  // taken as an identifier of this document
   EXPECT_EQ(numeric->typeCode, kTypeLinkTo);
@@ -160,11 +157,11 @@ TEST_F(MergeTest, ItemsWithoutIdentifiersAreCounted) {
   MergeChecked(full, *root, nullptr, &stats);
   EXPECT_EQ(stats.copied, 0);
   EXPECT_EQ(stats.notCopied, 6);
-  EXPECT_EQ(full.groups.size(), 3u);
+  EXPECT_EQ(full.Groups().Count(), 3);
 }
 
 TEST_F(MergeTest, CopiesNoDeeperThanADocumentFileHolds) {
-  CRecord* r = doc.groups[0].get();
+  CRecord* r = doc.Groups().At(0);
   for (int i = 0; i < 998; ++i) r = AddObject(doc, r, "d");  // depth 999
   auto root = FillImportTree(parser, r);
   MergeStats stats;

@@ -33,7 +33,7 @@ std::string FailureOf(const std::string& bytes) {
 TEST(ImportParserTest, ReadsBackWhatTheExportWrote) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CAtom* atom = AddAtom(doc, AddObject(doc, doc.groups[0].get(), "\xCF\xEE\xF0\xF2"), "Speed");
+  CAtom* atom = AddAtom(doc, AddObject(doc, doc.Groups().At(0), "\xCF\xEE\xF0\xF2"), "Speed");
   AddProperty(doc, atom, "Text", kTypeBin, "a<b & 'c' \"q\"\r\nline 2\r\n");
   AddProperty(doc, atom, "Odd", 77, "x");
   AddProperty(doc, atom, "Target", kTypeLinkTo, "6");
@@ -164,7 +164,7 @@ TEST(ImportParserTest, DeepNestingIsRefused) {
 TEST(ImportParserTest, EveryTruncationOfAnExportFails) {
   CTarnelDoc doc;
   doc.OnNewDocument();
-  CAtom* a = AddAtom(doc, AddObject(doc, doc.groups[1].get(), "o"), "a");
+  CAtom* a = AddAtom(doc, AddObject(doc, doc.Groups().At(1), "o"), "a");
   AddProperty(doc, a, "p", kTypeInt, "1");
   doc.RebuildTree();
   std::string bytes = CExportFile(doc, nullptr, "x.xml").ExportToBytes({1, 1, 2026});

@@ -26,7 +26,7 @@ class SelectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.OnNewDocument();
-    object = AddObject(doc, doc.groups[0].get(), "target");
+    object = AddObject(doc, doc.Groups().At(0), "target");
     atom = AddAtom(doc, object, "ta");
     property = AddProperty(doc, atom, "tp", 0, "");
     parser.LoadBytes(kFile);
@@ -40,7 +40,7 @@ class SelectionTest : public ::testing::Test {
 
 TEST_F(SelectionTest, DefaultTicksByTarget) {
   EXPECT_EQ(States(*FillImportTree(parser, nullptr)), "g:1 o:1 a:1 p:1 q:1 ");
-  EXPECT_EQ(States(*FillImportTree(parser, doc.groups[0].get())), "g:-1 o:1 a:1 p:1 q:1 ");
+  EXPECT_EQ(States(*FillImportTree(parser, doc.Groups().At(0))), "g:-1 o:1 a:1 p:1 q:1 ");
   EXPECT_EQ(States(*FillImportTree(parser, object)), "g:-1 o:1 a:1 p:1 q:1 ");
   EXPECT_EQ(States(*FillImportTree(parser, atom)), "g:-1 o:-1 a:-1 p:1 q:1 ");
   EXPECT_EQ(States(*FillImportTree(parser, property)), "g:-1 o:-1 a:-1 p:-1 q:-1 ");
@@ -48,12 +48,12 @@ TEST_F(SelectionTest, DefaultTicksByTarget) {
   // A top-level atom under a group target: not its own kind, and no parent to go by.
   CImportParser atoms;
   atoms.LoadBytes("<R><Atom Name=\"a\"><Property Name=\"p\"/></Atom></R>");
-  EXPECT_EQ(States(*FillImportTree(atoms, doc.groups[0].get())), "a:-1 p:-1 ");
+  EXPECT_EQ(States(*FillImportTree(atoms, doc.Groups().At(0))), "a:-1 p:-1 ");
   EXPECT_EQ(States(*FillImportTree(atoms, object)), "a:1 p:1 ");
 }
 
 TEST_F(SelectionTest, ClicksAndClear) {
-  auto root = FillImportTree(parser, doc.groups[0].get());
+  auto root = FillImportTree(parser, doc.Groups().At(0));
   CImportItem& g = *root->children[0];
   CImportItem& o = *g.children[0];
   ClickCheckBox(o);

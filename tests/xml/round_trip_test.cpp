@@ -101,12 +101,12 @@ TEST(XmlRoundTripTest, LargeDocumentThroughAFile) {
   auto root = FillImportTree(parser, nullptr);
   ImportOutcome outcome = ApplyImport(to, *root, nullptr);
   EXPECT_EQ(outcome.merge.notCopied, 0);
-  EXPECT_EQ(to.idMap.Count(), from.idMap.Count());
+  EXPECT_EQ(to.Ids().Count(), from.Ids().Count());
 
-  ASSERT_EQ(to.groups.size(), from.groups.size());
+  ASSERT_EQ(to.Groups().Count(), from.Groups().Count());
   RoundTrip rt(from, to);
-  for (size_t i = 0; i < from.groups.size(); ++i) {
-    rt.Compare(from.groups[i].get(), to.groups[i].get());
+  for (int i = 0; i < from.Groups().Count(); ++i) {
+    rt.Compare(from.Groups().At(i), to.Groups().At(i));
     if (::testing::Test::HasFatalFailure()) return;
   }
   rt.CompareLinks();

@@ -50,7 +50,7 @@ TEST_F(XmlCliTest, ExportThenImportIntoANewDocument) {
   EXPECT_EQ(Records(dir.Path("copy.kdl")), Records(src));
 
   // One branch, under a chosen target.
-  uint32_t branch = doc.groups[1]->GetChild(0)->id;
+  uint32_t branch = doc.Groups().At(1)->GetChild(0)->id;
   ASSERT_EQ(
       Run("export " + src + " " + dir.Path("one.xml") + " --record " + std::to_string(branch)).code,
       0);
@@ -60,7 +60,7 @@ TEST_F(XmlCliTest, ExportThenImportIntoANewDocument) {
   ASSERT_FALSE(network.isEmpty());
   QJsonObject copied = network.last().toObject();
   EXPECT_EQ(copied["name"].toString().toStdString(),
-            Cp1251ToUtf8(doc.groups[1]->GetChild(0)->name));
+            Cp1251ToUtf8(doc.Groups().At(1)->GetChild(0)->name));
   EXPECT_NE(copied["id"].toInt(), int(branch));
 }
 

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     return 3;
   }
 
-  std::printf("kandrel-sim: serving %zu groups on %s:%u\n", server.Document().groups.size(),
+  std::printf("kandrel-sim: serving %d groups on %s:%u\n", server.Document().Groups().Count(),
               qPrintable(options.address.toString()), unsigned(server.Port()));
   std::fflush(stdout);
 

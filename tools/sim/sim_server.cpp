@@ -72,7 +72,7 @@ void CSimServer::SetMovePrefixes(std::vector<std::string> prefixes) {
 void CSimServer::CollectMovable() {
   motions_.clear();
   motionIndex_.clear();
-  for (const auto& g : doc_.groups) ::CollectMovable(g.get(), movePrefixes_, &motions_);
+  for (CBase* g : doc_.Groups()) ::CollectMovable(g, movePrefixes_, &motions_);
   for (size_t i = 0; i < motions_.size(); ++i) motionIndex_[motions_[i].id] = i;
 }
 
@@ -207,7 +207,7 @@ void CSimServer::OnMessage(CSimPeer* peer, CNetMessage* message) {
 
 void CSimServer::SendBase(CSimPeer* peer) {
   CNetMessage base(kMsgBase);
-  for (const auto& g : doc_.groups) base.Append(CNetMessageData::Record(g.get()));
+  for (CBase* g : doc_.Groups()) base.Append(CNetMessageData::Record(g));
   {
     // Writing derives each pattern from its text; that is no change to report.
     if (!peer->Send(base)) return;

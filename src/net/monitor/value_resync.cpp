@@ -28,11 +28,11 @@ struct Resync {
 
 void Resync::Walk(CRecord* r) {
   if (CChildHolder* h = AsChildHolder(r)) {
-    for (const auto& c : h->children) Walk(c.get());
+    for (CRecord* c : h->children) Walk(c);
     return;
   }
   if (CAtom* a = AsAtom(r)) {
-    for (const auto& c : a->properties) Walk(c.get());
+    for (CPropertyItem* c : a->properties) Walk(c);
     return;
   }
   CPropertyItem* p = AsProperty(r);
@@ -66,6 +66,6 @@ void Resync::Walk(CRecord* r) {
 ValueResyncResult ResyncValues(CTarnelDoc& open, const CTarnelDoc& fresh,
                                const std::function<void(const CPropertyItem&)>& changed) {
   Resync resync{open, fresh, changed, {}};
-  for (const auto& g : open.groups) resync.Walk(g.get());
+  for (CBase* g : open.Groups()) resync.Walk(g);
   return resync.result;
 }

@@ -104,7 +104,7 @@ std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
   if (holder)
     ForEachChild(holder, [&](const CRecord* c) { ids.push_back(c->id); });
   else
-    for (const auto& g : doc.groups) ids.push_back(g->id);
+    for (CBase* g : doc.Groups()) ids.push_back(g->id);
   return ids;
 }
 
@@ -112,7 +112,7 @@ std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
 
 bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
   std::vector<uint32_t> had = ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId));
-  int before = frame_->doc_.idMap.Count();
+  int before = frame_->doc_.Ids().Count();
   bool changed;
   {
     CProgressDialog progress(frame_, CMainFrame::tr("Импорт записей…"), true);
@@ -122,7 +122,7 @@ bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t tar
       return false;
     }
   }
-  int added = std::max(0, frame_->doc_.idMap.Count() - before);
+  int added = std::max(0, frame_->doc_.Ids().Count() - before);
   frame_->statusBar()->showMessage(CMainFrame::tr("Импортировано записей: %1").arg(added));
   // What came is shown: the branches that joined the target's list, the first one selected.
   uint32_t first = 0;

@@ -126,7 +126,7 @@ void CTarnelView::ShowProperty(CRecord* record) {
 
   CPropertyItem* e = p;
   if (p->eoc) {
-    e = ResolveChain(doc.idMap, p);
+    e = ResolveChain(doc.Ids(), p);
     if (!e) {
       ReportLinkError(this);
       e = p;

@@ -38,7 +38,7 @@ bool XmlImportCommand::Execute(EditContext& ctx) {
 bool C2koImportCommand::Execute(EditContext& ctx) {
   CRecord* target = ctx.doc.LookupRecord(targetId_);
   if (!AsChildHolder(target)) return false;
-  int before = ctx.doc.idMap.Count();
+  int before = ctx.doc.Ids().Count();
   try {
     ImportC2koFile(ctx.doc, QFile::encodeName(path_).toStdString(), target, ctx.progress);
   } catch (const OperationCancelled&) {
@@ -49,5 +49,5 @@ bool C2koImportCommand::Execute(EditContext& ctx) {
     outcome_->fileNotFound = e.fileNotFound;
   }
   // Records made before a failure stay, as the import always did.
-  return ctx.doc.idMap.Count() != before;
+  return ctx.doc.Ids().Count() != before;
 }

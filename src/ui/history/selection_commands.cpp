@@ -111,7 +111,7 @@ bool BulkApplyCommand::Execute(EditContext& ctx) {
   for (uint32_t id : ids_)
     if (CPropertyItem* p = AsProperty(ctx.doc.LookupRecord(id))) {
       RecordChange change(ctx.doc.events(), p);
-      changed |= edit_.ApplyTo(ctx.doc.idMap, *p);
+      changed |= edit_.ApplyTo(ctx.doc.Ids(), *p);
     }
   return changed;
 }

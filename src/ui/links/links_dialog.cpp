@@ -154,9 +154,9 @@ void CLinksDialog::InsertRecord(QTreeWidgetItem* parent, CRecord* record) {
   item->setData(0, kIdRole, 0u);  // no record until matched
   tree_->SetState(item, CTSTreeCtrl::kUnchecked);
   if (CChildHolder* h = AsChildHolder(record))
-    for (const auto& c : h->children) InsertRecord(item, c.get());
+    for (CRecord* c : h->children) InsertRecord(item, c);
   else if (CAtom* a = AsAtom(record))
-    for (const auto& p : a->properties) InsertRecord(item, p.get());
+    for (CPropertyItem* p : a->properties) InsertRecord(item, p);
 }
 
 void CLinksDialog::Match(QTreeWidgetItem* item, CRecord* record) {

@@ -11,31 +11,18 @@ namespace {
 // The "Root" row's internal pointer: an address that is no record's.
 char gRootTag;
 
-int ChildCount(const CRecord* r) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(r)->GetChildCount();
-    case kKindAtom:
-      return static_cast<const CPropHolder*>(r)->GetPropertyCount();
-    default:
-      return 0;
-  }
-}
-
-CRecord* ChildAt(const CRecord* r, int row) {
-  switch (GetKind(r)) {
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(r)->GetChild(row);
-    case kKindAtom:
-      return static_cast<const CPropHolder*>(r)->GetProperty(row);
-    default:
-      return nullptr;
-  }
-}
-
 }  // namespace
+
+// The record whose list the rows below `parent` show: null for the groups (below "Root", or at
+// the top without it). False for an index that holds no rows.
+bool CRecordModel::ListOf(const QModelIndex& parent, const CRecord** holder) const {
+  *holder = nullptr;
+  if (!parent.isValid()) return true;
+  if (parent.column() != 0) return false;
+  if (IsRootRow(parent)) return true;
+  *holder = RecordOf(parent);
+  return *holder != nullptr;
+}
 
 CRecordModel::CRecordModel(CTarnelDoc& doc, Top top, QObject* parent)
     : QAbstractItemModel(parent), doc_(doc), top_(top) {
@@ -65,27 +52,8 @@ QModelIndex CRecordModel::RootRow() const {
   return top_ == Top::kRootRow ? createIndex(0, 0, &gRootTag) : QModelIndex();
 }
 
-int CRecordModel::RowOf(const CRecord* record) const {
-  if (!record) return -1;
-  if (record->Kind() == kKindGroup) {
-    for (size_t i = 0; i < doc_.groups.size(); ++i)
-      if (doc_.groups[i].get() == record) return int(i);
-    return -1;
-  }
-  const CRecord* holder = record->parent;
-  switch (GetKind(holder)) {
-    case kKindGroup:
-    case kKindObject:
-      return static_cast<const CChildHolder*>(holder)->children.IndexOf(record);
-    case kKindAtom:
-      return static_cast<const CPropHolder*>(holder)->properties.IndexOf(record);
-    default:
-      return -1;
-  }
-}
-
 QModelIndex CRecordModel::IndexOf(const CRecord* record) const {
-  int row = RowOf(record);
+  int row = doc_.RowOf(record);
   return row < 0 ? QModelIndex() : createIndex(row, 0, const_cast<CRecord*>(record));
 }
 
@@ -99,16 +67,11 @@ QModelIndex CRecordModel::ListIndex(const CRecord* holder) const {
 
 QModelIndex CRecordModel::index(int row, int column, const QModelIndex& parent) const {
   if (row < 0 || column < 0 || column >= columnCount()) return {};
-  if (!parent.isValid()) {
-    if (top_ == Top::kRootRow) return row == 0 ? createIndex(0, column, &gRootTag) : QModelIndex();
-    return row < int(doc_.groups.size()) ? createIndex(row, column, doc_.groups[size_t(row)].get())
-                                         : QModelIndex();
-  }
-  if (parent.column() != 0) return {};
-  if (IsRootRow(parent))
-    return row < int(doc_.groups.size()) ? createIndex(row, column, doc_.groups[size_t(row)].get())
-                                         : QModelIndex();
-  CRecord* child = ChildAt(RecordOf(parent), row);
+  if (!parent.isValid() && top_ == Top::kRootRow)
+    return row == 0 ? createIndex(0, column, &gRootTag) : QModelIndex();
+  const CRecord* holder = nullptr;
+  if (!ListOf(parent, &holder)) return {};
+  CRecord* child = doc_.RecordAt(holder, row);
   return child ? createIndex(row, column, child) : QModelIndex();
 }
 
@@ -120,10 +83,9 @@ QModelIndex CRecordModel::parent(const QModelIndex& child) const {
 }
 
 int CRecordModel::rowCount(const QModelIndex& parent) const {
-  if (!parent.isValid()) return top_ == Top::kRootRow ? 1 : int(doc_.groups.size());
-  if (parent.column() != 0) return 0;
-  if (IsRootRow(parent)) return int(doc_.groups.size());
-  return ChildCount(RecordOf(parent));
+  if (!parent.isValid() && top_ == Top::kRootRow) return 1;
+  const CRecord* holder = nullptr;
+  return ListOf(parent, &holder) ? doc_.RowCount(holder) : 0;
 }
 
 int CRecordModel::columnCount(const QModelIndex&) const {
@@ -139,7 +101,7 @@ void CRecordModel::SetShowsValues(bool on) {
 
 void CRecordModel::RefreshValue(const CRecord* record) {
   if (!showsValues_ || GetKind(record) != kKindProperty) return;
-  int row = RowOf(record);
+  int row = doc_.RowOf(record);
   if (row < 0) return;
   QModelIndex cell = createIndex(row, kValueColumn, const_cast<CRecord*>(record));
   emit dataChanged(cell, cell,

@@ -105,7 +105,7 @@ class CRecordModel : public QAbstractItemModel, private IDocumentObserver {
   // views know them, End when the document is as it will stay.
   void BeginReload();
   void EndReload();
-  int RowOf(const CRecord* record) const;
+  bool ListOf(const QModelIndex& parent, const CRecord** holder) const;
 
   // IDocumentObserver
   void RowsAboutToBeInserted(CRecord* parent, int first, int count) override;

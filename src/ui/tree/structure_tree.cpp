@@ -241,7 +241,7 @@ void CLeftView::OnSelChanged(const QModelIndex& index) {
 }
 
 bool CLeftView::DocumentIsFull() {
-  if (doc_->idMap.Count() < 0xFFFF) return false;
+  if (doc_->Ids().Count() < 0xFFFF) return false;
   ShowError(frame_, QStringLiteral("Kandrel"), DocumentFullMessage());
   return true;
 }
