@@ -30,8 +30,8 @@ namespace {
 class PathIndex {
  public:
   explicit PathIndex(const CTarnelDoc& doc) : byKey_(0x10000, -1) {
-    records_.reserve(size_t(doc.idMap.Count()) + 16);
-    parents_.reserve(size_t(doc.idMap.Count()) + 16);
+    records_.reserve(size_t(doc.Ids().Count()) + 16);
+    parents_.reserve(size_t(doc.Ids().Count()) + 16);
     for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i) Add(doc, doc.RecordAt(nullptr, i), -1);
     const size_t count = records_.size();
     // Child lists, by parent index + 1 (0: the groups).
@@ -72,7 +72,7 @@ class PathIndex {
     auto index = int32_t(records_.size());
     records_.push_back(r);
     parents_.push_back(parent);
-    if (doc.idMap.Lookup(r->id) == r) byKey_[KeyOf(r->id)] = index;
+    if (doc.Ids().Lookup(r->id) == r) byKey_[KeyOf(r->id)] = index;
     slashed_ = slashed_ || r->name.find('/') != std::string::npos;
     ForEachChild(r, [&](CRecord* c) { Add(doc, c, index); });
   }
@@ -623,7 +623,7 @@ void ProjectRow(const CTarnelDoc& doc, const RowPlan& row, CPropertyItem& p) {
     if (newFlags)
       for (int bit = 0; bit < CBulkPropertyEdit::kFlagCount; ++bit)
         if (bool on = row.flags >> bit & 1; on != p.IsFlagSet(bit)) edit.SetFlag(bit, on);
-    edit.ApplyFieldsTo(doc.idMap, p);
+    edit.ApplyFieldsTo(doc.Ids(), p);
   }
   if (row.hasEoc) p.eoc = row.eoc;
 }
@@ -667,12 +667,12 @@ TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableAp
   };
   std::vector<Added> added;
   std::unordered_map<uint16_t, size_t> addedByKey;  // the new properties' identifiers
-  uint16_t lastId = doc.idMap.GetLastId();
+  uint16_t lastId = doc.Ids().GetLastId();
   auto newId = [&]() -> uint16_t {
     // As the registry hands out numbers: the next free one after the last.
     for (int tries = 0; tries < 0xFFFF; ++tries) {
       lastId = lastId == 0xFFFF ? 1 : uint16_t(lastId + 1);
-      if (!doc.idMap.Lookup(lastId) && !addedByKey.count(lastId)) return lastId;
+      if (!doc.Ids().Lookup(lastId) && !addedByKey.count(lastId)) return lastId;
     }
     return 0;
   };

@@ -16,7 +16,7 @@ void ReferenceWalk(CAtom* atom) {
   for (CPropertyItem* p : atom->properties) {
     p->decimalPoint = nullptr;
     if (p->name == "DecPoint")
-      for (const auto& q : atom->properties) q->decimalPoint = p;
+      for (CPropertyItem* q : atom->properties) q->decimalPoint = p;
   }
 }
 

@@ -257,7 +257,7 @@ TEST_F(PropertyTableTest, DifferencesFromTheRowsAreThoseOfTheDocumentTheTableMak
   // end of chain, links set, moved and broken; a "DecPoint" changed before and after rows of
   // its atom; new properties, one taking a number a dangling link names; rows refused.
   // A dangling link to the number the next new property will take.
-  uint16_t next = uint16_t(big.idMap.GetLastId() + 1);
+  uint16_t next = uint16_t(big.Ids().GetLastId() + 1);
   while (big.LookupRecord(next)) ++next;
   rows[0]->typeCode = kTypeLinkTo;
   rows[0]->valueText = std::to_string(next);
