@@ -57,6 +57,16 @@ bool IsUtf8(std::string_view s) {
 bool Utf8CellToCp1251(char* text, size_t size, size_t* newSize, bool* replaced) {
   size_t w = 0;
   for (size_t i = 0; i < size;) {
+    // ASCII eight bytes at a time: read whole before written, as the text may overlap itself.
+    if (i + 8 <= size) {
+      uint64_t word = Word(text + i);
+      if (!(word & kHighBits)) {
+        std::memcpy(text + w, &word, 8);
+        w += 8;
+        i += 8;
+        continue;
+      }
+    }
     unsigned char c = uint8_t(text[i]);
     if (c < 0x80) {
       text[w++] = char(c);
@@ -117,7 +127,10 @@ class CsvParser {
     t_.text_.resize(s_.size());
     // Rows and cells made room for at once: a line for each line end, each as wide as the
     // first one.
-    size_t lines = size_t(std::count(s_.begin(), s_.end(), '\n')) + 1;
+    size_t lines = 1;
+    for (const char *at = s_.data(), *end = at + s_.size();
+         (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
+      ++lines;
     size_t width = 1;
     for (size_t i = 0; i < s_.size() && s_[i] != '\n' && s_[i] != '\r'; ++i)
       width += s_[i] == t_.separator;

@@ -830,12 +830,12 @@ TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableAp
     if (i >= 0) {
       d.firstId = r.firstIds[size_t(i)];
       d.firstData = int32_t(r.firstData.size());
-      r.firstData.push_back(FieldsOf(records[size_t(i)]));
+      r.firstData.emplace_back(records[size_t(i)]);
     }
     if (j >= 0) {
       d.secondId = r.secondIds[size_t(j)];
       d.secondData = int32_t(r.secondData.size());
-      r.secondData.push_back(FieldsOf(b));
+      r.secondData.emplace_back(b);
     }
   };
   for (size_t i = 0; i < n; ++i) {
