@@ -248,7 +248,12 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
     if (at(x) != at(y)) return at(x) < at(y);
     return x.name->size() == y.name->size() && !x.branch && y.branch;
   };
-  auto byName = [&](int32_t x, int32_t y) { return names[size_t(x)] < names[size_t(y)]; };
+  // Siblings come in tree order, so the index keeps that order among equal names (without the
+  // buffer a stable sort would take for each list).
+  auto byName = [&](int32_t x, int32_t y) {
+    int c = names[size_t(x)].compare(names[size_t(y)]);
+    return c < 0 || (c == 0 && x < y);
+  };
   // One path of the tree: the records that hold it, siblings[from, to) (-1 for the top). Each
   // path's records and entries go on the ends of two lists kept for the whole walk, and are
   // taken off again when it is done.
@@ -261,8 +266,7 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
            c = children.next[size_t(c)])
         siblings.push_back(c);
     auto begin = siblings.begin() + ptrdiff_t(first);
-    if (!std::is_sorted(begin, siblings.end(), byName))
-      std::stable_sort(begin, siblings.end(), byName);
+    if (!std::is_sorted(begin, siblings.end(), byName)) std::sort(begin, siblings.end(), byName);
     size_t firstEntry = entries.size();
     for (size_t at = first, end; at < siblings.size(); at = end) {
       bool holds = false;
@@ -538,28 +542,12 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
   std::vector<uint8_t> reordered(na, 0);
   FindReordered(r, across, &reordered);
 
-  // Counted first, so the lists are allocated once at their sizes.
-  std::vector<uint8_t> changed(na, 0);
-  size_t count = 0, firstRecords = 0, secondRecords = 0;
-  for (size_t i = 0; i < na; ++i) {
-    int32_t j = r.firstToSecond[i];
-    if (j < 0) {
-      ++count;
-      ++firstRecords;
-      continue;
-    }
-    changed[i] = ChangedFields(r, a, b, i, size_t(j));
-    size_t here = (changed[i] != 0) + (across[i] || reordered[i]);
-    count += here;
-    firstRecords += here != 0;
-    secondRecords += here != 0;
-  }
-  for (size_t j = 0; j < nb; ++j)
-    if (r.secondToFirst[j] < 0) ++count, ++secondRecords;
-  r.differences.reserve(count);
-  r.firstData.reserve(firstRecords);
-  r.secondData.reserve(secondRecords);
-
+  // Room for a difference per record: reserved, not touched, so it costs no memory until it
+  // is used. A table with much room left gives it back at the end; the differences are
+  // gathered into a list of their size when they are put in order.
+  r.differences.reserve(na + nb);
+  r.firstData.reserve(na);
+  r.secondData.reserve(nb);
   // A record's data goes into its side's table with its first difference; the next difference
   // of the same record (changed, then moved) names the same entry.
   int32_t lastFirst = -1, lastSecond = -1;
@@ -587,6 +575,8 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       d.secondData = int32_t(r.secondData.size() - 1);
     }
   };
+  // The fields are compared and the differences described in one pass, while both records are
+  // at hand.
   for (size_t i = 0; i < na; ++i) {
     ticker.At(i);
     int32_t j = r.firstToSecond[i];
@@ -594,7 +584,8 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
       add(DifferenceKind::kRemoved, int32_t(i), -1, 0, false);
       continue;
     }
-    if (changed[i]) add(DifferenceKind::kChanged, int32_t(i), j, changed[i], false);
+    if (uint8_t fields = ChangedFields(r, a, b, i, size_t(j)))
+      add(DifferenceKind::kChanged, int32_t(i), j, fields, false);
     if (across[i] || reordered[i]) add(DifferenceKind::kMoved, int32_t(i), j, 0, across[i]);
   }
   size_t firstSide = r.differences.size();
@@ -626,41 +617,35 @@ void CompareSides(const Side& a, const Side& b, CompareResult& r, IProgress* pro
   };
   std::vector<uint32_t> order(r.differences.size());
   for (size_t k = 0; k < order.size(); ++k) order[k] = uint32_t(k);
-  // A ranked side is put in order by counting, by rank and kind; list order stays among equals.
+  // A ranked side is put in order by counting, by rank, then by kind among the differences of
+  // one path; list order stays among equals.
   auto sortSide = [&](bool second, size_t from, size_t to) {
     if (ranks[second].empty()) {
       std::stable_sort(order.begin() + ptrdiff_t(from), order.begin() + ptrdiff_t(to), before);
       return;
     }
-    auto key = [&](uint32_t k) {
-      const Difference& d = r.differences[k];
-      return size_t(ranks[second][size_t(d.Index())]) * 4 + size_t(d.kind);
-    };
-    std::vector<uint32_t> start(ranks[second].size() * 4 + 1, 0);
-    for (size_t k = from; k < to; ++k) ++start[key(uint32_t(k)) + 1];
+    auto rankOf = [&](size_t k) { return size_t(ranks[second][size_t(r.differences[k].Index())]); };
+    std::vector<uint32_t> start(ranks[second].size() + 1, 0);
+    for (size_t k = from; k < to; ++k) ++start[rankOf(k) + 1];
     for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
-    for (size_t k = from; k < to; ++k) order[from + start[key(uint32_t(k))]++] = uint32_t(k);
+    for (size_t k = from; k < to; ++k) order[from + start[rankOf(k)]++] = uint32_t(k);
+    // Now start[q] is where rank q ends.
+    for (size_t q = 0, begin = 0; q + 1 < start.size(); begin = start[q++])
+      if (start[q] - begin > 1)
+        std::stable_sort(
+            order.begin() + ptrdiff_t(from + begin), order.begin() + ptrdiff_t(from + start[q]),
+            [&](uint32_t x, uint32_t y) { return r.differences[x].kind < r.differences[y].kind; });
   };
   sortSide(false, 0, firstSide);
   sortSide(true, firstSide, order.size());
   std::inplace_merge(order.begin(), order.begin() + ptrdiff_t(firstSide), order.end(), before);
-  // Put in that order in place, cycle by cycle: a second list would double the peak.
-  std::vector<bool> placed(order.size(), false);
-  for (size_t start = 0; start < order.size(); ++start) {
-    if (placed[start]) continue;
-    Difference held = std::move(r.differences[start]);
-    size_t at = start;
-    for (;;) {
-      placed[at] = true;
-      size_t from = order[at];
-      if (from == start) {
-        r.differences[at] = std::move(held);
-        break;
-      }
-      r.differences[at] = std::move(r.differences[from]);
-      at = from;
-    }
-  }
+  // Gathered in that order into a list of their own: a difference is a few numbers.
+  std::vector<Difference> sorted;
+  sorted.reserve(order.size());
+  for (uint32_t k : order) sorted.push_back(r.differences[k]);
+  r.differences = std::move(sorted);
+  for (auto* table : {&r.firstData, &r.secondData})
+    if (table->capacity() > 2 * table->size() + 1024) table->shrink_to_fit();
   ticker.Finish();
 }
 

@@ -143,26 +143,37 @@ void CDifferenceModel::Build() {
   // ancestor that has a row already. Records are named by their first-side path where they
   // have one, so a moved record stands where it is now. The rows are found in a table of row
   // numbers by open addressing; siblings are chained while the rows are made.
-  // At most half full: rows are about as many as differences, and it grows if there are more.
+  // An entry is the row number + 1 (0: none) under the high half of its key's hash, which
+  // tells most other keys apart without looking at their rows. At most half full: rows are
+  // about as many as differences, and it grows if there are more.
   size_t tableSize = 64;
   while (tableSize < list.size() * 2) tableSize *= 2;
-  std::vector<int> rowTable(tableSize, -1);
+  std::vector<uint64_t> rowTable(tableSize, 0);
   size_t mask = rowTable.size() - 1;
   auto hashOf = [](int parent, std::string_view name) {
     return std::hash<std::string_view>()(name) ^ (size_t(parent + 1) * 0x9e3779b97f4a7c15u);
   };
-  auto slotOf = [&](int parent, std::string_view name) -> int& {
-    for (size_t k = hashOf(parent, name) & mask;; k = (k + 1) & mask) {
-      int& n = rowTable[k];
-      if (n < 0) return n;
-      const Node& x = nodes_[size_t(n)];
-      if (x.parent == parent && NameOf(x) == name) return n;
+  // The entry of the row with this parent and name, or the empty one where it would go.
+  auto slotOf = [&](int parent, std::string_view name, uint64_t* tag) -> uint64_t& {
+    size_t h = hashOf(parent, name);
+    *tag = uint64_t(h >> 32) << 32;
+    for (size_t k = h & mask;; k = (k + 1) & mask) {
+      uint64_t& e = rowTable[k];
+      if (e == 0) return e;
+      if ((e >> 32 << 32) == *tag) {
+        const Node& x = nodes_[size_t(uint32_t(e) - 1)];
+        if (x.parent == parent && NameOf(x) == name) return e;
+      }
     }
   };
   auto grow = [&] {
-    rowTable.assign(rowTable.size() * 2, -1);
+    rowTable.assign(rowTable.size() * 2, 0);
     mask = rowTable.size() - 1;
-    for (size_t n = 0; n < nodes_.size(); ++n) slotOf(nodes_[n].parent, NameOf(nodes_[n])) = int(n);
+    uint64_t tag = 0;
+    for (size_t n = 0; n < nodes_.size(); ++n) {
+      uint64_t& e = slotOf(nodes_[n].parent, NameOf(nodes_[n]), &tag);
+      e = tag | uint64_t(n + 1);
+    }
   };
   std::vector<int> next;  // the next sibling of each row while they are made
   std::vector<int> last;  // the last child of each row so far
@@ -186,10 +197,11 @@ void CDifferenceModel::Build() {
     for (; at >= 0 && rows[size_t(at)] < 0; at = parents[size_t(at)]) chain.push_back(at);
     int node = at < 0 ? -1 : rows[size_t(at)];
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      int& slot = slotOf(node, names[size_t(*it)]);
-      if (slot < 0) {
+      uint64_t tag = 0;
+      uint64_t& slot = slotOf(node, names[size_t(*it)], &tag);
+      if (slot == 0) {
         int made = int(nodes_.size());
-        slot = made;
+        slot = tag | uint64_t(made + 1);
         Node& n = nodes_.emplace_back();
         n.parent = node;
         n.second = second;
@@ -208,7 +220,7 @@ void CDifferenceModel::Build() {
         if (nodes_.size() * 2 > rowTable.size()) grow();
         node = made;
       } else {
-        node = slot;
+        node = int(uint32_t(slot) - 1);
       }
       rows[size_t(*it)] = node;
     }
