@@ -10,6 +10,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
+#include <map>
+#include <set>
 
 #include "model/document.h"
 #include "model/document_edits.h"
@@ -146,6 +149,63 @@ class CompareTest : public QObject {
     c.Close();
     QVERIFY(!tree.data(tree.IndexOfId(e.renamed), Qt::ForegroundRole).isValid());
     QVERIFY(!next->isEnabled());
+  }
+
+  // Rows stand for record paths: records of one path share a row, wherever their differences
+  // fall in the list. Here "a b" sorts between "a" and what lies under "a", two objects are
+  // named "a", and records only the second document holds hang under rows the first one made.
+  void differencesModelGivesEachPathOneRow() {
+    CTarnelDoc first;
+    CRecord* g = first.NewGroup("G");
+    CRecord* a1 = first.NewObject(g, "a");
+    CRecord* ab = first.NewObject(g, "a b");
+    CRecord* a2 = first.NewObject(g, "a");
+    first.NewObject(g, "z");
+    first.NewAtom(a1, "c");
+    first.NewAtom(ab, "x");
+    first.NewAtom(a2, "c");
+    uint32_t d = first.NewAtom(a2, "d")->id;
+    CTarnelDoc second;
+    second.OpenBytes(first.SaveToBytes(), "second");
+    CRecord* g2 = second.LookupRecord(g->id);
+    QVERIFY(second.MoveRecord(second.LookupRecord(a1->id), g2, 3));  // /G/a moved
+    second.LookupRecord(AsChildHolder(ab)->GetChild(0)->id)->name = "x2";
+    second.LookupRecord(AsChildHolder(a1)->GetChild(0)->id)->name = "c2";
+    QVERIFY(second.RemoveRecord(second.LookupRecord(d)));
+    second.NewAtom(second.LookupRecord(a2->id), "e");
+    second.NewAtom(second.LookupRecord(a1->id), "b");
+    auto result = std::make_shared<const CompareResult>(CompareDocuments(first, second));
+    QCOMPARE(result->differences.size(), size_t(6));
+
+    CDifferenceModel m;
+    QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m.SetResult(result);
+    // Every row's path from its own and its parents' names; no two siblings share a name.
+    std::map<QString, int> rows;
+    std::function<void(const QModelIndex&, const QString&)> walk = [&](const QModelIndex& parent,
+                                                                       const QString& path) {
+      std::set<QString> names;
+      for (int row = 0; row < m.rowCount(parent); ++row) {
+        QModelIndex i = m.index(row, 0, parent);
+        QString name = i.data().toString();
+        QVERIFY2(names.insert(name).second, qPrintable(path + "/" + name));
+        rows[path + "/" + name] = 0;
+        walk(i, path + "/" + name);
+      }
+    };
+    walk({}, {});
+    QCOMPARE(rows.size(), size_t(8));  // G, a, a b, a/b, a/c, a/d, a/e, a b/x, and nothing else
+    for (size_t k = 0; k < result->differences.size(); ++k) {
+      QModelIndex row = m.IndexOfDifference(int(k));
+      QString path;
+      for (QModelIndex i = row; i.isValid(); i = i.parent())
+        path = "/" + i.data().toString() + path;
+      QCOMPARE(path, QString::fromStdString(result->PathOf(result->differences[k])));
+      ++rows[path];
+    }
+    QCOMPARE(rows[QStringLiteral("/G/a")], 1);    // moved
+    QCOMPARE(rows[QStringLiteral("/G/a/c")], 1);  // the first "a"'s, renamed
+    QCOMPARE(rows[QStringLiteral("/G")], 0);
   }
 
   // A file that cannot be read: one message naming it, the comparison stays as it was.

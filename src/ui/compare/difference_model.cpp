@@ -141,15 +141,26 @@ void CDifferenceModel::Build() {
   // A row per record path: rows are found by their parent's row and their name, and each
   // record's row is remembered, so a path is walked name by name only up to the nearest
   // ancestor that has a row already. Records are named by their first-side path where they
-  // have one, so a moved record stands where it is now. The rows are found in a table of row
-  // numbers by open addressing; siblings are chained while the rows are made.
-  // An entry is the row number + 1 (0: none) under the high half of its key's hash, which
-  // tells most other keys apart without looking at their rows. At most half full: rows are
-  // about as many as differences, and it grows if there are more.
-  size_t tableSize = 64;
-  while (tableSize < list.size() * 2) tableSize *= 2;
-  std::vector<uint64_t> rowTable(tableSize, 0);
-  size_t mask = rowTable.size() - 1;
+  // have one, so a moved record stands where it is now. Siblings are chained while the rows
+  // are made.
+  //
+  // The differences come in path order, so a row's children are mostly made in the order of
+  // their names: a name after the last child's is a new row, and the last child's own name is
+  // that row. Only a row whose children come out of that order ("a b" before "a", made for
+  // "a/c") has its children entered in a table and looked up there from then on. An entry is
+  // the row number + 1 (0: none) under the high half of its key's hash, which tells most other
+  // keys apart without looking at their rows; the table is at most half full.
+  std::vector<int> next;       // the next sibling of each row while they are made
+  std::vector<int> last;       // the last child of each row so far
+  std::vector<uint8_t> table;  // whether the row's children are in the table
+  next.reserve(list.size());
+  last.reserve(list.size());
+  table.reserve(list.size());
+  int topFirst = -1, topLast = -1;
+  bool topTable = false;
+  auto inTable = [&](int parent) { return parent < 0 ? topTable : table[size_t(parent)] != 0; };
+  std::vector<uint64_t> rowTable(64, 0);
+  size_t mask = rowTable.size() - 1, entered = 0;
   auto hashOf = [](int parent, std::string_view name) {
     return std::hash<std::string_view>()(name) ^ (size_t(parent + 1) * 0x9e3779b97f4a7c15u);
   };
@@ -166,20 +177,20 @@ void CDifferenceModel::Build() {
       }
     }
   };
-  auto grow = [&] {
-    rowTable.assign(rowTable.size() * 2, 0);
-    mask = rowTable.size() - 1;
+  auto put = [&](size_t n) {
     uint64_t tag = 0;
-    for (size_t n = 0; n < nodes_.size(); ++n) {
-      uint64_t& e = slotOf(nodes_[n].parent, NameOf(nodes_[n]), &tag);
-      e = tag | uint64_t(n + 1);
+    uint64_t& e = slotOf(nodes_[n].parent, NameOf(nodes_[n]), &tag);
+    e = tag | uint64_t(n + 1);
+  };
+  auto enter = [&](int n) {
+    put(size_t(n));
+    if (++entered * 2 > rowTable.size()) {
+      rowTable.assign(rowTable.size() * 4, 0);
+      mask = rowTable.size() - 1;
+      for (size_t k = 0; k < nodes_.size(); ++k)
+        if (inTable(nodes_[k].parent)) put(k);
     }
   };
-  std::vector<int> next;  // the next sibling of each row while they are made
-  std::vector<int> last;  // the last child of each row so far
-  next.reserve(list.size());
-  last.reserve(list.size());
-  int topFirst = -1, topLast = -1;
   std::vector<int> rowOf[2] = {std::vector<int>(r.firstParents.size(), -1),
                                std::vector<int>(r.secondParents.size(), -1)};
   std::vector<int32_t> chain;
@@ -197,31 +208,46 @@ void CDifferenceModel::Build() {
     for (; at >= 0 && rows[size_t(at)] < 0; at = parents[size_t(at)]) chain.push_back(at);
     int node = at < 0 ? -1 : rows[size_t(at)];
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      uint64_t tag = 0;
-      uint64_t& slot = slotOf(node, names[size_t(*it)], &tag);
-      if (slot == 0) {
-        int made = int(nodes_.size());
-        slot = tag | uint64_t(made + 1);
+      const std::string& name = names[size_t(*it)];
+      int tail = node < 0 ? topLast : last[size_t(node)];
+      int found = -1;
+      if (!inTable(node) && tail >= 0) {
+        int c = NameOf(nodes_[size_t(tail)]).compare(name);
+        if (c == 0) {
+          found = tail;
+        } else if (c > 0) {
+          if (node < 0)
+            topTable = true;
+          else
+            table[size_t(node)] = 1;
+          int first = node < 0 ? topFirst : nodes_[size_t(node)].firstChild;
+          for (int ch = first; ch >= 0; ch = next[size_t(ch)]) enter(ch);
+        }
+      }
+      if (found < 0 && inTable(node)) {
+        uint64_t tag = 0;
+        if (uint64_t e = slotOf(node, name, &tag)) found = int(uint32_t(e) - 1);
+      }
+      if (found < 0) {
+        found = int(nodes_.size());
         Node& n = nodes_.emplace_back();
         n.parent = node;
         n.second = second;
         n.record = *it;
         next.push_back(-1);
         last.push_back(-1);
-        int& tail = node < 0 ? topLast : last[size_t(node)];
+        table.push_back(0);
         if (tail >= 0)
-          next[size_t(tail)] = made;
+          next[size_t(tail)] = found;
         else if (node < 0)
-          topFirst = made;
+          topFirst = found;
         else
-          nodes_[size_t(node)].firstChild = made;
+          nodes_[size_t(node)].firstChild = found;
+        (node < 0 ? topLast : last[size_t(node)]) = found;
         n.row = node < 0 ? topCount_++ : nodes_[size_t(node)].childCount++;
-        tail = made;
-        if (nodes_.size() * 2 > rowTable.size()) grow();
-        node = made;
-      } else {
-        node = int(uint32_t(slot) - 1);
+        if (inTable(node)) enter(found);
       }
+      node = found;
       rows[size_t(*it)] = node;
     }
     if (node < 0) continue;  // no record on that side
