@@ -147,12 +147,14 @@ uint8_t ChangedFields(const CompareResult& r, const Side& sa, const Side& sb, si
   const CRecord* rb = sb.records[j];
   uint8_t f = 0;
   if (ra->name != rb->name) f |= kFieldName;
-  if (ra->Kind() == kKindAtom &&
+  // Matched records are of one kind.
+  int kind = sa.kinds[i];
+  if (kind == kKindAtom &&
       static_cast<const CAtom*>(ra)->type != static_cast<const CAtom*>(rb)->type)
     f |= kFieldType;
-  const CPropertyItem* a = AsProperty(ra);
-  if (!a) return f;
-  const CPropertyItem* b = AsProperty(rb);
+  if (kind != kKindProperty) return f;
+  const auto* a = static_cast<const CPropertyItem*>(ra);
+  const auto* b = static_cast<const CPropertyItem*>(rb);
   if (a->typeCode != b->typeCode) f |= kFieldType;
   if (a->flags != b->flags) f |= kFieldFlags;
   if (a->eoc != b->eoc) f |= kFieldEoc;
@@ -201,6 +203,11 @@ void FindReordered(const CompareResult& r, const std::vector<uint8_t>& acrossPar
   for (size_t k = 0; k + 1 < start.size(); ++k) {
     size_t lo = size_t(start[k]), hi = size_t(start[k + 1]);
     if (hi - lo < 2) continue;
+    // Most lists keep their order: nothing of them moved.
+    bool inOrder = true;
+    for (size_t x = lo + 1; x < hi && inOrder; ++x)
+      inOrder = r.firstToSecond[size_t(order[x - 1])] < r.firstToSecond[size_t(order[x])];
+    if (inOrder) continue;
     tails.clear();
     for (size_t x = lo; x < hi; ++x) {
       int32_t v = r.firstToSecond[size_t(order[x])];
@@ -248,11 +255,23 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
     if (at(x) != at(y)) return at(x) < at(y);
     return x.name->size() == y.name->size() && !x.branch && y.branch;
   };
+  // Names are told apart by their first eight bytes where they can be, read once as a number.
+  std::vector<uint64_t> head(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    uint64_t h = 0;
+    const std::string& name = names[i];
+    for (size_t k = 0; k < 8; ++k) h = h << 8 | (k < name.size() ? uint8_t(name[k]) : 0);
+    head[i] = h;
+  }
   // Siblings come in tree order, so the index keeps that order among equal names (without the
   // buffer a stable sort would take for each list).
   auto byName = [&](int32_t x, int32_t y) {
+    if (head[size_t(x)] != head[size_t(y)]) return head[size_t(x)] < head[size_t(y)];
     int c = names[size_t(x)].compare(names[size_t(y)]);
     return c < 0 || (c == 0 && x < y);
+  };
+  auto sameName = [&](int32_t x, int32_t y) {
+    return head[size_t(x)] == head[size_t(y)] && names[size_t(x)] == names[size_t(y)];
   };
   // One path of the tree: the records that hold it, siblings[from, to) (-1 for the top). Each
   // path's records and entries go on the ends of two lists kept for the whole walk, and are
@@ -267,18 +286,25 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
         siblings.push_back(c);
     auto begin = siblings.begin() + ptrdiff_t(first);
     if (!std::is_sorted(begin, siblings.end(), byName)) std::sort(begin, siblings.end(), byName);
+    // The entries come in the order of the names, but a branch goes after the names that
+    // continue its own with a byte below the slash ("a", "a b", then what lies under "a"):
+    // those follow right after it, so the next name tells whether the entries need sorting.
     size_t firstEntry = entries.size();
+    bool sortEntries = false;
+    const std::string* branch = nullptr;  // the name of the last group, if it holds records
     for (size_t at = first, end; at < siblings.size(); at = end) {
       bool holds = false;
       const std::string& name = names[size_t(siblings[at])];
-      for (end = at; end < siblings.size() && names[size_t(siblings[end])] == name; ++end)
+      if (branch && name.size() > branch->size() && uint8_t(name[branch->size()]) < '/' &&
+          name.compare(0, branch->size(), *branch) == 0)
+        sortEntries = true;
+      for (end = at; end < siblings.size() && sameName(siblings[end], siblings[at]); ++end)
         holds = holds || children.first[size_t(siblings[end] + 1)] >= 0;
       entries.push_back({&name, false, at, end});
       if (holds) entries.push_back({&name, true, at, end});
+      branch = holds ? &name : nullptr;
     }
-    auto entriesBegin = entries.begin() + ptrdiff_t(firstEntry);
-    if (!std::is_sorted(entriesBegin, entries.end(), before))
-      std::sort(entriesBegin, entries.end(), before);
+    if (sortEntries) std::sort(entries.begin() + ptrdiff_t(firstEntry), entries.end(), before);
     for (size_t k = firstEntry; k < entries.size(); ++k) {
       Entry e = entries[k];
       if (!e.branch) {
@@ -299,22 +325,14 @@ std::vector<int32_t> PathRanks(const std::vector<int32_t>& parents,
 // and its own, each after a slash.
 class PathOrder {
  public:
-  explicit PathOrder(const CompareResult& r) : r_(r) {
-    for (bool second : {false, true}) {
-      const std::vector<int32_t>& parents = second ? r.secondParents : r.firstParents;
-      std::vector<int32_t>& depth = depth_[second];
-      depth.resize(parents.size());
-      for (size_t i = 0; i < parents.size(); ++i)  // a parent comes before its children
-        depth[i] = parents[i] < 0 ? 0 : depth[size_t(parents[i])] + 1;
-    }
-  }
+  explicit PathOrder(const CompareResult& r) : r_(r) {}
 
   // <0, 0, >0 as the path of x on its side sorts before, with or after that of y.
   int Compare(bool sx, int32_t x, bool sy, int32_t y) {
     if (sx == sy) {
       // Up to the ancestors under a common parent: usually their names tell.
       const std::vector<int32_t>& parents = Parents(sx);
-      const std::vector<int32_t>& depth = depth_[sx];
+      const std::vector<int32_t>& depth = Depth(sx);
       int32_t ax = x, ay = y;
       while (depth[size_t(ax)] > depth[size_t(ay)]) ax = parents[size_t(ax)];
       while (depth[size_t(ay)] > depth[size_t(ax)]) ay = parents[size_t(ay)];
@@ -332,6 +350,17 @@ class PathOrder {
   }
 
  private:
+  // Each record's depth on one side, worked out when first asked for.
+  const std::vector<int32_t>& Depth(bool second) {
+    std::vector<int32_t>& depth = depth_[second];
+    const std::vector<int32_t>& parents = Parents(second);
+    if (depth.size() != parents.size()) {
+      depth.resize(parents.size());
+      for (size_t i = 0; i < parents.size(); ++i)  // a parent comes before its children
+        depth[i] = parents[i] < 0 ? 0 : depth[size_t(parents[i])] + 1;
+    }
+    return depth;
+  }
   const std::vector<int32_t>& Parents(bool second) const {
     return second ? r_.secondParents : r_.firstParents;
   }
