@@ -168,6 +168,43 @@ EditResult PlaceAfter(CTarnelDoc& doc, CRecord* record, CRecord* target) {
   return {moved, EditRefusal::kDone, record};
 }
 
+EditResult RenameRecord(CTarnelDoc& doc, CRecord* record, std::string name) {
+  if (!record || doc.RowOf(record) < 0) return EditResult::Refused(EditRefusal::kNoRecord);
+  if (name.empty() || record->name == name) return {};
+  RecordChange change(doc.events(), record);
+  record->SetName(std::move(name));
+  return {true, EditRefusal::kDone, record};
+}
+
+bool MayStepAmongSiblings(const CRecord* record, int delta) {
+  const CRecordList* list = record && record->parent ? record->parent->Children() : nullptr;
+  if (!list) return false;
+  int at = list->IndexOf(record);
+  return at >= 0 && at + delta >= 0 && at + delta < list->Count();
+}
+
+EditResult StepAmongSiblings(CTarnelDoc& doc, CRecord* record, int delta) {
+  if (!MayStepAmongSiblings(record, delta)) return {};
+  bool moved = doc.MoveRecord(record, record->parent, doc.RowOf(record) + delta);
+  return {moved, EditRefusal::kDone, record};
+}
+
+std::vector<CRecord*> OutermostRecords(const CTarnelDoc& doc, const std::vector<uint32_t>& ids) {
+  std::vector<CRecord*> records;
+  for (uint32_t id : ids)
+    if (CRecord* r = doc.LookupRecord(id);
+        r && std::find(records.begin(), records.end(), r) == records.end())
+      records.push_back(r);
+  std::vector<CRecord*> outermost;
+  for (CRecord* r : records) {
+    bool inside = std::any_of(records.begin(), records.end(), [r](const CRecord* other) {
+      return other != r && IsInBranch(r, other);
+    });
+    if (!inside) outermost.push_back(r);
+  }
+  return outermost;
+}
+
 EditResult ApplyRecordEdit(CTarnelDoc& doc, CRecord* record, std::string name, bool setType,
                            int8_t type) {
   int kind = GetKind(record);

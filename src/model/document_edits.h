@@ -70,6 +70,20 @@ bool CanPlaceAfter(int draggedKind, int targetKind);
 // after `target` when that is a sibling, and last otherwise.
 EditResult PlaceAfter(CTarnelDoc& doc, CRecord* record, CRecord* target);
 
+// A record's new name (windows-1251 bytes); an empty name, or the name it has, changes nothing.
+EditResult RenameRecord(CTarnelDoc& doc, CRecord* record, std::string name);
+
+// Whether the record can take one step (-1 up, +1 down) among its siblings. Groups keep their
+// places, as they do in a drop.
+bool MayStepAmongSiblings(const CRecord* record, int delta);
+// The step itself; a property's "DecPoint" references are set again.
+EditResult StepAmongSiblings(CTarnelDoc& doc, CRecord* record, int delta);
+
+// The records of the identifiers, without those that lie inside another one's branch (they go
+// with it), in the order given; identifiers without a record are left out. What a command on
+// several selected records works on.
+std::vector<CRecord*> OutermostRecords(const CTarnelDoc& doc, const std::vector<uint32_t>& ids);
+
 // "Применить" on the form of a group, object or atom.
 EditResult ApplyRecordEdit(CTarnelDoc& doc, CRecord* record, std::string name, bool setType,
                            int8_t type);

@@ -163,6 +163,41 @@ TEST_F(Edits, MovesKeepIdentifiersAndFollowTheDropRules) {
   EXPECT_EQ(q->decimalPoint, nullptr);
 }
 
+TEST_F(Edits, StepsAmongSiblingsStayInTheListAndGroupsKeepTheirPlaces) {
+  CPropertyItem* v = Prop(a, "V");
+  CPropertyItem* dp = Prop(a, "DecPoint");
+  EXPECT_FALSE(MayStepAmongSiblings(v, -1));
+  EXPECT_FALSE(MayStepAmongSiblings(dp, 1));
+  EXPECT_FALSE(MayStepAmongSiblings(doc.Groups().At(1), 1));  // groups keep their places
+  EXPECT_FALSE(StepAmongSiblings(doc, v, -1).changed);
+  doc.RefreshDecimalPoints(a);
+  ASSERT_EQ(v->decimalPoint, dp);
+  EXPECT_TRUE(StepAmongSiblings(doc, v, 1).changed);
+  EXPECT_EQ(Names(a), (std::vector<std::string>{"DecPoint", "V"}));
+  EXPECT_EQ(v->decimalPoint, nullptr);  // now after the last "DecPoint"
+  EXPECT_TRUE(StepAmongSiblings(doc, b, -1).changed);
+  EXPECT_EQ(Names(obj), (std::vector<std::string>{"B", "A"}));
+}
+
+TEST_F(Edits, RenameRefusesAnEmptyNameAndAStrayRecord) {
+  EXPECT_FALSE(RenameRecord(doc, a, "").changed);
+  EXPECT_FALSE(RenameRecord(doc, a, "A").changed);
+  EXPECT_TRUE(RenameRecord(doc, a, "\xC2\xF5\xEE\xE4").changed);
+  EXPECT_EQ(a->name, "\xC2\xF5\xEE\xE4");
+  CObj stray;
+  EXPECT_EQ(RenameRecord(doc, &stray, "X").refusal, EditRefusal::kNoRecord);
+}
+
+TEST_F(Edits, OutermostRecordsDropWhatLiesInsideAnotherAndKeepTheOrder) {
+  CPropertyItem* p = Prop(a, "P");
+  std::vector<uint32_t> ids = {p->id, b->id, 0xFFFF, a->id, b->id};
+  std::vector<CRecord*> want = {b, a};
+  EXPECT_EQ(OutermostRecords(doc, ids), want);  // P goes with A; the unknown and the twin go
+  ids.push_back(obj->id);
+  want = {obj};
+  EXPECT_EQ(OutermostRecords(doc, ids), want);
+}
+
 TEST(DocumentEvents, ObserversMayLeaveWhileTheyAreTold) {
   struct Leaver : IDocumentObserver {
     CDocumentEvents* events = nullptr;

@@ -12,10 +12,6 @@
 class CRecord;
 class CTarnelDoc;
 
-// The records of the identifiers, without those that lie inside another one's branch (they go
-// with it), in the order given; identifiers without a record are left out.
-std::vector<CRecord*> OutermostRecords(const CTarnelDoc& doc, const std::vector<uint32_t>& ids);
-
 // A record's new name, given as windows-1251 bytes; an empty name is refused.
 class RenameRecordCommand : public CEditCommand {
  public:
@@ -26,10 +22,6 @@ class RenameRecordCommand : public CEditCommand {
   uint32_t id_;
   std::string name_;
 };
-
-// Whether the record can take one step (-1 up, +1 down) among its siblings. Groups keep their
-// places, as they do in a drop.
-bool MayStepAmongSiblings(const CRecord* record, int delta);
 
 class StepAmongSiblingsCommand : public CEditCommand {
  public:

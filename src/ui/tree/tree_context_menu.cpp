@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "model/document.h"
+#include "model/document_edits.h"
 #include "ui/app/command_ids.h"
 #include "ui/app/enable_rules.h"
 #include "ui/app/main_frame.h"
