@@ -1,5 +1,7 @@
 #include "record_lookup.h"
 
+#include <algorithm>
+
 #include "document.h"
 #include "value_types.h"
 
@@ -17,6 +19,26 @@ CPropertyItem* LinkTargetOf(const CIdMap& ids, const CPropertyItem* property) {
 CPropertyItem* LinkTargetOf(const CTarnelDoc& doc, const CPropertyItem* property) {
   if (!property || property->typeCode != kTypeLinkTo) return nullptr;
   return AsProperty(doc.LookupRecord(uint32_t(AtoI(property->valueText))));
+}
+
+CRecord* LinksObjectOf(const CRecord* property) {
+  const CRecord* atom = property ? property->parent : nullptr;
+  return atom ? atom->parent : nullptr;
+}
+
+std::string LinkTemplateName(std::string_view text) {
+  std::string name(text);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  bool drive = name.size() >= 2 && name[1] == ':';
+  if (name.empty() || name[0] == '/' || name[0] == ':' || drive ||
+      name.find('\0') != std::string::npos)
+    return {};
+  for (size_t start = 0; start <= name.size();) {
+    size_t end = std::min(name.find('/', start), name.size());
+    if (name.compare(start, end - start, "..") == 0) return {};
+    start = end + 1;
+  }
+  return name;
 }
 
 void CollectProperties(const CRecord* branch, std::vector<CPropertyItem*>* out) {

@@ -2,6 +2,7 @@
 // a branch. Every part of the program that needs one of these asks here.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,15 @@ int DepthOf(const CRecord* record);
 // target that is no property.
 CPropertyItem* LinkTargetOf(const CIdMap& ids, const CPropertyItem* property);
 CPropertyItem* LinkTargetOf(const CTarnelDoc& doc, const CPropertyItem* property);
+
+// The object whose links a "Links" property describes: the one that holds the property's atom
+// (two levels above the property). Null when there is none.
+CRecord* LinksObjectOf(const CRecord* property);
+
+// The file a "Links" property's text names, as a path below the program's folder with "/"
+// between its parts ("\\" is read as "/"). Empty when the text would lead out of that folder:
+// an absolute path, a drive or a resource (":"), a ".." part, a NUL, or no name at all.
+std::string LinkTemplateName(std::string_view text);
 
 // The properties of the branch in tree order (the record itself when it is one).
 void CollectProperties(const CRecord* branch, std::vector<CPropertyItem*>* out);

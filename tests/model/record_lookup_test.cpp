@@ -86,6 +86,14 @@ TEST_F(Lookup, FindByPathFollowsTheTreeRules) {
   EXPECT_EQ(FindRecordByTreePath(empty, "/Hardware", nullptr, 0), nullptr);
 }
 
+TEST_F(Lookup, TheLinksObjectHoldsTheAtomOfTheProperty) {
+  CObj* pump = AddObject(doc.Groups().At(1), "Pump");
+  CPropertyItem* links = AddProperty(AddAtom(pump, "Conn"), "Links");
+  EXPECT_EQ(LinksObjectOf(links), pump);
+  EXPECT_EQ(LinksObjectOf(nullptr), nullptr);
+  EXPECT_EQ(LinksObjectOf(doc.Groups().At(0)), nullptr);
+}
+
 TEST_F(Lookup, LinkTargetsDepthAndTheProperties) {
   CObj* o = AddObject(doc.Groups().At(0), "o");
   CObj* inner = AddObject(o, "inner");
@@ -117,3 +125,13 @@ TEST_F(Lookup, LinkTargetsDepthAndTheProperties) {
 }
 
 }  // namespace
+
+TEST(LinkTemplates, OnlyNamesBelowTheProgramFolder) {
+  EXPECT_EQ(LinkTemplateName("t.xml"), "t.xml");
+  EXPECT_EQ(LinkTemplateName("sub\\t.xml"), "sub/t.xml");
+  EXPECT_EQ(LinkTemplateName("a..b/t.xml"), "a..b/t.xml");
+  for (const char* bad : {"../t.xml", "sub/../../t.xml", "..\\t.xml", "sub/..", "/etc/passwd",
+                          "\\\\server\\share\\t.xml", "C:\\t.xml", "c:t.xml", ":/res.xml", ""})
+    EXPECT_EQ(LinkTemplateName(bad), "") << bad;
+  EXPECT_EQ(LinkTemplateName(std::string_view("t\0.xml", 6)), "");
+}

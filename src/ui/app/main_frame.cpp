@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "model/record_lookup.h"
 #include "net/base_session.h"
 #include "ui/app/frame_files.h"
 #include "ui/app/frame_layout.h"
@@ -262,10 +263,7 @@ CLinksDialog* CMainFrame::linksEditor() const {
 
 void CMainFrame::OpenLinksEditor(uint32_t) {
   if (!linksEditor_) linksEditor_ = new CLinksDialog(this);
-  // The object that holds the "Links" property's atom: two levels above the tree's row.
-  CRecord* property = doc_.LookupRecord(treeView_->currentId());
-  CRecord* atom = property ? property->parent : nullptr;
-  CRecord* object = atom ? atom->parent : nullptr;
+  CRecord* object = LinksObjectOf(doc_.LookupRecord(treeView_->currentId()));
   linksEditor_->SetObjectId(object ? object->id : 0);
 }
 

@@ -183,7 +183,7 @@ void CTarnelView::RefreshIfShowing(uint32_t id) {
 }
 
 void CTarnelView::OnTypeChanged(int index) {
-  bool link = c_.type->itemText(index) == QLatin1String("LINK_TO");
+  bool link = index == kTypeLinkTo;  // the list holds the types in code order
   c_.path->setVisible(link);
   frame_->SetLinkPickMode(link);
 }

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "model/document.h"
+#include "model/record_lookup.h"
 #include "model/value_types.h"
 #include "ui/app/data_paths.h"
 #include "ui/app/main_frame.h"
@@ -79,15 +80,9 @@ void CLinksDialog::SetProgramDirectory(const QString& dir) {
 }
 
 QString CLinksDialog::TemplatePath(const QString& dir, const QString& text) {
-  QString name = text;
-  name.replace(QLatin1Char('\\'), QLatin1Char('/'));
   // A template lies in the program's directory or below it, never elsewhere.
-  if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || QDir::isAbsolutePath(name) ||
-      (name.size() >= 2 && name[1] == QLatin1Char(':')) || name.contains(QChar(0)))
-    return {};
-  for (const QString& part : name.split(QLatin1Char('/')))
-    if (part == QLatin1String("..")) return {};
-  return QDir(dir).filePath(name);
+  std::string name = LinkTemplateName(text.toStdString());
+  return name.empty() ? QString() : QDir(dir).filePath(QString::fromStdString(name));
 }
 
 QStringList CLinksDialog::TemplateDirectories() {
