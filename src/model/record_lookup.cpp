@@ -112,3 +112,14 @@ CRecord* FindRecordByTreePath(const CTarnelDoc& doc, std::string_view path, CRec
     position = end + 1;
   }
 }
+
+const CPropertyItem* FindKeptProperty(const CTarnelDoc& doc, uint32_t id, std::string_view path,
+                                      const std::function<bool(uint32_t)>& taken,
+                                      bool followRename) {
+  const CPropertyItem* byId = AsProperty(doc.LookupRecord(id));
+  if (byId && GetRecordPath(byId) == path) return byId;
+  if (const CPropertyItem* atPath = FindPropertyByPath(doc, path);
+      atPath && (atPath->id == id || !taken || !taken(atPath->id)))
+    return atPath;
+  return followRename ? byId : nullptr;
+}

@@ -2,6 +2,7 @@
 // a branch. Every part of the program that needs one of these asks here.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,15 @@ CRecord* FindRecordByPath(const CTarnelDoc& doc, std::string_view path, int* cou
 
 // The first property with that path, for a property watched or kept by its path.
 CPropertyItem* FindPropertyByPath(const CTarnelDoc& doc, std::string_view path);
+
+// A property kept by its identifier and path (a watch list's entry) found again once the
+// document has new contents: the property under the identifier while it stands at that path;
+// otherwise the first property at the path, unless `taken` says another entry keeps that one;
+// failing that, with `followRename`, the property still under the identifier (renamed
+// meanwhile). Null when none of these is there.
+const CPropertyItem* FindKeptProperty(const CTarnelDoc& doc, uint32_t id, std::string_view path,
+                                      const std::function<bool(uint32_t)>& taken,
+                                      bool followRename);
 
 // The record that the structure tree's item found by this path stands for, by the tree's
 // rules: labels compared exactly, the first match at each level and no backtracking, and a

@@ -94,6 +94,25 @@ TEST_F(Lookup, TheLinksObjectHoldsTheAtomOfTheProperty) {
   EXPECT_EQ(LinksObjectOf(doc.Groups().At(0)), nullptr);
 }
 
+TEST_F(Lookup, AKeptPropertyIsFoundAgainByPathThenByIdentifier) {
+  CAtom* atom = AddAtom(AddObject(doc.Groups().At(1), "Pump"), "AI");
+  CPropertyItem* level = AddProperty(atom, "Level");
+  CPropertyItem* other = AddProperty(atom, "Other");
+  auto none = [](uint32_t) { return false; };
+  EXPECT_EQ(FindKeptProperty(doc, level->id, "/Logic/Pump/AI/Level", none, false), level);
+  // Another identifier at the path (new contents): the path wins unless another entry has it.
+  EXPECT_EQ(FindKeptProperty(doc, 0xFFF0, "/Logic/Pump/AI/Level", none, false), level);
+  auto levelTaken = [&](uint32_t id) { return id == level->id; };
+  EXPECT_EQ(FindKeptProperty(doc, 0xFFF0, "/Logic/Pump/AI/Level", levelTaken, false), nullptr);
+  // Renamed: kept by its identifier only when asked to follow renames.
+  level->name = "Height";
+  EXPECT_EQ(FindKeptProperty(doc, level->id, "/Logic/Pump/AI/Level", none, true), level);
+  EXPECT_EQ(FindKeptProperty(doc, level->id, "/Logic/Pump/AI/Level", none, false), nullptr);
+  // ... unless another property took the old path.
+  other->name = "Level";
+  EXPECT_EQ(FindKeptProperty(doc, level->id, "/Logic/Pump/AI/Level", none, true), other);
+}
+
 TEST_F(Lookup, LinkTargetsDepthAndTheProperties) {
   CObj* o = AddObject(doc.Groups().At(0), "o");
   CObj* inner = AddObject(o, "inner");

@@ -239,13 +239,12 @@ void CWatchModel::Prune() {
   for (int row = int(entries_.size()) - 1; row >= 0; --row) {
     Entry& e = entries_[size_t(row)];
     const CPropertyItem* p = AsProperty(doc_.LookupRecord(e.id));
-    if (reset && (!p || GetRecordPath(p) != e.path)) {
-      // New contents: the value watched is the one at the path, whatever its identifier now;
-      // one renamed before keeps its identifier when nothing else took its old path.
-      if (const CPropertyItem* atPath = FindPropertyByPath(doc_, e.path);
-          atPath && (atPath->id == e.id || RowOf(atPath->id) < 0)) {
-        p = atPath;
-        moved = moved || p->id != e.id;
+    if (reset) {
+      // New contents: the value watched is the one at the path, whatever its identifier now.
+      p = FindKeptProperty(
+          doc_, e.id, e.path, [&](uint32_t id) { return RowOf(id) >= 0; }, true);
+      if (p && p->id != e.id) {
+        moved = true;
         e.id = p->id;
         if (e.series) e.series->id = p->id;
       }
@@ -288,8 +287,7 @@ int CWatchModel::SetEntries(const QStringList& list) {
     uint32_t id = tab > 0 ? line.left(tab).toUInt() : 0;
     std::string path;
     ToCp1251Lossy(tab >= 0 ? line.mid(tab + 1) : line, &path);
-    const CPropertyItem* p = AsProperty(doc_.LookupRecord(id));
-    if (!p || GetRecordPath(p) != path) p = FindPropertyByPath(doc_, path);
+    const CPropertyItem* p = FindKeptProperty(doc_, id, path, nullptr, false);
     if (!p) {
       ++missing;
       continue;
