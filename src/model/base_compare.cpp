@@ -729,3 +729,24 @@ DifferenceIds CollectDifferenceIds(const CompareResult& r) {
   std::sort(ids.changed.begin(), ids.changed.end());
   return ids;
 }
+
+uint32_t CompareResult::NearestFirstId(const Difference& d) const {
+  if (d.first >= 0) return d.firstId;
+  int32_t p = secondParents[size_t(d.second)];
+  while (p >= 0 && secondToFirst[size_t(p)] < 0) p = secondParents[size_t(p)];
+  return p >= 0 ? firstIds[size_t(secondToFirst[size_t(p)])] : 0;
+}
+
+std::vector<size_t> CompareResult::ValuesToSend() const {
+  std::vector<size_t> out;
+  for (size_t k = 0; k < differences.size(); ++k) {
+    const Difference& d = differences[k];
+    if (d.kind != DifferenceKind::kChanged || !(d.fields & (kFieldValue | kFieldRaw))) continue;
+    const CompareRecord& mine = Fields(d, false);
+    const CompareRecord& theirs = Fields(d, true);
+    if (mine.kind == kKindProperty && theirs.kind == kKindProperty &&
+        mine.typeCode == theirs.typeCode && mine.rawValue != theirs.rawValue)
+      out.push_back(k);
+  }
+  return out;
+}

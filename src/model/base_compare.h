@@ -135,6 +135,15 @@ struct CompareResult {
   // path of a link's target or its value text when that names no record (empty for a property
   // that is no link).
   std::string FieldText(const Difference& d, bool second, int fieldIndex) const;
+
+  // The identifier of the first document's record a difference shows at: its own, or for an
+  // added record its nearest ancestor the first document holds (0: above every group).
+  uint32_t NearestFirstId(const Difference& d) const;
+  // The differences whose value the second document (a running server) should take from the
+  // first: a property's pattern differs while both sides hold it with the same type, so the
+  // server reads the pattern as the document means it. Indices into `differences`; the result
+  // must have compared values.
+  std::vector<size_t> ValuesToSend() const;
 };
 
 // The identifiers of each kind of difference, each list sorted: added (identifiers of the second

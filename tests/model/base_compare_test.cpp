@@ -274,6 +274,37 @@ TEST(BaseCompare, FieldTextsAndLinksShowBothSides) {
   EXPECT_EQ(r.FieldText(type, false, 4), "5");
 }
 
+TEST(BaseCompare, ValuesToSendAndWhereAnAddedRecordShows) {
+  CTarnelDoc a, b;
+  BuildPlant(a);
+  Clone(a, b);
+  auto set = [](CRecord* r, const char* text) {
+    auto* p = AsProperty(r);
+    p->valueText = text;
+    p->UpdateRawFromText();
+  };
+  set(At(b, "/Logic/Pump/AI/T"), "9");                          // same type: sent
+  set(At(b, "/Logic/Pump/AI/F"), "2.500");                      // same type: sent
+  AsProperty(At(b, "/Logic/Valve/DO/Q"))->typeCode = kTypeInt;  // another type: not sent
+  set(At(b, "/Logic/Valve/DO/Q"), "4");
+  CAtom* added = b.NewAtom(b.NewObject(At(b, "/Logic/Pump")));
+  CompareResult r = CompareDocuments(a, b);
+  std::vector<std::string> sent;
+  for (size_t k : r.ValuesToSend()) sent.push_back(r.PathOf(r.differences[k]));
+  EXPECT_EQ(sent, (std::vector<std::string>{"/Logic/Pump/AI/F", "/Logic/Pump/AI/T"}));
+  for (const Difference& d : r.differences) {
+    if (d.kind != DifferenceKind::kAdded) {
+      EXPECT_EQ(r.NearestFirstId(d), d.firstId);
+      continue;
+    }
+    EXPECT_EQ(r.NearestFirstId(d), 4u) << r.PathOf(d);  // the new object's and atom's: Pump
+  }
+  EXPECT_NE(added, nullptr);
+  CompareOptions noValues;
+  noValues.ignoreValues = true;
+  EXPECT_TRUE(CompareDocuments(a, b, noValues).ValuesToSend().empty());
+}
+
 // Lines sort by the bytes of whole paths, though no path is kept: a slash sorts after a space
 // and before letters, a name that starts another sorts first, and the added records of the
 // second document merge in among the first one's.

@@ -33,6 +33,7 @@
 #include "net/write_gate.h"
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
+#include "ui/compare/compare_session.h"
 #include "ui/compare/difference_model.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/network/frame_network.h"
@@ -41,49 +42,21 @@
 
 namespace {
 
-// Takes differences over as one step of the edit history; the history's pictures make it
-// undoable like any other change.
-class TakeOverCommand : public CEditCommand {
- public:
-  TakeOverCommand(std::shared_ptr<const CompareResult> result, std::vector<uint8_t> selected,
-                  TakeOverOutcome* outcome)
-      : result_(std::move(result)), selected_(std::move(selected)), outcome_(outcome) {}
-  bool Execute(EditContext& ctx) override {
-    if (!TakeOver(ctx.doc, *result_, selected_, outcome_)) {
-      ctx.error = CCompareOwner::tr(
-                      "Документ изменился после сравнения; сравнение обновлено, повторите перенос.")
-                      .toStdString();
-      return false;
-    }
-    return outcome_->removed + outcome_->added + outcome_->changed + outcome_->moved > 0;
-  }
-
- private:
-  std::shared_ptr<const CompareResult> result_;
-  std::vector<uint8_t> selected_;
-  TakeOverOutcome* outcome_;
-};
-
 // The fields the side-by-side table shows, after the path and the identifier.
 constexpr int kFieldRowsStart = 2;
 
 }  // namespace
 
-CCompareOwner::CCompareOwner(CMainFrame* frame) : QObject(nullptr), frame_(frame) {
-  refreshTimer_ = new QTimer(this);
-  refreshTimer_->setSingleShot(true);
-  // At most ten refreshes a second, however fast the document changes (live values too).
-  refreshTimer_->setInterval(100);
-  connect(refreshTimer_, &QTimer::timeout, this, &CCompareOwner::Refresh);
+CCompareOwner::CCompareOwner(CMainFrame* frame)
+    : QObject(nullptr), frame_(frame), session_(new CCompareSession(frame->document(), this)) {
   CreateActions();
   CreateDock();
-  // Any change of the document shows in the structure tree's model: the comparison follows.
-  CRecordModel* tree = frame_->GetTreeView()->recordModel();
-  connect(tree, &QAbstractItemModel::modelReset, this, &CCompareOwner::ScheduleRefresh);
-  connect(tree, &QAbstractItemModel::rowsInserted, this, &CCompareOwner::ScheduleRefresh);
-  connect(tree, &QAbstractItemModel::rowsRemoved, this, &CCompareOwner::ScheduleRefresh);
-  connect(tree, &QAbstractItemModel::rowsMoved, this, &CCompareOwner::ScheduleRefresh);
-  connect(tree, &QAbstractItemModel::dataChanged, this, &CCompareOwner::ScheduleRefresh);
+  connect(session_, &CCompareSession::resultChanged, this, &CCompareOwner::ShowResult);
+  connect(session_, &CCompareSession::refreshFailed, this, [this] {
+    ShowError(frame_, QStringLiteral("Kandrel"),
+              tr("Не хватило памяти, чтобы обновить сравнение; оно закрыто. Документ не "
+                 "изменён."));
+  });
   CBaseSession& session = frame_->network()->session();
   connect(&session, &CBaseSession::baseCopyArrived, this, &CCompareOwner::OnBaseCopyArrived);
   connect(&session, &CBaseSession::disconnected, this, [this] {
@@ -274,7 +247,7 @@ bool CCompareOwner::CompareWithFile(const QString& path) {
   ProgressShare comparing(&progress, kReadShare, kScale, kScale);
   try {
     other->OpenFile(QFile::encodeName(path).toStdString(), &reading);
-    CompareOptions options = options_;
+    CompareOptions options = session_->options();
     options.ignoreValues = false;
     Open(std::move(other), tr("Файл: %1").arg(QFileInfo(path).fileName()), false, options,
          &comparing);
@@ -334,7 +307,7 @@ bool CCompareOwner::CompareWithServer() {
 
 void CCompareOwner::CompareWithServerBase(std::unique_ptr<CTarnelDoc> other) {
   CBaseSession& session = frame_->network()->session();
-  CompareOptions options = options_;
+  CompareOptions options = session_->options();
   // A live server's values move all the time: the structure comes first.
   options.ignoreValues = true;
   Open(std::move(other),
@@ -354,16 +327,15 @@ void CCompareOwner::OnBaseCopyArrived() {
   if (!other || !awaitingServer_) return;
   awaitingServer_ = false;
   EndProgress();
-  if (resending_ && IsOpen() && otherIsServer_) {
+  if (resending_ && IsOpen() && session_->otherIsServer()) {
     // The base after "Отправить значения": the same comparison, on the server's new values.
     resending_ = false;
-    other_ = std::move(other);
-    Refresh();
+    session_->ReplaceOther(std::move(other));
     return;
   }
   CBaseSession& session = frame_->network()->session();
   // A live server's values move all the time: the structure comes first.
-  CompareOptions options = options_;
+  CompareOptions options = session_->options();
   options.ignoreValues = true;
   try {
     Open(std::move(other),
@@ -379,87 +351,76 @@ void CCompareOwner::OnBaseCopyArrived() {
 
 void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
                          const CompareOptions& options, IProgress* progress) {
-  // Worked out before anything changes here, so a comparison that is stopped leaves the one
-  // open before as it was.
-  auto result = std::make_shared<const CompareResult>(
-      CompareDocuments(frame_->document(), *other, options, progress));
-  other_ = std::move(other);
-  recompute_ = nullptr;
-  Show(std::move(result), otherName, server, options);
+  session_->Open(std::move(other), otherName, server, options, progress);
+  Present();
 }
 
 void CCompareOwner::CompareWithDifferences(CompareResult result, const QString& otherName,
                                            Recompute recompute) {
-  other_.reset();
-  recompute_ = std::move(recompute);
-  const CompareOptions options = result.options;
-  Show(std::make_shared<const CompareResult>(std::move(result)), otherName, false, options);
+  session_->OpenDifferences(std::move(result), otherName, std::move(recompute));
+  Present();
 }
 
-void CCompareOwner::Show(std::shared_ptr<const CompareResult> result, const QString& otherName,
-                         bool server, const CompareOptions& options) {
-  options_ = options;
-  otherName_ = otherName;
-  otherIsServer_ = server;
+void CCompareOwner::Present() {
   {
     QSignalBlocker block(valuesToo_);
-    valuesToo_->setChecked(!options_.ignoreValues);
+    valuesToo_->setChecked(valuesToo());
   }
-  sides_->setHorizontalHeaderLabels({tr("Документ"), otherName_});
+  sides_->setHorizontalHeaderLabels({tr("Документ"), session_->otherName()});
   dock_->show();
   dock_->raise();  // the tab in front
-  refreshTimer_->stop();
-  refreshing_ = true;
-  ShowResult(std::move(result));
-  refreshing_ = false;
   list_->setFocus();
-  if (result_ && result_->Equal())
+  if (shown_ && shown_->Equal())
     frame_->statusBar()->showMessage(tr("Различий нет"));
   else
     Step(true);
 }
 
-void CCompareOwner::ScheduleRefresh() {
-  if (IsOpen() && !refreshing_ && !refreshTimer_->isActive()) refreshTimer_->start();
+bool CCompareOwner::IsOpen() const {
+  return session_->IsOpen();
+}
+
+const CompareResult* CCompareOwner::result() const {
+  return session_->result().get();
+}
+
+bool CCompareOwner::valuesToo() const {
+  return !session_->options().ignoreValues;
 }
 
 void CCompareOwner::Refresh() {
-  refreshTimer_->stop();
-  if (!IsOpen()) return;
-  std::shared_ptr<const CompareResult> result;
-  try {
-    result = std::make_shared<const CompareResult>(
-        recompute_ ? recompute_(frame_->document(), options_)
-                   : CompareDocuments(frame_->document(), *other_, options_));
-  } catch (const std::bad_alloc&) {
-    // The comparison cannot follow the document any more; the document goes on as it is.
-    Close();
-    ShowError(frame_, QStringLiteral("Kandrel"),
-              tr("Не хватило памяти, чтобы обновить сравнение; оно закрыто. Документ не "
-                 "изменён."));
-    return;
-  }
-  refreshing_ = true;
-  ShowResult(std::move(result));
-  refreshing_ = false;
+  session_->Refresh();
 }
 
-void CCompareOwner::ShowResult(std::shared_ptr<const CompareResult> result) {
+void CCompareOwner::ShowResult() {
+  if (!session_->IsOpen()) {
+    // Closed: the dock hides and the tree loses its marks.
+    shown_.reset();
+    model_->SetResult(nullptr);
+    markIds_.clear();
+    markKinds_.clear();
+    moreMarks_.clear();
+    frame_->GetTreeView()->recordModel()->SetMarks(nullptr);
+    frame_->GetTreeView()->viewport()->update();
+    dock_->hide();
+    UpdateActions();
+    return;
+  }
   // The current row stays where the same record still differs.
   bool keepSecond = false;
   uint32_t keepId = 0;
-  if (int d = CurrentDifference(); result_ && d >= 0) {
-    const Difference& was = result_->differences[size_t(d)];
+  if (int d = CurrentDifference(); shown_ && d >= 0) {
+    const Difference& was = shown_->differences[size_t(d)];
     keepSecond = was.OnSecond();
     keepId = keepSecond ? was.secondId : was.firstId;
   }
-  result_ = std::move(result);
-  model_->SetResult(result_);
+  shown_ = session_->result();
+  model_->SetResult(shown_);
   list_->expandToDepth(0);
   if (keepId != 0) {
     QModelIndex again;
-    for (size_t k = 0; k < result_->differences.size() && !again.isValid(); ++k) {
-      const Difference& d = result_->differences[k];
+    for (size_t k = 0; k < shown_->differences.size() && !again.isValid(); ++k) {
+      const Difference& d = shown_->differences[k];
       if (d.OnSecond() == keepSecond && (keepSecond ? d.secondId : d.firstId) == keepId)
         again = model_->IndexOfDifference(int(k));
     }
@@ -470,28 +431,18 @@ void CCompareOwner::ShowResult(std::shared_ptr<const CompareResult> result) {
     }
   }
   ShowSides(CurrentDifference());
-  title_->setText(result_ && result_->Equal() ? tr("Документ ↔ %1: различий нет").arg(otherName_)
-                                              : tr("Документ ↔ %1").arg(otherName_));
+  const QString& otherName = session_->otherName();
+  title_->setText(shown_->Equal() ? tr("Документ ↔ %1: различий нет").arg(otherName)
+                                  : tr("Документ ↔ %1").arg(otherName));
   UpdateMarks();
   UpdateCounts();
   UpdateActions();
 }
 
 void CCompareOwner::Close() {
-  refreshTimer_->stop();
-  other_.reset();
-  recompute_ = nullptr;
-  result_.reset();
   awaitingServer_ = false;
   resending_ = false;
-  model_->SetResult(nullptr);
-  markIds_.clear();
-  markKinds_.clear();
-  moreMarks_.clear();
-  frame_->GetTreeView()->recordModel()->SetMarks(nullptr);
-  frame_->GetTreeView()->viewport()->update();
-  dock_->hide();
-  UpdateActions();
+  session_->Close();
 }
 
 void CCompareOwner::SetValuesToo(bool on) {
@@ -499,8 +450,7 @@ void CCompareOwner::SetValuesToo(bool on) {
     QSignalBlocker block(valuesToo_);
     valuesToo_->setChecked(on);
   }
-  options_.ignoreValues = !on;
-  Refresh();
+  session_->SetIgnoreValues(!on);
 }
 
 void CCompareOwner::Step(bool forward) {
@@ -515,15 +465,6 @@ void CCompareOwner::Step(bool forward) {
   list_->scrollTo(next);
 }
 
-uint32_t CCompareOwner::NearestRecord(const Difference& d) const {
-  const CompareResult& r = *result_;
-  if (d.first >= 0) return d.firstId;
-  // An added record: its nearest ancestor the document holds (0: "Root").
-  int32_t p = r.secondParents[size_t(d.second)];
-  while (p >= 0 && r.secondToFirst[size_t(p)] < 0) p = r.secondParents[size_t(p)];
-  return p >= 0 ? r.firstIds[size_t(r.secondToFirst[size_t(p)])] : 0;
-}
-
 int CCompareOwner::CurrentDifference() const {
   QVariant d = model_->data(list_->currentIndex(), CDifferenceModel::kDifferenceRole);
   return d.isValid() ? d.toInt() : -1;
@@ -532,8 +473,8 @@ int CCompareOwner::CurrentDifference() const {
 void CCompareOwner::OnCurrentChanged() {
   int d = CurrentDifference();
   ShowSides(d);
-  if (d < 0 || !result_) return;
-  uint32_t id = NearestRecord(result_->differences[size_t(d)]);
+  if (d < 0 || !shown_) return;
+  uint32_t id = shown_->NearestFirstId(shown_->differences[size_t(d)]);
   if (id && !frame_->document().LookupRecord(id)) return;
   // The structure tree shows the record; the focus stays in the list, so F8 goes on from here.
   QWidget* focus = QApplication::focusWidget();
@@ -553,15 +494,15 @@ void CCompareOwner::ShowSides(int difference) {
 void CCompareOwner::FillSides(int difference) {
   for (int row = 0; row < sides_->rowCount(); ++row)
     for (int col = 0; col < 2; ++col) sides_->setItem(row, col, nullptr);
-  if (difference < 0 || !result_) return;
+  if (difference < 0 || !shown_) return;
   // Every difference of the record's row counts: a changed and moved record shows both.
   std::vector<int> all = model_->DifferencesAt(list_->currentIndex());
   if (all.empty()) all.push_back(difference);
-  const Difference& d = result_->differences[size_t(difference)];
+  const Difference& d = shown_->differences[size_t(difference)];
   uint8_t fields = 0;
   bool pathDiffers = false;
   for (int i : all) {
-    const Difference& e = result_->differences[size_t(i)];
+    const Difference& e = shown_->differences[size_t(i)];
     if (e.kind == DifferenceKind::kChanged) fields |= e.fields;
     if (e.kind == DifferenceKind::kMoved) pathDiffers = true;
   }
@@ -583,14 +524,14 @@ void CCompareOwner::FillSides(int difference) {
       put(0, col, tr("(нет записи)"), true);
       continue;
     }
-    put(0, col, FromCp1251(result_->ShownPathOf(second, second ? d.second : d.first)), pathDiffers);
+    put(0, col, FromCp1251(shown_->ShownPathOf(second, second ? d.second : d.first)), pathDiffers);
     put(1, col, QString::number(second ? d.secondId : d.firstId), false);
     // A field stands out where the comparison found it differs, and where its two texts do
     // (a pattern that goes with a changed value text).
     for (int f = 0; f < kDifferenceFieldCount; ++f)
-      put(kFieldRowsStart + f, col, FromCp1251(result_->FieldText(d, second, f)),
+      put(kFieldRowsStart + f, col, FromCp1251(shown_->FieldText(d, second, f)),
           (fields & (1 << f)) ||
-              (both && result_->FieldText(d, false, f) != result_->FieldText(d, true, f)));
+              (both && shown_->FieldText(d, false, f) != shown_->FieldText(d, true, f)));
   }
 }
 
@@ -616,17 +557,17 @@ void CCompareOwner::UpdateMarks() {
   markIds_.assign(size_t(1) << 16, 0);
   markKinds_.assign(size_t(1) << 16, 0);
   moreMarks_.clear();
-  if (result_) {
-    for (const Difference& d : result_->differences) {
+  if (shown_) {
+    for (const Difference& d : shown_->differences) {
       if (d.kind == DifferenceKind::kAdded) {
-        Mark(NearestRecord(d), KindBit(DifferenceKind::kAdded));
+        Mark(shown_->NearestFirstId(d), KindBit(DifferenceKind::kAdded));
       } else {
         Mark(d.firstId, KindBit(d.kind));
       }
     }
   }
   CRecordModel* tree = frame_->GetTreeView()->recordModel();
-  tree->SetMarks(result_ ? this : nullptr);
+  tree->SetMarks(shown_ ? this : nullptr);
   frame_->GetTreeView()->viewport()->update();
 }
 
@@ -669,20 +610,20 @@ void CCompareOwner::UpdateCounts() {
 
 void CCompareOwner::UpdateActions() {
   bool connected = frame_->network()->connected() && frame_->network()->session().IsConnected();
-  bool differs = result_ && !result_->Equal();
+  bool differs = shown_ && !shown_->Equal();
   compareFile_->setEnabled(true);
   compareServer_->setEnabled(connected && !awaitingServer_);
   next_->setEnabled(IsOpen() && model_->ShownCount() > 0);
   previous_->setEnabled(IsOpen() && model_->ShownCount() > 0);
   takeSelected_->setEnabled(differs);
   takeAll_->setEnabled(differs);
-  sendValues_->setEnabled(IsOpen() && otherIsServer_ && connected);
+  sendValues_->setEnabled(IsOpen() && session_->otherIsServer() && connected);
   close_->setEnabled(IsOpen());
 }
 
 bool CCompareOwner::TakeOverSelected() {
-  if (!result_) return false;
-  std::vector<uint8_t> selected(result_->differences.size(), 0);
+  if (!shown_) return false;
+  std::vector<uint8_t> selected(shown_->differences.size(), 0);
   bool any = false;
   for (const QModelIndex& row : list_->selectionModel()->selectedRows())
     for (int i : model_->DifferencesAt(row)) selected[size_t(i)] = any = true;
@@ -694,17 +635,16 @@ bool CCompareOwner::TakeOverSelected() {
 }
 
 bool CCompareOwner::TakeOverAll() {
-  if (!result_) return false;
-  return RunTakeOver(std::vector<uint8_t>(result_->differences.size(), 1));
+  if (!shown_) return false;
+  return RunTakeOver(std::vector<uint8_t>(shown_->differences.size(), 1));
 }
 
 bool CCompareOwner::RunTakeOver(std::vector<uint8_t> selected) {
   TakeOverOutcome outcome;
   CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kTakeover);
-  bool changed =
-      frame_->RunCommand(std::make_unique<TakeOverCommand>(result_, std::move(selected), &outcome));
+  bool changed = frame_->RunCommand(session_->TakeOverCommand(std::move(selected), &outcome));
   frame_->AfterTreeRebuilt();
-  Refresh();
+  session_->Refresh();
   QString text = tr("Перенесено: удалено %1, добавлено %2, изменено %3, перемещено %4")
                      .arg(outcome.removed)
                      .arg(outcome.added)
@@ -717,31 +657,8 @@ bool CCompareOwner::RunTakeOver(std::vector<uint8_t> selected) {
 
 int CCompareOwner::SendValues() {
   CBaseSession& session = frame_->network()->session();
-  if (!other_ || !otherIsServer_ || !session.IsConnected()) return 0;
-  // Values count here whatever the switch says.
-  CompareOptions withValues = options_;
-  withValues.ignoreValues = false;
-  CompareResult r = CompareDocuments(frame_->document(), *other_, withValues);
-  std::vector<ValueWrite> batch;
-  for (const Difference& d : r.differences) {
-    if (d.kind != DifferenceKind::kChanged || !(d.fields & (kFieldValue | kFieldRaw))) continue;
-    const RecordData mine = r.DataOf(d, false);
-    const RecordData theirs = r.DataOf(d, true);
-    // Only a pattern the server's property reads the same way.
-    if (mine.kind != kKindProperty || theirs.kind != kKindProperty ||
-        mine.typeCode != theirs.typeCode || mine.rawValue == theirs.rawValue)
-      continue;
-    ValueWrite w;
-    w.id = d.secondId;
-    w.path = r.PathOf(true, d.second);
-    w.typeCode = theirs.typeCode;
-    w.oldRaw = theirs.rawValue;
-    w.oldText = theirs.valueText;
-    w.newRaw = mine.rawValue;
-    w.newText = mine.valueText;
-    w.origin = WriteOrigin::kSend;
-    batch.push_back(std::move(w));
-  }
+  if (!IsOpen() || !session_->otherIsServer() || !session.IsConnected()) return 0;
+  std::vector<ValueWrite> batch = session_->ValuesToSend();
   int sent = session.Gate().Submit(std::move(batch));
   frame_->statusBar()->showMessage(tr("Отправлено значений: %1").arg(sent));
   // The server applies them in order, so the base asked for next holds them: the comparison

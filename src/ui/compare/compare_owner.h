@@ -1,7 +1,8 @@
-// The comparison of the open document with another base: the "Сравнение" menu, the
-// differences dock, the marks in the structure tree and taking differences over. The other
-// base (a .kdl file or what the server holds) is read into a document of its own; the open
-// document changes only through a take-over, which is one step of the edit history.
+// The comparison's panel: the "Сравнение" menu, the differences dock, the marks in the
+// structure tree, and the server's base asked for with its progress. The comparison itself
+// (the other base, the options, the result, the take-over and the values to send) is a
+// CCompareSession; the open document changes only through a take-over, which is one step of
+// the edit history.
 #pragma once
 
 #include <QObject>
@@ -14,6 +15,7 @@
 #include "model/base_compare.h"
 #include "ui/tree/record_model.h"
 
+class CCompareSession;
 class CDifferenceModel;
 class CMainFrame;
 class CProgressDialog;
@@ -53,14 +55,14 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // Compares the open document with a base the connected server sent (one nobody asked for),
   // as "Сравнить с сервером" does with the one it asks for.
   void CompareWithServerBase(std::unique_ptr<CTarnelDoc> other);
-  bool IsOpen() const { return other_ != nullptr || recompute_ != nullptr; }
+  bool IsOpen() const;
   // Compares again with the current options (after the document changed, or the switch).
   void Refresh();
   // Ends the comparison: the dock hides and the tree loses its marks.
   void Close();
   // The "values too" switch: the comparison runs again with or without values.
   void SetValuesToo(bool on);
-  bool valuesToo() const { return !options_.ignoreValues; }
+  bool valuesToo() const;
   // F8 / Shift+F8: the next or previous difference becomes the current one.
   void Step(bool forward);
   // Takes the selected differences (or all) from the other base into the document as one
@@ -71,7 +73,8 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // same type; the number sent.
   int SendValues();
 
-  const CompareResult* result() const { return result_.get(); }
+  const CompareResult* result() const;
+  CCompareSession* session() const { return session_; }
   CDifferenceModel* model() const { return model_; }
   QTreeView* list() const { return list_; }
   QTableWidget* sides() const { return sides_; }
@@ -88,11 +91,11 @@ class CCompareOwner : public QObject, public IRecordMarks {
   // OperationCancelled, with nothing changed, when stopped.
   void Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
             const CompareOptions& options, IProgress* progress);
-  // Shows a result worked out for the document: the dock comes up on it.
-  void Show(std::shared_ptr<const CompareResult> result, const QString& otherName, bool server,
-            const CompareOptions& options);
+  // The dock comes up on the session's new comparison.
+  void Present();
   void EndProgress();
-  void ShowResult(std::shared_ptr<const CompareResult> result);
+  // Shows the session's result (or, once it is closed, hides the dock and the marks).
+  void ShowResult();
   void UpdateMarks();
   void UpdateCounts();
   void UpdateActions();
@@ -102,19 +105,13 @@ class CCompareOwner : public QObject, public IRecordMarks {
   void ShowSides(int difference);
   void FillSides(int difference);
   bool RunTakeOver(std::vector<uint8_t> selected);
-  uint32_t NearestRecord(const Difference& d) const;
-  void ScheduleRefresh();
   void OnBaseCopyArrived();
 
   CMainFrame* frame_;
-  std::unique_ptr<CTarnelDoc> other_;
-  Recompute recompute_;  // in place of other_, for differences worked out without it
-  QString otherName_;
-  bool otherIsServer_ = false;
+  CCompareSession* session_;
+  std::shared_ptr<const CompareResult> shown_;  // the result the dock and the marks show
   bool awaitingServer_ = false;
   bool resending_ = false;  // the base awaited refreshes the open comparison
-  CompareOptions options_;
-  std::shared_ptr<const CompareResult> result_;
   // The document's records each kind marks, as KindBit()s; added-below marks the nearest
   // record the document holds above an added one. By registry key: markIds_ names the
   // identifier each key's marks are for, and an identifier that shares its key with one marked
@@ -142,7 +139,5 @@ class CCompareOwner : public QObject, public IRecordMarks {
   QTreeView* list_ = nullptr;
   QTableWidget* sides_ = nullptr;
   CDifferenceModel* model_ = nullptr;
-  QTimer* refreshTimer_ = nullptr;
-  bool refreshing_ = false;
   CProgressDialog* progress_ = nullptr;  // while the server's base is on its way
 };
