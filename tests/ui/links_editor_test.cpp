@@ -97,16 +97,15 @@ void PressInEditor(CLinksDialog* editor) {
 
 class TemplateDir {
  public:
-  TemplateDir() {
+  explicit TemplateDir(CMainFrame& frame) {
     QFile file(dir.filePath(QStringLiteral("panel.xml")));
     if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write the template");
     file.write(kTemplate);
     file.close();
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
     QFile::copy(file.fileName(), dir.filePath(QStringLiteral("sub/panel.xml")));
-    CLinksDialog::SetProgramDirectory(dir.path());
+    frame.SetTemplateDirectories({dir.path()});
   }
-  ~TemplateDir() { CLinksDialog::SetProgramDirectory(QString()); }
   QTemporaryDir dir;
 };
 
@@ -116,8 +115,8 @@ class LinksEditorTest : public QObject {
   Q_OBJECT
  private slots:
   void showsOverTheFormAndChecksTheLinksThatExist() {
-    TemplateDir t;
     UiFixture f;
+    TemplateDir t(f.frame());
     Panel p = Build(f);
     QVERIFY(!f.frame().linksEditor());
     f.Select(p.links->id);
@@ -147,8 +146,8 @@ class LinksEditorTest : public QObject {
   }
 
   void checkingAnAtomEntryLinksItsPropertiesToThePickedAtom() {
-    TemplateDir t;
     UiFixture f;
+    TemplateDir t(f.frame());
     Panel p = Build(f);
     f.Select(p.links->id);
     CLinksDialog* editor = f.frame().linksEditor();
@@ -192,8 +191,8 @@ class LinksEditorTest : public QObject {
   }
 
   void pickingAnObjectLocksTheMarksAndLabelsOnlySelect() {
-    TemplateDir t;
     UiFixture f;
+    TemplateDir t(f.frame());
     Panel p = Build(f);
     f.Select(p.links->id);
     CLinksDialog* editor = f.frame().linksEditor();
@@ -248,8 +247,8 @@ class LinksEditorTest : public QObject {
     QVERIFY(CLinksDialog::FindTemplate(dirs, QStringLiteral("none.xml")).isEmpty());
     QVERIFY(CLinksDialog::FindTemplate(dirs, QStringLiteral("../u.xml")).isEmpty());
 
-    TemplateDir t;
     UiFixture f;
+    TemplateDir t(f.frame());
     Panel p = Build(f);
     f.Select(p.links->id);
     CTSTreeCtrl* tree = f.frame().linksEditor()->tree();

@@ -53,6 +53,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   setObjectName(QStringLiteral("CMainFrame"));
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
   setAcceptDrops(true);
+  templateDirectories_ = CLinksDialog::TemplateDirectories(QCoreApplication::applicationDirPath());
   CreateActions();
   CreateMenus();
   CreateToolBar();
@@ -81,7 +82,7 @@ CMainFrame::CMainFrame(QWidget* parent)
   tabs->addTab(tablePane_, tr("Таблица свойств"));
   leftLayout->addWidget(findBar_);
   leftLayout->addWidget(tabs, 1);
-  formView_ = new CTarnelView(this, splitter_);
+  formView_ = new CTarnelView(this, kFormEmpty, splitter_);
   splitter_->addWidget(leftPane);
   splitter_->addWidget(formView_);
   splitter_->setStretchFactor(0, 2);
@@ -235,17 +236,14 @@ void CMainFrame::SelectRecord(uint32_t id) {
   int wanted = shownKind_ == kKindProperty ? kFormProperty
                : shownKind_ == kKindNone   ? kFormEmpty
                                            : kFormRecord;
-  if (formView_->formTemplate() != wanted) {
-    CTarnelView::SetCurrentTemplate(wanted);
-    ReplaceFormView();
-  }
+  if (formView_->formTemplate() != wanted) ReplaceFormView(wanted);
   formView_->RefreshForm();
   UpdateActions();
 }
 
-void CMainFrame::ReplaceFormView() {
+void CMainFrame::ReplaceFormView(int formTemplate) {
   CTarnelView* old = formView_;
-  formView_ = new CTarnelView(this);
+  formView_ = new CTarnelView(this, formTemplate);
   splitter_->replaceWidget(1, formView_);  // the new view takes the old one's place and size
   old->hide();
   old->deleteLater();
@@ -262,7 +260,7 @@ CLinksDialog* CMainFrame::linksEditor() const {
 }
 
 void CMainFrame::OpenLinksEditor(uint32_t) {
-  if (!linksEditor_) linksEditor_ = new CLinksDialog(this);
+  if (!linksEditor_) linksEditor_ = new CLinksDialog(this, templateDirectories_);
   CRecord* object = LinksObjectOf(doc_.LookupRecord(treeView_->currentId()));
   linksEditor_->SetObjectId(object ? object->id : 0);
 }

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -53,9 +54,9 @@ class CMainFrame : public QMainWindow {
 
   // The tree's selection report (0: "Root" or nothing).
   void SelectRecord(uint32_t id);
-  // Puts a new form view on the current template into the right pane; the old one is hidden
-  // at once and destroyed when control returns to the event loop.
-  void ReplaceFormView();
+  // Puts a new form view on `formTemplate` into the right pane; the old one is hidden at once
+  // and destroyed when control returns to the event loop.
+  void ReplaceFormView(int formTemplate);
   int formReplacements() const { return formReplacements_; }
   void SetLinkPickMode(bool on);
   bool linkPickMode() const { return linkPickMode_; }
@@ -65,6 +66,9 @@ class CMainFrame : public QMainWindow {
   void ShowLinksEditor(const QString& text);
   void HideLinksEditor();
   CLinksDialog* linksEditor() const;
+  // Where the links editor reads templates from: the folders of the program's own directory
+  // unless given others (a test's folder). Read when the editor is first made.
+  void SetTemplateDirectories(const QStringList& dirs) { templateDirectories_ = dirs; }
   // While the links editor picks, tree selections go to it instead of the form.
   void SetLinksEditorPicking(bool on) { linksEditorPicking_ = on; }
   bool linksEditorPicking() const { return linksEditorPicking_; }
@@ -194,6 +198,7 @@ class CMainFrame : public QMainWindow {
   CPropertyTablePane* tablePane_ = nullptr;
   CValueHighlight* valueHighlight_ = nullptr;
   QPointer<CLinksDialog> linksEditor_;
+  QStringList templateDirectories_;
 
   uint32_t selectedId_ = 0;
   int changing_ = 0;

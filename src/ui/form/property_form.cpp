@@ -30,8 +30,6 @@
 
 namespace {
 
-int gCurrentTemplate = kFormEmpty;
-
 void ReportLinkError(QWidget* parent) {
   ShowError(parent, CTarnelView::tr("Error"), CTarnelView::tr("LinkError"));
 }
@@ -45,15 +43,8 @@ void AddPathEntry(QListWidget* list, const std::string& path, uint32_t id) {
 
 }  // namespace
 
-int CTarnelView::CurrentTemplate() {
-  return gCurrentTemplate;
-}
-void CTarnelView::SetCurrentTemplate(int t) {
-  gCurrentTemplate = t;
-}
-
-CTarnelView::CTarnelView(CMainFrame* frame, QWidget* parent)
-    : QScrollArea(parent), frame_(frame), template_(gCurrentTemplate) {
+CTarnelView::CTarnelView(CMainFrame* frame, int formTemplate, QWidget* parent)
+    : QScrollArea(parent), frame_(frame), template_(formTemplate) {
   setObjectName(QStringLiteral("CTarnelView"));
   setWidgetResizable(true);
   setFrameShape(QFrame::StyledPanel);
@@ -72,8 +63,8 @@ CTarnelView::CTarnelView(CMainFrame* frame, QWidget* parent)
 }
 
 void CTarnelView::OnInitialUpdate() {
-  SetCurrentTemplate(kFormEmpty);
-  frame_->ReplaceFormView();  // destroys this view later; nothing of it is touched afterwards
+  frame_->ReplaceFormView(
+      kFormEmpty);  // destroys this view later; nothing of it is touched afterwards
 }
 
 void CTarnelView::RefreshForm() {

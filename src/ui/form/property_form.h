@@ -15,11 +15,10 @@ class CPropertyItem;
 class CTarnelView : public QScrollArea {
   Q_OBJECT
  public:
-  CTarnelView(CMainFrame* frame, QWidget* parent = nullptr);
+  // A form on one template (kFormEmpty, kFormRecord, kFormProperty) for its whole life; the
+  // frame builds a new view when another template is wanted.
+  CTarnelView(CMainFrame* frame, int formTemplate, QWidget* parent = nullptr);
 
-  // The template every new form view is built on; the frame sets it before replacing the view.
-  static int CurrentTemplate();
-  static void SetCurrentTemplate(int formTemplate);
   int formTemplate() const { return template_; }
 
   // Asks the frame for a new, empty form. The view must not be used after this call.

@@ -25,8 +25,6 @@ namespace {
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kLabelRole = Qt::UserRole + 1;  // the label's windows-1251 bytes
 
-QString gProgramDirectory;
-
 std::string LabelOf(const QTreeWidgetItem* item) {
   return item->data(0, kLabelRole).toByteArray().toStdString();
 }
@@ -44,8 +42,10 @@ void ForEachDescendant(QTreeWidgetItem* item, const std::function<void(QTreeWidg
 
 }  // namespace
 
-CLinksDialog::CLinksDialog(CMainFrame* frame)
-    : QDialog(frame, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), frame_(frame) {
+CLinksDialog::CLinksDialog(CMainFrame* frame, const QStringList& templateDirectories)
+    : QDialog(frame, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      frame_(frame),
+      templateDirectories_(templateDirectories) {
   setObjectName(QStringLiteral("CLinksDialog"));
   setWindowTitle(tr("Links"));
   setModal(false);
@@ -71,23 +71,13 @@ CLinksDialog::~CLinksDialog() {
   qApp->removeEventFilter(this);
 }
 
-QString CLinksDialog::ProgramDirectory() {
-  return gProgramDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : gProgramDirectory;
-}
-
-void CLinksDialog::SetProgramDirectory(const QString& dir) {
-  gProgramDirectory = dir;
-}
-
 QString CLinksDialog::TemplatePath(const QString& dir, const QString& text) {
   // A template lies in the program's directory or below it, never elsewhere.
   std::string name = LinkTemplateName(text.toStdString());
   return name.empty() ? QString() : QDir(dir).filePath(QString::fromStdString(name));
 }
 
-QStringList CLinksDialog::TemplateDirectories() {
-  if (!gProgramDirectory.isEmpty()) return {gProgramDirectory};
-  const QString program = QCoreApplication::applicationDirPath();
+QStringList CLinksDialog::TemplateDirectories(const QString& program) {
   // The data folder of the prefix the program was built for, and the one of the prefix it
   // lies in now (an installation moved elsewhere, or installed with another prefix).
   QStringList dirs{program, InstalledDataDirectory(),
@@ -112,8 +102,8 @@ void CLinksDialog::SetPicking(bool on) {
 void CLinksDialog::LoadTemplate(const QString& text) {
   pickedId_ = 0;
   selectedItem_ = nullptr;
-  const QStringList dirs = TemplateDirectories();
-  QString path = TemplatePath(dirs.first(), text);
+  const QStringList& dirs = templateDirectories_;
+  QString path = dirs.isEmpty() ? QString() : TemplatePath(dirs.first(), text);
   if (path.isEmpty()) {
     frame_->statusBar()->showMessage(
         tr("Шаблон линков \"%1\" должен лежать в папке программы").arg(text), 8000);

@@ -22,7 +22,8 @@ class QTreeWidgetItem;
 class CLinksDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit CLinksDialog(CMainFrame* frame);
+  // Templates are read from `templateDirectories`, the first of which is the program's own.
+  CLinksDialog(CMainFrame* frame, const QStringList& templateDirectories);
   ~CLinksDialog() override;
 
   // While picking, the frame hands every record selected in the tree to the editor.
@@ -45,13 +46,9 @@ class CLinksDialog : public QDialog {
   uint32_t pickedId() const { return pickedId_; }
   // The path the template named by `text` is read from, empty when it would lie outside `dir`.
   static QString TemplatePath(const QString& dir, const QString& text);
-  // The program's directory; tests may point it elsewhere (empty: the real one).
-  static QString ProgramDirectory();
-  static void SetProgramDirectory(const QString& dir);
-  // Where templates are looked for, in order: beside the program (a build folder, or a
-  // template the user keeps there), then the installed data folder. Only the program's
-  // directory while a test has set one.
-  static QStringList TemplateDirectories();
+  // Where the program in `programDirectory` looks for templates, in order: beside the program
+  // (a build folder, or a template the user keeps there), then the installed data folder.
+  static QStringList TemplateDirectories(const QString& programDirectory);
   // The first of `dirs` that holds the template named by `text`; empty when none does or the
   // name would lead outside them.
   static QString FindTemplate(const QStringList& dirs, const QString& text);
@@ -72,6 +69,7 @@ class CLinksDialog : public QDialog {
   CRecord* ObjectRecord();
 
   CMainFrame* frame_;
+  QStringList templateDirectories_;
   std::unique_ptr<CImportParser> linkTemplate_;
   bool picking_ = false;
   QTreeWidgetItem* selectedItem_ = nullptr;
