@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 
 #include "input_file.h"
+#include "model/document.h"
 #include "model/progress.h"
 #include "model/records.h"
 #include "model/value_types.h"
@@ -175,27 +176,13 @@ class TreeBuilder {
   // Only the places the record tree has: objects in groups, objects and atoms in objects,
   // properties in atoms; any record at the top level.
   bool Attach(CRecord* parent, std::unique_ptr<CRecord> r) {
-    int kind = r->Kind();
-    switch (GetKind(parent)) {
-      case kKindNone:
-        records_.push_back(std::move(r));
-        return true;
-      case kKindGroup:
-        if (kind != kKindObject) return false;
-        static_cast<CChildHolder*>(parent)->AddChild(std::move(r));
-        return true;
-      case kKindObject:
-        if (kind != kKindObject && kind != kKindAtom) return false;
-        static_cast<CChildHolder*>(parent)->AddChild(std::move(r));
-        return true;
-      case kKindAtom:
-        if (kind != kKindProperty) return false;
-        static_cast<CAtom*>(parent)->AddProperty(
-            std::unique_ptr<CPropertyItem>(static_cast<CPropertyItem*>(r.release())));
-        return true;
-      default:
-        return false;
+    if (!parent) {
+      records_.push_back(std::move(r));
+      return true;
     }
+    if (!CanHold(parent, r.get())) return false;
+    parent->Children()->Append(std::move(r));
+    return true;
   }
 
   QXmlStreamReader& xml_;
