@@ -34,6 +34,7 @@
 #include "ui/app/main_frame.h"
 #include "ui/app/modal_runner.h"
 #include "ui/compare/compare_session.h"
+#include "ui/compare/difference_marks.h"
 #include "ui/compare/difference_model.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/network/frame_network.h"
@@ -48,7 +49,10 @@ constexpr int kFieldRowsStart = 2;
 }  // namespace
 
 CCompareOwner::CCompareOwner(CMainFrame* frame)
-    : QObject(nullptr), frame_(frame), session_(new CCompareSession(frame->document(), this)) {
+    : QObject(nullptr),
+      frame_(frame),
+      session_(new CCompareSession(frame->document(), this)),
+      marks_(std::make_unique<CDifferenceMarks>()) {
   CreateActions();
   CreateDock();
   connect(session_, &CCompareSession::resultChanged, this, &CCompareOwner::ShowResult);
@@ -73,7 +77,7 @@ CCompareOwner::CCompareOwner(CMainFrame* frame)
 CCompareOwner::~CCompareOwner() {
   delete progress_;
   if (CLeftView* tree = frame_->GetTreeView())
-    if (tree->recordModel()->marks() == this) tree->recordModel()->SetMarks(nullptr);
+    if (tree->recordModel()->marks() == marks_.get()) tree->recordModel()->SetMarks(nullptr);
 }
 
 void CCompareOwner::CreateActions() {
@@ -397,11 +401,7 @@ void CCompareOwner::ShowResult() {
     // Closed: the dock hides and the tree loses its marks.
     shown_.reset();
     model_->SetResult(nullptr);
-    markIds_.clear();
-    markKinds_.clear();
-    moreMarks_.clear();
-    frame_->GetTreeView()->recordModel()->SetMarks(nullptr);
-    frame_->GetTreeView()->viewport()->update();
+    ShowMarks();
     dock_->hide();
     UpdateActions();
     return;
@@ -434,7 +434,7 @@ void CCompareOwner::ShowResult() {
   const QString& otherName = session_->otherName();
   title_->setText(shown_->Equal() ? tr("Документ ↔ %1: различий нет").arg(otherName)
                                   : tr("Документ ↔ %1").arg(otherName));
-  UpdateMarks();
+  ShowMarks();
   UpdateCounts();
   UpdateActions();
 }
@@ -535,70 +535,10 @@ void CCompareOwner::FillSides(int difference) {
   }
 }
 
-void CCompareOwner::Mark(uint32_t id, uint8_t kinds) {
-  uint16_t key = KeyOf(id);
-  if (markKinds_[key] == 0 || markIds_[key] == id) {
-    markIds_[key] = id;
-    markKinds_[key] |= kinds;
-  } else {
-    moreMarks_[id] |= kinds;
-  }
-}
-
-uint8_t CCompareOwner::MarksOf(uint32_t id) const {
-  uint16_t key = KeyOf(id);
-  if (key >= markKinds_.size()) return 0;
-  if (markKinds_[key] != 0 && markIds_[key] == id) return markKinds_[key];
-  auto it = moreMarks_.find(id);
-  return it == moreMarks_.end() ? 0 : it->second;
-}
-
-void CCompareOwner::UpdateMarks() {
-  markIds_.assign(size_t(1) << 16, 0);
-  markKinds_.assign(size_t(1) << 16, 0);
-  moreMarks_.clear();
-  if (shown_) {
-    for (const Difference& d : shown_->differences) {
-      if (d.kind == DifferenceKind::kAdded) {
-        Mark(shown_->NearestFirstId(d), KindBit(DifferenceKind::kAdded));
-      } else {
-        Mark(d.firstId, KindBit(d.kind));
-      }
-    }
-  }
-  CRecordModel* tree = frame_->GetTreeView()->recordModel();
-  tree->SetMarks(shown_ ? this : nullptr);
+void CCompareOwner::ShowMarks() {
+  marks_->Set(shown_.get());
+  frame_->GetTreeView()->recordModel()->SetMarks(shown_ ? marks_.get() : nullptr);
   frame_->GetTreeView()->viewport()->update();
-}
-
-QVariant CCompareOwner::MarkData(uint32_t id, int role) const {
-  uint8_t marks = MarksOf(id);
-  if (marks == 0) return {};
-  // One colour per record: removed over changed over moved over added below.
-  static const DifferenceKind kOrder[] = {DifferenceKind::kRemoved, DifferenceKind::kChanged,
-                                          DifferenceKind::kMoved, DifferenceKind::kAdded};
-  DifferenceKind kind = DifferenceKind::kAdded;
-  for (DifferenceKind k : kOrder)
-    if (marks & KindBit(k)) {
-      kind = k;
-      break;
-    }
-  switch (role) {
-    case Qt::ForegroundRole:
-      return DifferenceColor(kind);
-    case Qt::BackgroundRole:
-      return DifferenceTint(kind);
-    case Qt::ToolTipRole: {
-      QStringList texts;
-      if (marks & KindBit(DifferenceKind::kRemoved)) texts << tr("нет в другой базе");
-      if (marks & KindBit(DifferenceKind::kChanged)) texts << tr("изменено");
-      if (marks & KindBit(DifferenceKind::kMoved)) texts << tr("перемещено");
-      if (marks & KindBit(DifferenceKind::kAdded)) texts << tr("ниже добавлены записи");
-      return texts.join(QStringLiteral(", "));
-    }
-    default:
-      return {};
-  }
 }
 
 void CCompareOwner::UpdateCounts() {

@@ -16,6 +16,7 @@
 #include "ui/tree/record_model.h"
 
 class CCompareSession;
+class CDifferenceMarks;
 class CDifferenceModel;
 class CMainFrame;
 class CProgressDialog;
@@ -31,7 +32,7 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 
-class CCompareOwner : public QObject, public IRecordMarks {
+class CCompareOwner : public QObject {
   Q_OBJECT
  public:
   explicit CCompareOwner(CMainFrame* frame);
@@ -81,7 +82,6 @@ class CCompareOwner : public QObject, public IRecordMarks {
   QDockWidget* dock() const { return dock_; }
   QMenu* menu() const { return menu_; }
 
-  QVariant MarkData(uint32_t id, int role) const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -96,7 +96,7 @@ class CCompareOwner : public QObject, public IRecordMarks {
   void EndProgress();
   // Shows the session's result (or, once it is closed, hides the dock and the marks).
   void ShowResult();
-  void UpdateMarks();
+  void ShowMarks();
   void UpdateCounts();
   void UpdateActions();
   // The result's index of the list's current row's first difference; -1 for none.
@@ -112,15 +112,7 @@ class CCompareOwner : public QObject, public IRecordMarks {
   std::shared_ptr<const CompareResult> shown_;  // the result the dock and the marks show
   bool awaitingServer_ = false;
   bool resending_ = false;  // the base awaited refreshes the open comparison
-  // The document's records each kind marks, as KindBit()s; added-below marks the nearest
-  // record the document holds above an added one. By registry key: markIds_ names the
-  // identifier each key's marks are for, and an identifier that shares its key with one marked
-  // before is kept in moreMarks_.
-  void Mark(uint32_t id, uint8_t kinds);
-  uint8_t MarksOf(uint32_t id) const;
-  std::vector<uint32_t> markIds_;
-  std::vector<uint8_t> markKinds_;
-  std::unordered_map<uint32_t, uint8_t> moreMarks_;
+  std::unique_ptr<CDifferenceMarks> marks_;
 
   QMenu* menu_ = nullptr;
   QAction* compareFile_ = nullptr;
