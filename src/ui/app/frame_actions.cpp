@@ -274,12 +274,12 @@ void CMainFrame::CreateStatusBar() {
 
 CommandState CMainFrame::CurrentCommandState() const {
   CommandState state;
-  state.shownKind = shownKind_;
+  state.shownKind = state_.shownKind;
   state.copiedKind = GetKind(copiedRecord());
   state.formEditFocused = formView_->EditFieldFocused();
   state.connected = network_ && network_->connected();
-  state.canUndo = history_.CanUndo();
-  state.canRedo = history_.CanRedo();
+  state.canUndo = state_.history.CanUndo();
+  state.canRedo = state_.history.CanRedo();
   if (treeEditing_) treeEditing_->FillState(&state);
   return state;
 }

@@ -57,7 +57,7 @@ QString DocumentName(const QString& path) {
 void FrameFiles::SetModified(bool modified) {
   modified_ = modified;
   // Unmodified means as saved (or as opened): undoing back to here clears the mark again.
-  if (!modified) frame_->history_.MarkClean();
+  if (!modified) state_.history.MarkClean();
   UpdateTitle();
   if (CRecoveryKeeper* recovery = frame_->recovery()) {
     if (modified)
@@ -92,7 +92,7 @@ bool FrameFiles::MaySwitchDocument() {
 
 bool FrameFiles::NewDocument() {
   if (!MaySwitchDocument()) return false;
-  frame_->doc_.OnNewDocument();
+  state_.doc.OnNewDocument();
   filePath_.clear();
   frame_->InitialUpdate();
   SetModified(false);
@@ -126,7 +126,7 @@ bool FrameFiles::OpenDocument(const QString& givenPath) {
 bool FrameFiles::ReadInto(const QString& path) {
   CProgressDialog progress(frame_, CMainFrame::tr("Открытие файла…"), true);
   try {
-    frame_->doc_.OpenFile(QFile::encodeName(path).toStdString(), &progress);
+    state_.doc.OpenFile(QFile::encodeName(path).toStdString(), &progress);
   } catch (const OperationCancelled&) {
     // Stopped before the document was touched: the open one stays as it was.
     frame_->statusBar()->showMessage(CMainFrame::tr("Открытие отменено"), 8000);
@@ -164,7 +164,7 @@ bool FrameFiles::SaveTo(const QString& path) {
     CProgressDialog progress(frame_, CMainFrame::tr("Сохранение файла…"), false);
     // Saving derives each pattern from its text; the patterns that change go to the server.
     CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kSave);
-    frame_->doc_.SaveFile(QFile::encodeName(path).toStdString(), &progress);
+    state_.doc.SaveFile(QFile::encodeName(path).toStdString(), &progress);
   } catch (const ReadOnlyFileError& e) {
     // The read-only file stays as it is; the document may still go elsewhere.
     if (AskSaveElsewhere(frame_, QString::fromStdString(e.what()))) return SaveDocumentAs();
@@ -220,5 +220,5 @@ void FrameFiles::LoadRecentFiles() {
       a->setStatusTip(files[i]);
     }
   }
-  frame_->recentPlaceholder_->setVisible(files.isEmpty());
+  frame_->recentFilesPlaceholder()->setVisible(files.isEmpty());
 }

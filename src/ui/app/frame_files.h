@@ -5,10 +5,11 @@
 #include <QString>
 
 class CMainFrame;
+struct FrameState;
 
 class FrameFiles {
  public:
-  explicit FrameFiles(CMainFrame* frame) : frame_(frame) {}
+  FrameFiles(CMainFrame* frame, FrameState& state) : frame_(frame), state_(state) {}
 
   // Each asks about unsaved changes first where it would replace the document; false when
   // nothing happened (cancelled or failed).
@@ -36,6 +37,7 @@ class FrameFiles {
   bool ReadInto(const QString& path);
 
   CMainFrame* frame_;
+  FrameState& state_;
   QString filePath_;
   bool modified_ = false;
 };

@@ -26,11 +26,11 @@ void FrameRecords::OnCopy() {
 }
 
 void FrameRecords::OnPaste() {
-  pasteTargetId_ = frame_->selectedId_;
+  pasteTargetId_ = state_.selectedId;
   if (!copiedRecord()) return;
   std::vector<uint32_t> sources;
   for (uint32_t id : copiedIds_)
-    if (id != frame_->selectedId_ && frame_->doc_.LookupRecord(id)) sources.push_back(id);
+    if (id != state_.selectedId && state_.doc.LookupRecord(id)) sources.push_back(id);
   if (sources.empty()) return;
   CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kPaste);
   if (frame_->RunCommand(std::make_unique<PasteRecordsCommand>(sources, pasteTargetId_)))
@@ -39,27 +39,27 @@ void FrameRecords::OnPaste() {
 
 void FrameRecords::OnDelete() {
   // The selection moves on as it does when a row leaves the tree.
-  uint32_t deleted = frame_->treeView_->currentId();
-  uint32_t next = frame_->treeView_->NeighbourOf(deleted);
-  if (!frame_->RunCommand(std::make_unique<DeleteRecordCommand>(frame_->selectedId_))) return;
-  if (deleted && !frame_->doc_.LookupRecord(deleted))
-    frame_->treeView_->SelectIndex(frame_->treeView_->IndexOfId(next));
+  uint32_t deleted = frame_->GetTreeView()->currentId();
+  uint32_t next = frame_->GetTreeView()->NeighbourOf(deleted);
+  if (!frame_->RunCommand(std::make_unique<DeleteRecordCommand>(state_.selectedId))) return;
+  if (deleted && !state_.doc.LookupRecord(deleted))
+    frame_->GetTreeView()->SelectIndex(frame_->GetTreeView()->IndexOfId(next));
   frame_->AfterTreeChanged();
 }
 
 void FrameRecords::OnAdd(int commandId) {
   switch (commandId) {
     case cmd::kAddGroup:
-      frame_->treeView_->OnAddGroup();
+      frame_->GetTreeView()->OnAddGroup();
       break;
     case cmd::kAddObject:
-      frame_->treeView_->OnAddObject(frame_->selectedId_);
+      frame_->GetTreeView()->OnAddObject(state_.selectedId);
       break;
     case cmd::kAddAtom:
-      frame_->treeView_->OnAddAtom(frame_->selectedId_);
+      frame_->GetTreeView()->OnAddAtom(state_.selectedId);
       break;
     case cmd::kAddProperty:
-      frame_->treeView_->OnAddProperty(frame_->selectedId_);
+      frame_->GetTreeView()->OnAddProperty(state_.selectedId);
       break;
   }
 }
@@ -73,8 +73,7 @@ void FrameRecords::OnExport() {
   dlg.setDefaultSuffix(QStringLiteral("xml"));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   if (RunModal(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
-  CExportFile file(frame_->doc_, frame_->selectedRecord(),
-                   dlg.selectedFiles().first().toStdString());
+  CExportFile file(state_.doc, state_.selectedRecord(), dlg.selectedFiles().first().toStdString());
   bool exported;
   try {
     CProgressDialog progress(frame_, CMainFrame::tr("Экспорт структуры…"), true);
@@ -92,7 +91,7 @@ void FrameRecords::OnExport() {
 }
 
 void FrameRecords::OnImport() {
-  CImportDlg dlg(frame_, frame_->selectedRecord() ? frame_->selectedId_ : 0);
+  CImportDlg dlg(frame_, state_.selectedRecord() ? state_.selectedId : 0);
   dlg.RunModal();
 }
 
@@ -111,8 +110,8 @@ std::vector<uint32_t> ListIds(const CTarnelDoc& doc, const CRecord* holder) {
 }  // namespace
 
 bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t targetId) {
-  std::vector<uint32_t> had = ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId));
-  int before = frame_->doc_.Ids().Count();
+  std::vector<uint32_t> had = ListIds(state_.doc, state_.doc.LookupRecord(targetId));
+  int before = state_.doc.Ids().Count();
   bool changed;
   {
     CProgressDialog progress(frame_, CMainFrame::tr("Импорт записей…"), true);
@@ -122,21 +121,21 @@ bool FrameRecords::RunImport(std::unique_ptr<CEditCommand> command, uint32_t tar
       return false;
     }
   }
-  int added = std::max(0, frame_->doc_.Ids().Count() - before);
+  int added = std::max(0, state_.doc.Ids().Count() - before);
   frame_->statusBar()->showMessage(CMainFrame::tr("Импортировано записей: %1").arg(added));
   // What came is shown: the branches that joined the target's list, the first one selected.
   uint32_t first = 0;
-  for (uint32_t id : ListIds(frame_->doc_, frame_->doc_.LookupRecord(targetId)))
+  for (uint32_t id : ListIds(state_.doc, state_.doc.LookupRecord(targetId)))
     if (std::find(had.begin(), had.end(), id) == had.end()) {
       first = id;
       break;
     }
-  if (first) frame_->treeView_->Reveal(first);
+  if (first) frame_->GetTreeView()->Reveal(first);
   return changed;
 }
 
 CRecord* FrameRecords::copiedRecord() const {
-  return copiedId_ ? frame_->doc_.LookupRecord(copiedId_) : nullptr;
+  return copiedId_ ? state_.doc.LookupRecord(copiedId_) : nullptr;
 }
 
 void FrameRecords::ForgetCopy() {

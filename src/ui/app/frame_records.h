@@ -10,10 +10,11 @@
 class CEditCommand;
 class CMainFrame;
 class CRecord;
+struct FrameState;
 
 class FrameRecords {
  public:
-  explicit FrameRecords(CMainFrame* frame) : frame_(frame) {}
+  FrameRecords(CMainFrame* frame, FrameState& state) : frame_(frame), state_(state) {}
 
   void OnCopy();
   void OnPaste();
@@ -34,6 +35,7 @@ class FrameRecords {
 
  private:
   CMainFrame* frame_;
+  FrameState& state_;
   uint32_t copiedId_ = 0;
   std::vector<uint32_t> copiedIds_;  // every record copied, in tree order
   uint32_t pasteTargetId_ = 0;

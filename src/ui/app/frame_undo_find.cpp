@@ -12,29 +12,29 @@
 #include "ui/tree/structure_tree.h"
 
 bool FrameUndoFind::UndoChange() {
-  if (!frame_->history_.CanUndo()) return false;
+  if (!state_.history.CanUndo()) return false;
   {
-    CMainFrame::ChangeHold hold(frame_);
+    FrameState::ChangeHold hold(state_);
     CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kUndo);
-    frame_->history_.Undo(frame_->doc_);
+    state_.history.Undo(state_.doc);
   }
   AfterUndoRedo();
   return true;
 }
 
 bool FrameUndoFind::RedoChange() {
-  if (!frame_->history_.CanRedo()) return false;
+  if (!state_.history.CanRedo()) return false;
   {
-    CMainFrame::ChangeHold hold(frame_);
+    FrameState::ChangeHold hold(state_);
     CWriteGate::Action writes(&frame_->network()->gate(), WriteOrigin::kRedo);
-    frame_->history_.Redo(frame_->doc_);
+    state_.history.Redo(state_.doc);
   }
   AfterUndoRedo();
   return true;
 }
 
 void FrameUndoFind::BeforeExternalChange() {
-  frame_->history_.NoteExternalChangeComing(frame_->doc_);
+  state_.history.NoteExternalChangeComing(state_.doc);
 }
 
 void FrameUndoFind::AfterExternalChange() {
@@ -44,33 +44,32 @@ void FrameUndoFind::AfterExternalChange() {
 void FrameUndoFind::AfterUndoRedo() {
   // The restored records may be other objects than the ones the views knew: everything is
   // found again by identifier.
-  uint32_t keep = frame_->selectedRecord() ? frame_->selectedId_ : 0;
-  frame_->records_->DropStaleCopy();
-  frame_->linkPickMode_ = false;
-  frame_->hasShown_ = false;
+  uint32_t keep = state_.selectedRecord() ? state_.selectedId : 0;
+  records_.DropStaleCopy();
+  state_.ForgetShown();
   // The tree kept its open branches and its current row where the records still stand.
-  QModelIndex item = keep ? frame_->treeView_->IndexOfId(keep) : QModelIndex();
+  QModelIndex item = keep ? frame_->GetTreeView()->IndexOfId(keep) : QModelIndex();
   if (item.isValid()) {
-    frame_->treeView_->SelectIndex(item);
-    frame_->treeView_->scrollTo(item);
+    frame_->GetTreeView()->SelectIndex(item);
+    frame_->GetTreeView()->scrollTo(item);
   } else {
-    frame_->treeView_->ResetSelection();
-    frame_->formView_->OnInitialUpdate();
+    frame_->GetTreeView()->ResetSelection();
+    frame_->GetFormView()->OnInitialUpdate();
   }
-  frame_->SetModified(!frame_->history_.IsClean());
+  frame_->SetModified(!state_.history.IsClean());
   frame_->UpdateActions();
 }
 
 void FrameUndoFind::RevealRecord(uint32_t id) {
-  frame_->treeView_->Reveal(id);
+  frame_->GetTreeView()->Reveal(id);
 }
 
 void FrameUndoFind::OnFind() {
-  frame_->findBar_->Open();
+  frame_->GetFindBar()->Open();
 }
 
 void FrameUndoFind::OnReferences() {
-  CRecord* record = frame_->selectedRecord();
+  CRecord* record = state_.selectedRecord();
   if (!record) return;
   auto* dlg = frame_->findChild<CReferencesDlg*>(QStringLiteral("referencesDialog"));
   if (!dlg) dlg = new CReferencesDlg(frame_);

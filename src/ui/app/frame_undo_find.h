@@ -5,10 +5,14 @@
 #include <cstdint>
 
 class CMainFrame;
+class FrameRecords;
+struct FrameState;
 
 class FrameUndoFind {
  public:
-  explicit FrameUndoFind(CMainFrame* frame) : frame_(frame) {}
+  // The copied record is dropped when an undo or a redo takes it away.
+  FrameUndoFind(CMainFrame* frame, FrameState& state, FrameRecords& records)
+      : frame_(frame), state_(state), records_(records) {}
 
   // False when there was nothing to do.
   bool UndoChange();
@@ -25,4 +29,6 @@ class FrameUndoFind {
   void AfterUndoRedo();
 
   CMainFrame* frame_;
+  FrameState& state_;
+  FrameRecords& records_;
 };

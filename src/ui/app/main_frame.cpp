@@ -46,9 +46,9 @@
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent),
-      files_(std::make_unique<FrameFiles>(this)),
-      records_(std::make_unique<FrameRecords>(this)),
-      undoFind_(std::make_unique<FrameUndoFind>(this)) {
+      files_(std::make_unique<FrameFiles>(this, state_)),
+      records_(std::make_unique<FrameRecords>(this, state_)),
+      undoFind_(std::make_unique<FrameUndoFind>(this, state_, *records_)) {
   InitUiResources();
   setObjectName(QStringLiteral("CMainFrame"));
   setWindowIcon(QIcon(QStringLiteral(":/kandrel/app/kandrel.svg")));
@@ -69,10 +69,10 @@ CMainFrame::CMainFrame(QWidget* parent)
   leftLayout->setContentsMargins(0, 0, 0, 0);
   leftLayout->setSpacing(0);
   findBar_ = new CFindBar(this, leftPane);
-  treeView_ = new CLeftView(this, &doc_, leftPane);
+  treeView_ = new CLeftView(this, &state_.doc, leftPane);
   // Beside each property its value, kept up to date cell by cell.
   treeView_->recordModel()->SetShowsValues(true);
-  valueHighlight_ = new CValueHighlight(doc_, treeView_->recordModel(), this);
+  valueHighlight_ = new CValueHighlight(state_.doc, treeView_->recordModel(), this);
   // The property table is a tab beside the tree.
   auto* tabs = new QTabWidget(leftPane);
   tabs->setObjectName(QStringLiteral("leftTabs"));
@@ -140,14 +140,6 @@ CMainFrame::~CMainFrame() {
   qDeleteAll(findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-CRecord* CMainFrame::selectedRecord() const {
-  return doc_.LookupRecord(selectedId_);
-}
-
-CRecord* CMainFrame::shownRecord() const {
-  return hasShown_ ? doc_.LookupRecord(shownId_) : nullptr;
-}
-
 CRecord* CMainFrame::copiedRecord() const {
   return records_->copiedRecord();
 }
@@ -213,29 +205,29 @@ void CMainFrame::RevealRecord(uint32_t id) {
 }
 
 void CMainFrame::SelectRecord(uint32_t id) {
-  if (changing_) return;
-  selectedId_ = id;
-  shownKind_ = kKindNone;
+  if (state_.changing) return;
+  state_.selectedId = id;
+  state_.shownKind = kKindNone;
   CRecord* selected = selectedRecord();
-  if (linkPickMode_ || linksEditorPicking_) {
+  if (state_.linkPickMode || linksEditorPicking_) {
     if (linksEditorPicking_ && linksEditor_)
       linksEditor_->OnPicked(id);
-    else if (linkPickMode_)
+    else if (state_.linkPickMode)
       formView_->ShowPickedId(id);
     UpdateActions();
     return;
   }
   if (tablePane_) tablePane_->OnRecordSelected(id);
-  hasShown_ = selected != nullptr;
-  shownId_ = selected ? selected->id : 0;
+  state_.hasShown = selected != nullptr;
+  state_.shownId = selected ? selected->id : 0;
   if (!selected) {
     UpdateActions();
     return;
   }
-  shownKind_ = GetKind(selected);
-  int wanted = shownKind_ == kKindProperty ? kFormProperty
-               : shownKind_ == kKindNone   ? kFormEmpty
-                                           : kFormRecord;
+  state_.shownKind = GetKind(selected);
+  int wanted = state_.shownKind == kKindProperty ? kFormProperty
+               : state_.shownKind == kKindNone   ? kFormEmpty
+                                                 : kFormRecord;
   if (formView_->formTemplate() != wanted) ReplaceFormView(wanted);
   formView_->RefreshForm();
   UpdateActions();
@@ -251,7 +243,7 @@ void CMainFrame::ReplaceFormView(int formTemplate) {
 }
 
 void CMainFrame::SetLinkPickMode(bool on) {
-  linkPickMode_ = on;
+  state_.linkPickMode = on;
   UpdateActions();
 }
 
@@ -261,7 +253,7 @@ CLinksDialog* CMainFrame::linksEditor() const {
 
 void CMainFrame::OpenLinksEditor(uint32_t) {
   if (!linksEditor_) linksEditor_ = new CLinksDialog(this, templateDirectories_);
-  CRecord* object = LinksObjectOf(doc_.LookupRecord(treeView_->currentId()));
+  CRecord* object = LinksObjectOf(state_.doc.LookupRecord(treeView_->currentId()));
   linksEditor_->SetObjectId(object ? object->id : 0);
 }
 
@@ -280,14 +272,14 @@ void CMainFrame::HideLinksEditor() {
 }
 
 bool CMainFrame::RunCommand(std::unique_ptr<CEditCommand> command, IProgress* progress) {
-  EditContext ctx{doc_, {}, {}, {}, progress, false};
+  EditContext ctx{state_.doc, {}, {}, {}, progress, false};
   bool changed = false;
   {
-    ChangeHold hold(this);
-    changed = history_.Run(std::move(command), ctx);
+    FrameState::ChangeHold hold(state_);
+    changed = state_.history.Run(std::move(command), ctx);
   }
   // The shown record went with the command: the form follows the row the tree stands on now.
-  if (selectedId_ && !selectedRecord()) SelectRecord(treeView_->currentId());
+  if (state_.selectedId && !selectedRecord()) SelectRecord(treeView_->currentId());
   if (changed) SetModified(true);
   if (ctx.refusal == EditRefusal::kDocumentFull)
     ShowError(this, QStringLiteral("Kandrel"), DocumentFullMessage());
@@ -313,10 +305,9 @@ void CMainFrame::AfterTreeChanged() {
 }
 
 void CMainFrame::InitialUpdate() {
-  history_.Clear();
+  state_.history.Clear();
   records_->ForgetCopy();
-  linkPickMode_ = false;
-  hasShown_ = false;
+  state_.ForgetShown();
   treeView_->OnInitialUpdate();
   formView_->OnInitialUpdate();
   UpdateActions();
@@ -324,12 +315,11 @@ void CMainFrame::InitialUpdate() {
 
 void CMainFrame::AfterTreeRebuilt() {
   records_->ForgetCopy();
-  linkPickMode_ = false;
-  hasShown_ = false;
+  state_.ForgetShown();
   // The tree kept its open branches and its current row where the same records still stand;
   // the form shows that row's record again.
   uint32_t current = treeView_->currentId();
-  if (current && doc_.LookupRecord(current)) {
+  if (current && state_.doc.LookupRecord(current)) {
     treeView_->SelectIndex(treeView_->IndexOfId(current));
   } else {
     treeView_->ResetSelection();

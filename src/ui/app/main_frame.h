@@ -1,8 +1,9 @@
 // The main window: menus, toolbar, status bar and the splitter with the structure tree on the
-// left and the property form on the right. It is the hub between the two views and runs every
-// change of the document through its edit history; each feature has an owner of its own:
-// files (FrameFiles), records (FrameRecords), undo and find (FrameUndoFind) and the network
-// (FrameNetwork).
+// left and the property form on the right. It runs every change of the document through its
+// edit history; each feature has an owner of its own: files (FrameFiles), records
+// (FrameRecords), undo and find (FrameUndoFind) and the network (FrameNetwork). The first three
+// share the document, the selection and the busy state with the window through FrameState and
+// ask the window for the rest through its public methods.
 #pragma once
 
 #include <QMainWindow>
@@ -13,8 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/document.h"
-#include "model/edit_history.h"
+#include "ui/app/frame_state.h"
 
 class CCompareOwner;
 class CMergeOwner;
@@ -46,7 +46,7 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  CTarnelDoc& document() { return doc_; }
+  CTarnelDoc& document() { return state_.doc; }
   CLeftView* GetTreeView() const { return treeView_; }
   CTarnelView* GetFormView() const { return formView_; }
   // The action of a command; every action also carries its identifier as data.
@@ -59,7 +59,7 @@ class CMainFrame : public QMainWindow {
   void ReplaceFormView(int formTemplate);
   int formReplacements() const { return formReplacements_; }
   void SetLinkPickMode(bool on);
-  bool linkPickMode() const { return linkPickMode_; }
+  bool linkPickMode() const { return state_.linkPickMode; }
   // The links editor: made the first time the form shows a "Links" property, then shown over
   // the lower third of the form and hidden again with it.
   void OpenLinksEditor(uint32_t propertyId);
@@ -73,16 +73,16 @@ class CMainFrame : public QMainWindow {
   void SetLinksEditorPicking(bool on) { linksEditorPicking_ = on; }
   bool linksEditorPicking() const { return linksEditorPicking_; }
 
-  uint32_t selectedId() const { return selectedId_; }
-  CRecord* selectedRecord() const;
-  CRecord* shownRecord() const;
-  int shownKind() const { return shownKind_; }
+  uint32_t selectedId() const { return state_.selectedId; }
+  CRecord* selectedRecord() const { return state_.selectedRecord(); }
+  CRecord* shownRecord() const { return state_.shownRecord(); }
+  int shownKind() const { return state_.shownKind; }
 
   // Runs one change of the document; marks the document modified when it changed and tells
   // the user when it could not be made. True when the document changed. A long command
   // reports to `progress` and may be stopped through it.
   bool RunCommand(std::unique_ptr<CEditCommand> command, IProgress* progress = nullptr);
-  const CEditHistory& history() const { return history_; }
+  const CEditHistory& history() const { return state_.history; }
   // After "Применить": the form shows the record as stored.
   void AfterApply();
   // After the document was replaced or rebuilt (a base download, an import): the form shows
@@ -90,6 +90,8 @@ class CMainFrame : public QMainWindow {
   void AfterTreeRebuilt();
   // After records were added or removed in place: the copied record, the form.
   void AfterTreeChanged();
+  // After a new or opened document: an empty history, nothing copied, the views from the top.
+  void InitialUpdate();
   // Sets every action's enabled state from the frame's state.
   void UpdateActions();
   CommandState CurrentCommandState() const;
@@ -117,6 +119,8 @@ class CMainFrame : public QMainWindow {
   bool MaySwitchDocument();
   void SetModified(bool modified);
   void LoadRecentFiles();
+  // The disabled "Последние файлы" entry of the "Файл" menu, shown while the list is empty.
+  QAction* recentFilesPlaceholder() const { return recentPlaceholder_; }
 
   // Records (FrameRecords).
   CRecord* copiedRecord() const;
@@ -157,28 +161,11 @@ class CMainFrame : public QMainWindow {
   void CreateToolBar();
   void CreateStatusBar();
   QAction* AddAction(int id, const QString& text, const char* objectName);
-  // The owners reach the window's parts; they are its features, split off.
-  friend class FrameFiles;
-  friend class FrameRecords;
-  friend class FrameUndoFind;
 
-  // While a command, an undo or a redo changes the document, the tree's current row may move
-  // as rows go; the frame ignores that and follows the tree once the change is complete, not
-  // in its middle (a pick in progress would otherwise take the neighbour of a removed row).
-  struct ChangeHold {
-    explicit ChangeHold(CMainFrame* f) : frame(f) { ++frame->changing_; }
-    ~ChangeHold() { --frame->changing_; }
-    ChangeHold(const ChangeHold&) = delete;
-    ChangeHold& operator=(const ChangeHold&) = delete;
-    CMainFrame* frame;
-  };
-
-  void InitialUpdate();
   void OnSwitchPane(bool forward);
   void ShowAbout();
 
-  CTarnelDoc doc_;
-  CEditHistory history_;
+  FrameState state_;  // first: everything below may refer to the document
   QSplitter* splitter_ = nullptr;
   CLeftView* treeView_ = nullptr;
   CTarnelView* formView_ = nullptr;
@@ -200,12 +187,6 @@ class CMainFrame : public QMainWindow {
   QPointer<CLinksDialog> linksEditor_;
   QStringList templateDirectories_;
 
-  uint32_t selectedId_ = 0;
-  int changing_ = 0;
-  bool hasShown_ = false;
-  uint32_t shownId_ = 0;
-  int shownKind_ = 0;
-  bool linkPickMode_ = false;
   bool linksEditorPicking_ = false;
   int formReplacements_ = 0;
   CFindBar* findBar_ = nullptr;
