@@ -120,23 +120,6 @@ struct PendingConflict {
   MergeSide deletedBy = MergeSide::kOurs;
 };
 
-// A record of the same kind with `src`'s own fields, in no document: what the merge takes
-// unchanged from a side.
-std::unique_ptr<CRecord> CopyFields(const CRecord* src) {
-  std::unique_ptr<CRecord> r = NewRecordOfKind(src->Kind());
-  r->name = src->name;
-  if (CAtom* a = AsAtom(r.get())) a->type = AsAtom(src)->type;
-  if (CPropertyItem* p = AsProperty(r.get())) {
-    const CPropertyItem* from = AsProperty(src);
-    p->typeCode = from->typeCode;
-    p->flags = from->flags;
-    p->eoc = from->eoc;
-    p->valueText = from->valueText;
-    p->InitRawValue(from->GetRawValue());
-  }
-  return r;
-}
-
 int BitIndex(uint8_t bit) {
   int i = 0;
   while (bit > 1) bit >>= 1, ++i;
@@ -603,7 +586,7 @@ class Merger {
   std::unique_ptr<CRecord> BuildNode(int32_t n) {
     int32_t m = merged_[size_t(n)];
     std::unique_ptr<CRecord> r =
-        m >= 0 ? MakeRecordFromData(std::move(mergedData_[size_t(m)])) : CopyFields(Source(n));
+        m >= 0 ? MakeRecordFromData(std::move(mergedData_[size_t(m)])) : CopyOwnFields(*Source(n));
     r->id = ids_[size_t(n)];
     if (auto* p = AsProperty(r.get()); p && p->typeCode == kTypeLinkTo) {
       int32_t t = link_[size_t(n)];

@@ -111,6 +111,21 @@ std::unique_ptr<CRecord> NewRecordOfKind(int kind) {
   }
 }
 
+std::unique_ptr<CRecord> CopyOwnFields(const CRecord& src) {
+  std::unique_ptr<CRecord> r = NewRecordOfKind(src.Kind());
+  r->name = src.name;
+  if (CAtom* a = AsAtom(r.get())) a->type = AsAtom(&src)->type;
+  if (CPropertyItem* p = AsProperty(r.get())) {
+    const CPropertyItem* from = AsProperty(&src);
+    p->typeCode = from->typeCode;
+    p->flags = from->flags;
+    p->eoc = from->eoc;
+    p->valueText = from->valueText;
+    p->InitRawValue(from->GetRawValue());
+  }
+  return r;
+}
+
 const char* RecordKindName(int kind) {
   switch (kind) {
     case kKindGroup:

@@ -258,6 +258,10 @@ CPropertyItem* CPropHolder::AddProperty(std::unique_ptr<CPropertyItem> p) {
 // A record of `kind` with every field empty, in no list; null for a number that names no kind.
 std::unique_ptr<CRecord> NewRecordOfKind(int kind);
 
+// A record of `src`'s kind with its own fields (name; an atom's type; a property's type, flags,
+// end of chain, value text and pattern), in no list: no identifier, no children, no links.
+std::unique_ptr<CRecord> CopyOwnFields(const CRecord& src);
+
 // Checked down-casts: null when the record is of another kind.
 CBase* AsGroup(CRecord* r);
 CObj* AsObject(CRecord* r);

@@ -604,6 +604,13 @@ TableApplyResult ApplyTable(CTarnelDoc& doc, const CsvTable& table,
 
 namespace {
 
+// A stand-in for a property of the document: its own fields and identifier, in no document.
+std::unique_ptr<CPropertyItem> CopyOwnProperty(const CPropertyItem& q) {
+  std::unique_ptr<CPropertyItem> p(static_cast<CPropertyItem*>(CopyOwnFields(q).release()));
+  p->id = q.id;
+  return p;
+}
+
 // What ApplyRow makes of a property, made on `p`, a property in no document that stands for it:
 // the same edits, without the document's bookkeeping (events, incoming links).
 void ProjectRow(const CTarnelDoc& doc, const RowPlan& row, CPropertyItem& p) {
@@ -682,15 +689,9 @@ TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableAp
       // Most rows of a table brought back change nothing.
       if (!RowChanges(row, *row.property)) continue;
       auto& slot = after[size_t(row.index)];
-      slot = std::make_unique<CPropertyItem>(row.property->id);
+      slot = CopyOwnProperty(*row.property);
       p = slot.get();
       const CPropertyItem& q = *row.property;
-      p->name = q.name;
-      p->typeCode = q.typeCode;
-      p->flags = q.flags;
-      p->eoc = q.eoc;
-      p->valueText = q.valueText;
-      p->InitRawValue(q.GetRawValue());
       // The decimal places come from the atom's "DecPoint" as the rows before left it.
       p->decimalPoint = q.decimalPoint;
       if (q.decimalPoint) {
@@ -750,17 +751,7 @@ TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableAp
     };
     for (size_t i = 0; i < n; ++i) {
       if (deleted[i] || r.firstLinks[i] < 0 || !deleted[size_t(r.firstLinks[i])]) continue;
-      if (!after[i]) {
-        const CPropertyItem& q = *AsProperty(records[i]);
-        auto p = std::make_unique<CPropertyItem>(q.id);
-        p->name = q.name;
-        p->typeCode = q.typeCode;
-        p->flags = q.flags;
-        p->eoc = q.eoc;
-        p->valueText = q.valueText;
-        p->InitRawValue(q.GetRawValue());
-        after[i] = std::move(p);
-      }
+      if (!after[i]) after[i] = CopyOwnProperty(*AsProperty(records[i]));
     }
     for (auto& p : after)
       if (p) unlink(*p);
