@@ -57,20 +57,29 @@ bool IsUtf8(std::string_view s) {
 bool Utf8CellToCp1251(char* text, size_t size, size_t* newSize, bool* replaced) {
   size_t w = 0;
   for (size_t i = 0; i < size;) {
-    // ASCII eight bytes at a time: read whole before written, as the text may overlap itself.
-    if (i + 8 <= size) {
-      uint64_t word = Word(text + i);
-      if (!(word & kHighBits)) {
-        std::memcpy(text + w, &word, 8);
-        w += 8;
-        i += 8;
-        continue;
-      }
-    }
     unsigned char c = uint8_t(text[i]);
     if (c < 0x80) {
+      // ASCII eight bytes at a time: read whole before written, as the text may overlap itself.
+      if (i + 8 <= size) {
+        uint64_t word = Word(text + i);
+        if (!(word & kHighBits)) {
+          std::memcpy(text + w, &word, 8);
+          w += 8;
+          i += 8;
+          continue;
+        }
+      }
       text[w++] = char(c);
       ++i;
+      continue;
+    }
+    // A Cyrillic letter, two bytes, most of what is not ASCII.
+    if ((c == 0xD0 || c == 0xD1) && i + 1 < size && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
+      char32_t cp = char32_t((c & 0x1F) << 6 | (uint8_t(text[i + 1]) & 0x3F));
+      int b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
+      if (b < 0) *replaced = true;
+      text[w++] = b < 0 ? '?' : char(b);
+      i += 2;
       continue;
     }
     size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
@@ -252,13 +261,6 @@ class CsvParser {
   size_t w_ = 0;  // where the next cell's text goes in the table's text
   int line_ = 1;
 };
-
-std::string_view CsvTable::Cell(int row, int column) const {
-  const Row& r = rows_[size_t(row)];
-  if (column < 0 || uint32_t(column) >= r.count) return {};
-  const Span& c = cells_[r.first + uint32_t(column)];
-  return std::string_view(text_).substr(c.offset, c.size);
-}
 
 CsvTable ReadCsv(std::string_view bytes, char separator) {
   if (bytes.size() > kMaxCsvBytes) throw CsvError(1, "the table is larger than 256 MiB");

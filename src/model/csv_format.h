@@ -35,7 +35,12 @@ class CsvTable {
   // The line the row begins on.
   int Line(int row) const { return rows_[size_t(row)].line; }
   // The cell as windows-1251 text; empty past the end of the row.
-  std::string_view Cell(int row, int column) const;
+  std::string_view Cell(int row, int column) const {
+    const Row& r = rows_[size_t(row)];
+    if (column < 0 || uint32_t(column) >= r.count) return {};
+    const Span& c = cells_[r.first + uint32_t(column)];
+    return std::string_view(text_.data() + c.offset, c.size);
+  }
   // The first cell of the row whose text windows-1251 cannot hold (turned into '?'), or -1.
   int UnencodableCell(int row) const { return rows_[size_t(row)].unencodable; }
 

@@ -68,6 +68,8 @@ class PathIndex {
   struct Step {
     uint32_t from, to;  // in candidates_
   };
+  // Longer lists of children are searched through a map of their names.
+  static constexpr int32_t kMapped = 32;
   void Add(const CTarnelDoc& doc, CRecord* r, int32_t parent) {
     auto index = int32_t(records_.size());
     records_.push_back(r);
@@ -133,7 +135,7 @@ class PathIndex {
   void Prepare(size_t p) const {
     if (twins_[p] >= 0) return;
     bool twins = false;
-    if (childCount_[p] > 32) {
+    if (childCount_[p] > kMapped) {
       auto& map = maps_[p];
       map.reserve(size_t(childCount_[p]));
       for (int32_t x = firstChild_[p]; x >= 0; x = nextSibling_[size_t(x)])
@@ -154,8 +156,9 @@ class PathIndex {
         if (records_[size_t(x)]->name == name) candidates_.push_back(x);
       return;
     }
-    if (auto m = maps_.find(p); m != maps_.end()) {
-      if (auto it = m->second.find(name); it != m->second.end()) candidates_.push_back(it->second);
+    if (childCount_[p] > kMapped) {
+      const auto& map = maps_.find(p)->second;
+      if (auto it = map.find(name); it != map.end()) candidates_.push_back(it->second);
       return;
     }
     // Where the last search among these siblings ended: the next row names the next sibling.
@@ -278,7 +281,7 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-using PathLookup = std::function<CRecord*(const std::string& path, bool* twice)>;
+using PathLookup = std::function<CRecord*(std::string_view path, bool* twice)>;
 
 // Reads one cell of a row into its plan; false, with the problem, when it cannot be used. An
 // empty type or end-of-chain cell leaves the field as it is; empty flags are no flags.
@@ -320,12 +323,11 @@ bool ReadCell(const CTarnelDoc& doc, const PathLookup& find, RowPlan& row, int c
       return true;
     case kColumnLink: {
       if (IsEmptyCell(text)) return true;
-      std::string path(text);
       bool twice = false;
-      row.link = AsProperty(find(path, &twice));
+      row.link = AsProperty(find(text, &twice));
       // A path two records share still serves when it is where the property links already.
       bool kept = !row.link && p && p->typeCode == kTypeLinkTo &&
-                  TableCellText(doc, *p, kColumnLink) == path;
+                  TableCellText(doc, *p, kColumnLink) == text;
       if (!row.link && !kept) return *problem = TableRowProblem::kBadLink, false;
       row.linkKept = kept;
       return true;
@@ -438,7 +440,7 @@ TablePlan PlanRows(const CTarnelDoc& doc, const PathIndex& paths, const CsvTable
   int used = 0;
   for (int c : at) used = std::max(used, c + 1);
 
-  auto find = [&paths](const std::string& path, bool* twice) { return paths.Find(path, twice); };
+  auto find = [&paths](std::string_view path, bool* twice) { return paths.Find(path, twice); };
   std::vector<RowPlan>& plans = out.rows;
   LineById& seen = out.seen;
   std::unordered_map<std::string, int> seenNew;  // path of a new property: line of its row
@@ -863,7 +865,7 @@ TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableAp
 TableCellRefusal EditTableCells(CTarnelDoc& doc, const std::vector<TableCellEdit>& edits,
                                 bool* changed) {
   if (changed) *changed = false;
-  auto find = [&doc](const std::string& path, bool* twice) {
+  auto find = [&doc](std::string_view path, bool* twice) {
     int count = 0;
     CRecord* r = FindRecordByPath(doc, path, &count);
     *twice = count > 1;
