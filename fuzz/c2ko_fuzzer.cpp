@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1 << 20)) return 0;
   static CTarnelDoc doc, reread;
   doc.OnNewDocument();
-  CObj* target = doc.NewObject(doc.groups[0].get());
+  CObj* target = doc.NewObject(doc.Groups().At(0));
   std::string_view text(reinterpret_cast<const char*>(data), size);
   try {
-    ImportC2koText(doc, text, size % 2 ? static_cast<CRecord*>(target) : doc.groups[1].get());
+    ImportC2koText(doc, text, size % 2 ? static_cast<CRecord*>(target) : doc.Groups().At(1));
   } catch (const C2koImportError&) {
   }
   reread.OpenBytes(doc.SaveToBytes(), "saved import");  // throws, and so fails, if unreadable

@@ -15,10 +15,7 @@ namespace {
 
 int CountRecords(const CRecord* r) {
   int n = 1;
-  if (auto* h = dynamic_cast<const CChildHolder*>(r))
-    for (const auto& c : h->children) n += CountRecords(c.get());
-  if (auto* a = dynamic_cast<const CAtom*>(r))
-    for (const auto& p : a->properties) n += CountRecords(p.get());
+  ForEachChild(r, [&](const CRecord* c) { n += CountRecords(c); });
   return n;
 }
 
@@ -48,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CImportParser again;
   again.LoadBytes(bytes);  // throws, and so fails the run, if the export is not well-formed
   int before = 0, after = 0;
-  for (const auto& g : doc.groups) before += CountRecords(g.get());
+  for (CBase* g : doc.Groups()) before += CountRecords(g);
   for (int i = 0; i < again.GetRecordCount(); ++i) after += CountRecords(again.GetRecord(i));
   if (before != after) std::abort();
   return 0;
