@@ -355,13 +355,19 @@ void CCompareOwner::OnBaseCopyArrived() {
 
 void CCompareOwner::Open(std::unique_ptr<CTarnelDoc> other, const QString& otherName, bool server,
                          const CompareOptions& options, IProgress* progress) {
-  session_->Open(std::move(other), otherName, server, options, progress);
+  {
+    QSignalBlocker quiet(session_);  // shown once the dock is up
+    session_->Open(std::move(other), otherName, server, options, progress);
+  }
   Present();
 }
 
 void CCompareOwner::CompareWithDifferences(CompareResult result, const QString& otherName,
                                            Recompute recompute) {
-  session_->OpenDifferences(std::move(result), otherName, std::move(recompute));
+  {
+    QSignalBlocker quiet(session_);  // shown once the dock is up
+    session_->OpenDifferences(std::move(result), otherName, std::move(recompute));
+  }
   Present();
 }
 
@@ -373,6 +379,7 @@ void CCompareOwner::Present() {
   sides_->setHorizontalHeaderLabels({tr("Документ"), session_->otherName()});
   dock_->show();
   dock_->raise();  // the tab in front
+  ShowResult();
   list_->setFocus();
   if (shown_ && shown_->Equal())
     frame_->statusBar()->showMessage(tr("Различий нет"));
