@@ -106,6 +106,17 @@ const std::string& UnrelatedFile() {
   return path;
 }
 
+// Compares the two documents each iteration and reports how many differences they have.
+void MeasureCompare(benchmark::State& state, CTarnelDoc& a, CTarnelDoc& b) {
+  size_t differences = 0;
+  for (auto _ : state) {
+    CompareResult r = CompareDocuments(a, b);
+    differences = r.differences.size();
+    benchmark::DoNotOptimize(r.differences.data());
+  }
+  state.counters["differences"] = double(differences);
+}
+
 void OpenAndSaveBoth() {
   std::string out =
       (std::filesystem::temp_directory_path() / "kandrel-bench-compare-out.kdl").string();
@@ -140,13 +151,7 @@ void BM_Compare_EveryRecordRenamed(benchmark::State& state) {
   CTarnelDoc a, b;
   a.OpenFile(SampleFiles().base);
   b.OpenFile(UnrelatedFile());
-  size_t differences = 0;
-  for (auto _ : state) {
-    CompareResult r = CompareDocuments(a, b);
-    differences = r.differences.size();
-    benchmark::DoNotOptimize(r.differences.data());
-  }
-  state.counters["differences"] = double(differences);
+  MeasureCompare(state, a, b);
 }
 BENCHMARK(BM_Compare_EveryRecordRenamed)->Unit(benchmark::kMillisecond);
 
@@ -238,13 +243,7 @@ void BM_Compare_EveryIdentifierShifted(benchmark::State& state) {
   DocumentContents contents = CTarnelDoc::ReadContents(ar);
   for (auto& g : contents.groups) walk(g.get());
   b.TakeContents(std::move(contents));
-  size_t differences = 0;
-  for (auto _ : state) {
-    CompareResult r = CompareDocuments(a, b);
-    differences = r.differences.size();
-    benchmark::DoNotOptimize(r.differences.data());
-  }
-  state.counters["differences"] = double(differences);
+  MeasureCompare(state, a, b);
 }
 BENCHMARK(BM_Compare_EveryIdentifierShifted)->Unit(benchmark::kMillisecond);
 

@@ -164,7 +164,6 @@ class CTarnelDoc {
 class CDocumentRestore {
  public:
   explicit CDocumentRestore(CTarnelDoc& doc) : doc_(doc) {}
-  CTarnelDoc& doc() const { return doc_; }
   CRecordList& ListFor(const CRecord* parent) const { return *doc_.EditableList(parent); }
   CIdMap& Ids() const { return doc_.idMap_; }
   void Clear() const { doc_.Clear(); }

@@ -79,7 +79,6 @@ class CRecordList {
   CRecordList& operator=(const CRecordList&) = delete;
   ~CRecordList() { Clear(); }
 
-  CRecord* Owner() const { return owner_; }
   int Count() const { return int(items_.size()); }
   bool Empty() const { return items_.empty(); }
   // Null for an index out of range.

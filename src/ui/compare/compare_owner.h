@@ -75,7 +75,6 @@ class CCompareOwner : public QObject {
   int SendValues();
 
   const CompareResult* result() const;
-  CCompareSession* session() const { return session_; }
   CDifferenceModel* model() const { return model_; }
   QTreeView* list() const { return list_; }
   QTableWidget* sides() const { return sides_; }
