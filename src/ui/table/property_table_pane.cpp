@@ -31,6 +31,7 @@
 #include "ui/app/modal_runner.h"
 #include "ui/compare/compare_owner.h"
 #include "ui/table/property_table_model.h"
+#include "ui/table/text_cell_delegate.h"
 #include "xml/text_codec.h"
 
 namespace {
@@ -123,6 +124,7 @@ CPropertyTablePane::CPropertyTablePane(CMainFrame* frame, QWidget* parent)
   view_ = new CPropertyTableView(this);
   view_->setObjectName(QStringLiteral("propertyTable"));
   view_->setModel(proxy_);
+  view_->setItemDelegate(new CTextCellDelegate(view_));
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectItems);
   view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
