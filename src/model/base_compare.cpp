@@ -1,6 +1,7 @@
 #include "base_compare.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -443,44 +444,46 @@ std::string DifferenceFieldText(const RecordData& d, int fieldIndex, const std::
   }
 }
 
-std::string CompareResult::PathOf(bool second, int32_t index) const {
-  const std::vector<int32_t>& parents = second ? secondParents : firstParents;
-  const std::vector<std::string>& names = second ? secondNames : firstNames;
-  if (index < 0 || size_t(index) >= parents.size()) return {};
-  std::vector<int32_t> chain;
+namespace {
+
+// The names of record `index` and its ancestors joined as "/a/b/c", the top ones left out once
+// the path is past `limit` bytes. Measured first, then written from its end.
+std::string JoinPath(const std::vector<int32_t>& parents, const std::vector<std::string>& names,
+                     int32_t index, size_t limit) {
   size_t bytes = 0;
-  for (int32_t i = index; i >= 0; i = parents[size_t(i)]) {
-    chain.push_back(i);
+  int32_t top = index;
+  for (int32_t i = index; i >= 0 && bytes <= limit; i = parents[size_t(i)]) {
     bytes += 1 + names[size_t(i)].size();
+    top = i;
   }
-  std::string path;
-  path.reserve(bytes);
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    path += '/';
-    path += names[size_t(*it)];
+  std::string path(bytes, '/');
+  size_t at = bytes;
+  for (int32_t i = index;; i = parents[size_t(i)]) {
+    const std::string& name = names[size_t(i)];
+    at -= name.size();
+    std::memcpy(path.data() + at, name.data(), name.size());
+    --at;  // the slash before it
+    if (i == top) break;
   }
   return path;
 }
 
+}  // namespace
+
+std::string CompareResult::PathOf(bool second, int32_t index) const {
+  const std::vector<int32_t>& parents = second ? secondParents : firstParents;
+  if (index < 0 || size_t(index) >= parents.size()) return {};
+  return JoinPath(parents, second ? secondNames : firstNames, index, SIZE_MAX);
+}
+
 std::string CompareResult::ShownPathOf(bool second, int32_t index) const {
   const std::vector<int32_t>& parents = second ? secondParents : firstParents;
-  const std::vector<std::string>& names = second ? secondNames : firstNames;
   if (index < 0 || size_t(index) >= parents.size()) return {};
-  // Whole when it is short; otherwise only the names that reach past the limit are joined.
-  std::vector<int32_t> chain;
-  size_t bytes = 0;
-  for (int32_t i = index; i >= 0 && bytes <= kShownPathLimit; i = parents[size_t(i)]) {
-    chain.push_back(i);
-    bytes += 1 + names[size_t(i)].size();
-  }
-  std::string tail;
-  tail.reserve(bytes);
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    tail += '/';
-    tail += names[size_t(*it)];
-  }
-  // Either the whole path, or an end of it longer than the limit: cut as the whole one would be.
-  return AbbreviatedPath(tail, (second ? secondIds : firstIds)[size_t(index)]);
+  // Whole when it is short; otherwise only the names that reach past the limit are joined, an
+  // end of it longer than the limit, cut as the whole one would be.
+  return AbbreviatedPath(
+      JoinPath(parents, second ? secondNames : firstNames, index, kShownPathLimit),
+      (second ? secondIds : firstIds)[size_t(index)]);
 }
 
 CompareRecord::CompareRecord(const CRecord* record)

@@ -62,12 +62,20 @@ bool Utf8CellToCp1251(char* text, size_t size, size_t* newSize, bool* replaced) 
       // ASCII eight bytes at a time: read whole before written, as the text may overlap itself.
       if (i + 8 <= size) {
         uint64_t word = Word(text + i);
-        if (!(word & kHighBits)) {
+        uint64_t high = word & kHighBits;
+        if (!high) {
           std::memcpy(text + w, &word, 8);
           w += 8;
           i += 8;
           continue;
         }
+        // The ASCII bytes before the first that is not, from the word in hand (written no
+        // further than they were read).
+        size_t k = size_t(__builtin_ctzll(high)) / 8;
+        for (size_t j = 0; j < k; ++j) text[w + j] = char(word >> (8 * j));
+        w += k;
+        i += k;
+        continue;
       }
       text[w++] = char(c);
       ++i;

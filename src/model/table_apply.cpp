@@ -1,6 +1,7 @@
 #include "model/table_apply.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -89,7 +90,14 @@ class PathIndex {
     const bool underParent =
         cut > 0 && cut + 1 == parent_.size() && path.compare(0, cut + 1, parent_) == 0;
     if (underParent) {
-      // Under the same parent as the path before: only the last name is looked for.
+      // Under the same parent as the path before, which named one record: most often the
+      // path names the sibling right after that record.
+      std::string_view name = path.substr(cut + 1);
+      if (int32_t x = Sibling(last_); x >= 0 && records_[size_t(x)]->name == name) {
+        *found = last_ = x;
+        return 1;
+      }
+      // Else only the last name is looked for.
       step = parentSteps_;
       from = cut + 1;
     }
@@ -122,10 +130,20 @@ class PathIndex {
         }
         const Step& at = steps_[step - 1];
         *found = candidates_[at.to - 1];
+        // parent_ holds this path's parent only below the top.
+        const bool oneParent = step >= 2 && steps_[step - 2].to - steps_[step - 2].from == 1;
+        last_ = cut > 0 && at.to - at.from == 1 && oneParent ? *found : -1;
         return int(at.to - at.from);
       }
       from = end + 1;
     }
+  }
+  // The sibling after record `x` in tree order, where names among those siblings tell one
+  // record from another; -1 for none.
+  int32_t Sibling(int32_t x) const {
+    if (x < 0) return -1;
+    int32_t next = nextSibling_[size_t(x)];
+    return next >= 0 && twins_[size_t(parents_[size_t(x)] + 1)] == 0 ? next : -1;
   }
   const std::string& NameOf(const Step& step) const {
     return records_[size_t(candidates_[step.from])]->name;
@@ -213,6 +231,9 @@ class PathIndex {
   // The previous path up to its last slash while its steps are kept, and how many they are.
   mutable std::string parent_;
   mutable size_t parentSteps_ = 0;
+  // The record the previous path named when it was the one child of one parent with its name;
+  // -1 otherwise.
+  mutable int32_t last_ = -1;
   // By parent index + 1: where to look first; whether two children share a name (-1: not
   // looked at yet); for a long list of children, each name's first child.
   mutable std::vector<int32_t> resume_;
@@ -281,12 +302,20 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// The form's names of the type codes below kTypeCount.
+const std::array<std::string_view, kTypeCount> kTypeNames = [] {
+  std::array<std::string_view, kTypeCount> n;
+  for (size_t i = 0; i < n.size(); ++i) n[i] = TypeCodeToName(int(i));
+  return n;
+}();
+
 using PathLookup = std::function<CRecord*(std::string_view path, bool* twice)>;
 
 // Reads one cell of a row into its plan; false, with the problem, when it cannot be used. An
 // empty type or end-of-chain cell leaves the field as it is; empty flags are no flags.
-bool ReadCell(const CTarnelDoc& doc, const PathLookup& find, RowPlan& row, int column,
-              std::string_view text, TableRowProblem* problem) {
+[[gnu::always_inline]] inline bool ReadCell(const CTarnelDoc& doc, const PathLookup& find,
+                                            RowPlan& row, int column, std::string_view text,
+                                            TableRowProblem* problem) {
   const CPropertyItem* p = row.property;
   switch (column) {
     case kColumnName:
@@ -295,10 +324,15 @@ bool ReadCell(const CTarnelDoc& doc, const PathLookup& find, RowPlan& row, int c
       row.newName = text;
       return true;
     case kColumnType: {
+      // Most rows keep their property's type, named as the table writes it.
+      if (p && p->typeCode < kTypeCount && text == kTypeNames[p->typeCode]) {
+        row.hasType = true;
+        row.type = p->typeCode;
+        return true;
+      }
       if (IsEmptyCell(text)) return true;
       std::string_view name = Trim(text);
-      // Most rows keep their property's type.
-      int code = p && p->typeCode < kTypeCount && name == TypeCodeToName(p->typeCode)
+      int code = p && p->typeCode < kTypeCount && name == kTypeNames[p->typeCode]
                      ? int(p->typeCode)
                      : TypeNameToCode(name);
       // A type the form cannot name may stay as it is.
@@ -440,7 +474,9 @@ TablePlan PlanRows(const CTarnelDoc& doc, const PathIndex& paths, const CsvTable
   int used = 0;
   for (int c : at) used = std::max(used, c + 1);
 
-  auto find = [&paths](std::string_view path, bool* twice) { return paths.Find(path, twice); };
+  const PathLookup find = [&paths](std::string_view path, bool* twice) {
+    return paths.Find(path, twice);
+  };
   std::vector<RowPlan>& plans = out.rows;
   LineById& seen = out.seen;
   std::unordered_map<std::string, int> seenNew;  // path of a new property: line of its row

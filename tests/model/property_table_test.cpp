@@ -186,7 +186,10 @@ TEST_F(PropertyTableTest, EachColumnChanges) {
 
 TEST_F(PropertyTableTest, RefusedRowsNameLineAndReasonAndChangeNothing) {
   AddAtom(doc, pump, "AI", 0);  // a second /Logic/Pump/AI
-  AddProperty(doc, AddAtom(doc, pump, "B", 0).record, {"X", "1", kTypeInt, 0});
+  CRecord* b = AddAtom(doc, pump, "B", 0).record;
+  AddProperty(doc, b, {"X", "1", kTypeInt, 0});
+  AddProperty(doc, b, {"Q", "1", kTypeInt, 0});  // two properties named Q, right after X
+  AddProperty(doc, b, {"Q", "2", kTypeInt, 0});
   const std::string csv =
       "path,type,value,flags,eoc,link,note\n"
       "/Logic/Pump/AI/T,INT,1,,\n"                      // 2: short
@@ -200,7 +203,8 @@ TEST_F(PropertyTableTest, RefusedRowsNameLineAndReasonAndChangeNothing) {
       "/Logic/Pump/B/Y2,INT,\"\xE2\x98\x83\",,,,\n"     // 10: a snowman
       "/Logic/Pump/B/Y3,INT,1,,,/Logic/Pump/B/nope,\n"  // 11: link names nothing
       "/Logic/Pump/B/Y4,LINK_TO,99999,,,,\n"            // 12: value names nothing
-      "/Logic/Pump/B/X,INT,1,,,,\n";                    // 13: X had a row (7) already
+      "/Logic/Pump/B/X,INT,1,,,,\n"                     // 13: X had a row (7) already
+      "/Logic/Pump/B/Q,INT,3,,,,\n";                    // 14: the path names two records
   TableApplyResult r;
   EXPECT_EQ(Apply(csv, &r), std::vector<std::string>{});
   std::vector<std::pair<int, TableRowProblem>> got;
@@ -217,7 +221,8 @@ TEST_F(PropertyTableTest, RefusedRowsNameLineAndReasonAndChangeNothing) {
                                                                {10, P::kUnencodable},
                                                                {11, P::kBadLink},
                                                                {12, P::kBadLink},
-                                                               {13, P::kDuplicate}}));
+                                                               {13, P::kDuplicate},
+                                                               {14, P::kAmbiguousPath}}));
   EXPECT_EQ(r.refused[6].detail, "7");  // the earlier line
 
   EXPECT_THROW(ApplyTable(doc, ReadCsv("value\n1\n")), CsvError);  // no path column
