@@ -23,6 +23,11 @@ inline uint64_t BytesEqual(uint64_t w, char byte) {
   return (x - kLowBits) & ~x & kHighBits;
 }
 
+// The same for each byte of `w` below `bound` (at most 0x80).
+inline uint64_t BytesBelow(uint64_t w, char bound) {
+  return (w - kLowBits * uint8_t(bound)) & ~w & kHighBits;
+}
+
 // Structurally valid UTF-8 (lead bytes followed by the right number of continuation bytes).
 bool IsUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
@@ -259,13 +264,19 @@ class CsvParser {
       while (end + 8 <= s_.size()) {
         uint64_t w = Word(src + end);
         std::memcpy(dst + w_ + (end - from), &w, 8);
-        uint64_t hit = BytesEqual(w, sep) | BytesEqual(w, '\n') | BytesEqual(w, '\r');
+        // The separator, or a control character: a line end, or else the field's own.
+        uint64_t hit = BytesEqual(w, sep) | BytesBelow(w, '\r' + 1);
         if (hit) {
           size_t k = size_t(__builtin_ctzll(hit)) / 8;
           if (k) high |= w & (~uint64_t(0) >> (64 - 8 * k));
           end += k;
-          found = true;
-          break;
+          const char c = src[end];
+          if (c == sep || c == '\n' || c == '\r') {
+            found = true;
+            break;
+          }
+          ++end;
+          continue;
         }
         high |= w;
         end += 8;

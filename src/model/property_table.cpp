@@ -84,15 +84,19 @@ std::string FlagsText(uint8_t flags) {
 
 bool ParseFlagsText(std::string_view text, uint8_t* bits) {
   uint8_t b = 0;
+  bool digit = false;  // the character before was a flag's number
   for (char c : text) {
-    if (c >= '1' && c <= '6')
+    if (c >= '1' && c <= '6') {
+      // "12" is no flag list: numbers are single digits apart from each other.
+      if (digit) return false;
       b |= uint8_t(1u << (c - '1'));
-    else if (c != ' ' && c != ',' && c != '\t')
+      digit = true;
+    } else if (c == ' ' || c == ',' || c == '\t') {
+      digit = false;
+    } else {
       return false;
+    }
   }
-  // "12" is no flag list: numbers are single digits apart from each other.
-  for (size_t i = 0; i + 1 < text.size(); ++i)
-    if (text[i] >= '0' && text[i] <= '9' && text[i + 1] >= '0' && text[i + 1] <= '9') return false;
   *bits = b;
   return true;
 }

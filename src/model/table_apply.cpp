@@ -435,7 +435,7 @@ CPropertyItem* ApplyRow(CTarnelDoc& doc, const RowPlan& row, TableApplyResult* r
 }
 
 // Whether ApplyRow changes anything of the property (a value text written otherwise counts).
-bool RowChanges(const RowPlan& row, const CPropertyItem& p) {
+inline bool RowChanges(const RowPlan& row, const CPropertyItem& p) {
   if (row.link)
     return !(p.typeCode == kTypeLinkTo && p.valueText == std::to_string(int32_t(row.link->id))) ||
            (row.hasFlags && ((p.flags ^ row.flags) & 0x3F) != 0) ||

@@ -60,6 +60,17 @@ TEST(CsvReadTest, Cases) {
        {{"path", "value"}, {"/Hardware/\xC4\xE0/AI_6", "12345678901"}, {"abcdefgh\xC4", "\xC4"}},
        ',',
        CsvEncoding::kUtf8},
+      {"control characters and a tab inside fields of a comma table",
+       "a,b\n0123\x01"
+       "456\x0B"
+       "789,\tpadpadpad\n",
+       {{"a", "b"},
+        {"0123\x01"
+         "456\x0B"
+         "789",
+         "\tpadpadpad"}},
+       ',',
+       CsvEncoding::kUtf8},
       {"windows-1251 found late: the rows before it are read again as such",
        "p,q\n\xD0\x94\xD0\xB0,x\n\xC4\xE0,y\n",
        {{"p", "q"}, {"\xD0\x94\xD0\xB0", "x"}, {"\xC4\xE0", "y"}},
