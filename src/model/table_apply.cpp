@@ -50,10 +50,12 @@ class PathIndex {
     twins_.assign(count + 1, -1);
     if (slashed_) BuildWhole();
   }
-  // The one record the path names; null for none, and `twice` when two share it.
-  CRecord* Find(std::string_view path, bool* twice, int32_t* index = nullptr) const {
+  // The one record the path names; null for none, and `twice` when two share it. `row`: the
+  // path is a row's own, so the next row's is looked for first after its record in tree order.
+  CRecord* Find(std::string_view path, bool* twice, int32_t* index = nullptr,
+                bool row = false) const {
     int32_t found = -1;
-    int matches = slashed_ ? FindWhole(path, &found) : Follow(path, &found);
+    int matches = slashed_ ? FindWhole(path, &found) : Follow(path, &found, row);
     *twice = matches > 1;
     if (matches != 1) return nullptr;
     if (index) *index = found;
@@ -81,23 +83,20 @@ class PathIndex {
   }
 
   // How many records the path names, the last of them in `found`.
-  int Follow(std::string_view path, int32_t* found) const {
+  int Follow(std::string_view path, int32_t* found, bool row) const {
     if (path.empty() || path[0] != '/') return 0;
+    const size_t cut = path.rfind('/');
+    if (row) {
+      if (int32_t x = NextInOrder(path, cut); x >= 0) return *found = x, 1;
+      last_ = -1;  // set again below when the path names one record at every step
+    }
     size_t step = 0;  // steps of the previous path that still hold
     bool same = true;
     size_t from = 1;
-    const size_t cut = path.rfind('/');
     const bool underParent =
         cut > 0 && cut + 1 == parent_.size() && path.compare(0, cut + 1, parent_) == 0;
     if (underParent) {
-      // Under the same parent as the path before, which named one record: most often the
-      // path names the sibling right after that record.
-      std::string_view name = path.substr(cut + 1);
-      if (int32_t x = Sibling(last_); x >= 0 && records_[size_t(x)]->name == name) {
-        *found = last_ = x;
-        return 1;
-      }
-      // Else only the last name is looked for.
+      // Under the same parent as the path before: only the last name is looked for.
       step = parentSteps_;
       from = cut + 1;
     }
@@ -119,7 +118,8 @@ class PathIndex {
             Children(candidates_[k], name);
         }
         next.to = uint32_t(candidates_.size());
-        if (next.from == next.to) return 0;  // a step that reaches nothing is not kept
+        // A step that reaches nothing is not kept.
+        if (next.from == next.to) return 0;
         steps_.push_back(next);
         ++step;
       }
@@ -130,18 +130,50 @@ class PathIndex {
         }
         const Step& at = steps_[step - 1];
         *found = candidates_[at.to - 1];
-        // parent_ holds this path's parent only below the top.
-        const bool oneParent = step >= 2 && steps_[step - 2].to - steps_[step - 2].from == 1;
-        last_ = cut > 0 && at.to - at.from == 1 && oneParent ? *found : -1;
+        // What comes next in tree order is looked for first after a path below the top that
+        // named one record at every step.
+        bool one = row && cut > 0;
+        for (size_t k = 0; k < step && one; ++k) one = steps_[k].to - steps_[k].from == 1;
+        if (one) {
+          last_ = *found;
+          lastParent_.assign(path.data(), cut + 1);
+        }
         return int(at.to - at.from);
       }
       from = end + 1;
     }
   }
+  // The record the path names when it comes right after the previous path's record in tree
+  // order, as in a table written from the tree: the record's next sibling, or the first child
+  // of its parent's next sibling. -1 when it is neither, or when names there do not tell
+  // records apart.
+  int32_t NextInOrder(std::string_view path, size_t cut) const {
+    if (last_ < 0 || cut == 0) return -1;
+    const std::string_view name = path.substr(cut + 1);
+    if (cut + 1 == lastParent_.size() &&
+        std::memcmp(path.data(), lastParent_.data(), cut + 1) == 0) {
+      int32_t x = Sibling(last_);
+      if (x < 0 || records_[size_t(x)]->name != name) return -1;
+      return last_ = x;
+    }
+    // The parent's next sibling, under the same grandparent.
+    const size_t up = path.rfind('/', cut - 1);
+    if (up != lastParent_.rfind('/', lastParent_.size() - 2) ||
+        std::memcmp(path.data(), lastParent_.data(), up + 1) != 0)
+      return -1;
+    int32_t parent = Sibling(parents_[size_t(last_)]);
+    if (parent < 0 || records_[size_t(parent)]->name != path.substr(up + 1, cut - up - 1))
+      return -1;
+    const size_t p = size_t(parent) + 1;
+    Prepare(p);
+    int32_t x = firstChild_[p];
+    if (twins_[p] != 0 || x < 0 || records_[size_t(x)]->name != name) return -1;
+    lastParent_.assign(path.data(), cut + 1);
+    return last_ = x;
+  }
   // The sibling after record `x` in tree order, where names among those siblings tell one
   // record from another; -1 for none.
   int32_t Sibling(int32_t x) const {
-    if (x < 0) return -1;
     int32_t next = nextSibling_[size_t(x)];
     return next >= 0 && twins_[size_t(parents_[size_t(x)] + 1)] == 0 ? next : -1;
   }
@@ -231,9 +263,10 @@ class PathIndex {
   // The previous path up to its last slash while its steps are kept, and how many they are.
   mutable std::string parent_;
   mutable size_t parentSteps_ = 0;
-  // The record the previous path named when it was the one child of one parent with its name;
-  // -1 otherwise.
+  // The record the previous path named when every step of it named one record, and that
+  // path up to its last slash; -1 otherwise.
   mutable int32_t last_ = -1;
+  mutable std::string lastParent_;
   // By parent index + 1: where to look first; whether two children share a name (-1: not
   // looked at yet); for a long list of children, each name's first child.
   mutable std::vector<int32_t> resume_;
@@ -357,13 +390,15 @@ using PathLookup = std::function<CRecord*(std::string_view path, bool* twice)>;
       return true;
     case kColumnLink: {
       if (IsEmptyCell(text)) return true;
+      // Where the property links already, as the table shows it (even a path two records
+      // share): the link stays as it is.
+      if (p && p->typeCode == kTypeLinkTo && TableCellText(doc, *p, kColumnLink) == text) {
+        row.linkKept = true;
+        return true;
+      }
       bool twice = false;
       row.link = AsProperty(find(text, &twice));
-      // A path two records share still serves when it is where the property links already.
-      bool kept = !row.link && p && p->typeCode == kTypeLinkTo &&
-                  TableCellText(doc, *p, kColumnLink) == text;
-      if (!row.link && !kept) return *problem = TableRowProblem::kBadLink, false;
-      row.linkKept = kept;
+      if (!row.link) return *problem = TableRowProblem::kBadLink, false;
       return true;
     }
     default:
@@ -510,7 +545,7 @@ TablePlan PlanRows(const CTarnelDoc& doc, const PathIndex& paths, const CsvTable
         continue;
       }
     } else {
-      found = paths.Find(keyText, &twice, &row.index);
+      found = paths.Find(keyText, &twice, &row.index, true);
       if (twice) {
         refuse(TableRowProblem::kAmbiguousPath, keyText);
         continue;

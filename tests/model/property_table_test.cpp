@@ -229,6 +229,20 @@ TEST_F(PropertyTableTest, RefusedRowsNameLineAndReasonAndChangeNothing) {
   EXPECT_THROW(ApplyTable(doc, ReadCsv("path\n/x\n"), {true, false, 0}), CsvError);
 }
 
+TEST_F(PropertyTableTest, RowsInTreeOrderFindWhatTheirPathsName) {
+  // After AI come two atoms named B, then C.
+  for (const char* name : {"B", "B", "C"})
+    AddProperty(doc, AddAtom(doc, pump, name, 0).record, {"y", "1", kTypeInt, 0});
+  TableApplyResult r;
+  EXPECT_EQ(Apply("path,value\n/Logic/Pump/AI/T,-5\n/Logic/Pump/AI/V,0.000\n"
+                  "/Logic/Pump/B/y,2\n/Logic/Pump/C/y,3\n",
+                  &r),
+            std::vector<std::string>{"/Logic/Pump/C/y value=3"});
+  ASSERT_EQ(r.refused.size(), 1u);
+  EXPECT_EQ(r.refused[0].line, 4);
+  EXPECT_EQ(r.refused[0].problem, TableRowProblem::kAmbiguousPath);
+}
+
 TEST_F(PropertyTableTest, DeletesOnlyWhenAskedAndOnlyInScope) {
   CRecord* other = AddAtom(doc, pump, "B", 0).record;
   AddProperty(doc, other, {"X", "1", kTypeInt, 0});
