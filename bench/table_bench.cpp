@@ -194,7 +194,7 @@ void BM_ImportDifferences(benchmark::State& state) {
   state.counters["cpu_ratio"] = importCpu / openCpu;
   state.counters["differences"] = double(differences);
 }
-BENCHMARK(BM_ImportDifferences)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImportDifferences)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 

@@ -30,11 +30,26 @@ namespace {
 // out once into a table of whole paths.
 class PathIndex {
  public:
-  explicit PathIndex(const CTarnelDoc& doc) : byKey_(0x10000, -1) {
-    records_.reserve(size_t(doc.Ids().Count()) + 16);
-    parents_.reserve(size_t(doc.Ids().Count()) + 16);
+  // With `side`, each record's identifier, kind, name, parent and link are written into the
+  // first side of a comparison as the records are walked.
+  explicit PathIndex(const CTarnelDoc& doc, CompareResult* side = nullptr)
+      : byKey_(0x10000, -1), side_(side) {
+    const size_t expected = size_t(doc.Ids().Count()) + 16;
+    records_.reserve(expected);
+    parents_.reserve(expected);
+    if (side_) {
+      side_->firstIds.reserve(expected);
+      side_->firstKinds.reserve(expected);
+      side_->firstNames.reserve(expected);
+    }
     for (int i = 0, n = doc.RowCount(nullptr); i < n; ++i) Add(doc, doc.RecordAt(nullptr, i), -1);
     const size_t count = records_.size();
+    if (side_) {
+      side_->firstParents = parents_;
+      side_->firstLinks.assign(count, -1);
+      for (auto [index, id] : links_) side_->firstLinks[size_t(index)] = IndexOfId(id);
+      links_ = {};
+    }
     // Child lists, by parent index + 1 (0: the groups).
     firstChild_.assign(count + 1, -1);
     nextSibling_.assign(count, -1);
@@ -61,9 +76,8 @@ class PathIndex {
     if (index) *index = found;
     return records_[size_t(found)];
   }
-  // The records in tree order, and the index of each one's parent (-1 for a group).
+  // The records in tree order.
   const std::vector<CRecord*>& Records() const { return records_; }
-  const std::vector<int32_t>& Parents() const { return parents_; }
   // The index of the record the registry holds under the identifier's key; -1 for none.
   int32_t IndexOfId(uint32_t id) const { return byKey_[KeyOf(id)]; }
 
@@ -79,6 +93,15 @@ class PathIndex {
     parents_.push_back(parent);
     if (doc.Ids().Lookup(r->id) == r) byKey_[KeyOf(r->id)] = index;
     slashed_ = slashed_ || r->name.find('/') != std::string::npos;
+    if (side_) {
+      const RecordKind kind = r->Kind();
+      side_->firstIds.push_back(r->id);
+      side_->firstKinds.push_back(uint8_t(kind));
+      side_->firstNames.push_back(r->name);
+      if (kind == kKindProperty)
+        if (const auto* p = static_cast<const CPropertyItem*>(r); p->typeCode == kTypeLinkTo)
+          links_.emplace_back(index, uint32_t(AtoI(p->valueText)));
+    }
     ForEachChild(r, [&](CRecord* c) { Add(doc, c, index); });
   }
 
@@ -255,6 +278,8 @@ class PathIndex {
   std::vector<CRecord*> records_;
   std::vector<int32_t> parents_;
   std::vector<int32_t> byKey_;
+  CompareResult* side_;
+  std::vector<std::pair<int32_t, uint32_t>> links_;  // while walking: a link's index, its value
   std::vector<int32_t> firstChild_, nextSibling_, childCount_;
   bool slashed_ = false;
   // The previous path's steps: the records each name reached, in candidates_.
@@ -712,30 +737,16 @@ void ProjectRow(const CTarnelDoc& doc, const RowPlan& row, CPropertyItem& p) {
 
 TableDifferences DiffTable(CTarnelDoc& doc, const CsvTable& table, const TableApplyOptions& options,
                            bool ignoreValues) {
-  PathIndex paths(doc);
-  TablePlan plan = PlanRows(doc, paths, table, options);
   TableDifferences out;
-  out.refused = std::move(plan.refused);
   CompareResult& r = out.result;
   r.options.byPath = false;
   r.options.ignoreValues = ignoreValues;
-
   // The first side: the document in tree order.
+  PathIndex paths(doc, &r);
+  TablePlan plan = PlanRows(doc, paths, table, options);
+  out.refused = std::move(plan.refused);
   const std::vector<CRecord*>& records = paths.Records();
   const size_t n = records.size();
-  r.firstParents = paths.Parents();
-  r.firstIds.resize(n);
-  r.firstKinds.resize(n);
-  r.firstNames.resize(n);
-  r.firstLinks.assign(n, -1);
-  for (size_t i = 0; i < n; ++i) {
-    const CRecord* rec = records[i];
-    r.firstIds[i] = rec->id;
-    r.firstKinds[i] = uint8_t(rec->Kind());
-    r.firstNames[i] = rec->name;
-    if (const CPropertyItem* p = AsProperty(rec); p && p->typeCode == kTypeLinkTo)
-      r.firstLinks[i] = paths.IndexOfId(uint32_t(AtoI(p->valueText)));
-  }
 
   // The second side, the document as the table would make it: the same records at the same
   // places, new properties after them (each at the end of its atom, where it would be added).
