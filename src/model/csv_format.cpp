@@ -1,6 +1,7 @@
 #include "model/csv_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "model/cp1251.h"
@@ -54,6 +55,17 @@ bool IsUtf8(std::string_view s) {
   return true;
 }
 
+// The windows-1251 byte of each letter of U+0400..U+047F, the two-byte UTF-8 sequences led by
+// 0xD0 or 0xD1, by (lead & 1) << 6 | (second & 0x3F); 0 where windows-1251 has none.
+const std::array<uint8_t, 128> kCyrillic = [] {
+  std::array<uint8_t, 128> t{};
+  for (size_t i = 0; i < t.size(); ++i) {
+    int b = UnicodeToCp1251(char32_t(0x0400 + i));
+    t[i] = b < 0 ? 0 : uint8_t(b);
+  }
+  return t;
+}();
+
 // A cell of UTF-8 text turned into windows-1251 in place, as Utf8ToCp1251 turns it (the text
 // only shrinks, so what is written never overtakes what is still to be read); Cyrillic letters,
 // most of what is not ASCII, take a short way. Returns the new size; `replaced` tells whether a
@@ -86,28 +98,28 @@ bool Utf8CellToCp1251(char* text, size_t size, size_t* newSize, bool* replaced) 
       ++i;
       continue;
     }
-    // A Cyrillic letter, two bytes, most of what is not ASCII.
-    if ((c == 0xD0 || c == 0xD1) && i + 1 < size && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
-      char32_t cp = char32_t((c & 0x1F) << 6 | (uint8_t(text[i + 1]) & 0x3F));
-      int b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
-      if (b < 0) *replaced = true;
-      text[w++] = b < 0 ? '?' : char(b);
-      i += 2;
+    // Cyrillic letters, two bytes each, most of what is not ASCII: a run of them at once.
+    if ((c & 0xFE) == 0xD0 && i + 1 < size && (uint8_t(text[i + 1]) & 0xC0) == 0x80) {
+      uint8_t missing = 0;
+      do {
+        uint8_t b = kCyrillic[size_t((c & 1) << 6 | (uint8_t(text[i + 1]) & 0x3F))];
+        missing |= uint8_t(b == 0);
+        text[w++] = char(b == 0 ? '?' : b);
+        i += 2;
+        if (i + 1 >= size) break;
+        c = uint8_t(text[i]);
+      } while ((c & 0xFE) == 0xD0 && (uint8_t(text[i + 1]) & 0xC0) == 0x80);
+      *replaced = *replaced || missing;
       continue;
     }
     size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
     if (len == 0 || (len == 2 && c < 0xC2) || i + len > size) return false;
     for (size_t k = 1; k < len; ++k)
       if ((uint8_t(text[i + k]) & 0xC0) != 0x80) return false;
-    int b;
-    if (c == 0xD0 || c == 0xD1) {
-      char32_t cp = char32_t((c & 0x1F) << 6 | (uint8_t(text[i + 1]) & 0x3F));
-      b = cp >= 0x0410 && cp <= 0x044F ? int(0xC0 + (cp - 0x0410)) : UnicodeToCp1251(cp);
-    } else {
-      std::string one;
-      b = Utf8ToCp1251(std::string_view(text + i, len), &one) > 0 || one.empty() ? -1
-                                                                                 : uint8_t(one[0]);
-    }
+    std::string one;
+    int b = Utf8ToCp1251(std::string_view(text + i, len), &one) > 0 || one.empty()
+                ? -1
+                : uint8_t(one[0]);
     if (b < 0) *replaced = true;
     text[w++] = b < 0 ? '?' : char(b);
     i += len;
@@ -202,7 +214,7 @@ class CsvParser {
   }
 
   // `ascii`: the cell is known to hold no byte above 127.
-  void AddCell(CsvTable::Row& row, size_t offset, size_t size, bool ascii) {
+  [[gnu::always_inline]] void AddCell(CsvTable::Row& row, size_t offset, size_t size, bool ascii) {
     if (row.count >= kMaxCsvFields)
       Fail(row.line, "more than " + std::to_string(kMaxCsvFields) + " fields on one line");
     if (size > kMaxCsvFieldBytes) Fail(line_, "a field longer than 1 MiB");
@@ -225,7 +237,7 @@ class CsvParser {
     ++row.count;
   }
 
-  void ReadField(CsvTable::Row& row) {
+  [[gnu::always_inline]] void ReadField(CsvTable::Row& row) {
     size_t start = w_;
     bool ascii = false;
     const char sep = t_.separator;

@@ -118,14 +118,17 @@ TEST(CsvReadTest, Cases) {
 }
 
 TEST(CsvReadTest, LinesAndUnencodableCells) {
-  CsvTable t = ReadCsv("a,b\n\"1\n2\",x\n\n3,\xE2\x82\xAC ok\n4,\xF0\x9F\x98\x80\n");
-  ASSERT_EQ(t.RowCount(), 4);
+  CsvTable t = ReadCsv(
+      "a,b\n\"1\n2\",x\n\n3,\xE2\x82\xAC ok\n4,\xF0\x9F\x98\x80\n5,\xD0\x94\xD0\x80\xD0\x94\n");
+  ASSERT_EQ(t.RowCount(), 5);
   EXPECT_EQ(t.Line(1), 2);
   EXPECT_EQ(t.Line(2), 5);              // the quoted line end and the empty line count
   EXPECT_EQ(t.UnencodableCell(2), -1);  // the euro sign is in windows-1251
   EXPECT_EQ(t.Cell(2, 1), "\x88 ok");
   EXPECT_EQ(t.UnencodableCell(3), 1);  // an emoji is not
-  EXPECT_EQ(t.Cell(3, 7), "");         // past the end of the row
+  EXPECT_EQ(t.UnencodableCell(4), 1);  // nor is every Cyrillic letter
+  EXPECT_EQ(t.Cell(4, 1), "\xC4?\xC4");
+  EXPECT_EQ(t.Cell(3, 7), "");  // past the end of the row
 }
 
 TEST(CsvReadTest, RefusedInputNamesTheLine) {
