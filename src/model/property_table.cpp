@@ -170,6 +170,23 @@ bool TableFilter::Matches(const CTarnelDoc& doc, const CPropertyItem& p) const {
   for (int c = 0; c < kTableColumnCount; ++c) {
     if (column_ >= 0 && c != column_) continue;
     // The name and value are searched in place; the rest are made first.
+    if (c == kColumnPath) {
+      // The properties of one atom, one after another in a table, share their parent's path.
+      if (p.parent != parent_) {
+        parent_ = p.parent;
+        parentPath_.clear();
+        AppendPath(p.parent, &parentPath_);
+        parentMatches_ = ContainsFolded(parentPath_, needle_);
+      }
+      if (parentMatches_) return true;
+      // Else a match ends in the property's own name: the parent path's end is enough before it.
+      const size_t keep = std::min(parentPath_.size(), needle_.size() - 1);
+      scratch_.assign(parentPath_, parentPath_.size() - keep, keep);
+      scratch_ += '/';
+      scratch_ += p.name;
+      if (ContainsFolded(scratch_, needle_)) return true;
+      continue;
+    }
     if (c == kColumnName) {
       if (ContainsFolded(p.name, needle_)) return true;
       continue;

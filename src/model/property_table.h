@@ -64,15 +64,21 @@ class TableFilter {
   bool Empty() const { return needle_.empty(); }
   int Column() const { return column_; }  // -1: any
   bool Matches(const CTarnelDoc& doc, const CPropertyItem& p) const;
+  // The path of the parent of the property asked about last is kept for the next one, as the
+  // properties of an atom come one after another: forget it whenever records may have been
+  // renamed, moved or deleted since.
+  void ForgetPaths() const { parent_ = nullptr; }
 
  private:
   std::string needle_;  // folded
   int column_ = -1;
   mutable std::string scratch_;
+  mutable const CRecord* parent_ = nullptr;
+  mutable std::string parentPath_;
+  mutable bool parentMatches_ = false;
 };
 
 // The table file of the properties: the header row, then one row each, in the file contract's
 // columns.
 std::string WriteTableCsv(const CTarnelDoc& doc, const std::vector<CPropertyItem*>& properties,
                           const CsvStyle& style);
-

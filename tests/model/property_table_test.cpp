@@ -139,7 +139,15 @@ TEST_F(PropertyTableTest, FilterAnyColumnOrOne) {
   EXPECT_EQ(matches("\xF2\xE5\xEC"), Names{"\xD2\xE5\xEC\xEF"});  // "тем" finds "Темп"
   EXPECT_EQ(matches("flags:6"), Names{"T"});
   EXPECT_EQ(matches("eoc:1"), Names{"T"});
-  EXPECT_EQ(matches("nosuch:x"), Names{});  // no such column: the whole text is searched
+  EXPECT_EQ(matches("nosuch:x"), Names{});      // no such column: the whole text is searched
+  EXPECT_EQ(matches("pump/ai/v"), Names{"V"});  // across the parent's path and the name
+
+  // The parent path a filter keeps is made again once forgotten.
+  TableFilter f("pump/ai/");
+  EXPECT_TRUE(f.Matches(doc, *t));
+  ASSERT_TRUE(RenameRecord(doc, atom, "AO").changed);
+  f.ForgetPaths();
+  EXPECT_FALSE(f.Matches(doc, *t));
 }
 
 TEST_F(PropertyTableTest, UnchangedTableChangesNothing) {

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "model/base_compare.h"
+#include "model/document_edits.h"
 #include "model/property_table.h"
 #include "model/value_types.h"
 #include "random_edits.h"
@@ -140,6 +141,11 @@ class PropertyTableTest : public QObject {
     pane.filterLine()->setText(QStringLiteral("name:b"));
     QCOMPARE(pane.proxy()->rowCount(), 1);
     pane.filterLine()->setText(QStringLiteral("pump/ai"));
+    QCOMPARE(pane.proxy()->rowCount(), 2);
+    // A renamed atom filters its rows again by their new paths.
+    QVERIFY(RenameRecord(f.doc(), atom, "AX").changed);
+    QCOMPARE(pane.proxy()->rowCount(), 0);
+    QVERIFY(RenameRecord(f.doc(), atom, "AI").changed);
     QCOMPARE(pane.proxy()->rowCount(), 2);
     QVERIFY(f.AllAnswered());
   }

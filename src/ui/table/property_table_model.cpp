@@ -293,6 +293,15 @@ bool CPropertyTableModel::setData(const QModelIndex& index, const QVariant& valu
 
 CPropertyTableProxy::CPropertyTableProxy(CPropertyTableModel* source, QObject* parent)
     : QSortFilterProxyModel(parent), source_(source) {
+  // The filter keeps the path last asked about; the source's changes, connected before the
+  // proxy's own handlers that filter again, make it forget.
+  auto forget = [this] { filter_.ForgetPaths(); };
+  connect(source, &QAbstractItemModel::dataChanged, this, forget);
+  connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this, forget);
+  connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, forget);
+  connect(source, &QAbstractItemModel::rowsAboutToBeMoved, this, forget);
+  connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, forget);
+  connect(source, &QAbstractItemModel::modelAboutToBeReset, this, forget);
   setSourceModel(source);
   // Any change of the rows makes the keys stale; lessThan then makes keys as it goes.
   auto stale = [this] { keys_.clear(); };
