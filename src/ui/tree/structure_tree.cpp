@@ -174,7 +174,9 @@ void CLeftView::SelectIndex(const QModelIndex& index) {
 void CLeftView::Reveal(uint32_t id) {
   QModelIndex index = IndexOfId(id);
   if (!index.isValid()) return;
-  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) expand(p);
+  // Expanding a branch that is open already still searches the shown rows for it.
+  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+    if (!isExpanded(p)) expand(p);
   SelectIndex(index);
   scrollTo(index);
 }
