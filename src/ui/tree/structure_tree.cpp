@@ -171,6 +171,18 @@ void CLeftView::SelectIndex(const QModelIndex& index) {
     setCurrentIndex(index);
 }
 
+// The names' column fits them while the tree is seen: behind another tab each change of the
+// rows would measure a thousand of them for nothing.
+void CLeftView::showEvent(QShowEvent* event) {
+  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  QTreeView::showEvent(event);
+}
+
+void CLeftView::hideEvent(QHideEvent* event) {
+  QTreeView::hideEvent(event);
+  header()->setSectionResizeMode(QHeaderView::Interactive);
+}
+
 void CLeftView::Reveal(uint32_t id) {
   QModelIndex index = IndexOfId(id);
   if (!index.isValid()) return;
