@@ -167,7 +167,8 @@ class CsvParser {
     for (const char *at = s_.data(), *end = at + sample;
          (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
       ++lines;
-    if (sample < s_.size()) lines = lines * (s_.size() / sample + 1);
+    // A row takes two bytes at least, its text and its line end.
+    if (sample < s_.size()) lines = std::min(lines * (s_.size() / sample + 1), s_.size() / 2 + 1);
     size_t width = 1;
     for (size_t i = 0; i < s_.size() && s_[i] != '\n' && s_[i] != '\r'; ++i)
       width += s_[i] == t_.separator;

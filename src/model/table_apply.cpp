@@ -25,7 +25,8 @@ namespace {
 // followed name by name from the top, each name looked for among the children of the records
 // the names before it reached (several, where siblings share a name); the names the previous
 // path shared with it are not looked for again, and among siblings the search starts after the
-// one found last, so a table in tree order finds each row's property at the first try. Where a
+// one found last. A row's path is first checked against the record that follows the previous
+// row's in tree order, so a table written from the tree finds most rows at once. Where a
 // record's name holds a slash, names no longer tell a path's steps: every path is then written
 // out once into a table of whole paths.
 class PathIndex {
@@ -141,8 +142,7 @@ class PathIndex {
             Children(candidates_[k], name);
         }
         next.to = uint32_t(candidates_.size());
-        // A step that reaches nothing is not kept.
-        if (next.from == next.to) return 0;
+        if (next.from == next.to) return 0;  // a step that reaches nothing is not kept
         steps_.push_back(next);
         ++step;
       }
