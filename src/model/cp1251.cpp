@@ -47,8 +47,17 @@ int UnicodeToCp1251(char32_t c) {
 std::string Cp1251ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (char ch : bytes) AppendUtf8(&out, Cp1251ToUnicode(uint8_t(ch)));
+  AppendCp1251AsUtf8(&out, bytes);
   return out;
+}
+
+void AppendCp1251AsUtf8(std::string* out, std::string_view bytes) {
+  for (char ch : bytes) {
+    if (uint8_t(ch) < 0x80)
+      out->push_back(ch);
+    else
+      AppendUtf8(out, Cp1251ToUnicode(uint8_t(ch)));
+  }
 }
 
 int Utf8ToCp1251(std::string_view s, std::string* out) {

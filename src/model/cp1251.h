@@ -15,6 +15,8 @@ inline char UnicodeToCp1251Or(char32_t c, char fallback) {
 }
 
 std::string Cp1251ToUtf8(std::string_view bytes);
+// The same appended to `out`.
+void AppendCp1251AsUtf8(std::string* out, std::string_view bytes);
 // Converts UTF-8 text; characters the code page cannot hold (and malformed sequences) become
 // '?'. Returns how many characters were replaced.
 int Utf8ToCp1251(std::string_view utf8, std::string* out);

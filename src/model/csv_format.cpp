@@ -362,16 +362,24 @@ void AppendCsvRow(std::string* out, const std::vector<std::string_view>& cells,
   for (size_t i = 0; i < cells.size(); ++i) {
     if (i) *out += style.separator;
     std::string_view c = cells[i];
-    bool quote = c.find_first_of(std::string{style.separator, '"', '\r', '\n'}) != c.npos;
-    std::string utf8 = Cp1251ToUtf8(c);
+    bool quote = false;
+    for (char ch : c)
+      if (ch == style.separator || ch == '"' || ch == '\r' || ch == '\n') {
+        quote = true;
+        break;
+      }
     if (!quote) {
-      *out += utf8;
+      AppendCp1251AsUtf8(out, c);
       continue;
     }
+    // Each quote doubled: the text up to and with it, then the quote once more.
     *out += '"';
-    for (char ch : utf8) {
-      if (ch == '"') *out += '"';
-      *out += ch;
+    for (size_t from = 0; from < c.size();) {
+      size_t q = c.find('"', from);
+      size_t end = q == c.npos ? c.size() : q + 1;
+      AppendCp1251AsUtf8(out, c.substr(from, end - from));
+      if (q != c.npos) *out += '"';
+      from = end;
     }
     *out += '"';
   }

@@ -204,6 +204,8 @@ bool TableFilter::Matches(const CTarnelDoc& doc, const CPropertyItem& p) const {
 std::string WriteTableCsv(const CTarnelDoc& doc, const std::vector<CPropertyItem*>& properties,
                           const CsvStyle& style) {
   std::string out;
+  // Room for rows of a common length at once.
+  out.reserve(128 + properties.size() * 96);
   if (style.byteOrderMark) out = "\xEF\xBB\xBF";
   std::vector<std::string_view> cells;
   for (int c : kFileColumns) cells.push_back(kKeys[c]);

@@ -164,14 +164,18 @@ TEST(CsvReadTest, RefusedInputNamesTheLine) {
 TEST(CsvWriteTest, QuotesOnlyWhatNeedsIt) {
   std::string out;
   CsvStyle style{';', false, true};
-  AppendCsvRow(&out, {"plain", "a;b", "say \"x\"", "two\nlines", "\xC4\xE0", "0.000"}, style);
-  EXPECT_EQ(out, "plain;\"a;b\";\"say \"\"x\"\"\";\"two\nlines\";\xD0\x94\xD0\xB0;0.000\r\n");
+  AppendCsvRow(&out, {"plain", "a;b", "say \"x\"", "two\nlines", "\xC4\xE0", "0.000", "\"\xC4\""},
+               style);
+  EXPECT_EQ(out,
+            "plain;\"a;b\";\"say "
+            "\"\"x\"\"\";\"two\nlines\";\xD0\x94\xD0\xB0;0.000;\"\"\"\xD0\x94\"\"\"\r\n");
   // What is written reads back as it was.
   CsvTable t = ReadCsv(out);
   ASSERT_EQ(t.RowCount(), 1);
   EXPECT_EQ(t.Cell(0, 2), "say \"x\"");
   EXPECT_EQ(t.Cell(0, 3), "two\nlines");
   EXPECT_EQ(t.Cell(0, 4), "\xC4\xE0");
+  EXPECT_EQ(t.Cell(0, 6), "\"\xC4\"");
 }
 
 }  // namespace
