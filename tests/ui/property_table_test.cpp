@@ -150,6 +150,36 @@ class PropertyTableTest : public QObject {
     QVERIFY(f.AllAnswered());
   }
 
+  void cellsShowTheirTextWhereItBelongs() {
+    UiFixture f;
+    CAtom* atom = f.AddAtom(f.AddObject(f.doc().Groups().At(1), "Pump"), "AI");
+    f.AddProperty(atom, "A", kTypeInt, "12345");
+    f.Rebuild();
+    CPropertyTablePane& pane = ShowTable(f);
+    pane.OnRecordSelected(0);
+    pane.view()->resize(900, 300);
+    pane.view()->setColumnWidth(kColumnId, 160);
+    const QImage shot = pane.view()->viewport()->grab().toImage();
+    // The columns of ink in a cell: where its text was drawn.
+    auto inked = [&](int column) {
+      QRect cell = pane.view()->visualRect(pane.proxy()->index(0, column)) & shot.rect();
+      int first = -1, last = -1;
+      for (int x = cell.left() + 1; x < cell.right(); ++x)
+        for (int y = cell.top() + 1; y < cell.bottom(); ++y)
+          if (qGray(shot.pixel(x, y)) < 128) {
+            if (first < 0) first = x - cell.left();
+            last = x - cell.left();
+            break;
+          }
+      return std::make_pair(first, last * 2 > cell.width() ? 1 : 0);
+    };
+    // A value left-aligned, an identifier right-aligned, the empty flags cell blank.
+    QVERIFY(inked(kColumnValue).first >= 0 && inked(kColumnValue).first < 10);
+    QVERIFY(inked(kColumnId).first > 80 && inked(kColumnId).second == 1);
+    QVERIFY(shot.rect().contains(pane.view()->visualRect(pane.proxy()->index(0, kColumnFlags))));
+    QCOMPARE(inked(kColumnFlags).first, -1);
+  }
+
   void importShowsDifferencesBeforeAnythingChanges() {
     UiFixture f;
     CAtom* atom = f.AddAtom(f.AddObject(f.doc().Groups().At(1), "Pump"), "AI");
