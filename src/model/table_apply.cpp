@@ -176,7 +176,7 @@ class PathIndex {
     if (cut + 1 == lastParent_.size() &&
         std::memcmp(path.data(), lastParent_.data(), cut + 1) == 0) {
       int32_t x = Sibling(last_);
-      if (x < 0 || records_[size_t(x)]->name != name) return -1;
+      if (x < 0 || Name(x) != name) return -1;
       return last_ = x;
     }
     // The parent's next sibling, under the same grandparent.
@@ -185,12 +185,11 @@ class PathIndex {
         std::memcmp(path.data(), lastParent_.data(), up + 1) != 0)
       return -1;
     int32_t parent = Sibling(parents_[size_t(last_)]);
-    if (parent < 0 || records_[size_t(parent)]->name != path.substr(up + 1, cut - up - 1))
-      return -1;
+    if (parent < 0 || Name(parent) != path.substr(up + 1, cut - up - 1)) return -1;
     const size_t p = size_t(parent) + 1;
     Prepare(p);
     int32_t x = firstChild_[p];
-    if (twins_[p] != 0 || x < 0 || records_[size_t(x)]->name != name) return -1;
+    if (twins_[p] != 0 || x < 0 || Name(x) != name) return -1;
     lastParent_.assign(path.data(), cut + 1);
     return last_ = x;
   }
@@ -200,9 +199,11 @@ class PathIndex {
     int32_t next = nextSibling_[size_t(x)];
     return next >= 0 && twins_[size_t(parents_[size_t(x)] + 1)] == 0 ? next : -1;
   }
-  const std::string& NameOf(const Step& step) const {
-    return records_[size_t(candidates_[step.from])]->name;
+  // A record's name; from the comparison's copies where there are any, which lie side by side.
+  const std::string& Name(int32_t x) const {
+    return side_ ? side_->firstNames[size_t(x)] : records_[size_t(x)]->name;
   }
+  const std::string& NameOf(const Step& step) const { return Name(candidates_[step.from]); }
   // Looked at once per parent: whether two children share a name, and for a long list of
   // children each name's first child.
   void Prepare(size_t p) const {
@@ -212,11 +213,11 @@ class PathIndex {
       auto& map = maps_[p];
       map.reserve(size_t(childCount_[p]));
       for (int32_t x = firstChild_[p]; x >= 0; x = nextSibling_[size_t(x)])
-        twins |= !map.emplace(records_[size_t(x)]->name, x).second;
+        twins |= !map.emplace(Name(x), x).second;
     } else {
       for (int32_t x = firstChild_[p]; x >= 0 && !twins; x = nextSibling_[size_t(x)])
         for (int32_t y = nextSibling_[size_t(x)]; y >= 0 && !twins; y = nextSibling_[size_t(y)])
-          twins = records_[size_t(x)]->name == records_[size_t(y)]->name;
+          twins = Name(x) == Name(y);
     }
     twins_[p] = twins;
   }
@@ -226,7 +227,7 @@ class PathIndex {
     Prepare(p);
     if (twins_[p]) {
       for (int32_t x = firstChild_[p]; x >= 0; x = nextSibling_[size_t(x)])
-        if (records_[size_t(x)]->name == name) candidates_.push_back(x);
+        if (Name(x) == name) candidates_.push_back(x);
       return;
     }
     if (childCount_[p] > kMapped) {
@@ -239,7 +240,7 @@ class PathIndex {
     if (start < 0) return;  // no children
     int32_t x = start;
     do {
-      if (records_[size_t(x)]->name == name) {
+      if (Name(x) == name) {
         candidates_.push_back(x);
         resume_[p] = nextSibling_[size_t(x)];
         return;
